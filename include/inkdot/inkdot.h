@@ -1,0 +1,290 @@
+/*
+ * inkdot: colour matching and halftoning for inkjet printer drivers.
+ *
+ * The public C interface of the engine: eight operations, the records
+ * they exchange and the result codes they return.
+ *
+ * A host drives the engine on one thread, in this order:
+ *   1. CmNew, then CmSetResource with each resource asked for through
+ *      *nextId until it reads -1 (or a call fails).
+ *   2. CmGetLut.
+ *   3. HalftoneNew with that CmLut, then HalftoneSetResource with each
+ *      resource asked for until *nextId reads -1.
+ *   4. Halftone once per run of output pixels, for every row of every band.
+ *   5. HalftoneDelete, then CmDelete. The colour-matching object must outlive
+ *      the halftone set-up of step 3: that set-up reads a colour table and a
+ *      selector record that the colour-matching object owns.
+ *
+ * The host is trusted: resource lengths are not passed and not checked, and
+ * the engine reads exactly what each resource format says. Hosts that read
+ * resources from files must validate them first.
+ *
+ * Records use the compiler's natural alignment. On a 32-bit target every
+ * record has the exact word layout of the original 32-bit library; on a
+ * 64-bit target the address and handle fields are 64 bits wide, and bytes
+ * 0..467 of the CmLut still sit at the same offsets.
+ */
+#ifndef INKDOT_INKDOT_H
+#define INKDOT_INKDOT_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Calling convention of the eight operations. */
+#if defined(_WIN32) && !defined(_WIN64)
+#define INKDOT_CALL __stdcall
+#else
+#define INKDOT_CALL
+#endif
+
+/* Visibility of the eight operations in the shared library. */
+#if defined(_WIN32)
+#define INKDOT_API
+#elif defined(__GNUC__)
+#define INKDOT_API __attribute__((visibility("default")))
+#else
+#define INKDOT_API
+#endif
+
+/* ------------------------------------------------------------------------
+ * Result codes. 0 is success; everything else names a failure.
+ * ------------------------------------------------------------------------ */
+typedef uint32_t ResultCode;
+
+enum {
+  INKDOT_OK = 0,
+  /* An allocation failed; the memory layer has reported "size = N" under
+   * the title "Alloc". CmSetResource also answers this when the selected
+   * line of a selection table carries a negative id. */
+  INKDOT_ALLOC_FAILED = 257,
+  INKDOT_LOCK_FAILED = 258,   /* locking a new allocation failed */
+  INKDOT_UNLOCK_FAILED = 259, /* unlocking an allocation failed */
+  INKDOT_FREE_FAILED = 260,   /* freeing an allocation failed */
+  /* Halftone: the page parameters select no kernel. */
+  INKDOT_NO_KERNEL = 512,
+  /* CmSetResource: a user setting out of range, or CmParams.reserved not 0.
+   * HalftoneNew: params null, or inputFormat/colorMode refused.
+   * HalftoneSetResource: no colour table to resample, or no dot parameters
+   * for the resolution. */
+  INKDOT_BAD_PARAMS = 513,
+  /* CmSetResource: gamma outside 100..300. HalftoneNew: cmLut null.
+   * HalftoneSetResource: the grid resource is not 32 points per axis. */
+  INKDOT_BAD_TABLE = 514,
+  INKDOT_BAD_RESERVED = 515, /* HalftoneNew: reserved not 0 */
+  INKDOT_RUN_TOO_LONG = 518, /* Halftone: startX + count above maxPixels */
+  INKDOT_BAD_RESERVED_A = 522, /* Halftone: reservedA not 0 */
+  INKDOT_BAD_RESERVED_B = 523, /* Halftone: reservedB not 0 (grey kernels) */
+  /* No selection-table line matched; an unusable halftone resource; a call
+   * after the last phase; a matrix that a kernel cannot use. */
+  INKDOT_BAD_RESOURCE = 768,
+  INKDOT_BAD_PALETTE = 784 /* a dot palette entry sums above 255 */
+};
+
+/* ------------------------------------------------------------------------
+ * Records.
+ * ------------------------------------------------------------------------ */
+
+/* One (key, value) pair of the host's option list. Keys in use:
+ *   1   address of a signed 32-bit gamma in hundredths (0 means 150)
+ *   256 address of 768 bytes: red, green and blue tone curves
+ *   512 address of the calibration block */
+typedef struct CmOption {
+  int32_t key;
+  const void *value;
+} CmOption;
+
+/* The host's option list: `count` pairs follow the count. */
+typedef struct CmOptionList {
+  int32_t count;
+  CmOption pairs[]; /* `count` entries */
+} CmOptionList;
+
+/* The user's colour settings, copied by CmNew. */
+typedef struct CmParams {
+  int32_t reserved;        /* must be 0 */
+  int32_t brightness;      /* -50..50 */
+  int32_t contrast;        /* -50..50 */
+  int32_t saturation;      /* -50..50 */
+  int32_t redOffset;       /* -50..50 */
+  int32_t greenOffset;     /* -50..50 */
+  int32_t blueOffset;      /* -50..50 */
+  int32_t tableKeyNumber;  /* must equal column 8 of the selected line */
+  int32_t tableKeyName;    /* must equal the key named by column 4 */
+  int32_t grayMode;        /* 0 normal, 1 composite grey, 4 plain */
+  int32_t colorAdjustMode; /* low 16 bits: match mode; 2 = enhanced */
+  int32_t neutralBalance;  /* 50 = neutral */
+  int32_t unused12;
+  int32_t unused13;
+  const CmOptionList *options; /* or null */
+} CmParams;
+
+/* The page parameters, copied by CmNew and HalftoneNew. */
+typedef struct HalftoneParams {
+  uint32_t method;        /* 1 diffusion, 3 screening, 0 and 2 dither */
+  uint32_t methodVariant;
+  uint32_t inputFormat;   /* 0 grey, 2 and 5 RGB, 4 four inks, 6 ... */
+  uint32_t colorMode;     /* 0 exactly when inputFormat is 0 */
+  uint32_t xResolution;
+  uint32_t yResolution;
+  uint32_t dotMode;       /* 2 = multi-size dots */
+  int32_t magnification;  /* each source pixel covers n + 1 output pixels */
+  uint32_t spareWord1;
+  uint32_t maxPixels;     /* largest startX + count of a band call */
+  uint32_t spareWord2;
+} HalftoneParams;
+
+/* The colour-matching results that the halftone side reads. The block and
+ * everything it points to belong to the colour-matching object. */
+typedef struct CmLut {
+  int32_t unused0;
+  int32_t tableKind;      /* 1 and 3 rewrite the neutral axis */
+  int32_t channelCount;   /* output bytes per grid node */
+  int32_t compositeGray;  /* 1 = the grey axis keeps its colour inks */
+  int32_t levelParams[4]; /* carried for the halftone side */
+  int32_t inkLoadLight;   /* ink-load divisor in percent, light end */
+  int32_t inkLoadDark;    /* ink-load divisor in percent, dark end */
+  int32_t inkParams[3];   /* carried for the halftone side */
+  int32_t gridSize1;      /* nodes on the red axis */
+  int32_t gridSize2;      /* nodes on the green axis */
+  int32_t gridSize3;      /* nodes on the blue axis */
+  int32_t gridSize4;      /* nodes on a fourth axis, else 1 */
+  uint8_t nodes1[36];     /* node positions on the red axis */
+  uint8_t nodes2[36];     /* node positions on the green axis */
+  uint8_t nodes3[36];     /* node positions on the blue (or fourth) axis */
+  int32_t unused44[9];
+  uint8_t grayToBlack[256]; /* black amount of the grey level v */
+  uint8_t *tableData;       /* channelCount bytes per node, blue innermost */
+  uintptr_t tableHandle;    /* non-zero while a table is held */
+  int32_t tableResourceId;
+  int32_t halftoneResourceId; /* first resource the halftone side asks for */
+  int32_t unused121;
+  int32_t unused122;
+  const uint8_t *selectorRecord; /* dot-mode selector record, or null */
+  uintptr_t selectorHandle;
+  int32_t unused125;
+  int32_t unused126;
+  uintptr_t blockHandle; /* allocation handle of this block */
+} CmLut;
+
+/* Opaque objects; the handle is the object's address. */
+typedef struct CmContext CmContext;
+typedef struct HalftoneContext HalftoneContext;
+
+/* ------------------------------------------------------------------------
+ * Operations.
+ * ------------------------------------------------------------------------ */
+
+/* Creates a colour-matching object from the colour settings and the page
+ * parameters. Writes 0 to *nextId (the first resource wanted is the
+ * selection table, id 0) also on failure, and the object to *handle.
+ * `ignored` is not read. Returns 0, 257 or 258. */
+INKDOT_API ResultCode INKDOT_CALL CmNew(const CmParams *params,
+                                        const HalftoneParams *page,
+                                        uint32_t ignored, int32_t *nextId,
+                                        CmContext **handle);
+
+/* Hands the colour-matching object the resource whose id it asked for last;
+ * writes the next id wanted, or -1 when the colour conversation is over.
+ * The option list must stay valid until then. */
+INKDOT_API ResultCode INKDOT_CALL CmSetResource(CmContext *handle,
+                                                const void *resource,
+                                                int32_t *nextId);
+
+/* Releases the object and everything it holds, including a calibration
+ * state left behind by a conversation that stopped half-way. Returns 0. */
+INKDOT_API ResultCode INKDOT_CALL CmDelete(CmContext *handle);
+
+/* Returns the object's CmLut; complete once CmSetResource has written -1. */
+INKDOT_API CmLut *INKDOT_CALL CmGetLut(CmContext *handle);
+
+/* Creates a halftone object from the page parameters and a CmLut. Checks
+ * `reserved` (515), `params` (513) and `cmLut` (514) first, then writes the
+ * CmLut's halftoneResourceId to *firstResourceId. A refused
+ * inputFormat/colorMode combination answers 513 with a live object in
+ * *handle, which the caller releases with HalftoneDelete. */
+INKDOT_API ResultCode INKDOT_CALL HalftoneNew(const HalftoneParams *params,
+                                              const CmLut *cmLut,
+                                              uint32_t reserved,
+                                              int32_t *firstResourceId,
+                                              HalftoneContext **handle);
+
+/* Hands the halftone object the resource whose id it asked for last; writes
+ * the next id wanted, or -1 when the set-up is complete. */
+INKDOT_API ResultCode INKDOT_CALL HalftoneSetResource(HalftoneContext *handle,
+                                                      const void *resource,
+                                                      int32_t *nextId);
+
+/* Converts one run of `count` pixels of row `row`, starting at column
+ * `startX`, into dot data: plane k at dst + k * planeStride, the first
+ * `firstBit` pixel positions of the first byte kept. `spareArg` is not
+ * read; `reservedA` and `reservedB` must be 0. */
+INKDOT_API ResultCode INKDOT_CALL Halftone(HalftoneContext *handle,
+                                           const void *src, void *dst,
+                                           uint32_t planeStride,
+                                           uint32_t firstBit, uint32_t count,
+                                           uint32_t startX, uint32_t spareArg,
+                                           uint32_t row, uint32_t reservedA,
+                                           uint32_t reservedB);
+
+/* Releases the halftone object. Returns 0, 259 or 260; on failure the
+ * object itself is kept. */
+INKDOT_API ResultCode INKDOT_CALL HalftoneDelete(HalftoneContext *handle);
+
+/* ------------------------------------------------------------------------
+ * Layout checks.
+ * ------------------------------------------------------------------------ */
+#if defined(__cplusplus)
+#define INKDOT_STATIC_ASSERT(c, m) static_assert(c, m)
+#else
+#define INKDOT_STATIC_ASSERT(c, m) _Static_assert(c, m)
+#endif
+
+INKDOT_STATIC_ASSERT(offsetof(CmLut, tableKind) == 4, "CmLut word 1");
+INKDOT_STATIC_ASSERT(offsetof(CmLut, levelParams) == 16, "CmLut word 4");
+INKDOT_STATIC_ASSERT(offsetof(CmLut, inkLoadLight) == 32, "CmLut word 8");
+INKDOT_STATIC_ASSERT(offsetof(CmLut, inkParams) == 40, "CmLut word 10");
+INKDOT_STATIC_ASSERT(offsetof(CmLut, gridSize1) == 52, "CmLut word 13");
+INKDOT_STATIC_ASSERT(offsetof(CmLut, gridSize4) == 64, "CmLut word 16");
+INKDOT_STATIC_ASSERT(offsetof(CmLut, nodes1) == 68, "CmLut byte 68");
+INKDOT_STATIC_ASSERT(offsetof(CmLut, nodes2) == 104, "CmLut byte 104");
+INKDOT_STATIC_ASSERT(offsetof(CmLut, nodes3) == 140, "CmLut byte 140");
+INKDOT_STATIC_ASSERT(offsetof(CmLut, grayToBlack) == 212, "CmLut byte 212");
+INKDOT_STATIC_ASSERT(offsetof(HalftoneParams, magnification) == 28,
+                     "HalftoneParams word 7");
+INKDOT_STATIC_ASSERT(offsetof(HalftoneParams, maxPixels) == 36,
+                     "HalftoneParams word 9");
+INKDOT_STATIC_ASSERT(sizeof(HalftoneParams) == 44, "HalftoneParams size");
+INKDOT_STATIC_ASSERT(offsetof(CmParams, neutralBalance) == 44,
+                     "CmParams word 11");
+
+#if UINTPTR_MAX == 0xFFFFFFFFu
+/* On a 32-bit target the records are exactly the original words. */
+INKDOT_STATIC_ASSERT(sizeof(CmParams) == 60, "CmParams size");
+INKDOT_STATIC_ASSERT(offsetof(CmParams, options) == 56, "CmParams word 14");
+INKDOT_STATIC_ASSERT(sizeof(CmOption) == 8, "CmOption size");
+INKDOT_STATIC_ASSERT(offsetof(CmOptionList, pairs) == 4, "option pairs");
+INKDOT_STATIC_ASSERT(sizeof(CmLut) == 512, "CmLut size");
+INKDOT_STATIC_ASSERT(offsetof(CmLut, tableData) == 468, "CmLut word 117");
+INKDOT_STATIC_ASSERT(offsetof(CmLut, tableHandle) == 472, "CmLut word 118");
+INKDOT_STATIC_ASSERT(offsetof(CmLut, tableResourceId) == 476,
+                     "CmLut word 119");
+INKDOT_STATIC_ASSERT(offsetof(CmLut, halftoneResourceId) == 480,
+                     "CmLut word 120");
+INKDOT_STATIC_ASSERT(offsetof(CmLut, selectorRecord) == 492,
+                     "CmLut word 123");
+INKDOT_STATIC_ASSERT(offsetof(CmLut, selectorHandle) == 496,
+                     "CmLut word 124");
+INKDOT_STATIC_ASSERT(offsetof(CmLut, blockHandle) == 508, "CmLut word 127");
+#endif
+
+#undef INKDOT_STATIC_ASSERT
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* INKDOT_INKDOT_H */

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Set-up, configure, build and run every test of the default build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+cmake --preset default
+cmake --build --preset default -j "$(nproc)"
+ctest --preset default
