@@ -32,4 +32,14 @@ std::optional<std::string> MissingEnginePart(const std::filesystem::path &dir) {
   return std::nullopt;
 }
 
+std::optional<std::string> MissingCalibration(const std::filesystem::path &dir) {
+  const host::Profile profile = host::LoadProfile(dir);
+  host::PrintSettings settings;
+  settings.colour.calibration.assign(profile.inks.size(), 50);
+  host::ColourSession session(profile, settings.colour, host::MakePageParams(settings, 8));
+  if (session.consumed().size() > 2) return std::nullopt;
+  return "the engine skips a valid calibration block: the calibration steps have not landed "
+         "on this branch";
+}
+
 }  // namespace inkdot::testing

@@ -14,4 +14,9 @@ namespace inkdot::testing {
 // or nothing when every part works.
 std::optional<std::string> MissingEnginePart(const std::filesystem::path &dir);
 
+// Whether the engine's calibration steps are present: the engine this
+// branch links asks for the channel map when given a valid calibration
+// block. Returns the reason to skip when it does not.
+std::optional<std::string> MissingCalibration(const std::filesystem::path &dir);
+
 }  // namespace inkdot::testing
