@@ -135,10 +135,27 @@ PrintSummary PrintFiles(const Profile &profile, const PrintSettings &settings,
                         const std::vector<std::filesystem::path> &inputs, const PrintOutput &output,
                         unsigned threads, PrintProgress *progress) {
   CheckAgainstProfile(profile, settings);
-  if (!std::filesystem::is_directory(output.dir)) {
-    throw SettingError(output.dir.string() + ": the output folder does not exist");
-  }
   const std::vector<PageJob> jobs = PlanJobs(inputs, output);
+  // A missing output folder is made, and removed again if printing fails.
+  bool madeFolder = false;
+  if (!std::filesystem::exists(output.dir)) {
+    std::error_code error;
+    madeFolder = std::filesystem::create_directories(output.dir, error);
+    if (error) {
+      throw SettingError(output.dir.string() + ": cannot make the output folder: " +
+                         error.message());
+    }
+  } else if (!std::filesystem::is_directory(output.dir)) {
+    throw SettingError(output.dir.string() + ": the output path is not a folder");
+  }
+  struct FolderGuard {
+    const std::filesystem::path &dir;
+    bool remove;
+    ~FolderGuard() {
+      std::error_code ignored;
+      if (remove) std::filesystem::remove(dir, ignored);  // only removes it when empty
+    }
+  } folderGuard{output.dir, madeFolder};
   if (progress) progress->pagesTotal = static_cast<uint32_t>(jobs.size());
 
   OutputFiles files;
@@ -189,6 +206,7 @@ PrintSummary PrintFiles(const Profile &profile, const PrintSettings &settings,
   if (failure) std::rethrow_exception(failure);
 
   files.Commit();
+  folderGuard.remove = false;
   for (const PageJob &job : jobs) {
     summary.outputs.push_back(job.planes);
     if (output.preview) summary.outputs.push_back(job.preview);

@@ -126,6 +126,11 @@ TEST_F(CommandTest, BadImagesExitWithOne) {
   const auto truncated = work_.path() / "truncated.png";
   testing::WriteFile(truncated, Bytes(bytes.begin(), bytes.begin() + bytes.size() / 2));
   ExpectFailure(Run(Print(truncated.string())), {"truncated.png", "truncated PNG"});
+  // An output folder made for the run goes again when the run fails.
+  Result nested = Run("print --profile " + profile().string() + " -o " +
+                      (out() / "new").string() + " " + truncated.string());
+  EXPECT_EQ(nested.status, 1);
+  EXPECT_FALSE(std::filesystem::exists(out() / "new"));
   const auto foreign = work_.path() / "foreign.png";
   testing::WriteFile(foreign, testing::TextBytes("BM not an image we read"));
   ExpectFailure(Run(Print(foreign.string())), {"foreign.png", "not a PNG, TIFF, PGM or PPM"});

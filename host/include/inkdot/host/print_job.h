@@ -66,7 +66,8 @@ struct PrintSummary {
 // Prints every page of every input to `output.dir` (one TIFF per page,
 // named after the input, "-pN" added for multi-page inputs; previews as
 // PNG beside them) with `threads` pages at a time. All outputs appear only
-// if every page succeeds. Throws the first failure.
+// if every page succeeds; a missing output folder is made for them. Throws
+// the first failure.
 PrintSummary PrintFiles(const Profile &profile, const PrintSettings &settings,
                         const std::vector<std::filesystem::path> &inputs, const PrintOutput &output,
                         unsigned threads, PrintProgress *progress = nullptr);
