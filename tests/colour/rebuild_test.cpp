@@ -1,13 +1,15 @@
 #include "colour/rebuild.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
-#include <functional>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "colour/cm_context.h"
 #include "colour/option_list.h"
+#include "colour/pixel_adjust.h"
 #include "frame/memory_blocks.h"
 #include "support/option_list_builder.h"
 #include "support/test_platform.h"
@@ -15,265 +17,242 @@
 namespace inkdot {
 namespace {
 
-using testing::FailNthCall;
 using testing::LiveAllocations;
 using testing::PlatformOp;
+using Rgb = std::array<int32_t, 3>;
 
-// Channel bytes of the node at red, green and blue positions (r, g, b).
-using NodeFill = std::function<void(int r, int g, int b, uint8_t *channels)>;
-
-// The node's own position in channels 0..2 and a mix of them in channel 3:
-// on such a table a node's output names the colour that was looked up.
-void PositionFill(int r, int g, int b, uint8_t *channels) {
-  channels[0] = static_cast<uint8_t>(r);
-  channels[1] = static_cast<uint8_t>(g);
-  channels[2] = static_cast<uint8_t>(b);
-  channels[3] = static_cast<uint8_t>((r + 2 * g + b) / 4);
+Rgb Saturate(int32_t s, Rgb rgb) {
+  SaturateColour(s, rgb.data());
+  return rgb;
 }
 
+TEST(PixelAdjustTest, SaturationStretchesFromTheSmallest) {
+  // Red smallest: g = 40 + 60 * 150 / 100, b = 40 + 160 * 150 / 100 -> 255.
+  EXPECT_EQ(Saturate(50, {40, 100, 200}), (Rgb{40, 130, 255}));
+  EXPECT_EQ(Saturate(-50, {40, 100, 200}), (Rgb{40, 70, 120}));
+  // Green smallest, tied with blue: r = 50 + 50 * 150 / 100.
+  EXPECT_EQ(Saturate(50, {100, 50, 50}), (Rgb{125, 50, 50}));
+  EXPECT_EQ(Saturate(50, {200, 30, 40}), (Rgb{255, 30, 45}));
+  // Blue strictly smallest takes k2 = 140: r = 264 -> 255, g = 40 + 84.
+  EXPECT_EQ(Saturate(50, {200, 100, 40}), (Rgb{255, 124, 40}));
+  EXPECT_EQ(Saturate(50, {100, 100, 50}), (Rgb{120, 120, 50}));
+  // k2 = -2640 / 100 + 100 = 74 (truncated towards zero, not down to 73).
+  EXPECT_EQ(Saturate(-33, {200, 100, 40}), (Rgb{158, 84, 40}));
+  EXPECT_EQ(Saturate(50, {77, 77, 77}), (Rgb{77, 77, 77}));
+  EXPECT_EQ(Saturate(0, {10, 200, 30}), (Rgb{10, 200, 30}));
+}
+
+// The corrections on (c, m, y), to keep the hand calculations readable.
+struct Corrections {
+  uint16_t dominant[3] = {};
+  int16_t pair[3] = {};
+  int16_t hue[3] = {};
+
+  Rgb operator()(Rgb cmy) const {
+    Rgb rgb = {255 - cmy[0], 255 - cmy[1], 255 - cmy[2]};
+    CorrectInks(dominant, pair, hue, rgb.data());
+    return {255 - rgb[0], 255 - rgb[1], 255 - rgb[2]};
+  }
+};
+
+TEST(PixelAdjustTest, InkCorrections) {
+  Corrections x;
+  x.dominant[0] = 50;  // c = 200 - (100 * 50) / 100
+  EXPECT_EQ(x({200, 100, 50}), (Rgb{150, 100, 50}));
+  EXPECT_EQ(x({100, 200, 50}), (Rgb{100, 200, 50}));  // magenta's own is 0
+  x.dominant[1] = 255;  // below 0: held at 0
+  EXPECT_EQ(x({0, 200, 0}), (Rgb{0, 0, 0}));
+
+  Corrections p;
+  p.pair[0] = 50;  // d = (60 * 50) / 100 off magenta and yellow
+  EXPECT_EQ(p({40, 100, 200}), (Rgb{40, 70, 170}));
+  p.pair[2] = -10;  // d = (70 * -10) / 100 = -7: cyan and magenta rise
+  EXPECT_EQ(p({90, 150, 20}), (Rgb{97, 157, 20}));
+  p.pair[1] = 300;  // d = 150 takes cyan below 0
+  EXPECT_EQ(p({60, 10, 200}), (Rgb{0, 10, 50}));
+
+  Corrections h;
+  h.hue[0] = 25;  // d = (60 * 25 + 50) / 100 = 15 off magenta
+  EXPECT_EQ(h({40, 100, 200}), (Rgb{40, 85, 200}));
+  h.hue[0] = -25;  // d = (60 * -25 - 50) / 100 = -15 added to yellow
+  EXPECT_EQ(h({40, 100, 200}), (Rgb{40, 100, 185}));
+  h.hue[0] = 1;  // the rounding term makes half a step a whole one
+  EXPECT_EQ(h({0, 50, 255}), (Rgb{0, 49, 255}));
+  h.hue[1] = -20;  // magenta smallest: d = -20 added to cyan
+  EXPECT_EQ(h({150, 50, 250}), (Rgb{130, 50, 250}));
+  h.hue[2] = 100;  // yellow smallest: cyan falls by the whole lead
+  EXPECT_EQ(h({80, 90, 0}), (Rgb{0, 90, 0}));
+
+  // In order: dominant (150, 100, 50); pair, yellow smallest, d = 25:
+  // (125, 75, 50); hue d = (25 * 50 + 50) / 100 = 13 off cyan.
+  Corrections all;
+  all.dominant[0] = 50;
+  all.pair[2] = 50;
+  all.hue[2] = 50;
+  EXPECT_EQ(all({200, 100, 50}), (Rgb{112, 75, 50}));
+  EXPECT_EQ(all({128, 128, 128}), (Rgb{128, 128, 128}));
+  Corrections rise;  // above 255 until the final clamp
+  rise.pair[0] = -100;
+  EXPECT_EQ(rise({0, 200, 250}), (Rgb{0, 255, 255}));
+}
+
+// A hand-made object holding a cube table over `nodes` on every axis whose
+// channels 0..2 are the node's red, green and blue positions (channel 3 a
+// mix): a rebuilt node's bytes name the colour that was looked up.
 class RebuildTest : public ::testing::Test {
  protected:
-  RebuildTest() {
-    page_.method = 3;  // method 0 would switch the enhanced adjustment on
-    page_.inputFormat = 2;
-  }
+  RebuildTest() { page_.method = 3; }  // method 0 would force mode 2
 
   ~RebuildTest() override {
     if (cm_ != nullptr) DeleteCmContext(cm_);
     EXPECT_EQ(LiveAllocations(), 0);
   }
 
-  // Creates the object and installs a cube table over `nodes` on every
-  // axis, as the decoder would leave it.
-  void Install(const std::vector<uint8_t> &nodes, const NodeFill &fill) {
+  void Install(const std::vector<uint8_t> &nodes, bool scrambled = false) {
     int32_t nextId = 0;
     ASSERT_EQ(NewCmContext(&params_, &page_, &nextId, &cm_), kOk);
     CmLut *lut = cm_->lut;
     const int n = static_cast<int>(nodes.size());
-    lut->channelCount = kChannels;
+    lut->channelCount = 4;
     lut->gridSize1 = lut->gridSize2 = lut->gridSize3 = n;
-    lut->gridSize4 = 1;
-    std::memcpy(lut->nodes1, nodes.data(), nodes.size());
-    std::memcpy(lut->nodes2, nodes.data(), nodes.size());
-    std::memcpy(lut->nodes3, nodes.data(), nodes.size());
+    for (uint8_t *list : {lut->nodes1, lut->nodes2, lut->nodes3}) {
+      std::memcpy(list, nodes.data(), nodes.size());
+    }
     void *memory = nullptr;
-    ASSERT_EQ(MemAcquire(static_cast<uint32_t>(n * n * n * kChannels), 1,
-                         &lut->tableHandle, &memory),
-              kOk);
+    ASSERT_EQ(MemAcquire(n * n * n * 4, 1, &lut->tableHandle, &memory), kOk);
     lut->tableData = static_cast<uint8_t *>(memory);
-    for (int a = 0; a < n; ++a) {
-      for (int b = 0; b < n; ++b) {
-        for (int c = 0; c < n; ++c) fill(nodes[a], nodes[b], nodes[c], Node(a, b, c));
+    for (int i = 0; i < n * n * n; ++i) {
+      const Rgb at = {nodes[i / (n * n)], nodes[i / n % n], nodes[i % n]};
+      for (int c = 0; c < 4; ++c) {
+        lut->tableData[4 * i + c] = static_cast<uint8_t>(
+            scrambled ? at[0] * 7 + at[1] * 13 + at[2] * 31 + c * 61
+                      : (c < 3 ? at[c] : (at[0] + 2 * at[1] + at[2]) / 4));
       }
     }
     nodes_ = nodes;
-    original_.assign(lut->tableData, lut->tableData + n * n * n * kChannels);
+    original_.assign(lut->tableData, lut->tableData + n * n * n * 4);
   }
 
-  // The channel bytes of node (a, b, c) of the installed table.
-  uint8_t *Node(int a, int b, int c) const {
-    const int n = cm_->lut->gridSize1;
-    return cm_->lut->tableData + ((a * n + b) * n + c) * kChannels;
+  // The rebuilt node at positions (r, g, b), as the colour it holds.
+  Rgb Out(int r, int g, int b) const {
+    auto at = [this](int v) { return std::find(nodes_.begin(), nodes_.end(), v) - nodes_.begin(); };
+    const long n = static_cast<long>(nodes_.size());
+    const uint8_t *p = cm_->lut->tableData + ((at(r) * n + at(g)) * n + at(b)) * 4;
+    return {p[0], p[1], p[2]};
   }
 
-  // Index of a position in the node list.
-  int At(int position) const {
-    for (size_t i = 0; i < nodes_.size(); ++i) {
-      if (nodes_[i] == position) return static_cast<int>(i);
-    }
-    ADD_FAILURE() << position << " is not a node";
-    return 0;
-  }
-
-  // The table bytes of the node at positions (r, g, b) after the rebuild.
-  std::vector<int> Out(int r, int g, int b) const {
-    const uint8_t *p = Node(At(r), At(g), At(b));
-    return {p[0], p[1], p[2], p[3]};
-  }
-
-  bool TableUnchanged() const {
+  bool Unchanged() const {
     return std::memcmp(cm_->lut->tableData, original_.data(), original_.size()) == 0;
   }
 
-  static constexpr int kChannels = 4;
   testing::PlatformGuard guard_;
   CmParams params_{};
   HalftoneParams page_{};
   CmContext *cm_ = nullptr;
-  std::vector<uint8_t> nodes_;
-  std::vector<uint8_t> original_;
+  std::vector<uint8_t> nodes_, original_;
 };
 
-std::vector<int> Colour(int r, int g, int b) { return {r, g, b, (r + 2 * g + b) / 4}; }
-
-TEST_F(RebuildTest, NeutralSettingsLeaveEveryNodeAsItWas) {
-  // Uneven nodes and bytes unrelated to the positions.
-  Install({0, 17, 60, 128, 200, 255}, [](int r, int g, int b, uint8_t *ch) {
-    for (int c = 0; c < kChannels; ++c) ch[c] = static_cast<uint8_t>(r * 7 + g * 13 + b * 31 + c * 61);
-  });
-  const uint8_t *before = cm_->lut->tableData;
-  ASSERT_EQ(RebuildTable(cm_), kOk);
-  EXPECT_NE(cm_->lut->tableData, before);  // a new table took the old one's place
-  EXPECT_TRUE(TableUnchanged());
-  EXPECT_EQ(LiveAllocations(), 3);  // object, CmLut, table
+TEST_F(RebuildTest, NeutralSettingsLeaveEveryNode) {
+  for (int32_t mode : {0, 2}) {  // the enhanced adjustment with no corrections too
+    params_.colorAdjustMode = mode;
+    Install({0, 17, 60, 128, 200, 255}, true);
+    const uint8_t *before = cm_->lut->tableData;
+    ASSERT_EQ(RebuildTable(cm_), kOk);
+    EXPECT_NE(cm_->lut->tableData, before);
+    EXPECT_TRUE(Unchanged());
+    EXPECT_EQ(LiveAllocations(), 3);  // object, CmLut, the new table
+    DeleteCmContext(cm_);
+    cm_ = nullptr;
+  }
 }
 
-TEST_F(RebuildTest, EnhancedAdjustmentWithZeroCorrectionsIsNeutralToo) {
-  params_.colorAdjustMode = 2;
-  Install({0, 17, 60, 128, 200, 255}, [](int r, int g, int b, uint8_t *ch) {
-    for (int c = 0; c < kChannels; ++c) ch[c] = static_cast<uint8_t>(r ^ (g * 3) ^ (b * 5) ^ c);
-  });
-  ASSERT_EQ(RebuildTable(cm_), kOk);
-  EXPECT_TRUE(TableUnchanged());
-}
-
-TEST_F(RebuildTest, SaturationMovesNodesToTheStretchedColour) {
+TEST_F(RebuildTest, SaturationAndItsBoost) {
+  const std::vector<uint8_t> nodes = {0, 40, 100, 124, 130, 200, 255};
   params_.saturation = 50;
-  Install({0, 40, 100, 124, 130, 200, 255}, PositionFill);
+  Install(nodes);
   ASSERT_EQ(RebuildTable(cm_), kOk);
-  // Red smallest: (40, 100, 200) -> (40, 130, 255).
-  EXPECT_EQ(Out(40, 100, 200), Colour(40, 130, 255));
-  // Blue smallest, k2 = 140: (200, 100, 40) -> (255, 124, 40).
-  EXPECT_EQ(Out(200, 100, 40), Colour(255, 124, 40));
-  EXPECT_EQ(Out(100, 100, 100), Colour(100, 100, 100));
-}
+  EXPECT_EQ(Out(40, 100, 200), (Rgb{40, 130, 255}));
+  EXPECT_EQ(Out(200, 100, 40), (Rgb{255, 124, 40}));
+  DeleteCmContext(cm_);
 
-TEST_F(RebuildTest, SaturationBoostCountsOnlyUnderTheEnhancedAdjustment) {
+  // 40 + 20 under the enhanced adjustment is capped at 50 (60 would give
+  // g = 136); grey mode 1 turns the adjustment off and leaves 40 (g = 124).
   params_.saturation = 40;
   params_.colorAdjustMode = 2;
-  Install({0, 40, 100, 124, 130, 200, 255}, PositionFill);
-  cm_->saturationBoost = 20;
-  ASSERT_EQ(RebuildTable(cm_), kOk);
-  // 40 + 20 is capped at 50: g = 40 + 60 * 150 / 100 (60 would give 136).
-  EXPECT_EQ(Out(40, 100, 200), Colour(40, 130, 255));
-}
-
-TEST_F(RebuildTest, SaturationBoostIgnoredWithoutTheEnhancedAdjustment) {
-  params_.saturation = 40;
-  params_.colorAdjustMode = 2;
-  params_.grayMode = 1;  // grey mode turns the enhanced adjustment off
-  Install({0, 40, 100, 124, 130, 200, 255}, PositionFill);
-  cm_->saturationBoost = 20;
-  ASSERT_EQ(RebuildTable(cm_), kOk);
-  // Saturation 40: g = 40 + 60 * 140 / 100 = 124.
-  EXPECT_EQ(Out(40, 100, 200), Colour(40, 124, 255));
-}
-
-TEST_F(RebuildTest, BoostedSaturationBelowMinusFiftyIsRefused) {
-  params_.saturation = -40;
-  params_.colorAdjustMode = 2;
-  Install({0, 128, 255}, PositionFill);
-  cm_->saturationBoost = -20;
-  const uint8_t *before = cm_->lut->tableData;
-  EXPECT_EQ(RebuildTable(cm_), kBadParams);
-  EXPECT_EQ(cm_->lut->tableData, before);
-  EXPECT_TRUE(TableUnchanged());
-  EXPECT_EQ(LiveAllocations(), 3);
+  for (int32_t grayMode : {0, 1}) {
+    params_.grayMode = grayMode;
+    Install(nodes);
+    cm_->saturationBoost = 20;
+    ASSERT_EQ(RebuildTable(cm_), kOk);
+    EXPECT_EQ(Out(40, 100, 200), (Rgb{40, grayMode == 0 ? 130 : 124, 255}));
+    DeleteCmContext(cm_);
+  }
+  cm_ = nullptr;
 }
 
 TEST_F(RebuildTest, BlackAndWhiteCornersKeepTheirInks) {
   params_.brightness = 50;
-  Install({0, 64, 128, 191, 255}, PositionFill);
+  Install({0, 64, 128, 191, 255});
   ASSERT_EQ(RebuildTable(cm_), kOk);
-  EXPECT_EQ(Out(0, 0, 0), Colour(0, 0, 0));
-  EXPECT_EQ(Out(255, 255, 255), Colour(255, 255, 255));
-  // Every other node brightens: 64 lies on the straight part, 2 x 64 = 128.
-  EXPECT_EQ(Out(0, 0, 64), Colour(0, 0, 128));
-  EXPECT_EQ(Out(64, 0, 0), Colour(128, 0, 0));
+  EXPECT_EQ(Out(0, 0, 0), (Rgb{0, 0, 0}));
+  EXPECT_EQ(Out(255, 255, 255), (Rgb{255, 255, 255}));
+  EXPECT_EQ(Out(0, 0, 64), (Rgb{0, 0, 128}));  // 2 x 64 below the shoulder
   for (int r : {0, 64, 128, 191}) {
-    for (int g : {0, 64, 128, 191}) {
-      for (int b : {0, 64, 128, 191}) {
-        if (r + g + b == 0) continue;
-        EXPECT_NE(Out(r, g, b), Colour(r, g, b)) << r << ", " << g << ", " << b;
-      }
-    }
+    for (int b : {64, 128, 191}) EXPECT_NE(Out(r, r, b), (Rgb{r, r, b}));
   }
-}
+  DeleteCmContext(cm_);
 
-TEST_F(RebuildTest, CornersAreSkippedEvenWhereTheCurvesWouldMoveThem) {
-  // Contrast -50 sends 0 to 64 and 255 to 191 (curve ends are not smoothed).
+  // Contrast -50 would send 0 to 64 and 255 to 191: the corners are not
+  // adjusted, their neighbours in the same rows are.
+  params_ = CmParams{};
   params_.contrast = -50;
-  Install({0, 64, 128, 191, 255}, PositionFill);
+  Install({0, 64, 128, 191, 255});
   ASSERT_EQ(RebuildTable(cm_), kOk);
-  EXPECT_EQ(Out(0, 0, 0), Colour(0, 0, 0));
-  EXPECT_EQ(Out(255, 255, 255), Colour(255, 255, 255));
-  // Their neighbours in the same rows are adjusted.
+  EXPECT_EQ(Out(0, 0, 0), (Rgb{0, 0, 0}));
+  EXPECT_EQ(Out(255, 255, 255), (Rgb{255, 255, 255}));
   EXPECT_EQ(Out(0, 0, 64)[0], 64);
-  EXPECT_EQ(Out(0, 0, 64)[1], 64);
   EXPECT_EQ(Out(255, 255, 191)[0], 191);
-  EXPECT_EQ(Out(255, 255, 191)[1], 191);
-  EXPECT_EQ(Out(255, 0, 0)[0], 191);
-  EXPECT_EQ(Out(255, 0, 0)[1], 64);
 }
 
-TEST_F(RebuildTest, EnhancedCorrectionsAdjustTheLookedUpColour) {
-  params_.colorAdjustMode = 2;
-  Install({0, 55, 105, 155, 205, 255}, PositionFill);
-  cm_->dominantReduction[0] = 50;
-  ASSERT_EQ(RebuildTable(cm_), kOk);
-  // (c, m, y) = (200, 100, 50): cyan falls to 150, so red rises to 105.
-  EXPECT_EQ(Out(55, 155, 205), Colour(105, 155, 205));
-  EXPECT_EQ(Out(155, 155, 155), Colour(155, 155, 155));
-}
-
-TEST_F(RebuildTest, CorrectionsStayOffOutsideTheEnhancedAdjustment) {
-  params_.colorAdjustMode = 1;
-  Install({0, 55, 105, 155, 205, 255}, PositionFill);
-  cm_->dominantReduction[0] = 50;
-  ASSERT_EQ(RebuildTable(cm_), kOk);
-  EXPECT_TRUE(TableUnchanged());
-}
-
-TEST_F(RebuildTest, HostCurvesReachTheTable) {
-  uint8_t host[768];
-  for (int i = 0; i < 256; ++i) {
-    host[i] = static_cast<uint8_t>(255 - i);
-    host[256 + i] = static_cast<uint8_t>(i);
-    host[512 + i] = 0;
+TEST_F(RebuildTest, CorrectionsOnlyUnderTheEnhancedAdjustment) {
+  for (int32_t mode : {2, 1}) {
+    params_.colorAdjustMode = mode;
+    Install({0, 55, 105, 155, 205, 255});
+    cm_->dominantReduction[0] = 50;
+    ASSERT_EQ(RebuildTable(cm_), kOk);
+    // (c, m, y) = (200, 100, 50): cyan falls to 150, red rises to 105.
+    EXPECT_EQ(Out(55, 155, 205), (Rgb{mode == 2 ? 105 : 55, 155, 205}));
+    DeleteCmContext(cm_);
   }
-  testing::OptionListBuilder options;
-  options.Add(kOptionHostCurves, host);
-  params_.options = options.List();
-  Install({0, 128, 255}, PositionFill);
-  ASSERT_EQ(RebuildTable(cm_), kOk);
-  EXPECT_EQ(Out(0, 128, 255), Colour(255, 128, 0));
-  EXPECT_EQ(Out(255, 0, 128), Colour(0, 0, 0));
-  EXPECT_EQ(Out(0, 0, 0), Colour(0, 0, 0));  // the corner is not adjusted
+  cm_ = nullptr;
 }
 
 TEST_F(RebuildTest, EveryFailureKeepsTheOldTable) {
-  struct Case {
-    PlatformOp op;
-    int nth;
-    ResultCode want;
-  };
-  // The new table is taken first, then the tone curves.
-  const Case cases[] = {{PlatformOp::kAlloc, 1, kAllocFailed},
-                        {PlatformOp::kLock, 1, kLockFailed},
-                        {PlatformOp::kAlloc, 2, kAllocFailed},
-                        {PlatformOp::kLock, 2, kLockFailed}};
   params_.brightness = 20;
-  Install({0, 128, 255}, PositionFill);
+  params_.colorAdjustMode = 2;
+  Install({0, 128, 255});
   const uint8_t *before = cm_->lut->tableData;
-  const uintptr_t handle = cm_->lut->tableHandle;
-  for (const Case &c : cases) {
-    FailNthCall(c.op, c.nth);
-    EXPECT_EQ(RebuildTable(cm_), c.want) << c.nth;
+  auto expectKept = [&](ResultCode want) {
+    EXPECT_EQ(RebuildTable(cm_), want);
     EXPECT_EQ(cm_->lut->tableData, before);
-    EXPECT_EQ(cm_->lut->tableHandle, handle);
-    EXPECT_TRUE(TableUnchanged());
-    EXPECT_EQ(LiveAllocations(), 3) << c.nth;
+    EXPECT_TRUE(Unchanged());
+    EXPECT_EQ(LiveAllocations(), 3);
+  };
+  // The new table is taken first, then the curves.
+  for (int n : {1, 2}) {
+    testing::FailNthCall(PlatformOp::kAlloc, n);
+    expectKept(kAllocFailed);
+    testing::FailNthCall(PlatformOp::kLock, n);
+    expectKept(kLockFailed);
   }
-  cm_->params.reserved = 1;
-  EXPECT_EQ(RebuildTable(cm_), kBadParams);
+  cm_->saturationBoost = -51;  // the boosted saturation 0 - 51 is refused
+  expectKept(kBadParams);
+  cm_->saturationBoost = 0;
   const int32_t gamma = 99;
   testing::OptionListBuilder options;
   options.Add(kOptionGamma, &gamma);
-  cm_->params.reserved = 0;
   cm_->params.options = options.List();
-  EXPECT_EQ(RebuildTable(cm_), kBadTable);
-  EXPECT_TRUE(TableUnchanged());
-  EXPECT_EQ(LiveAllocations(), 3);
+  expectKept(kBadTable);
 }
 
 }  // namespace
