@@ -65,6 +65,38 @@ inline constexpr std::array<int32_t, kLogPrimeCount> kPrimes =
 inline constexpr std::array<int32_t, kLogPrimeCount> LogPrime =
     log_prime_detail::MakeLogPrime(kPrimes);
 
+namespace log_prime_detail {
+
+// 5000 * ln n summed over the prime factors of n: the nine primes below 29
+// by division, then what remains of n <= 511 is 1 or a single prime, since
+// 29 * 29 exceeds 511.
+constexpr int32_t SumOverFactors(int32_t n) {
+  int32_t sum = 0;
+  for (int i = 0; i < 9; ++i) {
+    while (n % kPrimes[i] == 0) {
+      n /= kPrimes[i];
+      sum += LogPrime[i];
+    }
+  }
+  if (n == 1) return sum;
+  for (int i = 9; i < kLogPrimeCount; ++i) {
+    if (kPrimes[i] == n) return sum + LogPrime[i];
+  }
+  return sum;
+}
+
+constexpr std::array<int32_t, 512> MakeLog5000() {
+  std::array<int32_t, 512> logs{};
+  for (int32_t n = 1; n < 512; ++n) logs[n] = SumOverFactors(n);
+  return logs;
+}
+
+}  // namespace log_prime_detail
+
+// Log5000 for every n in 0..511 (0 for n = 0 and n = 1), so that the gamma
+// search does not factorise in its inner loop.
+inline constexpr std::array<int32_t, 512> kLog5000 = log_prime_detail::MakeLog5000();
+
 static_assert(kPrimes[kLogPrimeCount - 1] == 509, "97 primes end at 509");
 static_assert(LogPrime[0] == 3466 && LogPrime[1] == 5493 && LogPrime[2] == 8047 &&
                   LogPrime[kLogPrimeCount - 1] == 31162,
