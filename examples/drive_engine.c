@@ -4,7 +4,7 @@
  * resource conversation, a halftone object and its set-up, one band of
  * rows, then both objects released. The resources are built in memory: a
  * selection table, a 2-point colour cube (RGB to cyan, magenta, yellow,
- * black), a resource-id list, a grid, an 8 x 8 threshold matrix and a dot
+ * black), a resource-id list, a grid, a 16 x 16 threshold matrix and a dot
  * palette. Prints the dots each ink received and exits 0 on success.
  */
 #include <inkdot/inkdot.h>
@@ -26,7 +26,8 @@ static const char kSelectionTable[] =
 static uint8_t colour_table[128];
 static uint8_t id_list[12];
 static uint8_t grid[34];
-static uint8_t matrix[4 + 8 * 8 * 2];
+/* At least 256 thresholds: a level covers level / 256 of the matrix ranks. */
+static uint8_t matrix[4 + 16 * 16 * 2];
 static uint8_t palette[768];
 
 static void build_colour_table(void) {
@@ -74,14 +75,14 @@ static void build_halftone_resources(void) {
   grid[0] = 32; /* 32 points, little-endian */
   for (i = 0; i < 31; ++i) grid[2 + i] = (uint8_t)(i * 8);
   grid[33] = 255;
-  matrix[0] = matrix[1] = 8;
-  for (y = 0; y < 8; ++y)
-    for (x = 0; x < 8; ++x) {
-      /* 8 x 8 ordered-dither ranks from interleaved, reversed bits. */
+  matrix[0] = matrix[1] = 16;
+  for (y = 0; y < 16; ++y)
+    for (x = 0; x < 16; ++x) {
+      /* 16 x 16 ordered-dither ranks from interleaved, reversed bits. */
       int v = x ^ y, rank = 0;
-      for (i = 0; i < 3; ++i)
-        rank |= (((v >> i) & 1) << (5 - 2 * i)) | (((y >> i) & 1) << (4 - 2 * i));
-      matrix[4 + 2 * (y * 8 + x)] = (uint8_t)rank;
+      for (i = 0; i < 4; ++i)
+        rank |= (((v >> i) & 1) << (7 - 2 * i)) | (((y >> i) & 1) << (6 - 2 * i));
+      matrix[4 + 2 * (y * 16 + x)] = (uint8_t)rank; /* ranks below 256: high byte 0 */
     }
   for (i = 0; i < 256; ++i) { /* small, medium, large: a third each */
     palette[3 * i] = (uint8_t)(i - 2 * (i / 3));
