@@ -1,6 +1,6 @@
 # What `cmake --install` puts in place: the engine libraries and header, a
 # CMake package (find_package(inkdot)), a pkg-config file, the inkdot
-# command and the bundled profiles.
+# command (the profile tools install the bundled profiles).
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -27,6 +27,5 @@ configure_file("${PROJECT_SOURCE_DIR}/cmake/inkdot.pc.in" "${PROJECT_BINARY_DIR}
 install(FILES "${PROJECT_BINARY_DIR}/inkdot.pc" DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
 install(TARGETS inkdot_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# The profiles generated at build time, when the build made them.
-install(DIRECTORY "${PROJECT_BINARY_DIR}/profiles/"
-  DESTINATION ${CMAKE_INSTALL_DATADIR}/inkdot/profiles OPTIONAL)
+# The bundled profiles are installed by the profile tools (tools/profile/),
+# which generate them at build time.
