@@ -73,10 +73,9 @@ uint32_t GreyDot(const uint16_t *curve, const uint8_t *palette,
   const uint32_t p = curve[v + jitter + 1] & 0xFF;
   const uint32_t large = levels[palette[3 * p + 2]];
   const uint32_t medium = large + levels[palette[3 * p + 1]];
-  if (large > t) return kLargeDot;
-  if (medium > t) return kMediumDot;
-  if (medium + levels[palette[3 * p]] > t) return kSmallDot;
-  return kNoDot;
+  const uint32_t total = medium + levels[palette[3 * p]];
+  // The three sums only grow, so the code is the count of those above t.
+  return (large > t ? 1u : 0u) + (medium > t ? 1u : 0u) + (total > t ? 1u : 0u);
 }
 
 ResultCode DitherGreyRow(HalftoneContext *ht, const RowRun &run, bool tall) {

@@ -12,19 +12,22 @@ namespace inkdot {
 // Screened decision for palette entry p against threshold t: no dot when
 // the entry's screen total does not exceed t, then large, medium or small
 // by the entry's limits (low half large, high half medium + large).
+// Written without branches: against a scattered matrix the outcome is
+// unpredictable from pixel to pixel.
 inline uint32_t ScreenedDot(uint32_t total, uint32_t limits, uint32_t t) {
-  if (total <= t) return kNoDot;
-  if ((limits & 0xFFFF) > t) return kLargeDot;
-  if ((limits >> 16) > t) return kMediumDot;
-  return kSmallDot;
+  const uint32_t any = total > t ? 1 : 0;
+  const uint32_t large = (limits & 0xFFFF) > t ? 1 : 0;
+  const uint32_t medium = (limits >> 16) > t ? 1 : 0;
+  // large: 3; else medium: 2; else 1.
+  return any * (1 + medium + large * (2 - medium));
 }
 
 // The medium and large dots alone, as the matrix places them in the
 // diffusing kernels; small dots are left to the error.
 inline uint32_t MatrixDot(uint32_t limits, uint32_t t) {
-  if ((limits & 0xFFFF) > t) return kLargeDot;
-  if ((limits >> 16) > t) return kMediumDot;
-  return kNoDot;
+  const uint32_t large = (limits & 0xFFFF) > t ? 1 : 0;
+  const uint32_t medium = (limits >> 16) > t ? 1 : 0;
+  return 2 * medium + large * (3 - 2 * medium);
 }
 
 // Offset of the small-dot threshold by the step threshold t (0..255, or a

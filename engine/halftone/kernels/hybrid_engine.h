@@ -45,11 +45,12 @@ struct HybridTables {
 // small dot below the medium limit, a large one under the large limit.
 inline uint32_t ScreenedInkDot(const HybridTables &tables, uint32_t p,
                                uint32_t m) {
-  if (tables.totals[p] <= m) return kNoDot;
   const uint32_t limits = tables.limits[p];
-  if ((limits >> 16) <= m) return kSmallDot;
-  if ((limits & 0xFFFF) > m) return kLargeDot;
-  return kMediumDot;
+  const uint32_t any = tables.totals[p] > m ? 1 : 0;
+  const uint32_t medium = (limits >> 16) > m ? 1 : 0;
+  const uint32_t large = (limits & 0xFFFF) > m ? 1 : 0;
+  // Below the medium limit a small dot; else large or medium.
+  return any * (1 + medium * (1 + large));
 }
 
 // Activity: one 5-bit lane per diffused ink, refilled by every pixel with a
