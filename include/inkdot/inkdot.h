@@ -221,7 +221,11 @@ INKDOT_API ResultCode INKDOT_CALL HalftoneSetResource(HalftoneContext *handle,
 /* Converts one run of `count` pixels of row `row`, starting at column
  * `startX`, into dot data: plane k at dst + k * planeStride, the first
  * `firstBit` pixel positions of the first byte kept. `spareArg` is not
- * read; `reservedA` and `reservedB` must be 0. */
+ * read; `reservedA` and `reservedB` must be 0.
+ * Multi-size-dot kernels: the tall colour kernel's 2:1 reduction of colour
+ * pixels needs a matrix width that divides 256 (else 768); a channel lying
+ * on the last grid point never steps past it; a grey curve pad of 0 counts
+ * as 1. */
 INKDOT_API ResultCode INKDOT_CALL Halftone(HalftoneContext *handle,
                                            const void *src, void *dst,
                                            uint32_t planeStride,

@@ -135,6 +135,9 @@ TEST_F(HybridTest, FilterChoiceFollowsEachMembersLimits) {
       {HybridColorRow2880, 0, 0, 0, 9, true, false, {-11, 9}},
       {HybridColorRow2880, 0, 0, 0, 4, true, false, {-13, 13}},
       {HybridColorRow2880, 0, 0, 0, 3, true, false, {-21, 23}},
+      {HybridColorRow2880, 0, 0, 0, 31, false, false, {-4, 4}},
+      {HybridColorRow2880, 0, 0, 0, 30, false, false, {-4, 3}},
+      {HybridColorRow2880, 0, 0, 0, 8, false, false, {-4, 4}},
   };
   for (const Case &k : cases) {
     SetLimits(k.t0, k.t1, k.t2);
@@ -146,7 +149,12 @@ TEST_F(HybridTest, FilterChoiceFollowsEachMembersLimits) {
   }
 }
 
-TEST_F(HybridTest, WideNoDotTapsFollowTheNoiseBit) {
+TEST_F(HybridTest, TallAndWideTapsByHand) {
+  // Tall, large dot (e = 1 - 255): a quarter of the error goes below-right.
+  ASSERT_EQ(c_.Run(HybridColorRowTall, {3, 0, 0, 0, 0, 0, 0, 0}, 2, 20), kOk);
+  c_.ExpectCells(0, 20, Times(-254, {{-1, 8}, {0, 8}, {1, 8}, {2, 4}}));
+  ClearLines();
+  // Wide, no dot: the taps follow the noise bit.
   c_.FillMatrix(1);  // noise bit 1
   ASSERT_EQ(c_.Run(HybridColorRowWide, {1, 0, 0, 0}, 1, 20), kOk);
   c_.ExpectCells(0, 20, Times(5, {{-3, 4}, {-2, 4}, {-1, 4}, {0, 8}, {1, 8}, {2, 4}}));
