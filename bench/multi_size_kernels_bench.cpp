@@ -32,7 +32,8 @@ class BenchObject {
     ht.dotParams[2] = 1;
     for (int k = 0; k < 4; ++k) Alloc(kErrorLineBlock + k, kRun * 4 + 240);
     auto *matrix = static_cast<uint16_t *>(Alloc(kThresholdMatrixBlock, 16384 * 2));
-    for (uint32_t i = 0; i < 16384; ++i) matrix[i] = (i * 7919u) & 16383;  // a permutation
+    for (uint32_t i = 0; i < 16384; ++i)
+      matrix[i] = (i * 7919u) & 16383;  // a permutation
     auto *levels = static_cast<uint16_t *>(Alloc(kLevelScaleBlock, 1024));
     for (uint32_t i = 0; i < 256; ++i) levels[i] = static_cast<uint16_t>(i * 64);
     auto *curve = static_cast<int16_t *>(Alloc(kDotCurveBlock, 512));
@@ -62,12 +63,15 @@ class BenchObject {
     } else {
       auto *grey = static_cast<uint16_t *>(Alloc(kColorTableBlock, 2 * 270));
       grey[0] = 8;
-      for (uint32_t i = 0; i < 264; ++i) grey[1 + i] = static_cast<uint16_t>(i < 4 ? 0 : i > 259 ? 255 : i - 4);
+      for (uint32_t i = 0; i < 264; ++i) {
+        grey[1 + i] = static_cast<uint16_t>(i < 4 ? 0 : i > 259 ? 255 : i - 4);
+      }
     }
     const uint32_t bytes = inputFormat == 0 ? 1 : 4;
     source_.resize(kRun * bytes);
     for (uint32_t i = 0; i < source_.size(); ++i) {
-      source_[i] = static_cast<uint8_t>((i * 255 / source_.size() + (i % bytes) * 80) & 0xFF);
+      source_[i] =
+          static_cast<uint8_t>((i * 255 / source_.size() + (i % bytes) * 80) & 0xFF);
     }
     output_.resize(4 * kRun / 4);
   }
@@ -94,14 +98,18 @@ void RunRows(benchmark::State &state, RowKernel kernel, uint32_t inputFormat,
   BenchObject object(inputFormat, colorMode);
   uint32_t row = 0;
   for (auto _ : state) object.Row(kernel, row++);
-  state.counters["Mpx/s"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * kRun * 1e-6,
-      benchmark::Counter::kIsRate);
+  state.counters["Mpx/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * kRun * 1e-6,
+                         benchmark::Counter::kIsRate);
 }
 
 void BM_HybridColorRow(benchmark::State &s) { RunRows(s, HybridColorRow, 2, 1); }
-void BM_HybridColorRowWide(benchmark::State &s) { RunRows(s, HybridColorRowWide, 2, 1); }
-void BM_HybridColorRow2880(benchmark::State &s) { RunRows(s, HybridColorRow2880, 2, 1); }
+void BM_HybridColorRowWide(benchmark::State &s) {
+  RunRows(s, HybridColorRowWide, 2, 1);
+}
+void BM_HybridColorRow2880(benchmark::State &s) {
+  RunRows(s, HybridColorRow2880, 2, 1);
+}
 void BM_HybridColorRowInks(benchmark::State &s) { RunRows(s, HybridColorRow, 4, 1); }
 void BM_DotDitherColorRow(benchmark::State &s) { RunRows(s, DotDitherColorRow, 2, 1); }
 void BM_DotDitherMonoRow(benchmark::State &s) { RunRows(s, DotDitherMonoRow, 0, 0); }

@@ -25,31 +25,26 @@ struct SquareGrey {
   static constexpr int32_t kDotValue = 255;
   static constexpr int kOffsetShift = 0;
   static constexpr bool kReadsPairs = false;
-  static int32_t Spread(bool heavy, bool dot, uint32_t small,
-                        const uint32_t *limits, bool odd, int32_t *cell,
-                        int32_t e, int32_t carry) {
-    return SpreadSquare(ChooseSquareFilter(heavy, dot, small, limits), cell, e,
-                        carry, odd);
+  static int32_t Spread(bool heavy, bool dot, uint32_t small, const uint32_t *limits,
+                        bool odd, int32_t *cell, int32_t e, int32_t carry) {
+    return SpreadSquare(ChooseSquareFilter(heavy, dot, small, limits), cell, e, carry,
+                        odd);
   }
 };
 
 struct WideGrey : SquareGrey {
-  static int32_t Spread(bool heavy, bool dot, uint32_t small,
-                        const uint32_t *limits, bool odd, int32_t *cell,
-                        int32_t e, int32_t carry) {
-    return SpreadWide(ChooseWideFilter(heavy, dot, small, limits), cell, e,
-                      carry, odd);
+  static int32_t Spread(bool heavy, bool dot, uint32_t small, const uint32_t *limits,
+                        bool odd, int32_t *cell, int32_t e, int32_t carry) {
+    return SpreadWide(ChooseWideFilter(heavy, dot, small, limits), cell, e, carry, odd);
   }
 };
 
 struct TallGrey : SquareGrey {
   static constexpr bool kReadsPairs = true;
-  static int32_t Spread(bool heavy, bool dot, uint32_t small,
-                        const uint32_t *limits, bool, int32_t *cell, int32_t e,
-                        int32_t carry) {
-    return SpreadTall(
-        ChooseTallFilter(heavy, dot, small, limits, kTallHeavyGrey), cell, e,
-        carry);
+  static int32_t Spread(bool heavy, bool dot, uint32_t small, const uint32_t *limits,
+                        bool, int32_t *cell, int32_t e, int32_t carry) {
+    return SpreadTall(ChooseTallFilter(heavy, dot, small, limits, kTallHeavyGrey), cell,
+                      e, carry);
   }
 };
 
@@ -79,8 +74,7 @@ ResultCode DiffuseGreyRow(HalftoneContext *ht, const RowRun &run) {
 
   const auto *matrix =
       static_cast<const uint16_t *>(ht->blocks[kThresholdMatrixBlock].pointer);
-  const uint16_t *thresholds =
-      matrix + (run.row % ht->matrixHeight) * ht->matrixWidth;
+  const uint16_t *thresholds = matrix + (run.row % ht->matrixHeight) * ht->matrixWidth;
   const uint32_t columnMask = ht->matrixWidth - 1;
   const auto *curve =
       static_cast<const uint16_t *>(ht->blocks[kColorTableBlock].pointer);
@@ -124,8 +118,7 @@ ResultCode DiffuseGreyRow(HalftoneContext *ht, const RowRun &run) {
     const uint32_t t = thresholds[x & columnMask];
     const bool odd = (t & 1) != 0;
     const int32_t offset = ThresholdOffset(t & ~1u) >> Member::kOffsetShift;
-    const uint32_t p =
-        curve[v + spread(thresholds[(x + 24) & columnMask]) + 1] & 0xFF;
+    const uint32_t p = curve[v + spread(thresholds[(x + 24) & columnMask]) + 1] & 0xFF;
     const uint32_t small = palette[3 * p];
     const uint32_t medium = palette[3 * p + 1];
     const uint32_t large = palette[3 * p + 2];
@@ -133,8 +126,7 @@ ResultCode DiffuseGreyRow(HalftoneContext *ht, const RowRun &run) {
     int32_t incoming = cell[0];
     if (incoming < 0) incoming += Member::kNegativeBias;
     incoming >>= 5;
-    const int32_t value =
-        static_cast<int32_t>(small + medium + large) + incoming;
+    const int32_t value = static_cast<int32_t>(small + medium + large) + incoming;
 
     uint32_t code = kNoDot;
     if (levels[large] > t) {
@@ -146,8 +138,8 @@ ResultCode DiffuseGreyRow(HalftoneContext *ht, const RowRun &run) {
     }
     const bool dot = code != kNoDot;
     const int32_t e = dot ? value - Member::kDotValue : value;
-    carry = Member::Spread(large != 0 || medium != 0, dot, small, limits, odd,
-                           cell, e, carry);
+    carry = Member::Spread(large != 0 || medium != 0, dot, small, limits, odd, cell, e,
+                           carry);
 
     // A black-and-white pair reduced to black keeps a small dot.
     if (opposed && v == 0) code = kSmallDot;

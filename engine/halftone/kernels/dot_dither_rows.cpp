@@ -67,9 +67,8 @@ Channels ReadColour(const uint8_t *s, bool pairs) {
 
 // Grey: the level of source value v, spread over `pad` neighbouring curve
 // entries by a second matrix value; the palette decides from the level scale.
-uint32_t GreyDot(const uint16_t *curve, const uint8_t *palette,
-                 const uint16_t *levels, uint32_t v, uint32_t jitter,
-                 uint32_t t) {
+uint32_t GreyDot(const uint16_t *curve, const uint8_t *palette, const uint16_t *levels,
+                 uint32_t v, uint32_t jitter, uint32_t t) {
   const uint32_t p = curve[v + jitter + 1] & 0xFF;
   const uint32_t large = levels[palette[3 * p + 2]];
   const uint32_t medium = large + levels[palette[3 * p + 1]];
@@ -132,8 +131,7 @@ ResultCode DotDitherColorRow(HalftoneContext *ht, const RowRun &run) {
   const uint32_t top = (ht->matrixSize - 1) & 0xFFFF;
   const auto *table =
       static_cast<const uint32_t *>(ht->blocks[kColorTableBlock].pointer);
-  const auto *grid =
-      static_cast<const uint8_t *>(ht->blocks[kGridIndexBlock].pointer);
+  const auto *grid = static_cast<const uint8_t *>(ht->blocks[kGridIndexBlock].pointer);
   const PaletteView palette{ht->paletteTotals, ht->paletteLimits};
   const int32_t magnification = ht->params.magnification;
   const bool doubled = magnification == 1;

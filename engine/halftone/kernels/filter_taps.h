@@ -16,7 +16,8 @@ namespace inkdot {
 class Taps {
  public:
   Taps(int32_t *cell, int32_t e)
-      : cell_(cell), e_(static_cast<uint32_t>(e)),
+      : cell_(cell),
+        e_(static_cast<uint32_t>(e)),
         half_(static_cast<uint32_t>(e >> 1)) {}
 
   // w × e into the cell k columns away.

@@ -14,7 +14,7 @@
 namespace inkdot {
 
 enum SquareFilter : int {
-  kSquareHeavy,   // medium or large amount, or a generous small amount
+  kSquareHeavy,  // medium or large amount, or a generous small amount
   kSquareNoDot,
   kSquareMedium,  // small amount above limits[1]
   kSquareLight,   // small amount above limits[2]

@@ -14,7 +14,7 @@ enum TallFilter : int {
   kTallHeavyColour,  // medium or large amount, or a generous small amount
   kTallMedium,       // small amount above limits[1], dot or not
   kTallNoDot,
-  kTallLight,        // small amount above limits[2]
+  kTallLight,  // small amount above limits[2]
   kTallFaint,
   kTallHeavyGrey,
 };

@@ -26,21 +26,18 @@ struct Square {
   static constexpr int32_t kDotValue = 255;
   static constexpr int kOffsetShift = 0;
   static int32_t IncomingError(int32_t cell) { return TruncatedError(cell); }
-  static int32_t Spread(bool heavy, bool dot, uint32_t small,
-                        const uint32_t *limits, bool odd, int32_t *cell,
-                        int32_t e, int32_t carry) {
-    return SpreadSquare(ChooseSquareFilter(heavy, dot, small, limits), cell, e,
-                        carry, odd);
+  static int32_t Spread(bool heavy, bool dot, uint32_t small, const uint32_t *limits,
+                        bool odd, int32_t *cell, int32_t e, int32_t carry) {
+    return SpreadSquare(ChooseSquareFilter(heavy, dot, small, limits), cell, e, carry,
+                        odd);
   }
 };
 
 // x = 2y.
 struct Wide : Square {
-  static int32_t Spread(bool heavy, bool dot, uint32_t small,
-                        const uint32_t *limits, bool odd, int32_t *cell,
-                        int32_t e, int32_t carry) {
-    return SpreadWide(ChooseWideFilter(heavy, dot, small, limits), cell, e,
-                      carry, odd);
+  static int32_t Spread(bool heavy, bool dot, uint32_t small, const uint32_t *limits,
+                        bool odd, int32_t *cell, int32_t e, int32_t carry) {
+    return SpreadWide(ChooseWideFilter(heavy, dot, small, limits), cell, e, carry, odd);
   }
 };
 
@@ -60,12 +57,10 @@ struct Fine {
 
 // 2x = y.
 struct Tall : Square {
-  static int32_t Spread(bool heavy, bool dot, uint32_t small,
-                        const uint32_t *limits, bool, int32_t *cell, int32_t e,
-                        int32_t carry) {
-    return SpreadTall(
-        ChooseTallFilter(heavy, dot, small, limits, kTallHeavyColour), cell, e,
-        carry);
+  static int32_t Spread(bool heavy, bool dot, uint32_t small, const uint32_t *limits,
+                        bool, int32_t *cell, int32_t e, int32_t carry) {
+    return SpreadTall(ChooseTallFilter(heavy, dot, small, limits, kTallHeavyColour),
+                      cell, e, carry);
   }
 };
 
@@ -200,11 +195,14 @@ void RunHybrid(HalftoneContext *ht, const RowRun &run, int32_t *const lines[3],
         state.PassWhite();
         continue;
       }
-      const uint32_t c0 = GridCoordinate(tables.gridCoord[v0], tables.gridWeight[v0], t);
-      const uint32_t c1 = GridCoordinate(tables.gridCoord[v1], tables.gridWeight[v1], t);
-      const uint32_t c2 = GridCoordinate(tables.gridCoord[v2], tables.gridWeight[v2], t);
-      const uint32_t entry = smoothing.Apply(
-          c0, c1, c2, colorTable[(c0 * 32 + c1) * 32 + c2], noise ^ 1);
+      const uint32_t c0 =
+          GridCoordinate(tables.gridCoord[v0], tables.gridWeight[v0], t);
+      const uint32_t c1 =
+          GridCoordinate(tables.gridCoord[v1], tables.gridWeight[v1], t);
+      const uint32_t c2 =
+          GridCoordinate(tables.gridCoord[v2], tables.gridWeight[v2], t);
+      const uint32_t entry =
+          smoothing.Apply(c0, c1, c2, colorTable[(c0 * 32 + c1) * 32 + c2], noise ^ 1);
       p0 = entry & 0xFF;
       p1 = (entry >> 8) & 0xFF;
       p2 = (entry >> 16) & 0xFF;
@@ -215,14 +213,12 @@ void RunHybrid(HalftoneContext *ht, const RowRun &run, int32_t *const lines[3],
     const bool odd = noise == 0;
     out.Set(2, ScreenedInkDot(tables, p2, rowA[(x + 48) & columnMask]));
     state.activity = (state.activity >> 1) & kActivityLanes;
-    out.Set(3, DiffuseInk<Member>(tables, dotParams, p3,
-                                  rowB[(x + 40) & columnMask], offset,
-                                  state.activity, state.ink3, odd));
-    out.Set(0, DiffuseInk<Member>(tables, dotParams, p0, rowA[x & columnMask],
-                                  offset, state.activity, state.ink0, odd));
-    out.Set(1, DiffuseInk<Member>(tables, dotParams, p1,
-                                  rowB[(x + 16) & columnMask], -offset,
-                                  state.activity, state.ink1, odd));
+    out.Set(3, DiffuseInk<Member>(tables, dotParams, p3, rowB[(x + 40) & columnMask],
+                                  offset, state.activity, state.ink3, odd));
+    out.Set(0, DiffuseInk<Member>(tables, dotParams, p0, rowA[x & columnMask], offset,
+                                  state.activity, state.ink0, odd));
+    out.Set(1, DiffuseInk<Member>(tables, dotParams, p1, rowB[(x + 16) & columnMask],
+                                  -offset, state.activity, state.ink1, odd));
   }
   // The carries are dropped: the next run starts its own.
   out.Finish();
@@ -231,8 +227,7 @@ void RunHybrid(HalftoneContext *ht, const RowRun &run, int32_t *const lines[3],
 // The tall member with the 2:1 reduction of colour pixels: pairs averaged,
 // one matrix row read through a pair table, complementary thresholds for
 // inks 1 and 2, and incoming error rounded to the nearest.
-void RunTallPairs(HalftoneContext *ht, const RowRun &run,
-                  int32_t *const lines[3]) {
+void RunTallPairs(HalftoneContext *ht, const RowRun &run, int32_t *const lines[3]) {
   HybridTables tables;
   tables.Load(ht, true);
   const uint32_t *dotParams = ht->dotParams;
@@ -242,8 +237,8 @@ void RunTallPairs(HalftoneContext *ht, const RowRun &run,
   const uint32_t columnMask = ht->matrixWidth - 1;
   uint32_t pairTable[256];  // column j: its value, and column j + 48's above
   for (uint32_t j = 0; j < 256; ++j) {
-    pairTable[j] = rowA[j & columnMask] |
-                   static_cast<uint32_t>(rowA[(j + 48) & columnMask]) << 16;
+    pairTable[j] =
+        rowA[j & columnMask] | static_cast<uint32_t>(rowA[(j + 48) & columnMask]) << 16;
   }
   constexpr uint32_t kTop = 16383;
 
@@ -280,8 +275,8 @@ void RunTallPairs(HalftoneContext *ht, const RowRun &run,
     const uint32_t c0 = GridCoordinate(tables.gridCoord[v0], tables.gridWeight[v0], t);
     const uint32_t c1 = GridCoordinate(tables.gridCoord[v1], tables.gridWeight[v1], t);
     const uint32_t c2 = GridCoordinate(tables.gridCoord[v2], tables.gridWeight[v2], t);
-    const uint32_t entry = smoothing.Apply(
-        c0, c1, c2, colorTable[(c0 * 32 + c1) * 32 + c2], m0 & 1);
+    const uint32_t entry =
+        smoothing.Apply(c0, c1, c2, colorTable[(c0 * 32 + c1) * 32 + c2], m0 & 1);
     const uint32_t p0 = entry & 0xFF;
     const uint32_t p1 = (entry >> 8) & 0xFF;
     const uint32_t p2 = (entry >> 16) & 0xFF;
@@ -297,8 +292,8 @@ void RunTallPairs(HalftoneContext *ht, const RowRun &run,
       out.Set(3, DiffuseInk<TallPairs>(tables, dotParams, p3, m48, offset,
                                        state.activity, state.ink3, false));
     }
-    out.Set(0, DiffuseInk<TallPairs>(tables, dotParams, p0, m0, offset,
-                                     state.activity, state.ink0, false));
+    out.Set(0, DiffuseInk<TallPairs>(tables, dotParams, p0, m0, offset, state.activity,
+                                     state.ink0, false));
     out.Set(1, DiffuseInk<TallPairs>(tables, dotParams, p1, kTop - m0, -offset,
                                      state.activity, state.ink1, false));
   }

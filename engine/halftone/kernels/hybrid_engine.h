@@ -43,8 +43,7 @@ struct HybridTables {
 
 // Ink 2 is screened only: no dot unless the screen total exceeds m, then a
 // small dot below the medium limit, a large one under the large limit.
-inline uint32_t ScreenedInkDot(const HybridTables &tables, uint32_t p,
-                               uint32_t m) {
+inline uint32_t ScreenedInkDot(const HybridTables &tables, uint32_t p, uint32_t m) {
   const uint32_t limits = tables.limits[p];
   const uint32_t any = tables.totals[p] > m ? 1 : 0;
   const uint32_t medium = (limits >> 16) > m ? 1 : 0;
@@ -72,8 +71,8 @@ struct DiffusedInk {
 // carry and returns the dot code.
 template <class Member>
 inline uint32_t DiffuseInk(const HybridTables &tables, const uint32_t *dotParams,
-                           uint32_t p, uint32_t m, int32_t offset,
-                           uint32_t &activity, DiffusedInk &ink, bool odd) {
+                           uint32_t p, uint32_t m, int32_t offset, uint32_t &activity,
+                           DiffusedInk &ink, bool odd) {
   const uint32_t small = tables.amounts[p] & 0xFFFF;
   if (small != 0) activity |= ink.laneFill;
   const uint32_t limits = tables.limits[p];
@@ -85,15 +84,15 @@ inline uint32_t DiffuseInk(const HybridTables &tables, const uint32_t *dotParams
     ink.carry = 0;
     return code;
   }
-  const int32_t value = static_cast<int32_t>(tables.amounts[p] >> 16) +
-                        Member::IncomingError(*ink.cell);
+  const int32_t value =
+      static_cast<int32_t>(tables.amounts[p] >> 16) + Member::IncomingError(*ink.cell);
   if (code == kNoDot && small != 0 && value >= tables.dotCurve[p] + offset) {
     code = kSmallDot;
   }
   const bool dot = code != kNoDot;
   const int32_t e = dot ? value - Member::kDotValue : value;
-  ink.carry = Member::Spread((limits >> 16) != 0, dot, small, dotParams, odd,
-                             ink.cell, e, ink.carry);
+  ink.carry = Member::Spread((limits >> 16) != 0, dot, small, dotParams, odd, ink.cell,
+                             e, ink.carry);
   return code;
 }
 

@@ -3,13 +3,15 @@
 // values by each test. Output goes to four planes of 16 bytes.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "halftone/kernels/error_lines.h"
 #include "halftone/kernels/row_kernels.h"
@@ -21,8 +23,7 @@ class HandBuiltContext {
  public:
   static constexpr uint32_t kStride = 16;
 
-  HandBuiltContext(uint32_t matrixWidth, uint32_t matrixHeight,
-                   uint32_t maxPixels = 64)
+  HandBuiltContext(uint32_t matrixWidth, uint32_t matrixHeight, uint32_t maxPixels = 64)
       : ht(std::make_unique<HalftoneContext>()) {
     ht->params.dotMode = 2;
     ht->params.maxPixels = maxPixels;
@@ -40,16 +41,18 @@ class HandBuiltContext {
   }
   ~HandBuiltContext() { EXPECT_EQ(MemoryBlocksFree(ht->blocks), kOk); }
 
-  template <class T>
-  T *Block(int index) { return static_cast<T *>(ht->blocks[index].pointer); }
+  template <class T = uint8_t>
+  T *Block(int index) {
+    return static_cast<T *>(ht->blocks[index].pointer);
+  }
   uint16_t *Matrix() { return Block<uint16_t>(kThresholdMatrixBlock); }
-  uint32_t *ColourTable() { return Block<uint32_t>(kColorTableBlock); }
-  uint16_t *GreyCurve() { return Block<uint16_t>(kColorTableBlock); }
   uint16_t *Levels() { return Block<uint16_t>(kLevelScaleBlock); }
   int16_t *DotCurve() { return Block<int16_t>(kDotCurveBlock); }
-  uint8_t *Grid() { return Block<uint8_t>(kGridIndexBlock); }
-  uint8_t *Palette() { return Block<uint8_t>(kDotPaletteBlock); }
   int32_t *Line(int k) { return ErrorLineColumns(ht.get(), k); }
+  void ClearLines() {
+    for (int k = 0; k < 4; ++k)
+      std::memset(Line(k) - kErrorMargin, 0, ht->blocks[1 + k].size);
+  }
 
   void FillMatrix(uint16_t value) {
     for (uint32_t i = 0; i < ht->matrixSize; ++i) Matrix()[i] = value;
@@ -64,10 +67,22 @@ class HandBuiltContext {
     DotCurve()[p] = curve;
   }
 
+  // Colour: channel value v lies on grid point v / 8 with weight 255, which
+  // no threshold below 255 moves to the next point.
+  void GridOnEighths() {
+    for (int v = 0; v < 256; ++v) {
+      Block(kGridIndexBlock)[2 * v] = static_cast<uint8_t>(v >> 3);
+      Block(kGridIndexBlock)[2 * v + 1] = 255;
+    }
+  }
+  uint32_t &Entry(int i0, int i1, int i2) {
+    return Block<uint32_t>(kColorTableBlock)[i0 * 1024 + i1 * 32 + i2];
+  }
+
   // Grey curve padded by `pad` around the identity: level = value when the
   // jitter is pad / 2.
   void SetGreyCurve(uint16_t pad) {
-    uint16_t *curve = GreyCurve();
+    auto *curve = Block<uint16_t>(kColorTableBlock);
     curve[0] = pad;
     for (int i = 0; i < pad + 256; ++i) {
       const int level = i - pad / 2;
@@ -75,11 +90,9 @@ class HandBuiltContext {
     }
   }
 
-  ResultCode Run(RowKernel kernel, const std::vector<uint8_t> &src,
-                 uint32_t count, uint32_t startX = 0, uint32_t row = 0,
-                 uint32_t firstBit = 0) {
-    RowRun run{src.data(), planes[0], kStride, firstBit, count, startX, 0, row,
-               0, 0};
+  ResultCode Run(RowKernel kernel, const std::vector<uint8_t> &src, uint32_t count,
+                 uint32_t startX = 0, uint32_t row = 0, uint32_t firstBit = 0) {
+    RowRun run{src.data(), planes[0], kStride, firstBit, count, startX, 0, row, 0, 0};
     return kernel(ht.get(), run);
   }
   ResultCode Run(RowKernel kernel, const RowRun &run) { return kernel(ht.get(), run); }
@@ -89,8 +102,17 @@ class HandBuiltContext {
     return (planes[k][i / 4] >> (6 - 2 * (i % 4))) & 3;
   }
 
-  // Cells x - 30 .. x + 30 of line k that differ from the expected values
-  // (every cell not listed is expected 0), as "offset:value" failures.
+  // Leftmost and rightmost cells around x that hold error.
+  std::pair<int, int> Reach(int k, int x) {
+    int lo = 99, hi = -99;
+    for (int d = -30; d <= 30; ++d) {
+      if (Line(k)[x + d] != 0) lo = std::min(lo, d), hi = std::max(hi, d);
+    }
+    return {lo, hi};
+  }
+
+  // Expects cells x - 30 .. x + 30 of line k to hold the listed values (0
+  // where none is listed).
   void ExpectCells(int k, int x, const std::map<int, int32_t> &expected) {
     for (int d = -30; d <= 30; ++d) {
       const auto it = expected.find(d);

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <utility>
-
 #include "hand_built_context.h"
 
 namespace inkdot {
@@ -24,22 +22,6 @@ class HybridTest : public ::testing::Test {
     c_.ht->dotParams[1] = b;
     c_.ht->dotParams[2] = d;
   }
-  void ClearLines() {
-    for (int k = 0; k < 4; ++k) {
-      std::memset(c_.Line(k) - kErrorMargin, 0, c_.ht->blocks[kErrorLineBlock + k].size);
-    }
-  }
-  // Leftmost and rightmost cells around x that the pixel reached.
-  std::pair<int, int> Reach(int line, int x) {
-    int lo = 99, hi = -99;
-    for (int d = -30; d <= 30; ++d) {
-      if (c_.Line(line)[x + d] != 0) {
-        lo = std::min(lo, d);
-        hi = std::max(hi, d);
-      }
-    }
-    return {lo, hi};
-  }
   testing::PlatformGuard guard_;
   HandBuiltContext c_;
 };
@@ -57,11 +39,16 @@ TEST_F(HybridTest, InksUseTheirOwnLinesAndCarryErrorAlong) {
 }
 
 TEST_F(HybridTest, IncomingErrorIsReadPerMember) {
-  struct Case { RowKernel kernel; int32_t cell; int32_t read; int32_t own; };
+  struct Case {
+    RowKernel kernel;
+    int32_t cell;
+    int32_t read;
+    int32_t own;
+  };
   const Case cases[] = {
-      {HybridColorRow, -1, 0, 8}, {HybridColorRow, -32, -1, 8},
-      {HybridColorRow, -33, -1, 8}, {HybridColorRow, 63, 1, 8},
-      {HybridColorRow2880, -10, 0, 2}, {HybridColorRow2880, -11, -1, 2},
+      {HybridColorRow, -1, 0, 8},       {HybridColorRow, -32, -1, 8},
+      {HybridColorRow, -33, -1, 8},     {HybridColorRow, 63, 1, 8},
+      {HybridColorRow2880, -10, 0, 2},  {HybridColorRow2880, -11, -1, 2},
       {HybridColorRow2880, -42, -1, 2}, {HybridColorRow2880, -43, -2, 2}};
   for (const Case &k : cases) {
     c_.Line(0)[7] = k.cell;
@@ -76,10 +63,10 @@ TEST_F(HybridTest, SmallDotOffsetsBySignAndMember) {
   ASSERT_EQ(c_.Run(HybridColorRow, {4, 4, 9, 0}, 1), kOk);
   EXPECT_EQ(c_.Code(0, 0), 0u);  // ink 0 needs 100 + 24
   EXPECT_EQ(c_.Code(1, 0), 1u);  // ink 1 needs 100 - 24
-  ClearLines();
+  c_.ClearLines();
   ASSERT_EQ(c_.Run(HybridColorRow, {5, 0, 9, 0}, 1), kOk);
   EXPECT_EQ(c_.Code(0, 0), 0u);  // 88 + 24 here
-  ClearLines();
+  c_.ClearLines();
   ASSERT_EQ(c_.Run(HybridColorRow2880, {5, 0, 9, 0}, 1), kOk);
   EXPECT_EQ(c_.Code(0, 0), 1u);  // 88 + 12 at 2880
 }
@@ -98,54 +85,80 @@ TEST_F(HybridTest, InksWithoutSmallAmountGoQuietAfterFourPixels) {
   // A small amount re-arms the lane for four more non-white pixels; white
   // pixels do not count.
   c_.SetEntry(6, 1, 0, 0, 0, 0, 1000);
-  ClearLines();
+  c_.ClearLines();
   c_.Line(0)[15] = 3200;
-  ASSERT_EQ(c_.Run(HybridColorRow, {6, 0, 9, 0, 0, 0, 0, 0, 0, 0, 9, 0, 0, 0, 9, 0,
-                                    0, 0, 9, 0, 0, 0, 9, 0}, 6, 10), kOk);
+  ASSERT_EQ(c_.Run(HybridColorRow, {6, 0, 9, 0, 0, 0, 0, 0, 0, 0, 9, 0,
+                                    0, 0, 9, 0, 0, 0, 9, 0, 0, 0, 9, 0},
+                   6, 10),
+            kOk);
   EXPECT_EQ(c_.Line(0)[15], 800);
 }
 
+// Each case: small amount, dot, large dot, and the reach of the filter that
+// the member must choose (leftmost and rightmost cells), from its table.
 TEST_F(HybridTest, FilterChoiceFollowsEachMembersLimits) {
   struct Case {
-    RowKernel kernel;
-    uint32_t t0, t1, t2, small;
+    uint32_t small;
     bool dot, large;
     std::pair<int, int> reach;
   };
-  const Case cases[] = {
-      {HybridColorRow, 15, 3, 1, 16, true, false, {-2, 2}},
-      {HybridColorRow, 15, 3, 1, 15, true, false, {-4, 4}},  // noise 0: no +5
-      {HybridColorRow, 15, 3, 1, 4, true, false, {-4, 4}},
-      {HybridColorRow, 15, 3, 1, 3, true, false, {-7, 7}},
-      {HybridColorRow, 15, 3, 1, 2, true, false, {-7, 7}},
-      {HybridColorRow, 15, 3, 1, 1, true, false, {-10, 11}},
-      {HybridColorRow, 15, 3, 1, 0, true, true, {-2, 2}},
-      {HybridColorRowWide, 14, 3, 0, 15, true, false, {-4, 4}},
-      {HybridColorRowWide, 14, 3, 0, 14, true, false, {-7, 7}},
-      {HybridColorRowWide, 14, 3, 0, 4, true, false, {-7, 7}},
-      {HybridColorRowWide, 14, 3, 0, 3, true, false, {-10, 10}},
-      {HybridColorRowWide, 14, 3, 0, 20, false, false, {-2, 3}},
-      {HybridColorRowTall, 111, 8, 2, 112, false, false, {-1, 2}},
-      {HybridColorRowTall, 111, 8, 2, 50, false, false, {-2, 2}},
-      {HybridColorRowTall, 111, 8, 2, 5, false, false, {-1, 1}},
-      {HybridColorRowTall, 111, 8, 2, 3, true, false, {-4, 4}},
-      {HybridColorRowTall, 111, 8, 2, 2, true, false, {-7, 7}},
-      {HybridColorRow2880, 0, 0, 0, 0, true, true, {-26, 24}},
-      {HybridColorRow2880, 0, 0, 0, 31, true, false, {-6, 6}},
-      {HybridColorRow2880, 0, 0, 0, 9, true, false, {-11, 9}},
-      {HybridColorRow2880, 0, 0, 0, 4, true, false, {-13, 13}},
-      {HybridColorRow2880, 0, 0, 0, 3, true, false, {-21, 23}},
-      {HybridColorRow2880, 0, 0, 0, 31, false, false, {-4, 4}},
-      {HybridColorRow2880, 0, 0, 0, 30, false, false, {-4, 3}},
-      {HybridColorRow2880, 0, 0, 0, 8, false, false, {-4, 4}},
+  struct Member {
+    RowKernel kernel;
+    uint32_t t0, t1, t2;
+    std::vector<Case> cases;
   };
-  for (const Case &k : cases) {
-    SetLimits(k.t0, k.t1, k.t2);
-    c_.SetEntry(2, k.small, k.small + 1, k.large ? 1000 : 0, k.large ? 1000 : 0, 0,
-                k.dot ? -1000 : 1000);
-    ClearLines();
-    ASSERT_EQ(c_.Run(k.kernel, {2, 0, 0, 0}, 1, 32), kOk);
-    EXPECT_EQ(Reach(0, 32), k.reach) << "small " << k.small;
+  const Member members[] = {
+      {HybridColorRow,
+       15,
+       3,
+       1,  // noise 0: no +5 on the third row, +11 on the last
+       {{16, 1, 0, {-2, 2}},
+        {15, 1, 0, {-4, 4}},
+        {4, 1, 0, {-4, 4}},
+        {3, 1, 0, {-7, 7}},
+        {2, 1, 0, {-7, 7}},
+        {1, 1, 0, {-10, 11}},
+        {0, 1, 1, {-2, 2}}}},
+      {HybridColorRowWide,
+       14,
+       3,
+       0,
+       {{15, 1, 0, {-4, 4}},
+        {14, 1, 0, {-7, 7}},
+        {4, 1, 0, {-7, 7}},
+        {3, 1, 0, {-10, 10}},
+        {20, 0, 0, {-2, 3}}}},
+      {HybridColorRowTall,
+       111,
+       8,
+       2,
+       {{112, 0, 0, {-1, 2}},
+        {50, 0, 0, {-2, 2}},
+        {5, 0, 0, {-1, 1}},
+        {3, 1, 0, {-4, 4}},
+        {2, 1, 0, {-7, 7}}}},
+      {HybridColorRow2880,
+       0,
+       0,
+       0,
+       {{0, 1, 1, {-26, 24}},
+        {31, 1, 0, {-6, 6}},
+        {9, 1, 0, {-11, 9}},
+        {4, 1, 0, {-13, 13}},
+        {3, 1, 0, {-21, 23}},
+        {31, 0, 0, {-4, 4}},
+        {30, 0, 0, {-4, 3}},
+        {8, 0, 0, {-4, 4}}}},
+  };
+  for (const Member &m : members) {
+    SetLimits(m.t0, m.t1, m.t2);
+    for (const Case &k : m.cases) {
+      c_.SetEntry(2, k.small, k.small + 1, k.large ? 1000 : 0, k.large ? 1000 : 0, 0,
+                  k.dot ? -1000 : 1000);
+      c_.ClearLines();
+      ASSERT_EQ(c_.Run(m.kernel, {2, 0, 0, 0}, 1, 32), kOk);
+      EXPECT_EQ(c_.Reach(0, 32), k.reach) << "limit " << m.t0 << ", small " << k.small;
+    }
   }
 }
 
@@ -153,13 +166,13 @@ TEST_F(HybridTest, TallAndWideTapsByHand) {
   // Tall, large dot (e = 1 - 255): a quarter of the error goes below-right.
   ASSERT_EQ(c_.Run(HybridColorRowTall, {3, 0, 0, 0, 0, 0, 0, 0}, 2, 20), kOk);
   c_.ExpectCells(0, 20, Times(-254, {{-1, 8}, {0, 8}, {1, 8}, {2, 4}}));
-  ClearLines();
+  c_.ClearLines();
   // Wide, no dot: the taps follow the noise bit.
   c_.FillMatrix(1);  // noise bit 1
   ASSERT_EQ(c_.Run(HybridColorRowWide, {1, 0, 0, 0}, 1, 20), kOk);
   c_.ExpectCells(0, 20, Times(5, {{-3, 4}, {-2, 4}, {-1, 4}, {0, 8}, {1, 8}, {2, 4}}));
   c_.FillMatrix(0);
-  ClearLines();
+  c_.ClearLines();
   ASSERT_EQ(c_.Run(HybridColorRowWide, {1, 0, 0, 0}, 1, 20), kOk);
   c_.ExpectCells(0, 20, Times(5, {{-2, 4}, {-1, 8}, {0, 8}, {1, 4}, {2, 4}, {3, 4}}));
 }
@@ -203,10 +216,12 @@ TEST_F(HybridTest, MagnificationSharesOrReducesSourcePixels) {
   c_.ht->params.magnification = -1;
   const std::vector<uint8_t> pair = {10, 0, 200, 0, 20, 5, 100, 0};
   ASSERT_EQ(c_.Run(HybridColorRowTall, pair, 1), kOk);  // the larger bytes
-  EXPECT_EQ((std::vector<uint32_t>{c_.Code(0, 0), c_.Code(1, 0), c_.Code(2, 0), c_.Code(3, 0)}),
+  EXPECT_EQ((std::vector<uint32_t>{c_.Code(0, 0), c_.Code(1, 0), c_.Code(2, 0),
+                                   c_.Code(3, 0)}),
             (std::vector<uint32_t>{3, 3, 3, 0}));
   ASSERT_EQ(c_.Run(HybridColorRow, pair, 2), kOk);  // one pixel each
-  EXPECT_EQ((std::vector<uint32_t>{c_.Code(0, 0), c_.Code(0, 1), c_.Code(2, 0), c_.Code(2, 1)}),
+  EXPECT_EQ((std::vector<uint32_t>{c_.Code(0, 0), c_.Code(0, 1), c_.Code(2, 0),
+                                   c_.Code(2, 1)}),
             (std::vector<uint32_t>{0, 3, 3, 0}));
 }
 
@@ -232,17 +247,13 @@ class HybridColourTest : public HybridTest {
   explicit HybridColourTest(uint32_t width = 64, uint32_t height = 32)
       : HybridTest(width, height) {
     c_.ht->params.inputFormat = 2;
-    for (int v = 0; v < 256; ++v) {
-      c_.Grid()[2 * v] = static_cast<uint8_t>(v >> 3);
-      c_.Grid()[2 * v + 1] = 255;
-    }
+    c_.GridOnEighths();
   }
-  uint32_t &Entry(int i0, int i1, int i2) { return c_.ColourTable()[i0 * 1024 + i1 * 32 + i2]; }
 };
 
 TEST_F(HybridColourTest, NeighboursAreAveragedRoundedByTheNoiseBit) {
-  Entry(10, 10, 10) = 10 << 16;  // ink 2 indexes 10, then 13: mean 11.5
-  Entry(11, 10, 10) = 13 << 16;
+  c_.Entry(10, 10, 10) = 10 << 16;  // ink 2 indexes 10, then 13: mean 11.5
+  c_.Entry(11, 10, 10) = 13 << 16;
   c_.SetEntry(12, 0, 0, 1000, 1000, 1000, 0);  // only 12 prints
   const std::vector<uint8_t> px = {80, 80, 80, 0, 88, 80, 80, 0};
   ASSERT_EQ(c_.Run(HybridColorRow, px, 2), kOk);
@@ -262,11 +273,11 @@ class HybridPairTest : public HybridColourTest {
 };
 
 TEST_F(HybridPairTest, PairsAreAveragedAndHalfBlackKeepsInkThree) {
-  Entry(0, 0, 0) = 0x030303;  // inks 0..2 print large against threshold 0
-  const std::vector<uint8_t> px = {255, 255, 255, 0, 254, 254, 254, 0,  // white
-                                   0, 0, 0, 0,       255, 255, 255, 0,  // black pair
-                                   0, 0, 0, 0,       0, 0, 0, 0,        // plain black
-                                   0, 0, 1, 0,       0, 0, 0, 0};       // black pair
+  c_.Entry(0, 0, 0) = 0x030303;  // inks 0..2 print large against threshold 0
+  const std::vector<uint8_t> px = {255, 255, 255, 0, 254, 254, 254, 0,   // white
+                                   0,   0,   0,   0, 255, 255, 255, 0,   // black pair
+                                   0,   0,   0,   0, 0,   0,   0,   0,   // plain black
+                                   0,   0,   1,   0, 0,   0,   0,   0};  // black pair
   ASSERT_EQ(c_.Run(HybridColorRowTall, px, 4), kOk);
   const uint32_t want[4][4] = {{0, 3, 3, 3}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 1, 0, 1}};
   for (int k = 0; k < 4; ++k) {
@@ -275,7 +286,7 @@ TEST_F(HybridPairTest, PairsAreAveragedAndHalfBlackKeepsInkThree) {
 }
 
 TEST_F(HybridPairTest, IncomingErrorIsRounded) {
-  Entry(1, 1, 1) = 1;  // (8, 8, 8): entry 1, no dot, Tall no-dot filter
+  c_.Entry(1, 1, 1) = 1;  // (8, 8, 8): entry 1, no dot, Tall no-dot filter
   const std::pair<int32_t, int32_t> cases[] = {{15, 0}, {-16, 0}, {16, 1}, {-17, -1}};
   for (const auto &[cell, read] : cases) {
     c_.Line(0)[7] = cell;
