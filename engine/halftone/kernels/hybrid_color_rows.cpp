@@ -312,8 +312,9 @@ ResultCode HybridRow(HalftoneContext *ht, const RowRun &run, bool tall) {
     return kOk;
   }
   if (tall) {
-    // The tall member's colour path is tuned to a 128 × 128 matrix; its pair
-    // table repeats every 256 columns.
+    // The tall member's colour path takes its thresholds in 0..16383 (the
+    // pair path complements them against 16383): other matrix sizes are
+    // refused. The pair table repeats every 256 columns.
     if (ht->matrixSize != 16384) return kBadResource;
     if (reduce) {
       if (ht->matrixWidth == 0 || 256 % ht->matrixWidth != 0) {
