@@ -31,10 +31,15 @@ class HandBuiltObject {
   HalftoneContext *operator->() { return ht_.get(); }
   HalftoneParams &params() { return ht_->params; }
 
-  // A zero-filled block of `entries` values of T, allocated on first use.
+  // A zero-filled block of at least `entries` values of T, allocated on
+  // first use and replaced when a larger one is wanted.
   template <class T>
   T *Table(int block, uint32_t entries) {
     MemoryBlock &b = ht_->blocks[block];
+    if (b.pointer != nullptr && b.size < entries * sizeof(T)) {
+      EXPECT_EQ(MemRelease(b.handle), kOk);
+      b = MemoryBlock{};
+    }
     if (b.pointer == nullptr) {
       EXPECT_EQ(MemoryBlockAlloc(&b, entries * sizeof(T), 1), kOk);
     }
