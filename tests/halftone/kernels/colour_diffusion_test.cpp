@@ -111,6 +111,12 @@ TEST_F(ColourDiffusionTest, InkStaysActiveForFourPixelsAfterItsLastLevel) {
   for (int x = 0; x < 7; ++x) EXPECT_NE(Line(0)[x], 0) << "active pixel " << x;
   for (int x = 7; x < 12; ++x) EXPECT_EQ(Line(0)[x], 0) << "inactive pixel " << x;
   for (int x = 0; x < 12; ++x) EXPECT_EQ(Line(1)[x], 0) << "ink 1 never had error";
+
+  // With no level at all, the first four pixels of a run are active.
+  for (int x = 0; x < 12; ++x) Line(0)[x] = 320;
+  Run(DiffuseColorRow, std::vector<uint8_t>(32, 0), 8, 0, 1);
+  for (int x = 0; x < 4; ++x) EXPECT_NE(Line(0)[x], 0) << "active pixel " << x;
+  for (int x = 4; x < 8; ++x) EXPECT_EQ(Line(0)[x], 0) << "inactive pixel " << x;
 }
 
 TEST_F(ColourDiffusionTest, InkOneTakesTheOffsetWithTheOtherSign) {
