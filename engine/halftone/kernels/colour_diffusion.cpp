@@ -37,9 +37,12 @@ struct ColourTables {
 };
 
 ColourTables ContextTables(const HalftoneContext *ht, uint32_t row) {
-  return {BlockAs<uint32_t>(ht, kColorTableBlock), BlockAs<uint8_t>(ht, kGridIndexBlock),
-          MatrixRow(ht, row),                       BlockAs<uint16_t>(ht, kLevelScaleBlock),
-          BlockAs<int16_t>(ht, kDotCurveBlock),     BlockAs<uint16_t>(ht, kToneCurveBlock),
+  return {BlockAs<uint32_t>(ht, kColorTableBlock),
+          BlockAs<uint8_t>(ht, kGridIndexBlock),
+          MatrixRow(ht, row),
+          BlockAs<uint16_t>(ht, kLevelScaleBlock),
+          BlockAs<int16_t>(ht, kDotCurveBlock),
+          BlockAs<uint16_t>(ht, kToneCurveBlock),
           ht->matrixWidth - 1};
 }
 
@@ -60,8 +63,8 @@ struct LocalTables {
     std::memcpy(levelScale, shared.levelScale, sizeof levelScale);
     std::memcpy(dotCurve, shared.dotCurve, sizeof dotCurve);
     std::memcpy(toneCurve, shared.toneCurve, sizeof toneCurve);
-    return {shared.colorTable, gridIndex, matrixRow, levelScale, dotCurve, toneCurve,
-            shared.columnMask};
+    return {shared.colorTable, gridIndex, matrixRow,        levelScale,
+            dotCurve,          toneCurve, shared.columnMask};
   }
 };
 
@@ -84,7 +87,8 @@ void DiffuseColourPixels(const ColourTables &tables, int32_t *const lines[3],
 
   for (uint32_t i = 0; i < pixels; ++i) {
     const uint32_t x = run.startX + i;
-    const uint8_t *px = run.src + 4 * static_cast<uintptr_t>(magnification == 1 ? i / 2 : i);
+    const uint8_t *px =
+        run.src + 4 * static_cast<uintptr_t>(magnification == 1 ? i / 2 : i);
     const uint32_t m = tables.matrixRow[x & tables.columnMask];
     const uint32_t noise = m & 1;
     InkLevels levels;
@@ -125,8 +129,8 @@ void DiffuseColourPixels(const ColourTables &tables, int32_t *const lines[3],
       const int32_t t3Limit = (ink == 1 && !kMember.ink1NoiseTerm)
                                   ? limits.t3
                                   : T3Limit<Filters>(limits, filterNoise);
-      carry[j] = Filters::Apply(cell, {level, error, dot, filterNoise, t3Limit}, carry[j],
-                                limits);
+      carry[j] = Filters::Apply(cell, {level, error, dot, filterNoise, t3Limit},
+                                carry[j], limits);
       out.Set(ink, dot);
     }
     out.Set(2, tables.levelScale[levels.ink[2]] > m);
@@ -135,13 +139,14 @@ void DiffuseColourPixels(const ColourTables &tables, int32_t *const lines[3],
 }
 
 // The last pixel of an odd run: dithered only, reading and writing no error.
-void DitherOddPixel(const HalftoneContext *ht, const ColourTables &tables, const uint8_t *px,
-                    uint32_t x, OneBitPlanes<4> &out) {
+void DitherOddPixel(const HalftoneContext *ht, const ColourTables &tables,
+                    const uint8_t *px, uint32_t x, OneBitPlanes<4> &out) {
   const int32_t m = tables.matrixRow[x & tables.columnMask];
-  InkLevels levels = ht->params.inputFormat == 4
-                         ? LevelsOfBytes(px)
-                         : LevelsOf(GridEntry(tables.colorTable,
-                                              GridCoordinates(tables.gridIndex, px, 128)));
+  InkLevels levels =
+      ht->params.inputFormat == 4
+          ? LevelsOfBytes(px)
+          : LevelsOf(GridEntry(tables.colorTable,
+                               GridCoordinates(tables.gridIndex, px, 128)));
   int32_t d[4];
   for (int k = 0; k < 4; ++k) {
     if (levels.ink[k] < kOddPixelLevelFloor) levels.ink[k] = 0;
@@ -252,7 +257,8 @@ ResultCode DiffuseColorRowHybrid(HalftoneContext *ht, const RowRun &run) {
   int32_t carry = 0;
   for (uint32_t i = 0; i < paired; ++i) {
     const uint32_t x = run.startX + i;
-    const uint8_t *px = run.src + 4 * static_cast<uintptr_t>(magnification == 1 ? i / 2 : i);
+    const uint8_t *px =
+        run.src + 4 * static_cast<uintptr_t>(magnification == 1 ? i / 2 : i);
     int32_t *cell = line + x;
     if (IsWhite(px)) {
       *cell = carry;
@@ -277,13 +283,14 @@ ResultCode DiffuseColorRowHybrid(HalftoneContext *ht, const RowRun &run) {
       const bool dot =
           corrected >= tables.dotCurve[level] - kThresholdOffsets[m & 0xFE];
       const int32_t error = dot ? corrected - tables.toneCurve[level] : corrected;
-      carry = SquareFilters::Apply(cell, {level, error, dot, noise, limits.t3}, carry, limits);
+      carry = SquareFilters::Apply(cell, {level, error, dot, noise, limits.t3}, carry,
+                                   limits);
       out.Set(1, dot);
     }
     const int32_t mi = static_cast<int32_t>(m);
     bool dot0, dot3;
-    PairDots(tables.levelScale[levels.ink[0]], tables.levelScale[levels.ink[3]], mi, top,
-             dot0, dot3);
+    PairDots(tables.levelScale[levels.ink[0]], tables.levelScale[levels.ink[3]], mi,
+             top, dot0, dot3);
     out.Set(0, dot0);
     out.Set(2, tables.levelScale[levels.ink[2]] > top - mi);
     out.Set(3, dot3);

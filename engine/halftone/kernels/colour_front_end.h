@@ -35,7 +35,8 @@ inline GridPoint GridCoordinates(const uint8_t *gridIndex, const uint8_t *px,
 // The colour-table entry of a grid point: byte k is the level of ink k.
 inline uint32_t GridEntry(const uint32_t *colorTable, const GridPoint &g) {
   return colorTable[(static_cast<uint32_t>(g.a) * kGridPoints +
-                     static_cast<uint32_t>(g.b)) * kGridPoints +
+                     static_cast<uint32_t>(g.b)) *
+                        kGridPoints +
                     static_cast<uint32_t>(g.c)];
 }
 
@@ -44,9 +45,9 @@ struct InkLevels {
 };
 
 inline InkLevels LevelsOf(uint32_t entry) {
-  return {{static_cast<int32_t>(entry & 0xFF), static_cast<int32_t>((entry >> 8) & 0xFF),
-           static_cast<int32_t>((entry >> 16) & 0xFF),
-           static_cast<int32_t>(entry >> 24)}};
+  return {
+      {static_cast<int32_t>(entry & 0xFF), static_cast<int32_t>((entry >> 8) & 0xFF),
+       static_cast<int32_t>((entry >> 16) & 0xFF), static_cast<int32_t>(entry >> 24)}};
 }
 
 inline InkLevels LevelsOfBytes(const uint8_t *px) {
@@ -64,8 +65,7 @@ struct Smoothing {
   // Averages the inks in `inkMask` (bit k = ink k) with the remembered
   // levels when the grid points are neighbours, rounding up when
   // `roundUp`; then remembers this pixel.
-  void Apply(const GridPoint &g, InkLevels &current, uint32_t inkMask,
-             bool roundUp) {
+  void Apply(const GridPoint &g, InkLevels &current, uint32_t inkMask, bool roundUp) {
     if (std::abs(g.a - previous.a) <= 1 && std::abs(g.b - previous.b) <= 1 &&
         std::abs(g.c - previous.c) <= 1) {
       const int32_t r = roundUp ? 1 : 0;

@@ -53,9 +53,8 @@ struct DiffusedPixel {
 // Adds v to cells c[kFrom] .. c[kTo], unrolled.
 template <int kFrom, int kTo>
 inline void AddSpan(int32_t *c, int32_t v) {
-  [&]<int... k>(std::integer_sequence<int, k...>) {
-    ((c[kFrom + k] += v), ...);
-  }(std::make_integer_sequence<int, kTo - kFrom + 1>{});
+  [&]<int... k>(std::integer_sequence<int, k...>) { ((c[kFrom + k] += v), ...); }
+  (std::make_integer_sequence<int, kTo - kFrom + 1>{});
 }
 
 // Filters for equal resolutions (and every resolution class without a set
@@ -63,8 +62,8 @@ inline void AddSpan(int32_t *c, int32_t v) {
 struct SquareFilters {
   static constexpr bool kT3NoiseTerm = true;
 
-  static int32_t Apply(int32_t *c, const DiffusedPixel &p, int32_t carry,
-                       const FilterLimits &t) {
+  [[gnu::always_inline]] static int32_t Apply(int32_t *c, const DiffusedPixel &p,
+                                              int32_t carry, const FilterLimits &t) {
     const int32_t e = p.error;
     if (p.level > t.t0) {
       c[1] += 8 * e;
@@ -128,8 +127,8 @@ struct SquareFilters {
 struct WideFilters {
   static constexpr bool kT3NoiseTerm = false;
 
-  static int32_t Apply(int32_t *c, const DiffusedPixel &p, int32_t carry,
-                       const FilterLimits &t) {
+  [[gnu::always_inline]] static int32_t Apply(int32_t *c, const DiffusedPixel &p,
+                                              int32_t carry, const FilterLimits &t) {
     const int32_t e = p.error;
     if (!p.dot) {
       c[2] += 4 * e;
@@ -198,8 +197,8 @@ struct WideFilters {
 struct TallFilters {
   static constexpr bool kT3NoiseTerm = true;
 
-  static int32_t Apply(int32_t *c, const DiffusedPixel &p, int32_t carry,
-                       const FilterLimits &t) {
+  [[gnu::always_inline]] static int32_t Apply(int32_t *c, const DiffusedPixel &p,
+                                              int32_t carry, const FilterLimits &t) {
     const int32_t e = p.error;
     if (p.level > t.t0) {
       c[1] += 4 * e;

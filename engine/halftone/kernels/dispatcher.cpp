@@ -63,14 +63,16 @@ Choice ChooseSingleSizeKernel(const HalftoneParams &p) {
   }
   if (IsTall(x, y)) return {DiffuseColorRowTall, 3};
   const bool fast = p.inputFormat != 4 && p.magnification != -1;
-  if (Is1440x720(x, y)) return {fast ? DiffuseColorRowFast1440 : DiffuseColorRow1440, 3};
+  if (Is1440x720(x, y))
+    return {fast ? DiffuseColorRowFast1440 : DiffuseColorRow1440, 3};
   return {fast ? DiffuseColorRowFast : DiffuseColorRow, 3};
 }
 
 }  // namespace
 
 RowKernel ChooseRowKernel(const HalftoneContext *ht) {
-  if (ht->params.dotMode == 2) return ChooseMultiSizeKernel(ht->params, ht->altSelector);
+  if (ht->params.dotMode == 2)
+    return ChooseMultiSizeKernel(ht->params, ht->altSelector);
   const Choice choice = ChooseSingleSizeKernel(ht->params);
   // Method 2 reaches the diffusing kernels without the error lines they
   // need: refuse rather than run off the lines that exist.
@@ -118,8 +120,8 @@ ResultCode HalftoneRun(HalftoneContext *ht, const uint8_t *src, uint8_t *dst,
                        uint32_t planeStride, uint32_t firstBit, uint32_t count,
                        uint32_t startX, uint32_t spareArg, uint32_t row,
                        uint32_t reservedA, uint32_t reservedB) {
-  RowRun run{src, dst, planeStride, firstBit, count, startX, spareArg, row, reservedA,
-             reservedB};
+  RowRun run{src,    dst,      planeStride, firstBit,  count,
+             startX, spareArg, row,         reservedA, reservedB};
   if (ResultCode rc = CheckRunBounds(ht, run); rc != kOk) return rc;
   const RowKernel kernel = ChooseRowKernel(ht);
   if (kernel == nullptr) return kNoKernel;

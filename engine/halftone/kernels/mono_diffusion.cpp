@@ -67,7 +67,8 @@ ResultCode DiffuseMono(HalftoneContext *ht, const RowRun &run) {
     *cell = 0;
     const bool dot = corrected >= dotCurve[index] + ThresholdOffset(m & 0xFE);
     const int32_t error = dot ? corrected - toneCurve[index] : corrected;
-    carry = Filters::Apply(cell, {level, error, dot, noise, T3Limit<Filters>(limits, noise)},
+    carry = Filters::Apply(cell,
+                           {level, error, dot, noise, T3Limit<Filters>(limits, noise)},
                            carry, limits);
     out.Set(0, dot);
     out.Next();

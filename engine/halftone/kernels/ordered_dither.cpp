@@ -135,7 +135,8 @@ ResultCode DitherColorRow(HalftoneContext *ht, const RowRun &run) {
     const uint8_t *px = ColourSource(run.src, magnification, i);
     if (!IsWhite(px)) {
       const int32_t m = matrixRow[x & columnMask];
-      const GridPoint g = GridCoordinates(gridIndex, px, static_cast<uint32_t>(m) & 0xFE);
+      const GridPoint g =
+          GridCoordinates(gridIndex, px, static_cast<uint32_t>(m) & 0xFE);
       InkLevels levels = LevelsOf(GridEntry(colorTable, g));
       smoothing.Apply(g, levels, kSmoothedInks, (m & 4) == 0);
       const int32_t d0 = scale[levels.ink[0]], d1 = scale[levels.ink[1]];
@@ -156,8 +157,9 @@ ResultCode DitherColorRow(HalftoneContext *ht, const RowRun &run) {
     const InkLevels levels =
         ht->params.inputFormat == 4
             ? LevelsOfBytes(px)
-            : LevelsOf(GridEntry(colorTable, GridCoordinates(gridIndex, px,
-                                                             static_cast<uint32_t>(m) & 0xFE)));
+            : LevelsOf(GridEntry(
+                  colorTable,
+                  GridCoordinates(gridIndex, px, static_cast<uint32_t>(m) & 0xFE)));
     int32_t d[4];
     for (int k = 0; k < 4; ++k) d[k] = scale[levels.ink[k]];
     bool dots[4];

@@ -1,6 +1,6 @@
-#include <vector>
-
 #include <gtest/gtest.h>
+
+#include <vector>
 
 #include "halftone/kernels/hand_built_object.h"
 
@@ -65,7 +65,9 @@ class ColourDiffusionTest : public ::testing::Test {
   std::vector<std::string> Run(RowKernel kernel, const std::vector<uint8_t> &src,
                                uint32_t count, uint32_t startX = 0, uint32_t row = 0) {
     uint8_t dst[4][2] = {};
-    EXPECT_EQ(kernel(object_.get(), MakeRun(src.data(), dst[0], count, startX, row, 0, 2)), kOk);
+    EXPECT_EQ(
+        kernel(object_.get(), MakeRun(src.data(), dst[0], count, startX, row, 0, 2)),
+        kOk);
     return {Bits(dst[0], count), Bits(dst[1], count), Bits(dst[2], count),
             Bits(dst[3], count)};
   }
@@ -173,11 +175,14 @@ TEST_F(ColourDiffusionTest, NeighbouringGridPointsAverageAllFourInks) {
   // (203 + 0 + r) >> 1, r = 1 for noise bit 0.
   At(0, 0, 0) = Entry(0, 0, 203, 0);
   SetMatrixRow(100, 100);
-  EXPECT_EQ(Run(DiffuseColorRow, Pixels({{0, 0, 0, 0}, {8, 0, 0, 0}}), 2)[2], "11");  // 102
+  EXPECT_EQ(Run(DiffuseColorRow, Pixels({{0, 0, 0, 0}, {8, 0, 0, 0}}), 2)[2],
+            "11");  // 102
   SetMatrixRow(101, 101);
-  EXPECT_EQ(Run(DiffuseColorRow, Pixels({{0, 0, 0, 0}, {8, 0, 0, 0}}), 2)[2], "10");  // 101
+  EXPECT_EQ(Run(DiffuseColorRow, Pixels({{0, 0, 0, 0}, {8, 0, 0, 0}}), 2)[2],
+            "10");  // 101
   SetMatrixRow(100, 100);
-  EXPECT_EQ(Run(DiffuseColorRow, Pixels({{0, 0, 0, 0}, {16, 0, 0, 0}}), 2)[2], "10");  // 2 apart
+  EXPECT_EQ(Run(DiffuseColorRow, Pixels({{0, 0, 0, 0}, {16, 0, 0, 0}}), 2)[2],
+            "10");  // 2 apart
 }
 
 TEST_F(ColourDiffusionTest, OddLastPixelIsDitheredOrDiffused) {
@@ -217,7 +222,9 @@ TEST_F(ColourDiffusionTest, FastKernelLeavesPlaneThreeForThreeInkPages) {
   for (uint32_t mode : {2u, 1u}) {
     object_->params.colorMode = mode;
     uint8_t dst[4] = {0xA5, 0xA5, 0xA5, 0xA5};
-    ASSERT_EQ(DiffuseColorRowFast(object_.get(), MakeRun(src.data(), dst, 8, 0, 0, 0, 1)), kOk);
+    ASSERT_EQ(
+        DiffuseColorRowFast(object_.get(), MakeRun(src.data(), dst, 8, 0, 0, 0, 1)),
+        kOk);
     EXPECT_EQ(dst[0], 0x00);
     EXPECT_EQ(dst[3], mode == 2 ? 0xA5 : 0xFF);
   }
@@ -228,8 +235,9 @@ TEST_F(ColourDiffusionTest, FastKernelRefusesAWideMatrix) {
   object_->lastRow = 3;
   const std::vector<uint8_t> src(32, 0);
   uint8_t dst[4] = {0xA5, 0xA5, 0xA5, 0xA5};
-  EXPECT_EQ(DiffuseColorRowFast1440(object_.get(), MakeRun(src.data(), dst, 8, 0, 9, 0, 1)),
-            kBadResource);
+  EXPECT_EQ(
+      DiffuseColorRowFast1440(object_.get(), MakeRun(src.data(), dst, 8, 0, 9, 0, 1)),
+      kBadResource);
   EXPECT_EQ(dst[0], 0xA5);
   EXPECT_EQ(object_->lastRow, 3u);
 }

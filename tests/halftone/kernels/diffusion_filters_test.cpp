@@ -1,9 +1,9 @@
 #include "halftone/kernels/diffusion_filters.h"
 
+#include <gtest/gtest.h>
+
 #include <map>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace inkdot {
 namespace {
@@ -43,8 +43,8 @@ void ExpectSpread(const FilterCase &c) {
     std::vector<int32_t> cells(80, 0);
     int32_t *at = cells.data() + 40;
     const int32_t carryIn = 1000;
-    const int32_t carry = Filters::Apply(at, {c.level, e, c.dot, c.noise, c.t3Limit},
-                                         carryIn, kLimits);
+    const int32_t carry =
+        Filters::Apply(at, {c.level, e, c.dot, c.noise, c.t3Limit}, carryIn, kLimits);
     int32_t total = carry;
     for (int k = -30; k <= 30; ++k) {
       if (k == 0) continue;
@@ -71,34 +71,62 @@ TEST(DiffusionFilters, SquareSetSendsEachShareToItsCell) {
       {"above T1, n=1", 30, true, 1, 4,
        Span({{1, 4}, {2, 4}, {3, 2}, {4, 2}, {-1, 4}}, -4, -2, 2), 6, 4, 32},
       {"above T2", 15, true, 0, 3,
-       Span(Span(Span(Span({{-1, 3}}, 1, 3, 3), 4, 7, 1), -7, -6, 1), -5, -2, 2), 3, 3, 32},
-      {"widest, n=0", 3, true, 0, 3, Span(Span({{-15, 1}}, 1, 14, 1), -13, -1, 1), 1, 1, 30},
+       Span(Span(Span(Span({{-1, 3}}, 1, 3, 3), 4, 7, 1), -7, -6, 1), -5, -2, 2), 3, 3,
+       32},
+      {"widest, n=0", 3, true, 0, 3, Span(Span({{-15, 1}}, 1, 14, 1), -13, -1, 1), 1, 1,
+       30},
       {"widest, n=1", 4, true, 1, 4, Span(Span({}, 1, 14, 1), -14, -1, 1), 1, 1, 30},
       {"otherwise, n=0", 4, true, 0, 3,
-       Span(Span(Span(Span({{10, 1}}, 1, 4, 2), 5, 9, 1), -10, -5, 1), -4, -1, 2), 2, 2, 32},
+       Span(Span(Span(Span({{10, 1}}, 1, 4, 2), 5, 9, 1), -10, -5, 1), -4, -1, 2), 2, 2,
+       32},
       {"otherwise, n=1", 8, true, 1, 4,
-       Span(Span(Span(Span({{11, 1}}, 1, 4, 2), 5, 9, 1), -10, -5, 1), -4, -1, 2), 2, 2, 32},
+       Span(Span(Span(Span({{11, 1}}, 1, 4, 2), 5, 9, 1), -10, -5, 1), -4, -1, 2), 2, 2,
+       32},
   };
   for (const FilterCase &c : cases) ExpectSpread<SquareFilters>(c);
 }
 
 TEST(DiffusionFilters, WideSetSendsEachShareToItsCell) {
   const FilterCase cases[] = {
-      {"no dot, n=0", 60, false, 0, 4, {{1, 8}, {2, 4}, {-3, 4}, {-2, 4}, {-1, 4}}, 8, 0, 32},
-      {"no dot, n=1", 60, false, 1, 4, {{1, 4}, {2, 4}, {3, 4}, {-2, 4}, {-1, 8}}, 8, 0, 32},
-      {"above T0", 60, true, 0, 4,
-       {{1, 4}, {2, 4}, {3, 2}, {4, 2}, {-4, 2}, {-3, 2}, {-2, 4}, {-1, 4}}, 4, 4, 32},
+      {"no dot, n=0",
+       60,
+       false,
+       0,
+       4,
+       {{1, 8}, {2, 4}, {-3, 4}, {-2, 4}, {-1, 4}},
+       8,
+       0,
+       32},
+      {"no dot, n=1",
+       60,
+       false,
+       1,
+       4,
+       {{1, 4}, {2, 4}, {3, 4}, {-2, 4}, {-1, 8}},
+       8,
+       0,
+       32},
+      {"above T0",
+       60,
+       true,
+       0,
+       4,
+       {{1, 4}, {2, 4}, {3, 2}, {4, 2}, {-4, 2}, {-3, 2}, {-2, 4}, {-1, 4}},
+       4,
+       4,
+       32},
       {"above T1", 30, true, 0, 4,
-       Span(Span(Span(Span(Span(Span({}, 1, 3, 3), 4, 5, 2), 6, 7, 1), -7, -6, 1), -5, -4, 2),
+       Span(Span(Span(Span(Span(Span({}, 1, 3, 3), 4, 5, 2), 6, 7, 1), -7, -6, 1), -5,
+                 -4, 2),
             -3, -1, 3),
        2, 0, 32},
       {"above T2", 15, true, 1, 4,
        Span(Span(Span(Span({}, 1, 5, 2), 6, 10, 1), -10, -6, 1), -5, -1, 2), 2, 0, 32},
       {"widest", 4, true, 0, 4,
-       Span(Span(Span(Span({}, 1, 9, 1), 10, 23, kHalf), -21, -10, kHalf), -9, -1, 1), kHalf,
-       kHalf, 32},
-      {"otherwise", 8, true, 0, 4, Span(Span({{1, 2}, {-1, 2}}, 2, 14, 1), -14, -2, 1), 1, 1,
-       32},
+       Span(Span(Span(Span({}, 1, 9, 1), 10, 23, kHalf), -21, -10, kHalf), -9, -1, 1),
+       kHalf, kHalf, 32},
+      {"otherwise", 8, true, 0, 4, Span(Span({{1, 2}, {-1, 2}}, 2, 14, 1), -14, -2, 1),
+       1, 1, 32},
   };
   for (const FilterCase &c : cases) ExpectSpread<WideFilters>(c);
 }
@@ -110,11 +138,14 @@ TEST(DiffusionFilters, TallSetSendsEachShareToItsCell) {
       {"no dot", 15, false, 0, 3, {{1, 8}, {-1, 8}}, 16, 0, 32},
       {"above T2", 15, true, 0, 3, Span(Span({{-1, 4}}, 1, 4, 2), -4, -2, 2), 8, 6, 32},
       {"widest, n=0", 3, true, 0, 3,
-       Span(Span(Span(Span({{10, 1}}, 1, 4, 2), 5, 9, 1), -10, -5, 1), -4, -1, 2), 2, 2, 32},
+       Span(Span(Span(Span({{10, 1}}, 1, 4, 2), 5, 9, 1), -10, -5, 1), -4, -1, 2), 2, 2,
+       32},
       {"widest, n=1", 4, true, 1, 4,
-       Span(Span(Span(Span({{11, 1}}, 1, 4, 2), 5, 9, 1), -10, -5, 1), -4, -1, 2), 2, 2, 32},
+       Span(Span(Span(Span({{11, 1}}, 1, 4, 2), 5, 9, 1), -10, -5, 1), -4, -1, 2), 2, 2,
+       32},
       {"otherwise", 8, true, 0, 3,
-       Span(Span(Span(Span({{-1, 3}}, 1, 3, 3), 4, 7, 1), -7, -6, 1), -5, -2, 2), 3, 3, 32},
+       Span(Span(Span(Span({{-1, 3}}, 1, 3, 3), 4, 7, 1), -7, -6, 1), -5, -2, 2), 3, 3,
+       32},
   };
   for (const FilterCase &c : cases) ExpectSpread<TallFilters>(c);
 }
@@ -130,7 +161,7 @@ TEST(DiffusionFilters, WidestLimitHasTheNoiseTermOnlyOutside1440) {
 TEST(DiffusionFilters, ThresholdOffsetsFollowTheLowByteOfTheMatrixValue) {
   // (m, offset): the offset is chosen from m AND 0xFE.
   const std::pair<uint32_t, int32_t> cases[] = {
-      {0, 24},    {7, 24},    {8, 20},    {128, 20},  {129, 20}, {130, -20},
+      {0, 24},    {7, 24},    {8, 20},    {128, 20},   {129, 20},   {130, -20},
       {247, -20}, {248, -24}, {255, -24}, {0x107, 24}, {0x1F8, -24}};
   for (const auto &[m, offset] : cases) {
     EXPECT_EQ(ThresholdOffset(m & 0xFE), offset) << "m = " << m;

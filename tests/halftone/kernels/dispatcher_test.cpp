@@ -1,8 +1,8 @@
 #include "halftone/kernels/dispatcher.h"
 
-#include <vector>
-
 #include <gtest/gtest.h>
+
+#include <vector>
 
 #include "halftone/kernels/hand_built_object.h"
 
@@ -20,8 +20,9 @@ struct Page {
 
 RowKernel Choose(const Page &p, uint32_t errorLines = 4) {
   HalftoneContext ht{};
-  ht.params = {p.method, p.methodVariant, p.inputFormat, p.colorMode, p.x, p.y,
-               p.dotMode, p.magnification, 0, 100, 0};
+  ht.params = {p.method, p.methodVariant, p.inputFormat,   p.colorMode, p.x,
+               p.y,      p.dotMode,       p.magnification, 0,           100,
+               0};
   ht.altSelector = p.altSelector;
   ht.errorLineCount = errorLines;
   return ChooseRowKernel(&ht);
@@ -86,8 +87,8 @@ TEST(ChooseRowKernel, MultiSizeDotTables) {
   };
   for (const Row &r : rows) {
     EXPECT_EQ(Choose(r.page), r.expected)
-        << "method " << r.page.method << " colour " << r.page.colorMode << " " << r.page.x
-        << "x" << r.page.y << " alt " << r.page.altSelector;
+        << "method " << r.page.method << " colour " << r.page.colorMode << " "
+        << r.page.x << "x" << r.page.y << " alt " << r.page.altSelector;
   }
 }
 
@@ -115,7 +116,8 @@ class DispatcherTest : public ::testing::Test {
 TEST_F(DispatcherTest, ChecksTheRunEndBeforeTheReservedWord) {
   std::vector<uint8_t> src(150, 255);
   uint8_t dst[32] = {};
-  EXPECT_EQ(HalftoneRun(object_.get(), src.data(), dst, 0, 0, 50, 100, 0, 0, 0, 0), kOk);
+  EXPECT_EQ(HalftoneRun(object_.get(), src.data(), dst, 0, 0, 50, 100, 0, 0, 0, 0),
+            kOk);
   EXPECT_EQ(Bits(dst, 8), "11111111");
   dst[0] = 0;
   EXPECT_EQ(HalftoneRun(object_.get(), src.data(), dst, 0, 0, 50, 100, 0, 0, 1, 0),
@@ -124,8 +126,9 @@ TEST_F(DispatcherTest, ChecksTheRunEndBeforeTheReservedWord) {
   EXPECT_EQ(HalftoneRun(object_.get(), src.data(), dst, 0, 0, 50, 100, 0, 0, 1, 0),
             kRunTooLong);
   // An end column that wraps past 32 bits is no shorter run.
-  EXPECT_EQ(HalftoneRun(object_.get(), src.data(), dst, 0, 0, 0x20, 0xFFFFFFF0u, 0, 0, 0, 0),
-            kRunTooLong);
+  EXPECT_EQ(
+      HalftoneRun(object_.get(), src.data(), dst, 0, 0, 0x20, 0xFFFFFFF0u, 0, 0, 0, 0),
+      kRunTooLong);
   EXPECT_EQ(dst[0], 0);
 }
 
@@ -153,7 +156,8 @@ TEST_F(DispatcherTest, ReplicationWithMagnificationOnePreparesHalfTheRun) {
   object_.AddRowBuffer(2, 1);
   const std::vector<uint8_t> two = {20, 21};
   const uint8_t *prepared = PrepareRow(object_.get(), two.data(), 8);
-  EXPECT_EQ(std::vector<uint8_t>(prepared, prepared + 4), (std::vector<uint8_t>{20, 20, 21, 21}));
+  EXPECT_EQ(std::vector<uint8_t>(prepared, prepared + 4),
+            (std::vector<uint8_t>{20, 20, 21, 21}));
   const std::vector<uint8_t> three = {20, 21, 22};
   prepared = PrepareRow(object_.get(), three.data(), 9);
   EXPECT_EQ(std::vector<uint8_t>(prepared, prepared + 5),
@@ -165,8 +169,9 @@ TEST_F(DispatcherTest, ReplicationCopiesWholePixelsOfEveryWidth) {
   object_.AddRowBuffer(2, 6);
   const std::vector<uint8_t> src = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
   const uint8_t *prepared = PrepareRow(object_.get(), src.data(), 3);
-  EXPECT_EQ(std::vector<uint8_t>(prepared, prepared + 18),
-            (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+  EXPECT_EQ(
+      std::vector<uint8_t>(prepared, prepared + 18),
+      (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
 }
 
 TEST_F(DispatcherTest, KernelReadsTheReplicatedRun) {

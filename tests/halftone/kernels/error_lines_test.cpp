@@ -21,8 +21,8 @@ class RowContinuityTest : public ::testing::Test {
  protected:
   RowContinuityTest() : object_(kWidth) { object_.AddErrorLines(2); }
 
-  std::pair<uint32_t, uint32_t> Cleared(uint32_t lastRow, uint32_t lastEndX, uint32_t row,
-                                        uint32_t startX, uint32_t count) {
+  std::pair<uint32_t, uint32_t> Cleared(uint32_t lastRow, uint32_t lastEndX,
+                                        uint32_t row, uint32_t startX, uint32_t count) {
     int32_t *lines[2] = {object_.Line(0), object_.Line(1)};
     for (int32_t *line : lines) {
       for (int k = -30; k < 0; ++k) line[k] = kMarginMark;
@@ -69,7 +69,7 @@ TEST_F(RowContinuityTest, EverySixteenthRowDropsErrorOutsideTheRuns) {
   EXPECT_EQ(Cleared(14, 400, 15, 100, 50), Range(0, 100));
   EXPECT_EQ(Cleared(14, 400, 15, 0, 50), Range(0, 0));
   EXPECT_EQ(Cleared(31, 120, 31, 150, 50), Range(120, 150));  // gap within row 31
-  EXPECT_EQ(Cleared(31, 400, 31, 150, 50), Range(0, 150));    // an end at maxPixels is 0
+  EXPECT_EQ(Cleared(31, 400, 31, 150, 50), Range(0, 150));  // an end at maxPixels is 0
   EXPECT_EQ(Cleared(15, 300, 16, 0, 50), Range(300, kWidth));
   EXPECT_EQ(Cleared(15, kWidth, 16, 0, 50), Range(0, 0));
   EXPECT_EQ(Cleared(16, 300, 17, 0, 50), Range(0, 0));

@@ -56,7 +56,9 @@ class HandBuiltObject {
 
   uint16_t *LevelScale() { return Table<uint16_t>(kLevelScaleBlock, 256); }
   int16_t *GreyLevels() { return Table<int16_t>(kColorTableBlock, 256); }
-  uint32_t *ColourTable(uint32_t entries) { return Table<uint32_t>(kColorTableBlock, entries); }
+  uint32_t *ColourTable(uint32_t entries) {
+    return Table<uint32_t>(kColorTableBlock, entries);
+  }
   uint8_t *GridIndex() { return Table<uint8_t>(kGridIndexBlock, 512); }
   int16_t *DotCurve() { return Table<int16_t>(kDotCurveBlock, 256); }
   uint16_t *ToneCurve() { return Table<uint16_t>(kToneCurveBlock, 256); }
@@ -81,10 +83,19 @@ class HandBuiltObject {
   std::unique_ptr<HalftoneContext> ht_;
 };
 
-inline RowRun MakeRun(const void *src, uint8_t *dst, uint32_t count, uint32_t startX = 0,
-                      uint32_t row = 0, uint32_t firstBit = 0, uint32_t planeStride = 0) {
-  return {static_cast<const uint8_t *>(src), dst, planeStride, firstBit, count,
-          startX, 0, row, 0, 0};
+inline RowRun MakeRun(const void *src, uint8_t *dst, uint32_t count,
+                      uint32_t startX = 0, uint32_t row = 0, uint32_t firstBit = 0,
+                      uint32_t planeStride = 0) {
+  return {static_cast<const uint8_t *>(src),
+          dst,
+          planeStride,
+          firstBit,
+          count,
+          startX,
+          0,
+          row,
+          0,
+          0};
 }
 
 // The first `pixels` bits of a plane, most significant first, as '0'/'1'.

@@ -1,6 +1,6 @@
-#include <vector>
-
 #include <gtest/gtest.h>
+
+#include <vector>
 
 #include "halftone/kernels/hand_built_object.h"
 
@@ -49,7 +49,8 @@ TEST_F(MonoDiffusionTest, FlatWhiteAndFullInk) {
     EXPECT_EQ(Diffuse(kernel, std::vector<uint8_t>(20, 0), 20), std::string(20, '0'));
     for (uint32_t x = 0; x < 20; ++x) EXPECT_EQ(line_[x], 0) << "column " << x;
     // Level 255 against 128 + 20 always dots and leaves 255 - 255 = 0.
-    EXPECT_EQ(Diffuse(kernel, std::vector<uint8_t>(20, 255), 20, 0, 1), std::string(20, '1'));
+    EXPECT_EQ(Diffuse(kernel, std::vector<uint8_t>(20, 255), 20, 0, 1),
+              std::string(20, '1'));
     for (uint32_t x = 0; x < 20; ++x) EXPECT_EQ(line_[x], 0) << "column " << x;
   }
 }
@@ -64,7 +65,8 @@ TEST_F(MonoDiffusionTest, LevelZeroPixelTakesTheCarryOrNothing) {
   const struct {
     RowKernel kernel;
     int32_t cell1;
-  } members[] = {{DiffuseMonoRow, 4 * 70}, {DiffuseMonoRow1440, 0}, {DiffuseMonoRowTall, 8 * 70}};
+  } members[] = {
+      {DiffuseMonoRow, 4 * 70}, {DiffuseMonoRow1440, 0}, {DiffuseMonoRowTall, 8 * 70}};
   for (const auto &member : members) {
     line_[0] = 320;
     EXPECT_EQ(Diffuse(member.kernel, {60, 0, 0, 0}, 4), "1000");
@@ -133,15 +135,17 @@ TEST_F(MonoDiffusionTest, TwoRunsOfARowContinueEachOther) {
   // A ramp with a level-0 pixel at the split: the second run starts with
   // no carry either way, so bits and error must match one whole run.
   std::vector<uint8_t> src;
-  for (int i = 0; i < 24; ++i) src.push_back(static_cast<uint8_t>(i == 11 ? 0 : 20 + 9 * i));
+  for (int i = 0; i < 24; ++i)
+    src.push_back(static_cast<uint8_t>(i == 11 ? 0 : 20 + 9 * i));
   uint8_t whole[3] = {}, split[3] = {};
   ASSERT_EQ(DiffuseMonoRow(object_.get(), MakeRun(src.data(), whole, 24, 0, 1)), kOk);
   const std::vector<int32_t> wholeLine(line_ - 30, line_ + 64 + 30);
   for (int k = -30; k < 64 + 30; ++k) line_[k] = 0;
   object_->lastRow = 0;
   ASSERT_EQ(DiffuseMonoRow(object_.get(), MakeRun(src.data(), split, 12, 0, 1)), kOk);
-  ASSERT_EQ(DiffuseMonoRow(object_.get(), MakeRun(src.data() + 12, split + 1, 12, 12, 1, 4)),
-            kOk);
+  ASSERT_EQ(
+      DiffuseMonoRow(object_.get(), MakeRun(src.data() + 12, split + 1, 12, 12, 1, 4)),
+      kOk);
   EXPECT_EQ(Bits(split, 24), Bits(whole, 24));
   EXPECT_NE(Bits(whole, 24), std::string(24, '0'));
   EXPECT_EQ(std::vector<int32_t>(line_ - 30, line_ + 64 + 30), wholeLine);

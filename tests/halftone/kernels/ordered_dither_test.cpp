@@ -1,6 +1,6 @@
-#include <vector>
-
 #include <gtest/gtest.h>
+
+#include <vector>
 
 #include "halftone/kernels/hand_built_object.h"
 
@@ -22,10 +22,12 @@ class DitherMonoTest : public ::testing::Test {
     object_.SetMatrix(4, 2, {0, 5, 10, 15, 3, 8, 13, 1});
     for (int v = 0; v < 256; ++v) object_.LevelScale()[v] = static_cast<uint16_t>(v);
   }
-  std::string Dither(const std::vector<uint8_t> &src, uint32_t count, uint32_t startX = 0,
-                     uint32_t row = 0) {
+  std::string Dither(const std::vector<uint8_t> &src, uint32_t count,
+                     uint32_t startX = 0, uint32_t row = 0) {
     uint8_t dst[8] = {};
-    EXPECT_EQ(DitherMonoRow(object_.get(), MakeRun(src.data(), dst, count, startX, row)), kOk);
+    EXPECT_EQ(
+        DitherMonoRow(object_.get(), MakeRun(src.data(), dst, count, startX, row)),
+        kOk);
     return Bits(dst, count);
   }
   testing::PlatformGuard guard_;
@@ -87,7 +89,8 @@ TEST_F(DitherMonoTest, PacksBitsAroundEarlierRuns) {
   EXPECT_EQ(dst[2], 0xFF);  // past the run: untouched
   dst[1] = 0xA7;
   // A run continuing at bit 5 of that byte: 10100 kept, then 1 1 1.
-  ASSERT_EQ(DitherMonoRow(object_.get(), MakeRun(full.data(), dst + 1, 3, 0, 0, 5)), kOk);
+  ASSERT_EQ(DitherMonoRow(object_.get(), MakeRun(full.data(), dst + 1, 3, 0, 0, 5)),
+            kOk);
   EXPECT_EQ(dst[1], 0xA7);
   EXPECT_EQ(dst[2], 0xFF);
 }
@@ -104,7 +107,9 @@ class DitherColourTest : public ::testing::Test {
   std::vector<std::string> Planes(RowKernel kernel, const std::vector<uint8_t> &src,
                                   uint32_t count, uint32_t startX = 0) {
     uint8_t dst[4][4] = {};
-    EXPECT_EQ(kernel(object_.get(), MakeRun(src.data(), dst[0], count, startX, 0, 0, 4)), kOk);
+    EXPECT_EQ(
+        kernel(object_.get(), MakeRun(src.data(), dst[0], count, startX, 0, 0, 4)),
+        kOk);
     return {Bits(dst[0], count), Bits(dst[1], count), Bits(dst[2], count),
             Bits(dst[3], count)};
   }
@@ -121,13 +126,15 @@ TEST_F(DitherColourTest, CornersPairInksZeroAndThreeAndAlignInksOneAndTwo) {
   const std::vector<uint8_t> dark(16, 0);
   // Ink 3 where 1 > m; ink 0 only in its gaps where 2 > m; inks 1 and 2
   // (equal levels) together where 2 > 3 - m.
-  EXPECT_EQ(Planes(DitherColorRowCorners, dark, 4), (PlaneBits{"0100", "0011", "0011", "1000"}));
+  EXPECT_EQ(Planes(DitherColorRowCorners, dark, 4),
+            (PlaneBits{"0100", "0011", "0011", "1000"}));
   std::vector<uint8_t> magenta;
   for (int i = 0; i < 4; ++i) magenta.insert(magenta.end(), {200, 128, 129, 0});
   EXPECT_EQ(Planes(DitherColorRowCorners, magenta, 4),
             (PlaneBits{"0111", "0000", "1111", "1100"}));
   const std::vector<uint8_t> white(16, 255);
-  EXPECT_EQ(Planes(DitherColorRowCorners, white, 4), (PlaneBits{"0000", "0000", "0000", "0000"}));
+  EXPECT_EQ(Planes(DitherColorRowCorners, white, 4),
+            (PlaneBits{"0000", "0000", "0000", "0000"}));
 }
 
 TEST_F(DitherColourTest, CornersOddLastPixelPairsInksOneAndTwo) {
@@ -138,10 +145,12 @@ TEST_F(DitherColourTest, CornersOddLastPixelPairsInksOneAndTwo) {
   const std::vector<uint8_t> dark(12, 0);
   // Column 2 in the pair loop sets both; the odd column 4 (m = 0, so
   // m' = 3) gives ink 2 alone, as 2 + 2 exceeds M and 2 > M - m'.
-  EXPECT_EQ(Planes(DitherColorRowCorners, dark, 3, 2), (PlaneBits{"000", "110", "111", "000"}));
+  EXPECT_EQ(Planes(DitherColorRowCorners, dark, 3, 2),
+            (PlaneBits{"000", "110", "111", "000"}));
   // At m' = 0 with 1 + 1 within the range ink 1 takes the pixel and ink 2
   // stays clear.
-  EXPECT_EQ(Planes(DitherColorRowCorners, {0, 0, 200, 0}, 1, 3), (PlaneBits{"0", "1", "0", "0"}));
+  EXPECT_EQ(Planes(DitherColorRowCorners, {0, 0, 200, 0}, 1, 3),
+            (PlaneBits{"0", "1", "0", "0"}));
   // The odd pixel makes no white test: corner 7's 4 + 4 exceed the range,
   // and 4 > m' = 0, 4 > M - m' = 3.
   EXPECT_EQ(Planes(DitherColorRowCorners, {255, 255, 255, 0}, 1, 3),
@@ -153,8 +162,9 @@ TEST_F(DitherColourTest, CornersMagnificationSharesASourcePixelPerPair) {
   corners[0] = Entry(0, 0, 0, 4);
   object_->params.magnification = 1;
   // Source pixels: dark, white, dark; output pairs 0-1, 2-3 and odd pixel 4.
-  EXPECT_EQ(Planes(DitherColorRowCorners, {0, 0, 0, 0, 255, 255, 255, 0, 0, 0, 0, 0}, 5),
-            (PlaneBits{"00000", "00000", "00000", "11001"}));
+  EXPECT_EQ(
+      Planes(DitherColorRowCorners, {0, 0, 0, 0, 255, 255, 255, 0, 0, 0, 0, 0}, 5),
+      (PlaneBits{"00000", "00000", "00000", "11001"}));
 }
 
 TEST_F(DitherColourTest, OddPixelOnAFreshByteIsStored) {
@@ -162,8 +172,9 @@ TEST_F(DitherColourTest, OddPixelOnAFreshByteIsStored) {
   corners[0] = Entry(0, 0, 0, 4);
   const std::vector<uint8_t> dark(36, 0);
   uint8_t dst[4][2] = {{0, 0x33}, {0, 0x33}, {0, 0x33}, {0, 0x33}};
-  ASSERT_EQ(DitherColorRowCorners(object_.get(), MakeRun(dark.data(), dst[0], 9, 0, 0, 0, 2)),
-            kOk);
+  ASSERT_EQ(
+      DitherColorRowCorners(object_.get(), MakeRun(dark.data(), dst[0], 9, 0, 0, 0, 2)),
+      kOk);
   EXPECT_EQ(dst[3][0], 0xFF);
   EXPECT_EQ(dst[3][1], 0x80);
   EXPECT_EQ(dst[0][1], 0x00);
@@ -199,7 +210,8 @@ TEST_F(DitherGridTest, NeighbouringGridPointsAverageInksZeroOneAndThree) {
   EXPECT_EQ(Planes(DitherColorRow, {0, 0, 0, 0, 8, 0, 0, 0}, 2),
             (PlaneBits{"00", "11", "10", "00"}));
   // A white pixel in between leaves the memory alone.
-  EXPECT_EQ(Planes(DitherColorRow, {0, 0, 0, 0, 255, 255, 255, 0, 8, 0, 0, 0, 255, 255, 255, 0}, 4),
+  EXPECT_EQ(Planes(DitherColorRow,
+                   {0, 0, 0, 0, 255, 255, 255, 0, 8, 0, 0, 0, 255, 255, 255, 0}, 4),
             (PlaneBits{"0000", "1010", "1000", "0000"}));
   // Two grid steps apart: no averaging.
   EXPECT_EQ(Planes(DitherColorRow, {0, 0, 0, 0, 16, 0, 0, 0}, 2),
