@@ -10,175 +10,140 @@ namespace inkdot {
 namespace {
 
 using testing::Bits;
-using testing::HandBuiltObject;
 
-struct Page {
+struct Choice {
   uint32_t dotMode, method, methodVariant, inputFormat, colorMode, x, y;
   int32_t magnification;
   uint32_t altSelector;
+  RowKernel expected;
 };
 
-RowKernel Choose(const Page &p, uint32_t errorLines = 4) {
-  HalftoneContext ht{};
-  ht.params = {p.method, p.methodVariant, p.inputFormat,   p.colorMode, p.x,
-               p.y,      p.dotMode,       p.magnification, 0,           100,
-               0};
-  ht.altSelector = p.altSelector;
-  ht.errorLineCount = errorLines;
-  return ChooseRowKernel(&ht);
-}
-
-TEST(ChooseRowKernel, SingleSizeDotTable) {
-  struct Row {
-    Page page;
-    RowKernel expected;
-  } rows[] = {
-      {{1, 0, 0, 2, 1, 720, 720, 0, 0}, DitherColorRowCorners},
-      {{1, 0, 0, 0, 0, 720, 720, 0, 0}, DitherMonoRow},
-      {{1, 3, 1, 2, 1, 720, 720, 0, 0}, DitherColorRow},
-      {{1, 3, 0, 2, 1, 720, 720, 0, 0}, DiffuseColorRowHybrid},
-      {{1, 3, 2, 2, 1, 720, 720, 0, 0}, DiffuseColorRowHybrid},
-      {{1, 3, 2, 0, 0, 720, 720, 0, 0}, DitherMonoRow},
-      {{1, 1, 0, 0, 0, 1440, 720, 0, 0}, DiffuseMonoRow1440},
-      {{1, 1, 0, 0, 0, 720, 720, 0, 0}, DiffuseMonoRow},
-      {{1, 1, 0, 0, 0, 2880, 720, 0, 0}, DiffuseMonoRow},
-      {{1, 1, 0, 0, 0, 360, 720, 0, 0}, DiffuseMonoRowTall},
-      {{1, 1, 0, 2, 1, 1440, 720, 0, 0}, DiffuseColorRowFast1440},
-      {{1, 1, 0, 4, 1, 1440, 720, 0, 0}, DiffuseColorRow1440},
-      {{1, 1, 0, 2, 1, 1440, 720, -1, 0}, DiffuseColorRow1440},
-      {{1, 1, 0, 2, 1, 720, 720, 1, 0}, DiffuseColorRowFast},
-      {{1, 1, 0, 4, 1, 720, 720, 0, 0}, DiffuseColorRow},
-      {{1, 1, 0, 2, 1, 720, 720, -1, 0}, DiffuseColorRow},
-      {{1, 7, 0, 4, 1, 360, 720, -1, 0}, DiffuseColorRowTall},
-      // Any dot mode but 2 is family B; the selector flag only matters there.
-      {{5, 1, 0, 0, 0, 1440, 720, 0, 1}, DiffuseMonoRow1440},
-      {{0, 0, 0, 2, 1, 720, 720, 0, 0}, DitherColorRowCorners},
-  };
-  for (const Row &r : rows) {
-    EXPECT_EQ(Choose(r.page), r.expected)
-        << "dotMode " << r.page.dotMode << " method " << r.page.method << " format "
-        << r.page.inputFormat << " " << r.page.x << "x" << r.page.y;
+void ExpectChoices(const std::vector<Choice> &choices, uint32_t errorLines = 4) {
+  for (const Choice &c : choices) {
+    HalftoneContext ht{};
+    ht.params = {c.method, c.methodVariant, c.inputFormat,   c.colorMode, c.x,
+                 c.y,      c.dotMode,       c.magnification, 0,           100,
+                 0};
+    ht.altSelector = c.altSelector;
+    ht.errorLineCount = errorLines;
+    EXPECT_EQ(ChooseRowKernel(&ht), c.expected)
+        << "dotMode " << c.dotMode << " method " << c.method << " variant "
+        << c.methodVariant << " format " << c.inputFormat << " " << c.x << "x" << c.y
+        << " magnification " << c.magnification << " alt " << c.altSelector;
   }
 }
 
-TEST(ChooseRowKernel, MultiSizeDotTables) {
-  struct Row {
-    Page page;
-    RowKernel expected;
-  } rows[] = {
-      {{2, 1, 0, 2, 1, 2880, 720, 0, 0}, nullptr},
-      {{2, 1, 0, 2, 1, 1440, 720, 0, 0}, HybridColorRowWide},
-      {{2, 1, 0, 2, 1, 720, 720, 0, 0}, HybridColorRow},
-      {{2, 1, 0, 2, 1, 720, 1440, 0, 0}, HybridColorRowTall},
-      {{2, 1, 0, 0, 0, 2880, 720, 0, 0}, nullptr},
-      {{2, 1, 0, 0, 0, 1440, 720, 0, 0}, DotDiffuseMonoRow1440},
-      {{2, 1, 0, 0, 0, 720, 720, 0, 0}, DotDiffuseMonoRow},
-      {{2, 1, 0, 0, 0, 360, 720, 0, 0}, DotDiffuseMonoRowTall},
-      {{2, 3, 0, 2, 1, 720, 720, 0, 0}, DotDitherColorRow},
-      {{2, 3, 0, 4, 1, 720, 720, 0, 0}, DotDitherInkRow},
-      {{2, 3, 0, 0, 0, 720, 720, 0, 0}, DotDitherMonoRow},
-      {{2, 3, 0, 0, 0, 720, 1440, 0, 0}, DotDitherMonoRowTall},
-      {{2, 0, 0, 0, 0, 720, 720, 0, 0}, nullptr},
-      {{2, 2, 0, 2, 1, 720, 720, 0, 0}, nullptr},
-      {{2, 1, 0, 2, 1, 2880, 720, 0, 1}, HybridColorRow2880},
-      {{2, 1, 0, 0, 0, 2880, 720, 0, 1}, DotDiffuseMonoRow2880},
-      {{2, 1, 0, 0, 0, 1440, 720, 0, 1}, nullptr},
-      {{2, 3, 0, 0, 0, 2880, 720, 0, 1}, nullptr},
-  };
-  for (const Row &r : rows) {
-    EXPECT_EQ(Choose(r.page), r.expected)
-        << "method " << r.page.method << " colour " << r.page.colorMode << " "
-        << r.page.x << "x" << r.page.y << " alt " << r.page.altSelector;
-  }
+TEST(ChooseRowKernel, SingleSizeDots) {
+  ExpectChoices({
+      {1, 0, 0, 2, 1, 720, 720, 0, 0, DitherColorRowCorners},
+      {1, 0, 0, 0, 0, 720, 720, 0, 0, DitherMonoRow},
+      {1, 3, 1, 2, 1, 720, 720, 0, 0, DitherColorRow},
+      {1, 3, 0, 2, 1, 720, 720, 0, 0, DiffuseColorRowHybrid},
+      {1, 3, 2, 2, 1, 720, 720, 0, 0, DiffuseColorRowHybrid},
+      {1, 3, 2, 0, 0, 720, 720, 0, 0, DitherMonoRow},
+      {1, 1, 0, 0, 0, 1440, 720, 0, 0, DiffuseMonoRow1440},
+      {1, 1, 0, 0, 0, 2880, 720, 0, 0, DiffuseMonoRow},
+      {1, 1, 0, 0, 0, 360, 720, 0, 0, DiffuseMonoRowTall},
+      {1, 1, 0, 2, 1, 1440, 720, 0, 0, DiffuseColorRowFast1440},
+      {1, 1, 0, 4, 1, 1440, 720, 0, 0, DiffuseColorRow1440},
+      {1, 1, 0, 2, 1, 1440, 720, -1, 0, DiffuseColorRow1440},
+      {1, 1, 0, 2, 1, 720, 720, 1, 0, DiffuseColorRowFast},
+      {1, 1, 0, 4, 1, 720, 720, 0, 0, DiffuseColorRow},
+      {1, 1, 0, 2, 1, 720, 720, -1, 0, DiffuseColorRow},
+      {1, 7, 0, 4, 1, 360, 720, -1, 0, DiffuseColorRowTall},
+      {5, 1, 0, 0, 0, 1440, 720, 0, 1, DiffuseMonoRow1440},  // dot mode 5: family B
+  });
+  // Method 2 has no error line for grey input and one for colour: too few.
+  ExpectChoices({{1, 2, 0, 0, 0, 720, 720, 0, 0, nullptr},
+                 {1, 0, 0, 0, 0, 720, 720, 0, 0, DitherMonoRow}},
+                0);
+  ExpectChoices({{1, 2, 0, 2, 1, 720, 720, 0, 0, nullptr},
+                 {1, 2, 0, 0, 0, 720, 720, 0, 0, DiffuseMonoRow},
+                 {1, 3, 0, 2, 1, 720, 720, 0, 0, DiffuseColorRowHybrid}},
+                1);
 }
 
-TEST(ChooseRowKernel, DiffusionWithoutItsErrorLinesHasNoKernel) {
-  // Method 2 grey gets no error line, method 2 colour at most one.
-  EXPECT_EQ(Choose({1, 2, 0, 0, 0, 720, 720, 0, 0}, 0), nullptr);
-  EXPECT_EQ(Choose({1, 2, 0, 2, 1, 720, 720, 0, 0}, 1), nullptr);
-  EXPECT_EQ(Choose({1, 2, 0, 0, 0, 720, 720, 0, 0}, 1), DiffuseMonoRow);
-  EXPECT_EQ(Choose({1, 3, 0, 2, 1, 720, 720, 0, 0}, 1), DiffuseColorRowHybrid);
-  EXPECT_EQ(Choose({1, 0, 0, 0, 0, 720, 720, 0, 0}, 0), DitherMonoRow);
+TEST(ChooseRowKernel, MultiSizeDots) {
+  ExpectChoices({
+      {2, 1, 0, 2, 1, 2880, 720, 0, 0, nullptr},
+      {2, 1, 0, 2, 1, 1440, 720, 0, 0, HybridColorRowWide},
+      {2, 1, 0, 2, 1, 720, 720, 0, 0, HybridColorRow},
+      {2, 1, 0, 2, 1, 720, 1440, 0, 0, HybridColorRowTall},
+      {2, 1, 0, 0, 0, 2880, 720, 0, 0, nullptr},
+      {2, 1, 0, 0, 0, 1440, 720, 0, 0, DotDiffuseMonoRow1440},
+      {2, 1, 0, 0, 0, 720, 720, 0, 0, DotDiffuseMonoRow},
+      {2, 1, 0, 0, 0, 360, 720, 0, 0, DotDiffuseMonoRowTall},
+      {2, 3, 0, 2, 1, 720, 720, 0, 0, DotDitherColorRow},
+      {2, 3, 0, 4, 1, 720, 720, 0, 0, DotDitherInkRow},
+      {2, 3, 0, 0, 0, 720, 720, 0, 0, DotDitherMonoRow},
+      {2, 3, 0, 0, 0, 720, 1440, 0, 0, DotDitherMonoRowTall},
+      {2, 0, 0, 0, 0, 720, 720, 0, 0, nullptr},
+      {2, 1, 0, 2, 1, 2880, 720, 0, 1, HybridColorRow2880},
+      {2, 1, 0, 0, 0, 2880, 720, 0, 1, DotDiffuseMonoRow2880},
+      {2, 1, 0, 0, 0, 1440, 720, 0, 1, nullptr},
+      {2, 3, 0, 0, 0, 2880, 720, 0, 1, nullptr},
+  });
 }
 
+// A grey ordered-dither page: a dot wherever the source byte is 255.
 class DispatcherTest : public ::testing::Test {
  protected:
-  // A grey ordered-dither page: one dot wherever the source byte is 255.
   DispatcherTest() : object_(150) {
-    object_.params() = {3, 0, 0, 0, 720, 720, 1, 0, 0, 150, 0};
+    object_->params = {3, 0, 0, 0, 720, 720, 1, 0, 0, 150, 0};
     object_.SetMatrix(1, 1, {100});
     object_.LevelScale()[255] = 200;
   }
+  const uint8_t *Prepare(int32_t magnification, uint32_t replication, uint32_t format,
+                         const std::vector<uint8_t> &src, uint32_t count) {
+    object_->params.magnification = magnification;
+    object_->params.inputFormat = format;
+    object_->replication = replication;
+    object_.Table<uint8_t>(kRowBufferBlock, 150 * BytesPerPixel(format));
+    return PrepareRow(object_.get(), src.data(), count);
+  }
   testing::PlatformGuard guard_;
-  HandBuiltObject object_;
+  testing::HandBuiltObject object_;
 };
 
-TEST_F(DispatcherTest, ChecksTheRunEndBeforeTheReservedWord) {
+TEST_F(DispatcherTest, ChecksTheRunEndFirst) {
   std::vector<uint8_t> src(150, 255);
-  uint8_t dst[32] = {};
-  EXPECT_EQ(HalftoneRun(object_.get(), src.data(), dst, 0, 0, 50, 100, 0, 0, 0, 0),
-            kOk);
+  uint8_t dst[8] = {};
+  HalftoneContext *ht = object_.get();
+  EXPECT_EQ(HalftoneRun(ht, src.data(), dst, 0, 0, 50, 100, 0, 0, 0, 0), kOk);
   EXPECT_EQ(Bits(dst, 8), "11111111");
   dst[0] = 0;
-  EXPECT_EQ(HalftoneRun(object_.get(), src.data(), dst, 0, 0, 50, 100, 0, 0, 1, 0),
-            kBadReservedA);
-  object_->params.maxPixels = 149;
-  EXPECT_EQ(HalftoneRun(object_.get(), src.data(), dst, 0, 0, 50, 100, 0, 0, 1, 0),
-            kRunTooLong);
-  // An end column that wraps past 32 bits is no shorter run.
-  EXPECT_EQ(
-      HalftoneRun(object_.get(), src.data(), dst, 0, 0, 0x20, 0xFFFFFFF0u, 0, 0, 0, 0),
-      kRunTooLong);
+  EXPECT_EQ(HalftoneRun(ht, src.data(), dst, 0, 0, 50, 100, 0, 0, 1, 0), kBadReservedA);
+  ht->params.maxPixels = 149;
+  EXPECT_EQ(HalftoneRun(ht, src.data(), dst, 0, 0, 50, 100, 0, 0, 1, 0), kRunTooLong);
+  EXPECT_EQ(HalftoneRun(ht, src.data(), dst, 0, 0, 0x20, 0xFFFFFFF0u, 0, 0, 0, 0),
+            kRunTooLong);  // an end past 32 bits does not wrap round
+  ht->params.dotMode = 2;
+  ht->params.method = 0;
+  ht->params.maxPixels = 150;
+  EXPECT_EQ(HalftoneRun(ht, src.data(), dst, 0, 0, 50, 100, 0, 0, 0, 0), kNoKernel);
   EXPECT_EQ(dst[0], 0);
 }
 
-TEST_F(DispatcherTest, ACombinationWithoutKernelAnswers512AndWritesNothing) {
-  object_->params.dotMode = 2;
-  object_->params.method = 0;
-  uint8_t src[4] = {255, 255, 255, 255};
-  uint8_t dst[2] = {0x5A, 0x5A};
-  EXPECT_EQ(HalftoneRun(object_.get(), src, dst, 0, 0, 4, 0, 0, 0, 0, 0), kNoKernel);
-  EXPECT_EQ(dst[0], 0x5A);
-}
-
-TEST_F(DispatcherTest, ReplicationRepeatsEachSourcePixel) {
-  object_.AddRowBuffer(3, 1);
-  // Exactly the three source pixels that seven prepared pixels need: a read
-  // past them would leave the vector's storage.
-  const std::vector<uint8_t> src = {10, 11, 12};
-  const uint8_t *prepared = PrepareRow(object_.get(), src.data(), 7);
-  EXPECT_EQ(std::vector<uint8_t>(prepared, prepared + 7),
+TEST_F(DispatcherTest, RowPreparationRepeatsSourcePixels) {
+  // Sources hold exactly the pixels needed: a read past them leaves the
+  // vector's storage.
+  const uint8_t *p = Prepare(0, 3, 0, {10, 11, 12}, 7);
+  EXPECT_EQ(std::vector<uint8_t>(p, p + 7),
             (std::vector<uint8_t>{10, 10, 10, 11, 11, 11, 12}));
-}
-
-TEST_F(DispatcherTest, ReplicationWithMagnificationOnePreparesHalfTheRun) {
-  object_->params.magnification = 1;
-  object_.AddRowBuffer(2, 1);
-  const std::vector<uint8_t> two = {20, 21};
-  const uint8_t *prepared = PrepareRow(object_.get(), two.data(), 8);
-  EXPECT_EQ(std::vector<uint8_t>(prepared, prepared + 4),
-            (std::vector<uint8_t>{20, 20, 21, 21}));
-  const std::vector<uint8_t> three = {20, 21, 22};
-  prepared = PrepareRow(object_.get(), three.data(), 9);
-  EXPECT_EQ(std::vector<uint8_t>(prepared, prepared + 5),
-            (std::vector<uint8_t>{20, 20, 21, 21, 22}));
-}
-
-TEST_F(DispatcherTest, ReplicationCopiesWholePixelsOfEveryWidth) {
-  object_->params.inputFormat = 6;
-  object_.AddRowBuffer(2, 6);
-  const std::vector<uint8_t> src = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-  const uint8_t *prepared = PrepareRow(object_.get(), src.data(), 3);
+  p = Prepare(1, 2, 0, {20, 21}, 8);  // magnification 1: half as many
+  EXPECT_EQ(std::vector<uint8_t>(p, p + 4), (std::vector<uint8_t>{20, 20, 21, 21}));
+  p = Prepare(1, 2, 0, {20, 21, 22}, 9);
+  EXPECT_EQ(std::vector<uint8_t>(p, p + 5), (std::vector<uint8_t>{20, 20, 21, 21, 22}));
+  p = Prepare(0, 2, 6, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, 3);
   EXPECT_EQ(
-      std::vector<uint8_t>(prepared, prepared + 18),
+      std::vector<uint8_t>(p, p + 18),
       (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
 }
 
 TEST_F(DispatcherTest, KernelReadsTheReplicatedRun) {
-  // Magnification code 5 became replication 3 with code 1: each source
-  // pixel covers six output pixels.
-  object_->params.magnification = 1;
-  object_.AddRowBuffer(3, 1);
+  // Magnification code 5 is replication 3 with code 1: six output pixels
+  // per source pixel.
+  Prepare(1, 3, 0, {}, 0);
   const uint8_t src[2] = {255, 0};
   uint8_t dst[2] = {};
   ASSERT_EQ(HalftoneRun(object_.get(), src, dst, 0, 0, 12, 0, 0, 0, 0, 0), kOk);

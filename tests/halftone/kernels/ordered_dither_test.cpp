@@ -8,104 +8,31 @@ namespace inkdot {
 namespace {
 
 using testing::Bits;
-using testing::HandBuiltObject;
 using testing::MakeRun;
+using Planes = std::vector<std::string>;
 
 uint32_t Entry(uint8_t ink0, uint8_t ink1, uint8_t ink2, uint8_t ink3) {
   return ink0 | ink1 << 8 | ink2 << 16 | static_cast<uint32_t>(ink3) << 24;
 }
 
-class DitherMonoTest : public ::testing::Test {
+// Level scale v -> v; a 4 x 2 matrix whose first row spans 0..15.
+class DitherTest : public ::testing::Test {
  protected:
-  DitherMonoTest() {
-    object_.params() = {3, 0, 0, 0, 720, 720, 1, 0, 0, 64, 0};
+  DitherTest() : object_(64) {
+    object_->params = {3, 1, 2, 1, 720, 720, 1, 0, 0, 64, 0};
     object_.SetMatrix(4, 2, {0, 5, 10, 15, 3, 8, 13, 1});
     for (int v = 0; v < 256; ++v) object_.LevelScale()[v] = static_cast<uint16_t>(v);
   }
-  std::string Dither(const std::vector<uint8_t> &src, uint32_t count,
-                     uint32_t startX = 0, uint32_t row = 0) {
+  std::string Mono(const std::vector<uint8_t> &src, uint32_t count, uint32_t startX = 0,
+                   uint32_t row = 0) {
     uint8_t dst[8] = {};
     EXPECT_EQ(
         DitherMonoRow(object_.get(), MakeRun(src.data(), dst, count, startX, row)),
         kOk);
     return Bits(dst, count);
   }
-  testing::PlatformGuard guard_;
-  HandBuiltObject object_;
-};
-
-TEST_F(DitherMonoTest, DotWhereTheLevelExceedsTheMatrixValue) {
-  const std::vector<uint8_t> ten(8, 10);
-  EXPECT_EQ(Dither(ten, 4), "1100");           // row 0: 0 5 10 15
-  EXPECT_EQ(Dither(ten, 4, 2), "0011");        // columns 2 3 0 1
-  EXPECT_EQ(Dither(ten, 4, 0, 3), "1101");     // row 3 is matrix row 1: 3 8 13 1
-  EXPECT_EQ(Dither({0, 0, 0, 0}, 4), "0000");  // level 0 never dots, not even on 0
-  EXPECT_EQ(Dither({255, 255, 255, 255}, 4, 0, 1), "1111");
-  EXPECT_EQ(object_->lastRow, 1u);
-}
-
-TEST_F(DitherMonoTest, MidpointModeUsesOnlyTheEndLevels) {
-  object_.SetMatrix(1, 1, {20});
-  object_.LevelScale()[0] = 0;
-  object_.LevelScale()[255] = 100;
-  object_->params.method = 0;
-  EXPECT_EQ(Dither({128, 129}, 2), "01");
-  object_->params.method = 3;  // the same bytes through the scale itself
-  EXPECT_EQ(Dither({128, 129}, 2), "11");
-}
-
-TEST_F(DitherMonoTest, MagnificationRepeatsOrReducesSourceBytes) {
-  object_.SetMatrix(1, 1, {20});
-  object_->params.magnification = -1;  // the smaller byte of each pair
-  EXPECT_EQ(Dither({200, 10, 200, 210}, 2), "01");
-  object_->params.magnification = 1;  // one byte serves two pixels
-  EXPECT_EQ(Dither({10, 200, 10}, 5), "00110");
-}
-
-TEST_F(DitherMonoTest, ChecksReservedBThenTheRunEndThenReservedA) {
-  uint8_t src[80] = {}, dst[16] = {0x5A};
-  RowRun run = MakeRun(src, dst, 65);
-  run.reservedB = 1;
-  run.reservedA = 1;
-  EXPECT_EQ(DitherMonoRow(object_.get(), run), kBadReservedB);
-  run.reservedB = 0;
-  EXPECT_EQ(DitherMonoRow(object_.get(), run), kRunTooLong);
-  run.count = 64;
-  EXPECT_EQ(DitherMonoRow(object_.get(), run), kBadReservedA);
-  EXPECT_EQ(dst[0], 0x5A);
-}
-
-TEST_F(DitherMonoTest, PacksBitsAroundEarlierRuns) {
-  const std::vector<uint8_t> full(16, 255);
-  uint8_t dst[3] = {0xFF, 0xFF, 0xFF};
-  ASSERT_EQ(DitherMonoRow(object_.get(), MakeRun(full.data(), dst, 0)), kOk);
-  EXPECT_EQ(dst[0], 0xFF);  // nothing to store
-  ASSERT_EQ(DitherMonoRow(object_.get(), MakeRun(full.data(), dst, 0, 0, 0, 3)), kOk);
-  EXPECT_EQ(dst[0], 0xE0);  // the three earlier bits kept, the rest cleared
-  dst[0] = 0x00;
-  ASSERT_EQ(DitherMonoRow(object_.get(), MakeRun(full.data(), dst, 10)), kOk);
-  EXPECT_EQ(dst[0], 0xFF);
-  EXPECT_EQ(dst[1], 0xC0);  // low six bits cleared although they were set
-  EXPECT_EQ(dst[2], 0xFF);  // past the run: untouched
-  dst[1] = 0xA7;
-  // A run continuing at bit 5 of that byte: 10100 kept, then 1 1 1.
-  ASSERT_EQ(DitherMonoRow(object_.get(), MakeRun(full.data(), dst + 1, 3, 0, 0, 5)),
-            kOk);
-  EXPECT_EQ(dst[1], 0xA7);
-  EXPECT_EQ(dst[2], 0xFF);
-}
-
-class DitherColourTest : public ::testing::Test {
- protected:
-  DitherColourTest() {
-    object_.params() = {0, 1, 2, 1, 720, 720, 1, 0, 0, 64, 0};
-    // Matrix values 0..3 across a row: M = 3.
-    object_.SetMatrix(4, 1, {0, 1, 2, 3});
-    for (int v = 0; v < 256; ++v) object_.LevelScale()[v] = static_cast<uint16_t>(v);
-  }
-  // Runs the kernel on four planes of one byte each.
-  std::vector<std::string> Planes(RowKernel kernel, const std::vector<uint8_t> &src,
-                                  uint32_t count, uint32_t startX = 0) {
+  Planes Colour(RowKernel kernel, const std::vector<uint8_t> &src, uint32_t count,
+                uint32_t startX = 0) {
     uint8_t dst[4][4] = {};
     EXPECT_EQ(
         kernel(object_.get(), MakeRun(src.data(), dst[0], count, startX, 0, 0, 4)),
@@ -113,133 +40,131 @@ class DitherColourTest : public ::testing::Test {
     return {Bits(dst[0], count), Bits(dst[1], count), Bits(dst[2], count),
             Bits(dst[3], count)};
   }
-  using PlaneBits = std::vector<std::string>;
   testing::PlatformGuard guard_;
-  HandBuiltObject object_;
+  testing::HandBuiltObject object_;
 };
 
-TEST_F(DitherColourTest, CornersPairInksZeroAndThreeAndAlignInksOneAndTwo) {
+TEST_F(DitherTest, MonoDotsWhereTheLevelExceedsTheMatrix) {
+  const std::vector<uint8_t> ten(8, 10);
+  EXPECT_EQ(Mono(ten, 4), "1100");
+  EXPECT_EQ(Mono(ten, 4, 2), "0011");        // columns 2 3 0 1
+  EXPECT_EQ(Mono(ten, 4, 0, 3), "1101");     // row 3: matrix row 1
+  EXPECT_EQ(Mono({0, 0, 0, 0}, 4), "0000");  // level 0, even on a 0
+  object_->params.magnification = -1;        // the smaller of two bytes
+  EXPECT_EQ(Mono({200, 0, 200, 210}, 2), "01");
+  object_->params.magnification = 1;  // one byte, two pixels
+  EXPECT_EQ(Mono({0, 200, 0}, 5), "00110");
+  object_->params.magnification = 0;
+  object_.SetMatrix(1, 1, {1});
+  object_.LevelScale()[0] = 1;
+  object_.LevelScale()[255] = 2;
+  EXPECT_EQ(Mono({128, 129}, 2), "11");  // levels 128 and 129
+  object_->params.method = 0;            // midpoint: the two end levels only
+  EXPECT_EQ(Mono({128, 129}, 2), "01");
+  EXPECT_EQ(object_->lastRow, 0u);
+}
+
+TEST_F(DitherTest, MonoChecksAndPacking) {
+  const std::vector<uint8_t> full(80, 255);
+  uint8_t dst[3] = {0xFF, 0xFF, 0xFF};
+  RowRun run = MakeRun(full.data(), dst, 65);
+  run.reservedA = run.reservedB = 1;
+  EXPECT_EQ(DitherMonoRow(object_.get(), run), kBadReservedB);
+  run.reservedB = 0;
+  EXPECT_EQ(DitherMonoRow(object_.get(), run), kRunTooLong);
+  run.count = 0;
+  EXPECT_EQ(DitherMonoRow(object_.get(), run), kBadReservedA);
+  run.reservedA = 0;
+  EXPECT_EQ(DitherMonoRow(object_.get(), run), kOk);
+  EXPECT_EQ(dst[0], 0xFF);  // nothing to store
+  run.firstBit = 3;
+  EXPECT_EQ(DitherMonoRow(object_.get(), run), kOk);
+  EXPECT_EQ(dst[0], 0xE0);  // three earlier bits kept, the rest cleared
+  ASSERT_EQ(DitherMonoRow(object_.get(), MakeRun(full.data(), dst, 10)), kOk);
+  EXPECT_EQ(dst[1], 0xC0);  // low six bits cleared although they were set
+  EXPECT_EQ(dst[2], 0xFF);  // past the run
+  dst[1] = 0xA7;            // continue at bit 5 of that byte: 10100 then 111
+  ASSERT_EQ(DitherMonoRow(object_.get(), MakeRun(full.data(), dst + 1, 3, 0, 0, 5)),
+            kOk);
+  EXPECT_EQ(dst[1], 0xA7);
+}
+
+TEST_F(DitherTest, CornersPairTheInks) {
+  object_.SetMatrix(4, 1, {0, 1, 2, 3});  // M = 3
   uint32_t *corners = object_.ColourTable(8);
   corners[0] = Entry(1, 2, 2, 1);  // inks 0 + 3 within the range
-  corners[5] = Entry(3, 0, 4, 2);  // inks 0 + 3 beyond it
-  corners[7] = Entry(4, 4, 4, 4);  // never used: white
-  const std::vector<uint8_t> dark(16, 0);
-  // Ink 3 where 1 > m; ink 0 only in its gaps where 2 > m; inks 1 and 2
-  // (equal levels) together where 2 > 3 - m.
-  EXPECT_EQ(Planes(DitherColorRowCorners, dark, 4),
-            (PlaneBits{"0100", "0011", "0011", "1000"}));
+  corners[5] = Entry(3, 0, 4, 2);  // beyond it
+  corners[7] = Entry(4, 4, 4, 4);  // white: never printed in the pair loop
+  // Ink 3 where 1 > m, ink 0 in its gaps where 2 > m; inks 1 and 2 alike
+  // where 2 > 3 - m.
+  EXPECT_EQ(Colour(DitherColorRowCorners, std::vector<uint8_t>(16, 0), 4),
+            (Planes{"0100", "0011", "0011", "1000"}));
   std::vector<uint8_t> magenta;
   for (int i = 0; i < 4; ++i) magenta.insert(magenta.end(), {200, 128, 129, 0});
-  EXPECT_EQ(Planes(DitherColorRowCorners, magenta, 4),
-            (PlaneBits{"0111", "0000", "1111", "1100"}));
-  const std::vector<uint8_t> white(16, 255);
-  EXPECT_EQ(Planes(DitherColorRowCorners, white, 4),
-            (PlaneBits{"0000", "0000", "0000", "0000"}));
-}
-
-TEST_F(DitherColourTest, CornersOddLastPixelPairsInksOneAndTwo) {
-  uint32_t *corners = object_.ColourTable(8);
-  corners[0] = Entry(0, 2, 2, 0);
+  EXPECT_EQ(Colour(DitherColorRowCorners, magenta, 4),
+            (Planes{"0111", "0000", "1111", "1100"}));
+  EXPECT_EQ(Colour(DitherColorRowCorners, std::vector<uint8_t>(16, 255), 4),
+            (Planes{"0000", "0000", "0000", "0000"}));
+  // Odd last pixel at column 4 (m = 0, m' = 3): 2 + 2 exceed M, so ink 1
+  // needs 2 > 3 and ink 2 2 > 0. At column 3 (m' = 0) white gets no test:
+  // corner 7 gives all four; with 1 + 1 within M ink 1 alone takes it.
+  EXPECT_EQ(Colour(DitherColorRowCorners, std::vector<uint8_t>(12, 0), 3, 2),
+            (Planes{"000", "110", "111", "001"}));
+  EXPECT_EQ(Colour(DitherColorRowCorners, {255, 255, 255, 0}, 1, 3),
+            (Planes{"1", "1", "1", "1"}));
   corners[1] = Entry(0, 1, 1, 0);
-  corners[7] = Entry(0, 4, 4, 0);
-  const std::vector<uint8_t> dark(12, 0);
-  // Column 2 in the pair loop sets both; the odd column 4 (m = 0, so
-  // m' = 3) gives ink 2 alone, as 2 + 2 exceeds M and 2 > M - m'.
-  EXPECT_EQ(Planes(DitherColorRowCorners, dark, 3, 2),
-            (PlaneBits{"000", "110", "111", "000"}));
-  // At m' = 0 with 1 + 1 within the range ink 1 takes the pixel and ink 2
-  // stays clear.
-  EXPECT_EQ(Planes(DitherColorRowCorners, {0, 0, 200, 0}, 1, 3),
-            (PlaneBits{"0", "1", "0", "0"}));
-  // The odd pixel makes no white test: corner 7's 4 + 4 exceed the range,
-  // and 4 > m' = 0, 4 > M - m' = 3.
-  EXPECT_EQ(Planes(DitherColorRowCorners, {255, 255, 255, 0}, 1, 3),
-            (PlaneBits{"0", "1", "1", "0"}));
+  EXPECT_EQ(Colour(DitherColorRowCorners, {0, 0, 200, 0}, 1, 3),
+            (Planes{"0", "1", "0", "0"}));
 }
 
-TEST_F(DitherColourTest, CornersMagnificationSharesASourcePixelPerPair) {
-  uint32_t *corners = object_.ColourTable(8);
-  corners[0] = Entry(0, 0, 0, 4);
-  object_->params.magnification = 1;
-  // Source pixels: dark, white, dark; output pairs 0-1, 2-3 and odd pixel 4.
-  EXPECT_EQ(
-      Planes(DitherColorRowCorners, {0, 0, 0, 0, 255, 255, 255, 0, 0, 0, 0, 0}, 5),
-      (PlaneBits{"00000", "00000", "00000", "11001"}));
-}
-
-TEST_F(DitherColourTest, OddPixelOnAFreshByteIsStored) {
-  uint32_t *corners = object_.ColourTable(8);
-  corners[0] = Entry(0, 0, 0, 4);
+TEST_F(DitherTest, OddColourPixelOnAFreshByteIsStored) {
+  object_.ColourTable(8)[0] = Entry(0, 0, 0, 255);
   const std::vector<uint8_t> dark(36, 0);
   uint8_t dst[4][2] = {{0, 0x33}, {0, 0x33}, {0, 0x33}, {0, 0x33}};
   ASSERT_EQ(
       DitherColorRowCorners(object_.get(), MakeRun(dark.data(), dst[0], 9, 0, 0, 0, 2)),
       kOk);
-  EXPECT_EQ(dst[3][0], 0xFF);
   EXPECT_EQ(dst[3][1], 0x80);
   EXPECT_EQ(dst[0][1], 0x00);
 }
 
-class DitherGridTest : public DitherColourTest {
- protected:
-  DitherGridTest() {
-    object_->params.method = 3;
-    // 2 x 128 matrix (M = 255); only row 0 is used.
-    std::vector<uint16_t> m(256, 0);
-    m[0] = 155;  // threshold of inks 1 and 2: 255 - 155 = 100; bit 2 clear
-    m[1] = 156;  // threshold 99; bit 2 set
-    object_.SetMatrix(2, 128, m);
-    // Every value lies on a grid point: coordinate v / 8.
-    uint8_t *grid = object_.GridIndex();
-    for (int v = 0; v < 256; ++v) {
-      grid[2 * v] = static_cast<uint8_t>(v / 8);
-      grid[2 * v + 1] = 255;
-    }
-    table_ = object_.ColourTable(32 * 32 * 32);
-  }
-  uint32_t &At(int a, int b, int c) { return table_[(a * 32 + b) * 32 + c]; }
-  uint32_t *table_;
-};
-
-TEST_F(DitherGridTest, NeighbouringGridPointsAverageInksZeroOneAndThree) {
-  At(0, 0, 0) = Entry(0, 201, 201, 0);
-  At(0, 0, 24) = Entry(0, 199, 0, 0);
-  // Column 1 (grid point 1, 0, 0 holds no ink) averages ink 1 with the
-  // previous pixel: (201 + 0 + 1) >> 1 = 101 > 100. Ink 2 is never
-  // averaged: 0.
-  EXPECT_EQ(Planes(DitherColorRow, {0, 0, 0, 0, 8, 0, 0, 0}, 2),
-            (PlaneBits{"00", "11", "10", "00"}));
-  // A white pixel in between leaves the memory alone.
-  EXPECT_EQ(Planes(DitherColorRow,
+// The 32-grid front end: value v on grid point v / 8; a 2 x 128 matrix
+// (M = 255) whose columns hold 155 (threshold of inks 1 and 2: 100, bit 2
+// clear) and 156 (threshold 99, bit 2 set).
+TEST_F(DitherTest, GridFrontEndSteersAndAverages) {
+  std::vector<uint16_t> m(256);
+  for (int k = 0; k < 256; ++k) m[k] = k % 2 ? 156 : 155;
+  object_.SetMatrix(2, 128, m);
+  uint8_t *grid = object_.GridIndex();
+  for (int v = 0; v < 256; ++v) grid[2 * v] = v / 8, grid[2 * v + 1] = 255;
+  uint32_t *table = object_.ColourTable(32 * 32 * 32);
+  auto at = [&](int a, int b, int c) -> uint32_t & {
+    return table[(a * 32 + b) * 32 + c];
+  };
+  at(0, 0, 0) = Entry(0, 201, 201, 0);
+  at(0, 0, 24) = Entry(0, 199, 0, 0);
+  const std::vector<uint8_t> white = {255, 255, 255, 0};
+  // Point (1, 0, 0) is empty, but next to (0, 0, 0) ink 1 averages to
+  // (201 + 0 + 1) >> 1 = 101 > 100; ink 2 never averages. A white pixel in
+  // between changes nothing; two grid steps apart nothing is averaged.
+  EXPECT_EQ(Colour(DitherColorRow, {0, 0, 0, 0, 8, 0, 0, 0}, 2),
+            (Planes{"00", "11", "10", "00"}));
+  EXPECT_EQ(Colour(DitherColorRow,
                    {0, 0, 0, 0, 255, 255, 255, 0, 8, 0, 0, 0, 255, 255, 255, 0}, 4),
-            (PlaneBits{"0000", "1010", "1000", "0000"}));
-  // Two grid steps apart: no averaging.
-  EXPECT_EQ(Planes(DitherColorRow, {0, 0, 0, 0, 16, 0, 0, 0}, 2),
-            (PlaneBits{"00", "10", "10", "00"}));
-  // Column 1's matrix value has bit 2 set: rounding down, (199 + 0) >> 1 =
-  // 99, not above 99.
-  EXPECT_EQ(Planes(DitherColorRow, {0, 0, 192, 0, 8, 0, 192, 0}, 2, 0)[1], "10");
-}
-
-TEST_F(DitherGridTest, MatrixSteersBetweenTheTwoGridPoints) {
-  // Value 40 lies between points 5 and 6 with weight 155 on point 5: the
-  // upper point where 155 <= m AND 0xFE.
-  object_.GridIndex()[80] = 5;
-  object_.GridIndex()[81] = 155;
-  // (Channel 1 keeps the two pixels two grid steps apart: no averaging.)
-  At(6, 0, 0) = Entry(0, 0, 0, 255);
-  At(6, 2, 0) = Entry(0, 0, 0, 255);
-  EXPECT_EQ(Planes(DitherColorRow, {40, 0, 0, 0, 40, 16, 0, 0}, 2)[3], "01");
-}
-
-TEST_F(DitherGridTest, FourInkInputFeedsOnlyTheOddPixelDirectly) {
+            (Planes{"0000", "1010", "1000", "0000"}));
+  EXPECT_EQ(Colour(DitherColorRow, {0, 0, 0, 0, 16, 0, 0, 0}, 2)[1], "10");
+  // Bit 2 set rounds down: (199 + 0) >> 1 = 99, not above 99.
+  EXPECT_EQ(Colour(DitherColorRow, {0, 0, 192, 0, 8, 0, 192, 0}, 2)[1], "10");
+  // Value 40 with weight 155 on point 5 takes point 6 where 155 <= m & 0xFE.
+  grid[81] = 155;
+  at(6, 0, 0) = at(6, 2, 0) = Entry(0, 0, 0, 255);
+  EXPECT_EQ(Colour(DitherColorRow, {40, 0, 0, 0, 40, 16, 0, 0}, 2)[3], "01");
+  // Four-ink input: only the odd last pixel takes the bytes as levels.
+  const std::vector<uint8_t> inks = {0, 0, 0, 200, 0, 0, 0, 200, 0, 0, 0, 200};
   object_->params.inputFormat = 4;
-  At(0, 0, 0) = Entry(0, 0, 0, 0);
-  const std::vector<uint8_t> src = {0, 0, 0, 200, 0, 0, 0, 200, 0, 0, 0, 200};
-  // Pixels 0 and 1 go through the (empty) table; pixel 2 takes ink 3 = 200.
-  EXPECT_EQ(Planes(DitherColorRow, src, 3)[3], "001");
+  EXPECT_EQ(Colour(DitherColorRow, inks, 3)[3], "001");
   object_->params.inputFormat = 2;
-  EXPECT_EQ(Planes(DitherColorRow, src, 3)[3], "000");
+  EXPECT_EQ(Colour(DitherColorRow, inks, 3)[3], "000");
 }
 
 }  // namespace
