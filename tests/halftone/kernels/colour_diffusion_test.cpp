@@ -193,6 +193,14 @@ TEST_F(ColourDiffusionTest, FastKernelPlanesAndMatrixWidth) {
   EXPECT_EQ(object_->lastRow, 0u);
 }
 
+TEST_F(ColourDiffusionTest, ClearErrorLinesTendsTheThreeLines) {
+  int32_t *lines[3] = {Line(0), Line(1), Line(2)};
+  for (int32_t *line : lines) line[5] = 7;
+  ClearErrorLines(lines, object_.get(), 9, 40, 10);  // rows skipped: all cleared
+  for (int32_t *line : lines) EXPECT_EQ(line[5], 0);
+  EXPECT_EQ(object_->lastEndX, 50u);
+}
+
 TEST_F(ColourDiffusionTest, HybridDiffusesInkOneOnly) {
   // Ink 1 (a dotted 30: e = -225) with bit 2 of m as its noise bit, table
   // polarity: 2e at +5 for bit 2 clear. Ink 2: 200 > M - m.
