@@ -136,28 +136,6 @@ void RunKernel(benchmark::State &state, RowKernel kernel, uint32_t method,
                          benchmark::Counter::kIsRate);
 }
 
-void BM_DitherMonoRow(benchmark::State &s) {
-  RunKernel(s, inkdot::DitherMonoRow, 3, 0);
-}
-void BM_DitherColorRow(benchmark::State &s) {
-  RunKernel(s, inkdot::DitherColorRow, 3, 1);
-}
-void BM_DiffuseMonoRow(benchmark::State &s) {
-  RunKernel(s, inkdot::DiffuseMonoRow, 1, 0);
-}
-void BM_DiffuseMonoRow1440(benchmark::State &s) {
-  RunKernel(s, inkdot::DiffuseMonoRow1440, 1, 0);
-}
-void BM_DiffuseColorRow(benchmark::State &s) {
-  RunKernel(s, inkdot::DiffuseColorRow, 1, 1);
-}
-void BM_DiffuseColorRowFast(benchmark::State &s) {
-  RunKernel(s, inkdot::DiffuseColorRowFast, 1, 1);
-}
-void BM_DiffuseColorRowFast1440(benchmark::State &s) {
-  RunKernel(s, inkdot::DiffuseColorRowFast1440, 1, 1);
-}
-
 // One whole US Letter page at 1440 x 720 (12240 x 7920 pixels) of colour
 // error diffusion, row by row, in one run per row.
 void BM_ColourDiffusionLetterPage1440(benchmark::State &state) {
@@ -181,13 +159,21 @@ void BM_ColourDiffusionLetterPage1440(benchmark::State &state) {
 
 }  // namespace
 
-BENCHMARK(BM_DitherMonoRow);
-BENCHMARK(BM_DitherColorRow);
-BENCHMARK(BM_DiffuseMonoRow);
-BENCHMARK(BM_DiffuseMonoRow1440);
-BENCHMARK(BM_DiffuseColorRow);
-BENCHMARK(BM_DiffuseColorRowFast);
-BENCHMARK(BM_DiffuseColorRowFast1440);
+BENCHMARK_CAPTURE(RunKernel, DitherMonoRow, inkdot::DitherMonoRow, 3, 0);
+BENCHMARK_CAPTURE(RunKernel, DitherColorRowCorners, inkdot::DitherColorRowCorners, 0,
+                  1);
+BENCHMARK_CAPTURE(RunKernel, DitherColorRow, inkdot::DitherColorRow, 3, 1);
+BENCHMARK_CAPTURE(RunKernel, DiffuseMonoRow, inkdot::DiffuseMonoRow, 1, 0);
+BENCHMARK_CAPTURE(RunKernel, DiffuseMonoRow1440, inkdot::DiffuseMonoRow1440, 1, 0);
+BENCHMARK_CAPTURE(RunKernel, DiffuseMonoRowTall, inkdot::DiffuseMonoRowTall, 1, 0);
+BENCHMARK_CAPTURE(RunKernel, DiffuseColorRow, inkdot::DiffuseColorRow, 1, 1);
+BENCHMARK_CAPTURE(RunKernel, DiffuseColorRowFast, inkdot::DiffuseColorRowFast, 1, 1);
+BENCHMARK_CAPTURE(RunKernel, DiffuseColorRow1440, inkdot::DiffuseColorRow1440, 1, 1);
+BENCHMARK_CAPTURE(RunKernel, DiffuseColorRowFast1440, inkdot::DiffuseColorRowFast1440,
+                  1, 1);
+BENCHMARK_CAPTURE(RunKernel, DiffuseColorRowTall, inkdot::DiffuseColorRowTall, 1, 1);
+BENCHMARK_CAPTURE(RunKernel, DiffuseColorRowHybrid, inkdot::DiffuseColorRowHybrid, 3,
+                  1);
 BENCHMARK(BM_ColourDiffusionLetterPage1440)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
