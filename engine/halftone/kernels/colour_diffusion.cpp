@@ -105,7 +105,7 @@ void DiffuseColourPixels(const ColourTables &tables, int32_t *const lines[3],
       }
       const GridPoint g = GridCoordinates(tables.gridIndex, px, m & 0xFE);
       levels = LevelsOf(GridEntry(tables.colorTable, g));
-      smoothing.Apply(g, levels, kAllInks, noise == 0);
+      smoothing.Apply<kAllInks>(g, levels, noise == 0);
     }
 
     const int32_t offset = kThresholdOffsets[m & 0xFE];
@@ -271,7 +271,7 @@ ResultCode DiffuseColorRowHybrid(HalftoneContext *ht, const RowRun &run) {
     const uint32_t noise = (m >> 2) & 1;
     const GridPoint g = GridCoordinates(tables.gridIndex, px, m & 0xFE);
     InkLevels levels = LevelsOf(GridEntry(tables.colorTable, g));
-    smoothing.Apply(g, levels, kSmoothedInks, noise == 0);
+    smoothing.Apply<kSmoothedInks>(g, levels, noise == 0);
 
     const int32_t level = levels.ink[1];
     if (level == 0) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
 
 namespace inkdot {
 
@@ -62,23 +63,26 @@ struct Smoothing {
   GridPoint previous{-2, -2, -2};
   InkLevels levels;
 
-  // Averages the inks in `inkMask` (bit k = ink k) with the remembered
+  // Averages the inks in `kInkMask` (bit k = ink k) with the remembered
   // levels when the grid points are neighbours, rounding up when
   // `roundUp`; then remembers this pixel.
-  void Apply(const GridPoint &g, InkLevels &current, uint32_t inkMask, bool roundUp) {
-    if (std::abs(g.a - previous.a) <= 1 && std::abs(g.b - previous.b) <= 1 &&
-        std::abs(g.c - previous.c) <= 1) {
-      const int32_t r = roundUp ? 1 : 0;
-      for (int k = 0; k < 4; ++k) {
-        if (inkMask & (1u << k)) {
-          current.ink[k] = (levels.ink[k] + current.ink[k] + r) >> 1;
-        }
-      }
-    }
+  template <uint32_t kInkMask>
+  void Apply(const GridPoint &g, InkLevels &current, bool roundUp) {
+    const bool neighbours = std::abs(g.a - previous.a) <= 1 &&
+                            std::abs(g.b - previous.b) <= 1 &&
+                            std::abs(g.c - previous.c) <= 1;
+    const int32_t r = roundUp ? 1 : 0;
     previous = g;
-    for (int k = 0; k < 4; ++k) {
-      if (inkMask & (1u << k)) levels.ink[k] = current.ink[k];
+    [&]<int... k>(std::integer_sequence<int, k...>) {
+      (([&] {
+         if constexpr ((kInkMask >> k) & 1) {
+           if (neighbours) current.ink[k] = (levels.ink[k] + current.ink[k] + r) >> 1;
+           levels.ink[k] = current.ink[k];
+         }
+       }()),
+       ...);
     }
+    (std::make_integer_sequence<int, 4>{});
   }
 };
 

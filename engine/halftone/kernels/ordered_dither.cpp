@@ -138,7 +138,7 @@ ResultCode DitherColorRow(HalftoneContext *ht, const RowRun &run) {
       const GridPoint g =
           GridCoordinates(gridIndex, px, static_cast<uint32_t>(m) & 0xFE);
       InkLevels levels = LevelsOf(GridEntry(colorTable, g));
-      smoothing.Apply(g, levels, kSmoothedInks, (m & 4) == 0);
+      smoothing.Apply<kSmoothedInks>(g, levels, (m & 4) == 0);
       const int32_t d0 = scale[levels.ink[0]], d1 = scale[levels.ink[1]];
       const int32_t d2 = scale[levels.ink[2]], d3 = scale[levels.ink[3]];
       bool dot0, dot3;
