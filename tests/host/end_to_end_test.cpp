@@ -4,7 +4,6 @@
 // and calibration with identity curves changes nothing.
 #include <gtest/gtest.h>
 
-#include "engine_readiness.h"
 #include "inkdot/host/print_job.h"
 #include "inkdot/host/preview.h"
 #include "test_resources.h"
@@ -63,7 +62,6 @@ class EndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
     testing::WriteTestProfile(dir_.path());
-    if (auto missing = testing::MissingEnginePart(dir_.path())) GTEST_SKIP() << *missing;
     profile_ = LoadProfile(dir_.path());
   }
   PrintSettings Settings(const Combination &c) {
@@ -144,7 +142,6 @@ TEST_F(EndToEnd, RunsOfAnyLengthCoverTheWholeRow) {
 }
 
 TEST_F(EndToEnd, IdentityCalibrationChangesNothing) {
-  if (auto missing = testing::MissingCalibration(dir_.path())) GTEST_SKIP() << *missing;
   PrintSettings settings = Settings({"diffusion", 2});
   Image image = Flat(24, 8, 200, 120, 40);
   DotPage plain = PrintImage(profile_, settings, image);

@@ -5,7 +5,6 @@
 
 #include <set>
 
-#include "engine_readiness.h"
 #include "inkdot/host/errors.h"
 #include "inkdot/host/print_job.h"
 #include "inkdot/host/result_string.h"
@@ -101,20 +100,13 @@ class ConversationTest : public ::testing::Test {
 };
 
 TEST_F(ConversationTest, ColourConversationFollowsTheSelectedIds) {
-  ColourSettings settings;
-  try {
-    ColourSession plain(profile_, settings, Page(1, 2));
-    EXPECT_EQ(plain.consumed(), (std::vector<int32_t>{0, 5000}));
-    EXPECT_EQ(plain.lut()->halftoneResourceId, 400);
-    EXPECT_EQ(plain.lut()->channelCount, 4);
-  } catch (const EngineError &e) {
-    if (e.code() == INKDOT_NO_KERNEL) GTEST_SKIP() << "colour conversation not available: " << e.what();
-    throw;
-  }
+  ColourSession plain(profile_, {}, Page(1, 2));
+  EXPECT_EQ(plain.consumed(), (std::vector<int32_t>{0, 5000}));
+  EXPECT_EQ(plain.lut()->halftoneResourceId, 400);
+  EXPECT_EQ(plain.lut()->channelCount, 4);
 }
 
 TEST_F(ConversationTest, CalibrationAsksForFourMoreResources) {
-  if (auto missing = testing::MissingCalibration(dir_.path())) GTEST_SKIP() << *missing;
   ColourSettings settings;
   settings.calibration = {50, 50, 50, 50};
   ColourSession calibrated(profile_, settings, Page(1, 2));
@@ -130,7 +122,6 @@ TEST_F(ConversationTest, UnmatchedSelectionAndMissingResourcesAreReported) {
     ColourSession session(profile_, {}, page);
     ADD_FAILURE();
   } catch (const EngineError &e) {
-    if (e.code() == INKDOT_NO_KERNEL) GTEST_SKIP() << "colour conversation not available";
     EXPECT_EQ(e.code(), INKDOT_BAD_RESOURCE);
     EXPECT_NE(std::string(e.what()).find("selection.txt"), std::string::npos) << e.what();
   }
@@ -138,25 +129,18 @@ TEST_F(ConversationTest, UnmatchedSelectionAndMissingResourcesAreReported) {
   try {
     ColourSession session(profile_, {}, Page(1, 2));
     ADD_FAILURE();
-  } catch (const EngineError &e) {
-    GTEST_SKIP() << "colour conversation not available: " << e.what();
   } catch (const Error &e) {
     EXPECT_NE(std::string(e.what()).find("resource 5000"), std::string::npos) << e.what();
   }
 }
 
 TEST_F(ConversationTest, HalftoneSetUpReadsListGridMatrixAndPalette) {
-  try {
-    ColourSession colour(profile_, {}, Page(1, 2));
-    HalftoneSession multi(profile_, colour, Page(1, 2));
-    EXPECT_EQ(multi.consumed(), (std::vector<int32_t>{400, 410, 411, 420}));
-    ColourSession colour0(profile_, {}, Page(1, 0));
-    HalftoneSession single(profile_, colour0, Page(1, 0));
-    EXPECT_EQ(single.consumed(), (std::vector<int32_t>{400, 410, 411}));
-  } catch (const EngineError &e) {
-    if (e.code() == INKDOT_NO_KERNEL) GTEST_SKIP() << "set-up not available: " << e.what();
-    throw;
-  }
+  ColourSession colour(profile_, {}, Page(1, 2));
+  HalftoneSession multi(profile_, colour, Page(1, 2));
+  EXPECT_EQ(multi.consumed(), (std::vector<int32_t>{400, 410, 411, 420}));
+  ColourSession colour0(profile_, {}, Page(1, 0));
+  HalftoneSession single(profile_, colour0, Page(1, 0));
+  EXPECT_EQ(single.consumed(), (std::vector<int32_t>{400, 410, 411}));
 }
 
 }  // namespace

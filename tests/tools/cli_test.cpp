@@ -7,7 +7,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "engine_readiness.h"
 #include "inkdot/host/dot_page.h"
 #include "inkdot/host/image.h"
 #include "test_resources.h"
@@ -185,13 +184,7 @@ TEST_F(CommandTest, ChartSizeIsChecked) {
   EXPECT_NE(taken.err.find("already exists"), std::string::npos);
 }
 
-class PrintingTest : public CommandTest {
- protected:
-  void SetUp() override {
-    CommandTest::SetUp();
-    if (auto missing = testing::MissingEnginePart(profile())) GTEST_SKIP() << *missing;
-  }
-};
+using PrintingTest = CommandTest;
 
 TEST_F(PrintingTest, ColourPageGivesPlanesAndPreview) {
   const auto image = Png("page.png", 90, 40, 200, 30, 60);
