@@ -512,7 +512,7 @@ class PageRunner {
   // same offsets in 32-bit and 64-bit builds, then the two resource ids),
   // and the finished colour table.
   void DigestLut() {
-    digest_.AddBytes(lut_, offsetof(CmLut, tableData));
+    digest_.AddBytes(lut_, offsetof(CmLut, grayToBlack) + sizeof lut_->grayToBlack);
     digest_.AddWord(static_cast<uint32_t>(lut_->tableResourceId));
     digest_.AddWord(static_cast<uint32_t>(lut_->halftoneResourceId));
     const int32_t g = lut_->gridSize1;
