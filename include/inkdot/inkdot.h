@@ -189,7 +189,20 @@ INKDOT_API ResultCode INKDOT_CALL CmNew(const CmParams *params,
 
 /* Hands the colour-matching object the resource whose id it asked for last;
  * writes the next id wanted, or -1 when the colour conversation is over.
- * The option list must stay valid until then. */
+ * The option list must stay valid until then.
+ *
+ * Refused with 768:
+ * - a call after the conversation has ended (-1 written) or failed; it
+ *   writes -1 and changes nothing else;
+ * - a selection table without "//", or beyond the format's limits (more than
+ *   200 entry lines, a name over 11 characters, more than 12 method, 32 key
+ *   or 12 mode names, a field or list/entry line over 255 characters): read
+ *   as if no line matched, *nextId 0;
+ * - a colour-table resource whose grid is not a cube of at most 36 nodes per
+ *   axis, whose node lists do not run from 0 to 255 rising strictly, whose
+ *   channel count is 0, or whose ink-load pair leaves the curve's divisor at
+ *   or below 0 where the curve is applied; nothing is built, and the object
+ *   stays as deletable as after any other failure. */
 INKDOT_API ResultCode INKDOT_CALL CmSetResource(CmContext *handle,
                                                 const void *resource,
                                                 int32_t *nextId);
@@ -213,7 +226,15 @@ INKDOT_API ResultCode INKDOT_CALL HalftoneNew(const HalftoneParams *params,
                                               HalftoneContext **handle);
 
 /* Hands the halftone object the resource whose id it asked for last; writes
- * the next id wanted, or -1 when the set-up is complete. */
+ * the next id wanted, or -1 when the set-up is complete. Beyond the formats:
+ * once -1 was written every further call answers 768 and changes nothing
+ * but the call count. Grid positions that do not start at 0, rise strictly
+ * and end at 255 answer 514, and a source colour table on such a grid or
+ * without channels 513 (all blocks freed); channels the source lacks are 0
+ * in the halftone table. A matrix whose width is not a power of two or
+ * whose height is 0, ink loads that give a tone entry of 0, and a step
+ * whose earlier tables a failed call left missing answer 768 (blocks
+ * kept). A grey curve that never falls below 4 is padded by 1. */
 INKDOT_API ResultCode INKDOT_CALL HalftoneSetResource(HalftoneContext *handle,
                                                       const void *resource,
                                                       int32_t *nextId);
