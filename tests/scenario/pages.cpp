@@ -393,6 +393,7 @@ class PageRunner {
     Cleanup();
     report.complete = failure_.empty();
     report.status = report.complete ? "complete" : failure_;
+    report.status += ", " + std::to_string(dots_) + " dots";
     report.digest = digest_.Hex();
     return report;
   }
@@ -567,6 +568,7 @@ class PageRunner {
             out.data() + run.startX / pixelsPerByte, stride, run.startX % pixelsPerByte,
             run.count, run.startX, 0xFEEDu, row, 0, 0);
         Expect("Halftone row " + std::to_string(row), code, spec_.runCode);
+        if (code == 0) dots_ += CountDots(out, planes, stride, bits, run);
       }
       digest_.AddWord(row);
       digest_.AddBytes(out.data(), out.size());
@@ -589,6 +591,21 @@ class PageRunner {
     digest_.AddBytes(out.data(), out.size());
   }
 
+  // Pixels of a run that received a dot, over all planes.
+  static uint64_t CountDots(const Bytes &out, uint32_t planes, uint32_t stride,
+                            uint32_t bits, const scenario::Run &run) {
+    uint64_t dots = 0;
+    for (uint32_t plane = 0; plane < planes; ++plane) {
+      for (uint32_t x = run.startX; x < run.startX + run.count; ++x) {
+        const uint32_t bit = x * bits;
+        const uint8_t byte = out[plane * stride + bit / 8];
+        const uint32_t shift = 8 - bits - bit % 8;
+        if (((byte >> shift) & ((1u << bits) - 1)) != 0) ++dots;
+      }
+    }
+    return dots;
+  }
+
   void Cleanup() {
     if (ht_ != nullptr) Expect("HalftoneDelete", api_.halftoneDelete(ht_), 0);
     if (cm_ != nullptr) Expect("CmDelete", api_.cmDelete(cm_), 0);
@@ -606,6 +623,7 @@ class PageRunner {
   HalftoneContext *ht_ = nullptr;
   Digest digest_;
   std::string failure_;
+  uint64_t dots_ = 0;
 };
 
 }  // namespace
