@@ -190,6 +190,7 @@ Bytes SelectorRecordType3(int16_t colourPalette, int16_t colourAlt,
   PutU16LE(out, static_cast<uint16_t>(colourAlt));
   PutU16LE(out, static_cast<uint16_t>(greyPalette));
   PutU16LE(out, static_cast<uint16_t>(greyAlt));
+  PutU16LE(out, 0);  // the length counts 22 bytes after itself
   return out;
 }
 
