@@ -133,6 +133,8 @@ std::vector<PageSpec> Pages() {
        .stretchedGrid = true},
       {.name = "DiffuseColorRow halved", .dotMode = 0, .magnification = -1,
        .inkLoadLight = 500, .selectorType = 0},
+      {.name = "DiffuseColorRow inks", .inputFormat = 4, .dotMode = 0,
+       .magnification = 1, .selectorType = 0},
       {.name = "DiffuseColorRowTall 720x1440", .y = 1440, .dotMode = 0,
        .colorAdjustMode = 2, .gridSize = 33, .selectorType = 0},
       {.name = "DiffuseColorRowFast refuses a wide matrix", .dotMode = 0,
