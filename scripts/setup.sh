@@ -18,6 +18,8 @@ PACKAGES=(
   libtiff-dev
   libcli11-dev
   nlohmann-json3-dev
+  g++-mingw-w64-i686
+  qemu-user-static
 )
 
 missing=()
