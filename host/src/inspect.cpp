@@ -134,7 +134,10 @@ bool DescribeProfile(std::ostream &out, const std::filesystem::path &dir) {
   out << "\ndot modes:";
   for (uint32_t mode : profile.dotModes) out << " " << mode;
   out << "\nmethods:";
-  for (const auto &[name, value] : profile.methods) out << " " << name << "=" << value;
+  for (const auto &[name, choice] : profile.methods) {
+    out << " " << name << "=" << choice.method;
+    if (choice.variant != 0) out << "/" << choice.variant;
+  }
   out << "\n\n";
   const uint32_t channels = static_cast<uint32_t>(profile.inks.size());
   uint32_t curvesNeeded = CurvesForMode(1);

@@ -175,7 +175,22 @@ Profile LoadManifest(const std::filesystem::path &dir) {
     profile.resolutions.emplace_back(pair[0], pair[1]);
   }
   profile.dotModes = Member<std::vector<uint32_t>>(root, "dotModes", manifest, "");
-  profile.methods = Member<std::map<std::string, uint32_t>>(root, "methods", manifest, "");
+  json methods = Member<json>(root, "methods", manifest, "");
+  if (!methods.is_object()) ManifestError(manifest, "\"methods\" must map names to methods");
+  for (const auto &[name, value] : methods.items()) {
+    // A method is a number, or {"method": m, "variant": v}.
+    const std::string where = "methods: " + name + ": ";
+    MethodChoice choice;
+    if (value.is_object()) {
+      choice.method = Member<uint32_t>(value, "method", manifest, where);
+      if (value.contains("variant")) {
+        choice.variant = Member<uint32_t>(value, "variant", manifest, where);
+      }
+    } else {
+      choice.method = Member<uint32_t>(methods, name.c_str(), manifest, "methods: ");
+    }
+    profile.methods[name] = choice;
+  }
   json key = Member<json>(root, "tableKey", manifest, "");
   profile.tableKeyName = Member<int32_t>(key, "name", manifest, "tableKey: ");
   profile.tableKeyNumber = Member<int32_t>(key, "number", manifest, "tableKey: ");

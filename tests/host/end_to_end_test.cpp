@@ -16,12 +16,10 @@ struct Combination {
   uint32_t dotMode;
 };
 
-// The combinations with a kernel: dither, diffusion and screening with
-// single-size dots; diffusion and screening with multi-size dots. (Midpoint
-// diffuses error on lines its set-up never allocates: the engine answers
-// 512 for it, as for dither and midpoint with multi-size dots.)
-const Combination kCombinations[] = {{"dither", 0},    {"diffusion", 0}, {"screen", 0},
-                                     {"diffusion", 2}, {"screen", 2}};
+// The combinations with a kernel: every method with single-size dots;
+// diffusion and screening with multi-size dots.
+const Combination kCombinations[] = {{"midpoint", 0},  {"dither", 0}, {"diffusion", 0},
+                                     {"screen", 0},    {"diffusion", 2}, {"screen", 2}};
 
 Image Flat(uint32_t width, uint32_t height, uint8_t r, uint8_t g, uint8_t b) {
   Image image;
@@ -66,7 +64,8 @@ class EndToEnd : public ::testing::Test {
   }
   PrintSettings Settings(const Combination &c) {
     PrintSettings settings;
-    settings.method = profile_.methods.at(c.method);
+    settings.method = profile_.methods.at(c.method).method;
+    settings.methodVariant = profile_.methods.at(c.method).variant;
     settings.dotMode = c.dotMode;
     settings.xResolution = settings.yResolution = 720;
     return settings;

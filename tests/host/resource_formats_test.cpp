@@ -371,7 +371,11 @@ TEST(ProfileLoading, ReadsTheManifestAndEveryResource) {
   ASSERT_EQ(profile.inks.size(), 4u);
   EXPECT_EQ(profile.inks[1].colour, (std::array<uint8_t, 3>{0xE4, 0x00, 0x7C}));
   EXPECT_EQ(profile.resolutions[1], std::make_pair(1440u, 720u));
-  EXPECT_EQ(profile.methods.at("screen"), 3u);
+  // A method is a plain number or a method with its variant.
+  EXPECT_EQ(profile.methods.at("midpoint").method, 0u);
+  EXPECT_EQ(profile.methods.at("midpoint").variant, 0u);
+  EXPECT_EQ(profile.methods.at("dither").method, 3u);
+  EXPECT_EQ(profile.methods.at("dither").variant, 1u);
   EXPECT_EQ(profile.colourResources.size(), 6u);
   EXPECT_EQ(profile.halftoneResources.at(411).kind, ResourceKind::kMatrix);
   // The engine receives the file followed by a NUL.

@@ -223,7 +223,8 @@ void WriteTestProfile(const std::filesystem::path &dir, const TestProfileOptions
   ],
   "resolutions": [[720, 720], [1440, 720]],
   "dotModes": [0, 2],
-  "methods": {"dither": 0, "diffusion": 1, "midpoint": 2, "screen": 3},
+  "methods": {"midpoint": 0, "diffusion": 1, "screen": {"method": 3, "variant": 0},
+              "dither": {"method": 3, "variant": 1}},
   "tableKey": {"name": 0, "number": 0},
   "calibrationHeadId": 1,
   "colourResources": [

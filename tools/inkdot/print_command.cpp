@@ -65,7 +65,8 @@ int RunPrint(const PrintArgs &args) {
     throw host::SettingError("the profile " + profile.name + " has no method \"" + args.method +
                              "\"");
   }
-  settings.method = method->second;
+  settings.method = method->second.method;
+  settings.methodVariant = method->second.variant;
   settings.grey = args.gray;
   settings.inputDpi = args.inputDpi;
   host::ColourSettings &colour = settings.colour;

@@ -47,6 +47,14 @@ struct Ink {
   std::array<uint8_t, 3> colour{};  // display colour, sRGB
 };
 
+// What one of the command's method names stands for: the page's method and
+// its variant (method 3 with variant 0 screens with diffusion, with variant 1
+// dithers alone).
+struct MethodChoice {
+  uint32_t method = 0;
+  uint32_t variant = 0;
+};
+
 struct Profile {
   std::filesystem::path dir;
   std::string name;
@@ -54,7 +62,7 @@ struct Profile {
   std::vector<Ink> inks;  // plane order
   std::vector<std::pair<uint32_t, uint32_t>> resolutions;
   std::vector<uint32_t> dotModes;
-  std::map<std::string, uint32_t> methods;
+  std::map<std::string, MethodChoice> methods;
   int32_t tableKeyName = 0;
   int32_t tableKeyNumber = 0;
   uint8_t calibrationHeadId = 0;
