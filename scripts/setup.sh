@@ -14,6 +14,8 @@ PACKAGES=(
   libgmock-dev
   libbenchmark-dev
   g++-multilib
+  liblcms2-dev
+  nlohmann-json3-dev
 )
 
 missing=()
