@@ -16,10 +16,12 @@ InkAmounts SeparateProcess(const ProcessAmounts &cmy) {
   ProcessAmounts in;
   for (int i = 0; i < 3; ++i) in[i] = std::clamp(cmy[i], 0.0, 1.0);
   const double grey = std::min({in[0], in[1], in[2]});
-  const double black = BlackForGrey(grey);
+  const double chroma = std::max({in[0], in[1], in[2]}) - grey;
+  const double t = std::min(1.0, chroma / kNeutralChroma);
+  const double colourful = t * t * (3 - 2 * t);  // smoothstep: no edge where the blend ends
+  const double black = grey + (BlackForGrey(grey) - grey) * colourful;
   InkAmounts out{};
-  // With multiplicative inks, (1 - c')(1 - k) = 1 - c keeps the colour.
-  for (int i = 0; i < 3; ++i) out[i] = std::clamp((in[i] - black) / (1.0 - black), 0.0, 1.0);
+  for (int i = 0; i < 3; ++i) out[i] = in[i] - black;  // black <= grey <= in[i]
   out[3] = black;
   const double colour = out[0] + out[1] + out[2];
   if (colour + black > kTotalInkLimit && colour > 0) {

@@ -10,9 +10,8 @@
 
 namespace inkdot::profile {
 
-// Ink amounts 0..1 in plane order (cyan, magenta, yellow, black). An amount
-// is the share of the paper that the ink darkens: the inks are treated as
-// ideal filters whose dots combine multiplicatively.
+// Ink amounts 0..1 in plane order (cyan, magenta, yellow, black): the share
+// of the paper that each ink covers.
 using InkAmounts = std::array<double, 4>;
 
 // Amounts before black generation: how much cyan, magenta and yellow alone
@@ -20,16 +19,20 @@ using InkAmounts = std::array<double, 4>;
 using ProcessAmounts = std::array<double, 3>;
 
 // Total ink limit (sum of the four amounts) and black generation.
-constexpr double kTotalInkLimit = 2.8;
-constexpr double kBlackStart = 0.25;  // grey component at which black starts
-constexpr double kBlackMax = 0.95;    // black amount for full grey component
+constexpr double kTotalInkLimit = 2.3;
+constexpr double kBlackStart = 0.25;     // grey component at which black starts in colours
+constexpr double kBlackMax = 0.95;       // black for a full grey component in colours
+constexpr double kNeutralChroma = 0.3;   // below this spread of C, M, Y a colour counts as near-grey
 
-// Black generation: the black amount for a grey component g (0..1).
+// Black generation for colourful tones: the black amount for a grey
+// component g (0..1). Light colours stay free of black dots.
 double BlackForGrey(double g);
 
-// Replaces the grey component of a CMY colour by black and keeps the sum of
-// the four amounts within kTotalInkLimit (cyan, magenta and yellow give way;
-// black is kept).
+// Replaces the grey component of a CMY colour by black: all of it for a
+// neutral colour (greys print with black only, matching the black-only grey
+// axis), BlackForGrey of it for colourful ones, blended smoothly by chroma.
+// Then keeps the sum of the four amounts within kTotalInkLimit (cyan,
+// magenta and yellow give way; black is kept).
 InkAmounts SeparateProcess(const ProcessAmounts &cmy);
 
 // The built-in separation: the complement of each RGB channel, then

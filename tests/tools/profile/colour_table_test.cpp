@@ -109,11 +109,25 @@ TEST_F(PaletteTable, GreyAxisIsNeutralAndDarkensMonotonically) {
   EXPECT_NEAR(d.black[d.nodes / 2], 255 - d.positions[d.nodes / 2], 1);
 }
 
+TEST_F(PaletteTable, NearGreysChangeNoMoreThanTheirInputStep) {
+  // A one-node tint of a grey must not swap its black for a different ink
+  // mixture: each ink moves by the input step plus a little more black
+  // generation, never by a jump.
+  const Decoded &d = *decoded_;
+  const int step = 2 * (255 / (d.nodes - 1) + 1);
+  for (int i = 1; i + 1 < d.nodes; ++i) {
+    const uint8_t *grey = d.Node(i, i, i);
+    for (const uint8_t *tint : {d.Node(i, i, i + 1), d.Node(i + 1, i, i), d.Node(i, i - 1, i)}) {
+      for (int c = 0; c < 4; ++c) EXPECT_LE(std::abs(tint[c] - grey[c]), step) << "step " << i << " ink " << c;
+    }
+  }
+}
+
 TEST_F(PaletteTable, EveryNodeKeepsTheTotalInkLimitAndPrimariesArePure) {
   const Decoded &d = *decoded_;
   const int last = d.nodes - 1;
   for (size_t i = 0; i < d.table.size(); i += 4) {
-    EXPECT_LE(d.table[i] + d.table[i + 1] + d.table[i + 2] + d.table[i + 3], 2.8 * 255 + 4);
+    EXPECT_LE(d.table[i] + d.table[i + 1] + d.table[i + 2] + d.table[i + 3], kTotalInkLimit * 255 + 4);
   }
   const uint8_t *red = d.Node(last, 0, 0);
   EXPECT_EQ(red[0], 0);
@@ -133,10 +147,11 @@ TEST(SingleDotTable, LevelsUndoTheInkLoadCurveOnTheGreyAxis) {
   for (int i = 0; i < d.nodes; ++i) {
     EXPECT_NEAR(SingleDotShare(d.black[i]), 1.0 - d.positions[i] / 255.0, 0.01) << "step " << i;
   }
-  // Light composite greys carry more level than share, because the
-  // halftoning divides light levels by up to 2.5.
-  const uint8_t *light = d.Node(d.nodes - 2, d.nodes - 2, d.nodes - 2);
-  EXPECT_GT(light[0], 0);
+  // A light cyan (red channel just below white) prints cyan alone, at the
+  // share its red channel asks for.
+  const uint8_t *light = d.Node(d.nodes - 2, d.nodes - 1, d.nodes - 1);
+  EXPECT_EQ(light[1] + light[2] + light[3], 0);
+  EXPECT_GT(light[0], 255 - d.positions[d.nodes - 2]);  // light levels are divided later
   EXPECT_NEAR(SingleDotShare(light[0]), 1.0 - d.positions[d.nodes - 2] / 255.0, 0.01);
 }
 
