@@ -213,7 +213,15 @@ INKDOT_API ResultCode INKDOT_CALL HalftoneNew(const HalftoneParams *params,
                                               HalftoneContext **handle);
 
 /* Hands the halftone object the resource whose id it asked for last; writes
- * the next id wanted, or -1 when the set-up is complete. */
+ * the next id wanted, or -1 when the set-up is complete. Beyond the formats:
+ * once -1 was written every further call answers 768 and changes nothing
+ * but the call count. Grid positions that do not start at 0, rise strictly
+ * and end at 255 answer 514, and a source colour table on such a grid or
+ * without channels 513 (all blocks freed); channels the source lacks are 0
+ * in the halftone table. A matrix whose width is not a power of two or
+ * whose height is 0, ink loads that give a tone entry of 0, and a step
+ * whose earlier tables a failed call left missing answer 768 (blocks
+ * kept). A grey curve that never falls below 4 is padded by 1. */
 INKDOT_API ResultCode INKDOT_CALL HalftoneSetResource(HalftoneContext *handle,
                                                       const void *resource,
                                                       int32_t *nextId);

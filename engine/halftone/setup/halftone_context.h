@@ -45,6 +45,9 @@ struct HalftoneContext {
   uint32_t paletteTotals[256];   // small + medium + large levels
   uint32_t replication;          // 1 = no replication
   uint32_t altSelector;
+  // 1 once the object has told the host that nothing more is wanted
+  // (*nextId = -1): every later HalftoneSetResource call is refused.
+  uint32_t setupEnded;
 };
 
 namespace inkdot {

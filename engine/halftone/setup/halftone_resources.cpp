@@ -1,11 +1,42 @@
-// The halftone resource conversation.
+// The halftone resource conversation: counts the call and runs its step.
 #include "halftone/setup/halftone_context.h"
+#include "halftone/setup/resource_phases.h"
 
 namespace inkdot {
 
-// Not yet available: arrives with the halftone set-up.
-ResultCode SetHalftoneResource(HalftoneContext *, const void *, int32_t *) {
-  return kNoKernel;
+namespace {
+
+// List index of the threshold-matrix resource for the page's resolutions.
+int MatrixListIndex(const HalftoneParams &page) {
+  const uint32_t x = page.xResolution;
+  const uint32_t y = page.yResolution;
+  // 2x, 2y and 4y are 32-bit products that wrap as the original's did.
+  if (x == 1440 && y == 720) return 3;
+  if (x == 2 * y) return 2;
+  if (2 * x == y) return 4;
+  if (static_cast<int32_t>(x) < static_cast<int32_t>(4 * y)) return 1;
+  return 5;
+}
+
+}  // namespace
+
+ResultCode SetHalftoneResource(HalftoneContext *ht, const void *resource,
+                               int32_t *nextId) {
+  const uint8_t *bytes = static_cast<const uint8_t *>(resource);
+  // The count advances on every call, also on one that fails.
+  const uint32_t phase = ++ht->phase;
+  // Once the host was told that nothing more is wanted, calls change nothing.
+  if (ht->setupEnded != 0) return kBadResource;
+  if (phase == 1) return ReadResourceIdList(ht, bytes, nextId);
+
+  const int32_t matrixId = static_cast<int16_t>(ht->resourceIds[MatrixListIndex(ht->params)]);
+  if (matrixId == -1) return kBadResource;
+  switch (phase) {
+    case 2: return ReadGridResource(ht, bytes, matrixId, nextId);
+    case 3: return ReadThresholdMatrix(ht, bytes, nextId);
+    case 4: return ReadDotPalette(ht, bytes, nextId);
+    default: return kBadResource;
+  }
 }
 
 }  // namespace inkdot
