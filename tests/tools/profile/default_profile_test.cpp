@@ -18,9 +18,15 @@ namespace fs = std::filesystem;
 using Json = nlohmann::json;
 using Bytes = std::vector<uint8_t>;
 
-Bytes ReadAll(const fs::path &p) {
-  std::ifstream in(p, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
+// Files are read once; the walk over every combination reads many twice.
+const Bytes &ReadAll(const fs::path &p) {
+  static std::map<fs::path, Bytes> cache;
+  auto it = cache.find(p);
+  if (it == cache.end()) {
+    std::ifstream in(p, std::ios::binary);
+    it = cache.emplace(p, Bytes(std::istreambuf_iterator<char>(in), {})).first;
+  }
+  return it->second;
 }
 
 // A selection table: version, entry lines (nine fields) and the three lists.
@@ -96,12 +102,12 @@ class DefaultProfile : public ::testing::Test {
     for (const auto &r : manifest_["colourResources"]) colour_[r["id"].get<int>()] = r;
     for (const auto &r : manifest_["halftoneResources"]) halftone_[r["id"].get<int>()] = r;
   }
-  Bytes Colour(int id, const char *kind) {
+  const Bytes &Colour(int id, const char *kind) {
     EXPECT_TRUE(colour_.count(id)) << "colour resource " << id;
     EXPECT_EQ(colour_[id]["kind"], kind);
     return ReadAll(root_ / colour_[id]["file"].get<std::string>());
   }
-  Bytes Halftone(int id, const char *kind) {
+  const Bytes &Halftone(int id, const char *kind) {
     EXPECT_TRUE(halftone_.count(id)) << "halftone resource " << id;
     EXPECT_EQ(halftone_[id]["kind"], kind);
     return ReadAll(root_ / halftone_[id]["file"].get<std::string>());
@@ -146,7 +152,7 @@ TEST_F(DefaultProfile, EveryOfferedCombinationLeadsToUsableResources) {
           const auto [tableId, listId] = Select(table, method, key, x, y, mode, keyNo, dotMode);
           ASSERT_GE(tableId, 5000);
           ASSERT_LT(tableId, 6000);  // one calibration table, 5900, serves all
-          const Bytes ctb = Colour(tableId, "colourTable");
+          const Bytes &ctb = Colour(tableId, "colourTable");
           const uint32_t auxAt = ctb[16] | ctb[17] << 8 | ctb[18] << 16 | ctb[19] << 24;
           const uint32_t auxLen = ctb[20] | ctb[21] << 8;
           if (dotMode == 2) {
@@ -158,7 +164,7 @@ TEST_F(DefaultProfile, EveryOfferedCombinationLeadsToUsableResources) {
             const int alternate = (x == 2880 && y == 720 && method == 1) ? 1 : 0;
             EXPECT_EQ(sel[18], alternate);
             EXPECT_EQ(sel[22], alternate);
-            const Bytes palette = Halftone(sel[16] | sel[17] << 8, "palette");
+            const Bytes &palette = Halftone(sel[16] | sel[17] << 8, "palette");
             ASSERT_EQ(palette.size(), 768u);
             for (int p = 0; p < 256; ++p) EXPECT_LE(palette[3 * p] + palette[3 * p + 1] + palette[3 * p + 2], 255);
           }
@@ -171,7 +177,7 @@ TEST_F(DefaultProfile, EveryOfferedCombinationLeadsToUsableResources) {
           const Bytes grid = Halftone(ids.at(0), "grid");
           EXPECT_EQ(grid[0] | grid[1] << 8, 32);
           const size_t cls = (x == 1440 && y == 720) ? 3 : x == 2 * y ? 2 : 2 * x == y ? 4 : x < 4 * y ? 1 : 5;
-          const Bytes matrix = Halftone(ids.at(cls), "matrix");
+          const Bytes &matrix = Halftone(ids.at(cls), "matrix");
           const int w = matrix[0] == 255 ? 256 : matrix[0], h = matrix[1] == 255 ? 256 : matrix[1];
           EXPECT_EQ(matrix.size(), 4u + 2u * w * h);
           // The tall colour kernel reads its table path from 128 x 128 only.
