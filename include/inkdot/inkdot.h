@@ -189,7 +189,20 @@ INKDOT_API ResultCode INKDOT_CALL CmNew(const CmParams *params,
 
 /* Hands the colour-matching object the resource whose id it asked for last;
  * writes the next id wanted, or -1 when the colour conversation is over.
- * The option list must stay valid until then. */
+ * The option list must stay valid until then.
+ *
+ * Refused with 768:
+ * - a call after the conversation has ended (-1 written) or failed; it
+ *   writes -1 and changes nothing else;
+ * - a selection table without "//", or beyond the format's limits (more than
+ *   200 entry lines, a name over 11 characters, more than 12 method, 32 key
+ *   or 12 mode names, a field or list/entry line over 255 characters): read
+ *   as if no line matched, *nextId 0;
+ * - a colour-table resource whose grid is not a cube of at most 36 nodes per
+ *   axis, whose node lists do not run from 0 to 255 rising strictly, whose
+ *   channel count is 0, or whose ink-load pair leaves the curve's divisor at
+ *   or below 0 where the curve is applied; nothing is built, and the object
+ *   stays as deletable as after any other failure. */
 INKDOT_API ResultCode INKDOT_CALL CmSetResource(CmContext *handle,
                                                 const void *resource,
                                                 int32_t *nextId);

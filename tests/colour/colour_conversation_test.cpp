@@ -1,0 +1,216 @@
+// The colour conversation through the public interface: CmNew, one
+// CmSetResource per resource asked for, CmGetLut, CmDelete.
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "colour/cm_context.h"
+#include "colour/ink_load_reference.h"
+#include "colour_resource_writers.h"
+#include "inkdot/inkdot.h"
+#include "support/test_platform.h"
+
+namespace inkdot {
+namespace {
+
+using resources::ColourTable;
+using resources::EvenNodes;
+using resources::SelectionEntry;
+using resources::SelectionTable;
+using resources::WriteColourTable;
+using resources::WriteSelectionTable;
+using testing::FailNthCall;
+using testing::LiveAllocations;
+using testing::PlatformOp;
+
+// A printer table of 17 nodes per axis and four inks: cyan, magenta and
+// yellow complement red, green and blue at each node, black is half the
+// least of them; the neutral black values fall from 255 to 0 towards white.
+ColourTable PrinterTable() {
+  ColourTable t;
+  t.kind = 1, t.channelCount = 4, t.inkLoadLight = 250, t.inkLoadDark = 100;
+  t.nodes1 = t.nodes2 = t.nodes3 = EvenNodes(17);
+  for (int a : t.nodes1)
+    for (int b : t.nodes1)
+      for (int c : t.nodes1)
+        t.grid.insert(t.grid.end(), {uint8_t(255 - a), uint8_t(255 - b), uint8_t(255 - c),
+                                     uint8_t((255 - std::max(a, std::max(b, c))) / 2)});
+  for (int a : t.nodes1) t.neutralBlack.push_back(uint8_t(255 - a));
+  t.selector = {2, 0, 0, 0, 1, 0, 0, 0, 0x2C, 0x01, 0, 0};
+  return t;
+}
+
+class ColourConversationTest : public ::testing::Test {
+ protected:
+  ColourConversationTest() {
+    params_.neutralBalance = 50, params_.tableKeyNumber = 3, params_.tableKeyName = 1;
+    page_.method = 3, page_.inputFormat = 2, page_.colorMode = 1, page_.dotMode = 2;
+    page_.xResolution = page_.yResolution = 720;
+  }
+  ~ColourConversationTest() override { Stop(); }
+
+  // One line for the page: method 3 "screen", key "photo" (1), mode 0 "std".
+  static std::string Selection(int32_t tableId, int32_t halftoneId, std::string method = "screen") {
+    SelectionTable s;
+    s.methods = {"none", "diffuse", "dither", "screen"};
+    s.keyBase = 0;
+    s.keys = {"plain", "photo"};
+    s.modes = {"std", "one"};
+    s.entries = {SelectionEntry{tableId, halftoneId, method, "photo", 720, 720, "std", 3, 2}};
+    return WriteSelectionTable(s);
+  }
+  void Start() {
+    Stop();
+    nextId_ = 77;
+    ASSERT_EQ(CmNew(&params_, &page_, 0, &nextId_, &cm_), kOk);
+  }
+  void Stop() {
+    if (cm_ != nullptr) {
+      EXPECT_EQ(CmDelete(cm_), kOk);
+    }
+    cm_ = nullptr;
+    EXPECT_EQ(LiveAllocations(), 0);
+  }
+  ResultCode Send(const std::string &text) { return CmSetResource(cm_, text.c_str(), &nextId_); }
+  ResultCode Send(const ColourTable &t) {
+    resource_ = WriteColourTable(t);
+    return CmSetResource(cm_, resource_.data(), &nextId_);
+  }
+
+  testing::PlatformGuard guard_;
+  CmParams params_{};
+  HalftoneParams page_{};
+  CmContext *cm_ = nullptr;
+  int32_t nextId_ = 0;
+  std::vector<uint8_t> resource_;
+};
+
+TEST_F(ColourConversationTest, ThreeCallsGiveACompleteTable) {
+  Start();
+  ASSERT_EQ(Send(Selection(5123, 210)), kOk);
+  EXPECT_EQ(nextId_, 5123);
+  ASSERT_EQ(Send(PrinterTable()), kOk);
+  EXPECT_EQ(nextId_, -1);
+  EXPECT_EQ(cm_->phase, 3);
+  const CmLut *lut = CmGetLut(cm_);
+  EXPECT_EQ(lut->tableResourceId, 5123);
+  EXPECT_EQ(lut->halftoneResourceId, 210);
+  EXPECT_EQ(lut->tableKind, 1);
+  EXPECT_EQ(std::vector<int>({lut->channelCount, lut->gridSize1, lut->gridSize3, lut->gridSize4}),
+            (std::vector<int>{4, 17, 17, 1}));
+  EXPECT_EQ(lut->selectorRecord[8], 0x2C);
+
+  // The grid as authored, but for the grey diagonal, which carries black
+  // ink only (screening, neutral balance).
+  const std::vector<uint8_t> n = EvenNodes(17);
+  for (int a = 0; a < 17; ++a)
+    for (int b = 0; b < 17; ++b)
+      for (int c = 0; c < 17; ++c) {
+        const int cyan = 255 - n[a], magenta = 255 - n[b], yellow = 255 - n[c];
+        std::vector<uint8_t> want = {uint8_t(cyan), uint8_t(magenta), uint8_t(yellow),
+                                     uint8_t(std::min(cyan, std::min(magenta, yellow)) / 2)};
+        if (a == b && b == c) want = {0, 0, 0, uint8_t(cyan)};
+        const uint8_t *node = lut->tableData + ((a * 17 + b) * 17 + c) * 4;
+        ASSERT_EQ(std::vector<uint8_t>(node, node + 4), want) << a << "," << b << "," << c;
+      }
+  // Grey v blends the black of the diagonal nodes around it; at least 1
+  // below white.
+  for (int v = 0; v < 256; ++v) {
+    size_t cell = 1;
+    while (v > n[cell]) ++cell;
+    const int low = n[cell - 1], d = n[cell] - low, fr = v - low;
+    const int want = ((d - fr) * (255 - low) + fr * (255 - n[cell])) / d;
+    EXPECT_EQ(lut->grayToBlack[v], v < 255 && want == 0 ? 1 : want) << v;
+  }
+}
+
+TEST_F(ColourConversationTest, FirstCallAsksForTheSelectedTable) {
+  const struct { int32_t id; int32_t base; ResultCode result; } cases[] = {
+      {12345, 12000, kOk}, {999, 0, kOk}, {1000, 1000, kOk}, {-5123, -5000, kAllocFailed}};
+  for (const auto &c : cases) {
+    Start();
+    EXPECT_EQ(Send(Selection(c.id, 210)), c.result);
+    EXPECT_EQ(nextId_, c.id);
+    EXPECT_EQ(cm_->idBase, c.base);
+  }
+  Start();
+  EXPECT_EQ(Send(Selection(5123, 210, "dither")), kBadResource);  // no line matches
+  EXPECT_EQ(nextId_, 0);
+  EXPECT_EQ(cm_->phase, 2);
+  for (PlatformOp op : {PlatformOp::kAlloc, PlatformOp::kLock}) {
+    Start();
+    FailNthCall(op, 1);
+    EXPECT_EQ(Send(Selection(5123, 210)), kAllocFailed);  // no work area
+    EXPECT_EQ(nextId_, -1);
+    EXPECT_EQ(LiveAllocations(), 2);
+  }
+}
+
+TEST_F(ColourConversationTest, InkLoadPassFollowsHalftoneIdVariantAndMethod) {
+  const struct { int32_t halftoneId; uint32_t variant, method; bool applies; } cases[] = {
+      {310, 0, 3, true},  {300, 1, 3, true},  {399, 0xFFFFFFFFu, 3, true}, {299, 0, 3, false},
+      {400, 0, 3, false}, {310, 2, 3, false}, {310, 0, 1, false},          {0, 0, 3, false}};
+  for (const auto &c : cases) {
+    page_.methodVariant = c.variant, page_.method = c.method;
+    Start();
+    ASSERT_EQ(Send(Selection(2000, c.halftoneId, c.method == 1 ? "diffuse" : "screen")), kOk);
+    ColourTable t = PrinterTable();
+    t.kind = 0;  // every node as authored
+    ASSERT_EQ(Send(t), kOk);
+    const CmLut *lut = CmGetLut(cm_);
+    size_t wrong = 0;
+    for (size_t n = 0; n < t.grid.size(); ++n)
+      wrong += lut->tableData[n] != (c.applies ? InkLoadReference(250, 100, t.grid[n]) : t.grid[n]);
+    EXPECT_EQ(wrong, 0u) << c.halftoneId << " " << c.variant << " " << c.method;
+    // grayToBlack comes from the finished table: node (0,0,0) holds black 127.
+    EXPECT_EQ(lut->grayToBlack[0], c.applies ? InkLoadReference(250, 100, 127) : 127);
+  }
+  // A pair the curve is undefined for is refused before anything is built.
+  Start();
+  ASSERT_EQ(Send(Selection(2000, 310)), kOk);
+  ColourTable t = PrinterTable();
+  t.inkLoadDark = 0;
+  EXPECT_EQ(Send(t), kBadResource);
+  EXPECT_EQ(LiveAllocations(), 2);
+}
+
+TEST_F(ColourConversationTest, CallsAfterTheEndChangeNothing) {
+  Start();  // after a complete conversation
+  ASSERT_EQ(Send(Selection(2000, 210)), kOk);
+  ASSERT_EQ(Send(PrinterTable()), kOk);
+  const CmLut before = *CmGetLut(cm_);
+  nextId_ = 5;
+  EXPECT_EQ(Send(PrinterTable()), kBadResource);
+  EXPECT_EQ(nextId_, -1);
+  EXPECT_EQ(std::memcmp(CmGetLut(cm_), &before, sizeof before), 0);
+  EXPECT_EQ(LiveAllocations(), 4);
+
+  Start();  // after a first call that matched nothing: no decoding of it
+  const std::string unmatched = Selection(2000, 210, "dither");
+  ASSERT_EQ(Send(unmatched), kBadResource);
+  EXPECT_EQ(Send(unmatched), kBadResource);
+  EXPECT_EQ(nextId_, -1);
+  EXPECT_EQ(LiveAllocations(), 2);
+}
+
+TEST_F(ColourConversationTest, EveryFailureOfTheSecondCallUnwinds) {
+  const struct { PlatformOp op; int nth; ResultCode want; } steps[] = {
+      {PlatformOp::kAlloc, 1, kAllocFailed}, {PlatformOp::kLock, 1, kLockFailed},
+      {PlatformOp::kAlloc, 2, kAllocFailed}, {PlatformOp::kLock, 2, kLockFailed}};
+  for (const auto &s : steps) {
+    Start();
+    ASSERT_EQ(Send(Selection(2000, 210)), kOk);
+    FailNthCall(s.op, s.nth);  // the selector copy, then the table
+    EXPECT_EQ(Send(PrinterTable()), s.want) << s.nth;
+    EXPECT_EQ(CmGetLut(cm_)->tableHandle, 0u);
+    EXPECT_EQ(Send(PrinterTable()), kBadResource);  // the conversation is over
+    EXPECT_EQ(cm_->phase, 4);
+    Stop();  // and nothing is left behind
+  }
+}
+
+}  // namespace
+}  // namespace inkdot
