@@ -1,0 +1,140 @@
+// The bundled default profile driven through the engine the way a host
+// drives it: both resource conversations and a page of rows, for every
+// method, dot mode and resolution the profile offers.
+#include <gtest/gtest.h>
+#include <inkdot/inkdot.h>
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+struct Store {
+  std::map<int, Bytes> colour, halftone;
+  nlohmann::json manifest;
+};
+
+const Store &DefaultProfile() {
+  static const Store store = [] {
+    Store s;
+    const fs::path root = INKDOT_DEFAULT_PROFILE;
+    std::ifstream in(root / "profile.json");
+    s.manifest = nlohmann::json::parse(in);
+    for (auto [list, map] : {std::pair{"colourResources", &s.colour}, std::pair{"halftoneResources", &s.halftone}}) {
+      for (const auto &r : s.manifest[list]) {
+        std::ifstream file(root / r["file"].get<std::string>(), std::ios::binary);
+        (*map)[r["id"].get<int>()] = Bytes(std::istreambuf_iterator<char>(file), {});
+      }
+    }
+    return s;
+  }();
+  return store;
+}
+
+struct Page {
+  uint32_t dotMode, method, variant, x, y;
+  bool colour;
+  int32_t adjust;     // colorAdjustMode: 0 plain, 2 enhanced
+  bool calibration;   // with a calibration block for head 1
+};
+
+std::string Describe(const Page &p) {
+  return "dot mode " + std::to_string(p.dotMode) + ", method " + std::to_string(p.method) + "/" +
+         std::to_string(p.variant) + ", " + std::to_string(p.x) + "x" + std::to_string(p.y) +
+         (p.colour ? ", colour" : ", grey") + ", adjust " + std::to_string(p.adjust) +
+         (p.calibration ? ", calibrated" : "");
+}
+
+constexpr uint32_t kWidth = 256, kRows = 48, kBands = 8;
+
+// Both engine objects of one page, set up through the two resource
+// conversations; released on destruction (halftone object first: its set-up
+// read memory of the colour-matching object).
+struct Objects {
+  CmContext *cm = nullptr;
+  HalftoneContext *ht = nullptr;
+  int colourCalls = 0;
+  HalftoneParams page{};
+  ~Objects() {
+    if (ht) {
+      EXPECT_EQ(HalftoneDelete(ht), 0u);
+    }
+    if (cm) {
+      EXPECT_EQ(CmDelete(cm), 0u);
+    }
+  }
+};
+
+// Feeds each conversation the resources it asks for, as a host would.
+// Failures are recorded; the objects hold what was made.
+void SetUpObjects(const Page &p, Objects &o) {
+  const Store &store = DefaultProfile();
+  CmParams params{};
+  params.neutralBalance = 50;
+  params.colorAdjustMode = p.adjust;
+  params.tableKeyName = store.manifest["tableKey"]["name"];
+  params.tableKeyNumber = store.manifest["tableKey"]["number"];
+  static const uint8_t block[] = {'C', 'W', ':', 1, 54, 46, 60, 41, 0xFE, 0xFF};
+  alignas(CmOptionList) unsigned char optionBytes[sizeof(CmOptionList) + sizeof(CmOption)] = {};
+  auto *options = reinterpret_cast<CmOptionList *>(optionBytes);
+  options->count = 1;
+  options->pairs[0] = {512, block};
+  if (p.calibration) params.options = options;
+  o.page = {p.method, p.variant, p.colour ? 7u : 0u, p.colour ? 1u : 0u, p.x, p.y, p.dotMode, 0, 0, kWidth, 0};
+
+  int32_t next = -2;
+  ASSERT_EQ(CmNew(&params, &o.page, 0, &next, &o.cm), 0u);
+  while (next != -1 && o.colourCalls++ < 8) {
+    auto it = store.colour.find(next);
+    ASSERT_NE(it, store.colour.end()) << "colour resource " << next << " is not in the profile";
+    const int32_t asked = next;
+    ASSERT_EQ(CmSetResource(o.cm, it->second.data(), &next), 0u) << "colour resource " << asked;
+  }
+  ASSERT_EQ(HalftoneNew(&o.page, CmGetLut(o.cm), 0, &next, &o.ht), 0u);
+  for (int phase = 0; next != -1 && phase < 5; ++phase) {
+    auto it = store.halftone.find(next);
+    ASSERT_NE(it, store.halftone.end()) << "halftone resource " << next << " is not in the profile";
+    const int32_t asked = next;
+    ASSERT_EQ(HalftoneSetResource(o.ht, it->second.data(), &next), 0u) << "halftone resource " << asked;
+  }
+  ASSERT_EQ(next, -1);
+}
+
+std::vector<Page> OfferedPages() {
+  const Store &store = DefaultProfile();
+  std::vector<Page> pages;
+  for (uint32_t dotMode : store.manifest["dotModes"])
+    for (const auto &[name, method] : store.manifest["methods"].items()) {
+      const uint32_t m = method;
+      if (dotMode == 2 && m != 1 && m != 3) continue;  // multi-size dots: diffusion and screening
+      for (const auto &r : store.manifest["resolutions"]) {
+        const uint32_t x = r[0], y = r[1];
+        pages.push_back({dotMode, m, 0, x, y, true, 0, false});
+        pages.push_back({dotMode, m, 0, x, y, true, 2, false});
+        pages.push_back({dotMode, m, 0, x, y, false, 0, false});
+        pages.push_back({dotMode, m, 0, x, y, true, 0, true});
+        if (m == 3 && dotMode != 2) pages.push_back({dotMode, m, 1, x, y, true, 0, false});
+      }
+    }
+  return pages;
+}
+
+TEST(DefaultProfileThroughEngine, EveryOfferedCombinationCompletesBothConversations) {
+  for (const Page &p : OfferedPages()) {
+    if (p.calibration) continue;
+    SCOPED_TRACE(Describe(p));
+    Objects objects;
+    SetUpObjects(p, objects);
+  }
+}
+
+}  // namespace
