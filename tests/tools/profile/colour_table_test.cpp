@@ -155,22 +155,5 @@ TEST(SingleDotTable, LevelsUndoTheInkLoadCurveOnTheGreyAxis) {
   EXPECT_NEAR(SingleDotShare(light[0]), 1.0 - d.positions[d.nodes - 2] / 255.0, 0.01);
 }
 
-TEST(InkLevels, SingleDotLevelIsTheClosestShare) {
-  for (int a = 0; a <= 100; ++a) {
-    const double amount = a / 100.0;
-    const int level = SingleDotLevel(amount);
-    const double err = std::fabs(SingleDotShare(level) - amount);
-    if (level > 0) {
-      EXPECT_LE(err, std::fabs(SingleDotShare(level - 1) - amount) + 1e-12);
-    }
-    if (level < 255) {
-      EXPECT_LE(err, std::fabs(SingleDotShare(level + 1) - amount) + 1e-12);
-    }
-  }
-  EXPECT_EQ(SingleDotLevel(0.0), 0);
-  EXPECT_EQ(SingleDotLevel(1.0), 255);
-  EXPECT_EQ(PaletteLevel(0.5), 128);
-}
-
 }  // namespace
 }  // namespace inkdot::profile

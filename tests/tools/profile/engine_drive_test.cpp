@@ -99,6 +99,13 @@ void SetUpObjects(const Page &p, Objects &o) {
     const int32_t asked = next;
     ASSERT_EQ(CmSetResource(o.cm, it->second.data(), &next), 0u) << "colour resource " << asked;
   }
+  if (p.dotMode == 2) {
+    // Only 2880 x 720 diffusion runs on the alternate kernels; elsewhere the
+    // flag would leave the page without a kernel.
+    const uint8_t *selector = CmGetLut(o.cm)->selectorRecord;
+    ASSERT_NE(selector, nullptr);
+    EXPECT_EQ(selector[p.colour ? 18 : 22], p.method == 1 && p.x == 2880 && p.y == 720);
+  }
   ASSERT_EQ(HalftoneNew(&o.page, CmGetLut(o.cm), 0, &next, &o.ht), 0u);
   for (int phase = 0; next != -1 && phase < 5; ++phase) {
     auto it = store.halftone.find(next);
