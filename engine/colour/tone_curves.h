@@ -16,11 +16,21 @@ struct ToneCurves {
   uintptr_t selfHandle;
 };
 
+// Size of the record's allocation: the original record's 3164 bytes, or
+// more should the fields ever outgrow them.
+inline constexpr uint32_t kToneCurvesBytes =
+    sizeof(ToneCurves) > 3164 ? static_cast<uint32_t>(sizeof(ToneCurves)) : 3164;
+
 // Builds the curves from `params` and the option list into a record taken
 // through the memory layer (257, 258; 513 and 514 for settings out of
 // range, with the record released). On success *curves is the record.
 ResultCode BuildToneCurves(const CmParams *params, const CmOptionList *options,
                            ToneCurves **curves);
+
+// The shared shape of the three curves: the identity passed through the
+// brightness and then the contrast setting (each -50..50, 0 = unchanged),
+// every entry clamped to 0..255.
+void ShapeTone(int32_t brightness, int32_t contrast, int32_t tone[256]);
 
 // Unlocks (259) and frees (260) the record.
 ResultCode ReleaseToneCurves(ToneCurves *curves);

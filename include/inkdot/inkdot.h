@@ -89,9 +89,15 @@ enum {
  * ------------------------------------------------------------------------ */
 
 /* One (key, value) pair of the host's option list. Keys in use:
- *   1   address of a signed 32-bit gamma in hundredths (0 means 150)
+ *   1   address of a signed 32-bit gamma in hundredths (0 or a null
+ *       address means 150)
  *   256 address of 768 bytes: red, green and blue tone curves
- *   512 address of the calibration block */
+ *   512 address of the calibration block
+ * Calibration: a block for a table of more than 20 inks counts as invalid
+ * (the calibration is skipped). In the channel-map resource a record of
+ * more than 20 bytes before its 0xFE, or a record of this head that names a
+ * plane of channelCount or more (or lacks a plane number), is refused with
+ * 768 and the calibration state released. */
 typedef struct CmOption {
   int32_t key;
   const void *value;

@@ -1,5 +1,5 @@
-// Resources written byte by byte from their formats, a colour-matching
-// result over a small test-owned table, and a fixture for the object.
+// Resources for the halftone object, a colour-matching result over a small
+// test-owned table, and a fixture for the object.
 #pragma once
 
 #include <cstdint>
@@ -10,19 +10,14 @@
 #include <gtest/gtest.h>
 
 #include "halftone/setup/halftone_context.h"
+#include "halftone_resource_writers.h"
 #include "support/test_platform.h"
 
 namespace inkdot::testing {
 
 using Bytes = std::vector<uint8_t>;
 
-// Big-endian ids, then the end mark.
-inline Bytes IdList(std::initializer_list<uint16_t> ids) {
-  Bytes out;
-  for (uint16_t id : ids) out.insert(out.end(), {uint8_t(id >> 8), uint8_t(id & 0xFF)});
-  out.insert(out.end(), {0xFF, 0xFF});
-  return out;
-}
+inline Bytes IdList(std::initializer_list<uint16_t> ids) { return resources::WriteResourceIdList({ids}); }
 
 // 0, 8, 16, ..., 240, 255.
 inline Bytes EvenPositions() {
@@ -31,39 +26,19 @@ inline Bytes EvenPositions() {
   return out;
 }
 
-// Little-endian point count, then the positions.
-inline Bytes GridResource(const Bytes &positions, uint16_t count) {
-  Bytes out(2 + positions.size());
-  out[0] = uint8_t(count & 0xFF), out[1] = uint8_t(count >> 8);
-  std::memcpy(out.data() + 2, positions.data(), positions.size());
-  return out;
+// `entries` thresholds (i * step) mod 2^16: with an odd step and a power of
+// two entries they are each rank once.
+inline Bytes MatrixResource(uint32_t width, uint32_t height, uint32_t entries, uint32_t step) {
+  resources::ThresholdMatrix matrix{width, height, {}};
+  for (uint32_t i = 0; i < entries; ++i) matrix.thresholds.push_back(uint16_t(i * step));
+  return resources::WriteThresholdMatrix(matrix);
 }
 
-// Coded sides, two unread bytes, then `entries` little-endian thresholds
-// (i * step) mod 2^16.
-inline Bytes MatrixResource(uint8_t width, uint8_t height, uint32_t entries, uint32_t step) {
-  Bytes out = {width, height, 0x5A, 0x5A};
-  for (uint32_t i = 0; i < entries; ++i) out.insert(out.end(), {uint8_t(i * step), uint8_t(i * step >> 8)});
-  return out;
-}
-
-// Selector record: length, type, then little-endian 16-bit fields from
-// byte 6 on (type 3 also gets the signature at 8).
-inline Bytes Selector(int32_t length, int16_t type, std::initializer_list<uint16_t> fields) {
-  Bytes out(28, 0x33);
-  for (int b = 0; b < 4; ++b) out[b] = uint8_t(uint32_t(length) >> (8 * b));
-  out[4] = uint8_t(type), out[5] = uint8_t(uint16_t(type) >> 8);
-  if (type == 3) out[8] = 0xFB, out[9] = 0x69, out[10] = 0xF7, out[11] = 0xDD;
-  size_t at = type == 3 ? 16 : 6;
-  for (uint16_t f : fields) out[at++] = uint8_t(f), out[at++] = uint8_t(f >> 8);
-  return out;
-}
-
-// Palette whose entry p is (p / 3, p / 3, the rest): it sums to p.
-inline Bytes SumPalette() {
-  Bytes out;
-  for (int p = 0; p < 256; ++p) out.insert(out.end(), {uint8_t(p / 3), uint8_t(p / 3), uint8_t(p - 2 * (p / 3))});
-  return out;
+// Entry p is (p / 3, p / 3, the rest): it sums to p.
+inline resources::DotPalette SumPalette() {
+  resources::DotPalette palette;
+  for (int p = 0; p < 256; ++p) palette.levels[p] = {uint8_t(p / 3), uint8_t(p / 3), uint8_t(p - 2 * (p / 3))};
+  return palette;
 }
 
 class HalftoneSetupTest : public ::testing::Test {
@@ -121,10 +96,10 @@ class HalftoneSetupTest : public ::testing::Test {
   }
 
   Bytes list_ = IdList({10, 11, 12, 13, 14, 15});
-  Bytes grid_ = GridResource(EvenPositions(), 32);
+  Bytes grid_ = resources::WriteGridResource({EvenPositions()});
   Bytes matrix_ = MatrixResource(64, 64, 4096, 1237);  // 1237 is odd: ranks 0..4095
-  Bytes palette_ = SumPalette();
-  Bytes selector_ = Selector(4, 1, {900});
+  Bytes palette_ = resources::WriteDotPalette(SumPalette());
+  Bytes selector_ = resources::WriteSelectorRecord(resources::SinglePaletteSelector{900});
 
   PlatformGuard guard_;
   HalftoneParams page_{};

@@ -135,8 +135,9 @@ TEST_F(ConversationTest, GridRefusalsFreeEveryBlock) {
   Bytes flat = EvenPositions(), late = EvenPositions();
   flat[5] = flat[4];
   late[0] = 1;
-  for (const Bytes &grid : {GridResource(EvenPositions(), 31), GridResource(flat, 32), GridResource(late, 32)}) {
-    grid_ = grid;
+  for (const resources::GridResource &grid : {resources::GridResource{EvenPositions(), 31},
+                                             resources::GridResource{flat}, resources::GridResource{late}}) {
+    grid_ = resources::WriteGridResource(grid);
     EXPECT_EQ(Run(2), kBadTable);
     EXPECT_TRUE(NoBlocksHeld());
   }
@@ -156,12 +157,18 @@ TEST_F(ConversationTest, MethodZeroTakesTheCubeCornersWithoutReadingTheGrid) {
 }
 
 TEST_F(ConversationTest, SelectorRecord) {
-  Bytes badSignature = Selector(22, 3, {1, 0, 2, 0});
-  badSignature[10] = 0xF6;
+  using resources::InputPaletteSelector;
+  using resources::SinglePaletteSelector;
+  using resources::WriteSelectorRecord;
+  Bytes typeTwo = WriteSelectorRecord(SinglePaletteSelector{5});
+  typeTwo[4] = 2;  // no writer makes a record of an unknown type
   // Refused: lengths below 4 (also negative), type 2, type 3 shorter than
   // 22, another signature, no record. The host is told -1.
-  for (const Bytes &record : {Selector(3, 1, {5}), Selector(-1, 1, {5}), Selector(4, 2, {5}),
-                              Selector(21, 3, {1, 0, 2, 0}), badSignature, Bytes{}}) {
+  for (const Bytes &record : {WriteSelectorRecord(SinglePaletteSelector{5, 3}),
+                              WriteSelectorRecord(SinglePaletteSelector{5, -1}), typeTwo,
+                              WriteSelectorRecord(InputPaletteSelector{1, 0, 2, 0, resources::kSelectorSignature, 21}),
+                              WriteSelectorRecord(InputPaletteSelector{1, 0, 2, 0, {0xFB, 0x69, 0xF6, 0xDD}}),
+                              Bytes{}}) {
     selector_ = record;
     lut_.selectorRecord = record.empty() ? nullptr : selector_.data();
     ASSERT_EQ(Run(2), kOk);
@@ -172,9 +179,9 @@ TEST_F(ConversationTest, SelectorRecord) {
     EXPECT_EQ(Feed(palette_), kBadResource);
   }
   struct Case { Bytes record; uint32_t colorMode; int32_t id; uint32_t alt; };
-  for (const Case &c : {Case{Selector(4, 1, {0xABCD}), 1, 0xABCD, 0},
-                        Case{Selector(22, 3, {0xFFFE, 1, 40, 7}), 1, -2, 1},
-                        Case{Selector(22, 3, {0xFFFE, 1, 40, 0xFFFD}), 0, 40, 0xFFFFFFFD}}) {
+  for (const Case &c : {Case{WriteSelectorRecord(SinglePaletteSelector{0xABCD}), 1, 0xABCD, 0},
+                        Case{WriteSelectorRecord(InputPaletteSelector{-2, 1, 40, 7}), 1, -2, 1},
+                        Case{WriteSelectorRecord(InputPaletteSelector{-2, 1, 40, -3}), 0, 40, 0xFFFFFFFD}}) {
     selector_ = c.record;
     lut_.selectorRecord = selector_.data();
     page_.colorMode = c.colorMode, page_.inputFormat = c.colorMode == 0 ? 0 : 2;
@@ -185,7 +192,8 @@ TEST_F(ConversationTest, SelectorRecord) {
 }
 
 TEST_F(ConversationTest, MatrixSidesAndSharedCurveLayout) {
-  matrix_ = MatrixResource(255, 239, 256 * 512, 3);
+  matrix_ = MatrixResource(256, 512, 256 * 512, 3);
+  ASSERT_EQ(matrix_[0] * 1000 + matrix_[1], 255239);  // the header bytes being decoded
   struct Case { uint32_t colorMode, dotMode, dotAt, stepsAt, bytes; };
   for (const Case &c : {Case{1, 2, 512, 1536, 2048}, Case{3, 2, 1024, 2048, 2560}, Case{1, 0, 512, 1024, 1536},
                         Case{3, 0, 1024, 1536, 2048}}) {
@@ -211,7 +219,9 @@ TEST_F(ConversationTest, RefusedMatricesLoadsAndPalettesKeepTheBlocks) {
     EXPECT_EQ(Run(3), c.want) << int(c.width) << " " << c.x;
     EXPECT_NE(ht_->blocks[kColorTableBlock].handle, 0u);
   }
-  palette_[21] = 100, palette_[22] = 100, palette_[23] = 56;  // entry 7 sums to 256
+  resources::DotPalette palette = SumPalette();
+  palette.levels[7] = {100, 100, 56};  // sums to 256
+  palette_ = resources::WriteDotPalette(palette);
   page_.dotMode = 2, lut_.inkLoadLight = 250, lut_.inkLoadDark = 100;
   matrix_ = MatrixResource(4, 4, 16, 1);
   EXPECT_EQ(Run(4), kBadPalette);
@@ -222,9 +232,9 @@ TEST_F(ConversationTest, RefusedMatricesLoadsAndPalettesKeepTheBlocks) {
 TEST_F(ConversationTest, PaletteRemapsTheDotCurve) {
   ASSERT_EQ(Run(3), kOk);
   const std::vector<int16_t> dot(Block<int16_t>(kDotCurveBlock), Block<int16_t>(kDotCurveBlock) + 256);
-  Bytes reversed;  // entry p sums to 255 - p
-  for (int p = 0; p < 256; ++p) reversed.insert(reversed.end(), {0, uint8_t(255 - p), 0});
-  ASSERT_EQ(Feed(reversed), kOk);
+  resources::DotPalette reversed;  // entry p sums to 255 - p
+  for (int p = 0; p < 256; ++p) reversed.levels[p].medium = uint8_t(255 - p);
+  ASSERT_EQ(Feed(resources::WriteDotPalette(reversed)), kOk);
   for (int p = 0; p < 256; ++p) ASSERT_EQ(Block<int16_t>(kDotCurveBlock)[p], dot[255 - p]) << p;
   page_.xResolution = 2880;  // the fixed curve
   ASSERT_EQ(Run(4), kOk);

@@ -94,8 +94,9 @@ TEST(ScreeningTablesTest, PaddedGreyCurve) {
 TEST(ScreeningTablesTest, PaletteRemapAndTables) {
   std::vector<int16_t> dot(512);
   for (int v = 0; v < 256; ++v) dot[v] = int16_t(1000 + v);
-  Bytes palette;  // entry p sums to 255 - p
-  for (int p = 0; p < 256; ++p) palette.insert(palette.end(), {uint8_t((255 - p) / 2), 0, uint8_t(255 - p - (255 - p) / 2)});
+  resources::DotPalette levels;  // entry p sums to 255 - p
+  for (int p = 0; p < 256; ++p) levels.levels[p] = {uint8_t((255 - p) / 2), 0, uint8_t(255 - p - (255 - p) / 2)};
+  const Bytes palette = resources::WriteDotPalette(levels);
   RemapDotCurve(Page(720, 720, 2), palette.data(), dot.data());
   for (int p = 0; p < 256; ++p) ASSERT_EQ(dot[p], 1255 - p) << p;
   RemapDotCurve(Page(2880, 720, 2), palette.data(), dot.data());
@@ -105,11 +106,11 @@ TEST(ScreeningTablesTest, PaletteRemapAndTables) {
   uint16_t scale[256];
   for (int i = 0; i < 256; ++i) scale[i] = uint16_t(16 * i);
   scale[200] = 60000;
-  Bytes entries(768, 0);
-  entries[21] = 10, entries[22] = 20, entries[23] = 30;  // entry 7
-  entries[28] = 200, entries[29] = 200;                  // entry 9: (0, 200, 200)
+  resources::DotPalette sparse;
+  sparse.levels[7] = {10, 20, 30};
+  sparse.levels[9] = {0, 200, 200};
   HalftoneContext ht{};
-  BuildPaletteTables(entries.data(), scale, &ht);
+  BuildPaletteTables(resources::WriteDotPalette(sparse).data(), scale, &ht);
   EXPECT_EQ(ht.paletteLimits[7], 480u | 800u << 16);
   EXPECT_EQ(ht.paletteAmounts[7], 10u | 60u << 16);
   EXPECT_EQ(ht.paletteTotals[7], 960u);
