@@ -26,7 +26,10 @@ struct Resolution {
   int y;
 };
 constexpr Resolution kResolutions[] = {{720, 720}, {1440, 720}, {2880, 720}, {720, 1440}, {1440, 1440}};
-const char *const kMethodNames[] = {"dither", "diffusion", "midpoint", "screen"};
+// Method names at their method numbers. Method 2 is not offered: it is a
+// screening method for the set-up (no diffusion lines) but reaches the
+// diffusion kernels, which refuse it; its name only holds the place.
+const char *const kMethodNames[] = {"dither", "diffusion", "reserved", "screen"};
 const char *const kModeNames[] = {"plain", "mode1", "mode2", "mode3", "enhanced"};
 constexpr int kMatchModes[] = {0, 4};
 constexpr int kColourTableNodes = 33;
@@ -37,7 +40,6 @@ constexpr uint8_t kReferenceValue = 50;
 // calibration's second selection table is 5900 for all of them.
 constexpr int kSelectionId = 0;
 constexpr int kSingleDotTable = 5000;      // grey axis rewritten to black only
-constexpr int kSingleDotKeepGrey = 5001;   // midpoint: grey axis kept as separated
 constexpr int kPaletteTable = 5100;
 constexpr int kPaletteTable2880 = 5102;    // selects the 2880 x 720 diffusion kernels
 constexpr int kChannelMapId = 980;
@@ -52,30 +54,35 @@ constexpr uint16_t kIdListId = 100;
 constexpr uint16_t kGridId = 400;
 constexpr uint16_t kPaletteId = 420;
 
+// Matrices hold at most 32768 ranks: the halftoning scales level 255 to
+// the matrix size in a 16-bit table, so 65536 ranks would wrap to 0 and
+// print nothing at full ink. Wide pixels get wide matrices, so each tile
+// is about square on paper.
 struct MatrixPlan {
   uint16_t id;
-  int side;
+  int width;
+  int height;
   double stretch;
   uint64_t seed;
 };
 constexpr MatrixPlan kMatrices[] = {
-    {410, 256, 1.0, 0x1D0710},  // x = y
-    {412, 256, 2.0, 0x1D0712},  // x = 2y, 1440 x 720
-    {413, 128, 0.5, 0x1D0713},  // 2x = y (its colour kernel needs 128 x 128)
-    {414, 256, 4.0, 0x1D0714},  // x >= 4y, 2880 x 720
+    {410, 128, 128, 1.0, 0x1D0710},  // x = y
+    {412, 256, 128, 2.0, 0x1D0712},  // x = 2y, 1440 x 720
+    {413, 128, 128, 0.5, 0x1D0713},  // 2x = y (its colour kernel needs 128 x 128)
+    {414, 256, 128, 4.0, 0x1D0714},  // x >= 4y, 2880 x 720
 };
 // List entries 1..5: x = y, x = 2y, 1440 x 720, 2x = y, x >= 4y.
 const std::vector<uint16_t> kIdList = {kGridId, 410, 412, 412, 413, 414};
 
 bool Offered(int dotMode, int method) {
   // The multi-size-dot engine screens (3) or diffuses (1); single-size dots
-  // take every method.
-  return dotMode != 2 || method == 1 || method == 3;
+  // also dither (0).
+  return method == 1 || method == 3 || (method == 0 && dotMode != 2);
 }
 
 int ColourTableFor(int dotMode, int method, Resolution r) {
   if (dotMode == 2) return (method == 1 && r.x == 2880 && r.y == 720) ? kPaletteTable2880 : kPaletteTable;
-  return method == 2 ? kSingleDotKeepGrey : kSingleDotTable;
+  return kSingleDotTable;
 }
 
 SelectionTable BaseTable(const std::string &title) {
@@ -157,7 +164,9 @@ class ProfileWriter {
     manifest["resolutions"] = resolutions;
     manifest["dotModes"] = {0, 1, 2};
     Json methods = Json::object();
-    for (int m = 0; m < 4; ++m) methods[kMethodNames[m]] = m;
+    for (int m = 0; m < 4; ++m) {
+      if (Offered(0, m)) methods[kMethodNames[m]] = m;
+    }
     manifest["methods"] = methods;
     manifest["tableKey"] = {{"name", 0}, {"number", 0}};
     manifest["calibrationHeadId"] = kCalibrationHead;
@@ -186,11 +195,8 @@ void WriteProfile(const fs::path &root, const BuildOptions &options) {
   writer.ColourText(kSelectionId, "selectionTable", "selection.txt",
                     EncodeSelectionTable(MainSelection()));
 
-  ColourTable single = BuildColourTable(kColourTableNodes, LevelKind::kSingleDot, source);
+  const ColourTable single = BuildColourTable(kColourTableNodes, LevelKind::kSingleDot, source);
   writer.Colour(kSingleDotTable, "colourTable", std::to_string(kSingleDotTable) + ".ctb",
-                EncodeColourTable(single));
-  single.kind = 0;
-  writer.Colour(kSingleDotKeepGrey, "colourTable", std::to_string(kSingleDotKeepGrey) + ".ctb",
                 EncodeColourTable(single));
 
   ColourTable palette = BuildColourTable(kColourTableNodes, LevelKind::kPalette, source);
@@ -212,9 +218,9 @@ void WriteProfile(const fs::path &root, const BuildOptions &options) {
   writer.Halftone(kIdListId, "idList", "100.ids", EncodeIdList(kIdList));
   writer.Halftone(kGridId, "grid", "400.grid", EncodeGrid(GridPositions(32)));
   for (const MatrixPlan &m : kMatrices) {
-    const auto ranks = MakeBlueNoiseMatrix({m.side, m.side, m.stretch, m.seed});
+    const auto ranks = MakeBlueNoiseMatrix({m.width, m.height, m.stretch, m.seed});
     writer.Halftone(m.id, "matrix", std::to_string(m.id) + ".mtx",
-                    EncodeMatrixResource(m.side, m.side, ranks));
+                    EncodeMatrixResource(m.width, m.height, ranks));
   }
   writer.Halftone(kPaletteId, "palette", "420.pal", EncodeDotPalette(MakeDotPalette()));
   writer.Manifest();
