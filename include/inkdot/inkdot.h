@@ -248,7 +248,17 @@ INKDOT_API ResultCode INKDOT_CALL HalftoneSetResource(HalftoneContext *handle,
 /* Converts one run of `count` pixels of row `row`, starting at column
  * `startX`, into dot data: plane k at dst + k * planeStride, the first
  * `firstBit` pixel positions of the first byte kept. `spareArg` is not
- * read; `reservedA` and `reservedB` must be 0. */
+ * read; `reservedA` and `reservedB` must be 0.
+ * Multi-size-dot kernels: the tall colour kernel's 2:1 reduction of colour
+ * pixels needs a matrix width that divides 256 (else 768); a channel lying
+ * on the last grid point never steps past it; a grey curve pad of 0 counts
+ * as 1.
+ * Choices of this library: a run whose startX + count does not fit in 32 bits
+ * answers 518; one-bit output takes `firstBit` modulo 8; error diffusion
+ * whose error lines the set-up did not allocate (method 2) answers 512; with
+ * inputFormat 4, one-bit colour error diffusion (methods other than 0 and 3)
+ * takes the four source bytes as the ink levels of every pixel (no white
+ * test, no averaging). */
 INKDOT_API ResultCode INKDOT_CALL Halftone(HalftoneContext *handle,
                                            const void *src, void *dst,
                                            uint32_t planeStride,

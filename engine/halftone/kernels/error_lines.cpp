@@ -40,4 +40,9 @@ void UpdateRowContinuity(HalftoneContext *ht, uint32_t row, uint32_t startX,
   }
 }
 
+void ClearErrorLines(int32_t *const lines[3], HalftoneContext *ht, uint32_t row,
+                     uint32_t count, uint32_t startX) {
+  UpdateRowContinuity(ht, row, startX, count, lines, 3);
+}
+
 }  // namespace inkdot

@@ -30,4 +30,9 @@ inline int32_t *ErrorLineColumns(HalftoneContext *ht, int line) {
 void UpdateRowContinuity(HalftoneContext *ht, uint32_t row, uint32_t startX,
                          uint32_t count, int32_t *const *lines, int lineCount);
 
+// The same upkeep over the three error lines of the colour kernels (inks 0,
+// 1 and 3), as the fast colour kernels call it before their loop.
+void ClearErrorLines(int32_t *const lines[3], HalftoneContext *ht, uint32_t row,
+                     uint32_t count, uint32_t startX);
+
 }  // namespace inkdot

@@ -1,0 +1,321 @@
+// Error diffusion of colour pixels to four one-bit ink planes. Inks 0, 1 and
+// 3 are diffused, each on its own error line with its own carry; ink 2 is
+// dithered against the matrix. The levels come from the 32-grid colour
+// front end with all four inks smoothed.
+#include <cstring>
+
+#include "halftone/kernels/colour_front_end.h"
+#include "halftone/kernels/diffusion_filters.h"
+#include "halftone/kernels/error_lines.h"
+#include "halftone/kernels/one_bit_planes.h"
+#include "halftone/kernels/row_kernels.h"
+#include "halftone/kernels/run_checks.h"
+
+namespace inkdot {
+
+namespace {
+
+// The diffused inks, in the order of their error lines.
+constexpr int kDiffusedInks[3] = {0, 1, 3};
+
+// An ink stays active for four pixels after its last nonzero level; an
+// inactive ink only passes its carry on.
+constexpr uint32_t kActivityStart = 31;
+constexpr uint32_t kActivityRefill = 16;
+
+// The last pixel of an odd run is dithered with levels below this dropped.
+constexpr int32_t kOddPixelLevelFloor = 32;
+
+struct ColourTables {
+  const uint32_t *colorTable;
+  const uint8_t *gridIndex;
+  const uint16_t *matrixRow;
+  const uint16_t *levelScale;
+  const int16_t *dotCurve;
+  const uint16_t *toneCurve;
+  uint32_t columnMask;
+};
+
+ColourTables ContextTables(const HalftoneContext *ht, uint32_t row) {
+  return {BlockAs<uint32_t>(ht, kColorTableBlock),
+          BlockAs<uint8_t>(ht, kGridIndexBlock),
+          MatrixRow(ht, row),
+          BlockAs<uint16_t>(ht, kLevelScaleBlock),
+          BlockAs<int16_t>(ht, kDotCurveBlock),
+          BlockAs<uint16_t>(ht, kToneCurveBlock),
+          ht->matrixWidth - 1};
+}
+
+// Per-run copies of every per-level table and the matrix row, so that the
+// fast kernels' inner loop reads no context memory but the colour table and
+// the error lines.
+struct LocalTables {
+  uint16_t matrixRow[256];
+  uint8_t gridIndex[512];
+  uint16_t levelScale[256];
+  int16_t dotCurve[256];
+  uint16_t toneCurve[256];
+
+  ColourTables Load(const HalftoneContext *ht, uint32_t row) {
+    const ColourTables shared = ContextTables(ht, row);
+    std::memcpy(matrixRow, shared.matrixRow, ht->matrixWidth * sizeof(uint16_t));
+    std::memcpy(gridIndex, shared.gridIndex, sizeof gridIndex);
+    std::memcpy(levelScale, shared.levelScale, sizeof levelScale);
+    std::memcpy(dotCurve, shared.dotCurve, sizeof dotCurve);
+    std::memcpy(toneCurve, shared.toneCurve, sizeof toneCurve);
+    return {shared.colorTable, gridIndex, matrixRow,        levelScale,
+            dotCurve,          toneCurve, shared.columnMask};
+  }
+};
+
+struct ColourMember {
+  bool fast;           // local tables, no odd-pixel case, no ink-byte input
+  bool ink1NoiseTerm;  // ink 1's widest-filter limit has the noise term too
+};
+
+// The per-pixel loop over `pixels` output pixels of the run.
+template <class Filters, ColourMember kMember, int kPlanes>
+void DiffuseColourPixels(const ColourTables &tables, int32_t *const lines[3],
+                         const RowRun &run, uint32_t pixels, int32_t magnification,
+                         bool inkBytes, const FilterLimits &limits,
+                         OneBitPlanes<kPlanes> &out) {
+  int32_t carry[3] = {0, 0, 0};
+  uint32_t activity[3] = {kActivityStart, kActivityStart, kActivityStart};
+  Smoothing smoothing;
+  smoothing.levels = {{100, 100, 100, 100}};
+  constexpr uint32_t kAllInks = 0b1111;
+
+  for (uint32_t i = 0; i < pixels; ++i) {
+    const uint32_t x = run.startX + i;
+    const uint8_t *px =
+        run.src + 4 * static_cast<uintptr_t>(magnification == 1 ? i / 2 : i);
+    const uint32_t m = tables.matrixRow[x & tables.columnMask];
+    const uint32_t noise = m & 1;
+    InkLevels levels;
+    if (!kMember.fast && inkBytes) {
+      levels = LevelsOfBytes(px);
+    } else {
+      if (IsWhite(px)) {
+        for (int j = 0; j < 3; ++j) {
+          lines[j][x] = carry[j];
+          carry[j] = 0;
+        }
+        out.Next();
+        continue;
+      }
+      const GridPoint g = GridCoordinates(tables.gridIndex, px, m & 0xFE);
+      levels = LevelsOf(GridEntry(tables.colorTable, g));
+      smoothing.Apply<kAllInks>(g, levels, noise == 0);
+    }
+
+    const int32_t offset = kThresholdOffsets[m & 0xFE];
+    // The colour kernels read the filter tables with the noise bit inverted.
+    const uint32_t filterNoise = noise ^ 1;
+    for (int j = 0; j < 3; ++j) {
+      const int ink = kDiffusedInks[j];
+      const int32_t level = levels.ink[ink];
+      int32_t *cell = lines[j] + x;
+      activity[j] = (activity[j] >> 1) | (level != 0 ? kActivityRefill : 0);
+      if (activity[j] == 0) {
+        *cell = carry[j];
+        carry[j] = 0;
+        continue;
+      }
+      const int32_t corrected = level + (*cell >> 5);  // arithmetic shift
+      *cell = 0;
+      const int32_t threshold = tables.dotCurve[level] + (ink == 1 ? -offset : offset);
+      const bool dot = corrected >= threshold;
+      const int32_t error = dot ? corrected - tables.toneCurve[level] : corrected;
+      const int32_t t3Limit = (ink == 1 && !kMember.ink1NoiseTerm)
+                                  ? limits.t3
+                                  : T3Limit<Filters>(limits, filterNoise);
+      carry[j] = Filters::Apply(cell, {level, error, dot, filterNoise, t3Limit},
+                                carry[j], limits);
+      out.Set(ink, dot);
+    }
+    out.Set(2, tables.levelScale[levels.ink[2]] > m);
+    out.Next();
+  }
+}
+
+// The last pixel of an odd run: dithered only, reading and writing no error.
+void DitherOddPixel(const HalftoneContext *ht, const ColourTables &tables,
+                    const uint8_t *px, uint32_t x, OneBitPlanes<4> &out) {
+  const int32_t m = tables.matrixRow[x & tables.columnMask];
+  InkLevels levels =
+      ht->params.inputFormat == 4
+          ? LevelsOfBytes(px)
+          : LevelsOf(GridEntry(tables.colorTable,
+                               GridCoordinates(tables.gridIndex, px, 128)));
+  int32_t d[4];
+  for (int k = 0; k < 4; ++k) {
+    if (levels.ink[k] < kOddPixelLevelFloor) levels.ink[k] = 0;
+    d[k] = tables.levelScale[levels.ink[k]];
+  }
+  bool dots[4];
+  OddPixelDots(d, m, static_cast<int32_t>((ht->matrixSize - 1) & 0xFFFF), dots);
+  for (int k = 0; k < 4; ++k) out.Set(k, dots[k]);
+  out.Next();
+}
+
+void ColourErrorLines(HalftoneContext *ht, int32_t *lines[3]) {
+  for (int j = 0; j < 3; ++j) lines[j] = ErrorLineColumns(ht, j);
+}
+
+template <class Filters, bool kInk1NoiseTerm>
+ResultCode DiffuseColour(HalftoneContext *ht, const RowRun &run) {
+  if (ResultCode rc = CheckRunBounds(ht, run); rc != kOk) return rc;
+  int32_t *lines[3];
+  ColourErrorLines(ht, lines);
+  UpdateRowContinuity(ht, run.row, run.startX, run.count, lines, 3);
+
+  const ColourTables tables = ContextTables(ht, run.row);
+  const int32_t magnification = ht->params.magnification;
+  OneBitPlanes<4> out(run.dst, run.planeStride, run.firstBit);
+  const uint32_t paired = run.count & ~1u;
+  DiffuseColourPixels<Filters, ColourMember{false, kInk1NoiseTerm}>(
+      tables, lines, run, paired, magnification, ht->params.inputFormat == 4,
+      LimitsOf(ht->dotParams), out);
+  if (paired != run.count) {
+    const uint32_t i = paired;
+    DitherOddPixel(ht, tables,
+                   run.src + 4 * static_cast<uintptr_t>(magnification == 1 ? i / 2 : i),
+                   run.startX + i, out);
+  }
+  out.Finish();
+  return kOk;
+}
+
+template <class Filters, int kPlanes>
+void DiffuseColourFastPlanes(HalftoneContext *ht, const RowRun &run,
+                             const ColourTables &tables, int32_t *const lines[3]) {
+  OneBitPlanes<kPlanes> out(run.dst, run.planeStride, run.firstBit);
+  DiffuseColourPixels<Filters, ColourMember{true, false}>(
+      tables, lines, run, run.count, ht->params.magnification, false,
+      LimitsOf(ht->dotParams), out);
+  out.Finish();
+}
+
+template <class Filters>
+ResultCode DiffuseColourFast(HalftoneContext *ht, const RowRun &run) {
+  // The matrix row must fit the local copy.
+  if (ht->matrixWidth > 256) return kBadResource;
+  int32_t *lines[3];
+  ColourErrorLines(ht, lines);
+  ClearErrorLines(lines, ht, run.row, run.count, run.startX);
+
+  LocalTables local;
+  const ColourTables tables = local.Load(ht, run.row);
+  // Colour mode 2 prints three inks: plane 3 is left as it is.
+  if (ht->params.colorMode == 2) {
+    DiffuseColourFastPlanes<Filters, 3>(ht, run, tables, lines);
+  } else {
+    DiffuseColourFastPlanes<Filters, 4>(ht, run, tables, lines);
+  }
+  return kOk;
+}
+
+}  // namespace
+
+ResultCode DiffuseColorRow(HalftoneContext *ht, const RowRun &run) {
+  return DiffuseColour<SquareFilters, false>(ht, run);
+}
+
+ResultCode DiffuseColorRow1440(HalftoneContext *ht, const RowRun &run) {
+  return DiffuseColour<WideFilters, false>(ht, run);
+}
+
+ResultCode DiffuseColorRowTall(HalftoneContext *ht, const RowRun &run) {
+  return DiffuseColour<TallFilters, true>(ht, run);
+}
+
+ResultCode DiffuseColorRowFast(HalftoneContext *ht, const RowRun &run) {
+  return DiffuseColourFast<SquareFilters>(ht, run);
+}
+
+ResultCode DiffuseColorRowFast1440(HalftoneContext *ht, const RowRun &run) {
+  return DiffuseColourFast<WideFilters>(ht, run);
+}
+
+// Ink 1 alone is diffused, on the first error line, with no clearing of
+// stale error and no activity register; inks 0, 2 and 3 are dithered.
+ResultCode DiffuseColorRowHybrid(HalftoneContext *ht, const RowRun &run) {
+  if (ResultCode rc = CheckRunBounds(ht, run); rc != kOk) return rc;
+  ht->lastRow = run.row;
+
+  const ColourTables tables = ContextTables(ht, run.row);
+  int32_t *line = ErrorLineColumns(ht, 0);
+  const int32_t magnification = ht->params.magnification;
+  const FilterLimits limits = LimitsOf(ht->dotParams);
+  const int32_t top = static_cast<int32_t>((ht->matrixSize - 1) & 0xFFFF);
+  constexpr uint32_t kSmoothedInks = 0b1011;
+  Smoothing smoothing;
+  smoothing.levels = {{100, 0, 0, 100}};
+
+  OneBitPlanes<4> out(run.dst, run.planeStride, run.firstBit);
+  const uint32_t paired = run.count & ~1u;
+  int32_t carry = 0;
+  for (uint32_t i = 0; i < paired; ++i) {
+    const uint32_t x = run.startX + i;
+    const uint8_t *px =
+        run.src + 4 * static_cast<uintptr_t>(magnification == 1 ? i / 2 : i);
+    int32_t *cell = line + x;
+    if (IsWhite(px)) {
+      *cell = carry;
+      carry = 0;
+      out.Next();
+      continue;
+    }
+    const uint32_t m = tables.matrixRow[x & tables.columnMask];
+    // Bit 2 of the matrix value serves as this kernel's noise bit.
+    const uint32_t noise = (m >> 2) & 1;
+    const GridPoint g = GridCoordinates(tables.gridIndex, px, m & 0xFE);
+    InkLevels levels = LevelsOf(GridEntry(tables.colorTable, g));
+    smoothing.Apply<kSmoothedInks>(g, levels, noise == 0);
+
+    const int32_t level = levels.ink[1];
+    if (level == 0) {
+      *cell = carry;
+      carry = 0;
+    } else {
+      const int32_t corrected = level + (*cell >> 5);  // arithmetic shift
+      *cell = 0;
+      const bool dot =
+          corrected >= tables.dotCurve[level] - kThresholdOffsets[m & 0xFE];
+      const int32_t error = dot ? corrected - tables.toneCurve[level] : corrected;
+      carry = SquareFilters::Apply(cell, {level, error, dot, noise, limits.t3}, carry,
+                                   limits);
+      out.Set(1, dot);
+    }
+    const int32_t mi = static_cast<int32_t>(m);
+    bool dot0, dot3;
+    PairDots(tables.levelScale[levels.ink[0]], tables.levelScale[levels.ink[3]], mi,
+             top, dot0, dot3);
+    out.Set(0, dot0);
+    out.Set(2, tables.levelScale[levels.ink[2]] > top - mi);
+    out.Set(3, dot3);
+    out.Next();
+  }
+  if (paired != run.count) {
+    const uint32_t x = run.startX + paired;
+    const uint8_t *px =
+        run.src + 4 * static_cast<uintptr_t>(magnification == 1 ? paired / 2 : paired);
+    const int32_t m = tables.matrixRow[x & tables.columnMask];
+    const InkLevels levels =
+        ht->params.inputFormat == 4
+            ? LevelsOfBytes(px)
+            : LevelsOf(GridEntry(tables.colorTable,
+                                 GridCoordinates(tables.gridIndex, px,
+                                                 static_cast<uint32_t>(m) & 0xFE)));
+    int32_t d[4];
+    for (int k = 0; k < 4; ++k) d[k] = tables.levelScale[levels.ink[k]];
+    bool dots[4];
+    OddPixelDots(d, m, top, dots);
+    for (int k = 0; k < 4; ++k) out.Set(k, dots[k]);
+    out.Next();
+  }
+  out.Finish();
+  return kOk;
+}
+
+}  // namespace inkdot

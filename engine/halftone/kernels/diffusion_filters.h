@@ -1,0 +1,266 @@
+// The error-diffusion filters of the one-bit kernels and the threshold
+// offsets that go with them.
+//
+// A pixel's error e is spread over one error line: cells right of the pixel
+// still gather this row's incoming error, cells left of it already gather
+// the next row's, the pixel's own cell gets the share straight below, and
+// the share below-right travels as the carry into the next pixel's cell.
+// Weights are in 32nds. The smaller a dotted pixel's level, the wider and
+// flatter its filter. Every filter is a fixed sequence of shifts and adds.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <utility>
+
+namespace inkdot {
+
+// Threshold offset of a matrix value, from t = m AND 0xFE: values near the
+// ends of the matrix range push the threshold further out.
+constexpr int32_t ThresholdOffset(uint32_t t) {
+  if (t < 8) return 24;
+  if (t <= 128) return 20;
+  if (t < 248) return -20;
+  return -24;
+}
+
+// The same offsets as a table indexed by t, for the kernels that keep their
+// per-pixel lookups in local tables.
+inline constexpr std::array<int8_t, 256> kThresholdOffsets = [] {
+  std::array<int8_t, 256> table{};
+  for (uint32_t t = 0; t < 256; ++t) {
+    table[t] = static_cast<int8_t>(ThresholdOffset(t));
+  }
+  return table;
+}();
+
+// Level limits T0 > T1 > T2 > T3 that select a dotted pixel's filter.
+struct FilterLimits {
+  int32_t t0, t1, t2, t3;
+};
+
+// One diffused pixel, as the filters see it. `noise` is the noise bit as the
+// filter table reads it (colour kernels pass it inverted); `t3Limit` is the
+// level at or below which a dotted pixel takes the widest filter.
+struct DiffusedPixel {
+  int32_t level;
+  int32_t error;
+  bool dot;
+  uint32_t noise;
+  int32_t t3Limit;
+};
+
+// Adds v to cells c[kFrom] .. c[kTo], unrolled.
+template <int kFrom, int kTo>
+inline void AddSpan(int32_t *c, int32_t v) {
+  [&]<int... k>(std::integer_sequence<int, k...>) { ((c[kFrom + k] += v), ...); }
+  (std::make_integer_sequence<int, kTo - kFrom + 1>{});
+}
+
+// Filters for equal resolutions (and every resolution class without a set
+// of its own). Returns the new carry; `c` is the pixel's cell.
+struct SquareFilters {
+  static constexpr bool kT3NoiseTerm = true;
+
+  [[gnu::always_inline]] static int32_t Apply(int32_t *c, const DiffusedPixel &p,
+                                              int32_t carry, const FilterLimits &t) {
+    const int32_t e = p.error;
+    if (p.level > t.t0) {
+      c[1] += 8 * e;
+      c[2] += 4 * e;
+      c[-2] += 4 * e;
+      c[-1] += 4 * e;
+      c[0] = 8 * e + carry;
+      return 4 * e;
+    }
+    if (!p.dot) {
+      c[1] += 8 * e;
+      c[2] += 4 * e;
+      c[-2] += 4 * e;
+      c[-1] += 8 * e;
+      c[0] = 8 * e + carry;
+      return 0;
+    }
+    if (p.level > t.t1) {
+      c[1] += 4 * e;
+      c[2] += 4 * e;
+      c[3] += 2 * e;
+      c[4] += 2 * e;
+      AddSpan<-4, -2>(c, 2 * e);
+      c[-1] += 4 * e;
+      if (p.noise == 0) {
+        c[5] += 2 * e;
+        c[0] = 4 * e + carry;
+      } else {
+        c[0] = 6 * e + carry;
+      }
+      return 4 * e;
+    }
+    if (p.level > t.t2) {
+      AddSpan<1, 3>(c, 3 * e);
+      AddSpan<4, 7>(c, e);
+      AddSpan<-7, -6>(c, e);
+      AddSpan<-5, -2>(c, 2 * e);
+      c[-1] += 3 * e;
+      c[0] = 3 * e + carry;
+      return 3 * e;
+    }
+    if (p.level <= p.t3Limit) {
+      // The widest filter spreads 30/32 of the error.
+      AddSpan<1, 14>(c, e);
+      c[p.noise == 0 ? -15 : -14] += e;
+      AddSpan<-13, -1>(c, e);
+      c[0] = e + carry;
+      return e;
+    }
+    AddSpan<1, 4>(c, 2 * e);
+    AddSpan<5, 9>(c, e);
+    c[p.noise == 0 ? 10 : 11] += e;
+    AddSpan<-10, -5>(c, e);
+    AddSpan<-4, -1>(c, 2 * e);
+    c[0] = 2 * e + carry;
+    return 2 * e;
+  }
+};
+
+// Filters for 1440 x 720: about twice the sideways reach.
+struct WideFilters {
+  static constexpr bool kT3NoiseTerm = false;
+
+  [[gnu::always_inline]] static int32_t Apply(int32_t *c, const DiffusedPixel &p,
+                                              int32_t carry, const FilterLimits &t) {
+    const int32_t e = p.error;
+    if (!p.dot) {
+      c[2] += 4 * e;
+      c[-2] += 4 * e;
+      if (p.noise == 0) {
+        c[1] += 8 * e;
+        c[-3] += 4 * e;
+        c[-1] += 4 * e;
+      } else {
+        c[1] += 4 * e;
+        c[3] += 4 * e;
+        c[-1] += 8 * e;
+      }
+      c[0] = 8 * e + carry;
+      return 0;
+    }
+    if (p.level > t.t0) {
+      c[1] += 4 * e;
+      c[2] += 4 * e;
+      c[3] += 2 * e;
+      c[4] += 2 * e;
+      c[-4] += 2 * e;
+      c[-3] += 2 * e;
+      c[-2] += 4 * e;
+      c[-1] += 4 * e;
+      c[0] = 4 * e + carry;
+      return 4 * e;
+    }
+    if (p.level > t.t1) {
+      AddSpan<1, 3>(c, 3 * e);
+      AddSpan<4, 5>(c, 2 * e);
+      AddSpan<6, 7>(c, e);
+      AddSpan<-7, -6>(c, e);
+      AddSpan<-5, -4>(c, 2 * e);
+      AddSpan<-3, -1>(c, 3 * e);
+      c[0] = 2 * e + carry;
+      return 0;
+    }
+    if (p.level > t.t2) {
+      AddSpan<1, 5>(c, 2 * e);
+      AddSpan<6, 10>(c, e);
+      AddSpan<-10, -6>(c, e);
+      AddSpan<-5, -1>(c, 2 * e);
+      c[0] = 2 * e + carry;
+      return 0;
+    }
+    if (p.level <= p.t3Limit) {
+      const int32_t half = e >> 1;  // arithmetic: rounds toward minus infinity
+      AddSpan<1, 9>(c, e);
+      AddSpan<10, 23>(c, half);
+      AddSpan<-21, -10>(c, half);
+      AddSpan<-9, -1>(c, e);
+      c[0] = half + carry;
+      return half;
+    }
+    c[1] += 2 * e;
+    AddSpan<2, 14>(c, e);
+    AddSpan<-14, -2>(c, e);
+    c[-1] += 2 * e;
+    c[0] = e + carry;
+    return e;
+  }
+};
+
+// Filters for 2x = y: up to half of the weight goes straight below.
+struct TallFilters {
+  static constexpr bool kT3NoiseTerm = true;
+
+  [[gnu::always_inline]] static int32_t Apply(int32_t *c, const DiffusedPixel &p,
+                                              int32_t carry, const FilterLimits &t) {
+    const int32_t e = p.error;
+    if (p.level > t.t0) {
+      c[1] += 4 * e;
+      c[2] += 4 * e;
+      c[-1] += 8 * e;
+      c[0] = 8 * e + carry;
+      return 8 * e;
+    }
+    if (p.level > t.t1) {
+      c[1] += 4 * e;
+      c[2] += 2 * e;
+      c[-2] += 2 * e;
+      c[-1] += 4 * e;
+      c[0] = 16 * e + carry;
+      return 4 * e;
+    }
+    if (!p.dot) {
+      c[1] += 8 * e;
+      c[-1] += 8 * e;
+      c[0] = 16 * e + carry;
+      return 0;
+    }
+    if (p.level > t.t2) {
+      AddSpan<1, 4>(c, 2 * e);
+      AddSpan<-4, -2>(c, 2 * e);
+      c[-1] += 4 * e;
+      c[0] = 8 * e + carry;
+      return 6 * e;
+    }
+    if (p.level <= p.t3Limit) {
+      AddSpan<1, 4>(c, 2 * e);
+      AddSpan<5, 9>(c, e);
+      c[p.noise == 0 ? 10 : 11] += e;
+      AddSpan<-10, -5>(c, e);
+      AddSpan<-4, -1>(c, 2 * e);
+      c[0] = 2 * e + carry;
+      return 2 * e;
+    }
+    AddSpan<1, 3>(c, 3 * e);
+    AddSpan<4, 7>(c, e);
+    AddSpan<-7, -6>(c, e);
+    AddSpan<-5, -2>(c, 2 * e);
+    c[-1] += 3 * e;
+    c[0] = 3 * e + carry;
+    return 3 * e;
+  }
+};
+
+// The level limit of the widest filter: T3, lowered by one for noise bit 0
+// in the filter sets that have the noise term.
+template <class Filters>
+constexpr int32_t T3Limit(const FilterLimits &t, uint32_t noise) {
+  if constexpr (Filters::kT3NoiseTerm) {
+    return t.t3 - (noise == 0 ? 1 : 0);
+  } else {
+    return t.t3;
+  }
+}
+
+inline FilterLimits LimitsOf(const uint32_t dotParams[4]) {
+  return {static_cast<int32_t>(dotParams[0]), static_cast<int32_t>(dotParams[1]),
+          static_cast<int32_t>(dotParams[2]), static_cast<int32_t>(dotParams[3])};
+}
+
+}  // namespace inkdot

@@ -1,0 +1,94 @@
+// Error diffusion of one 8-bit channel to one bit per pixel, on one error
+// line. The three resolution classes share the engine and differ in their
+// filters and in two details (a level-0 pixel's cell, and which byte of a
+// pair a 2:1 reduction keeps).
+#include <algorithm>
+
+#include "halftone/kernels/diffusion_filters.h"
+#include "halftone/kernels/error_lines.h"
+#include "halftone/kernels/one_bit_planes.h"
+#include "halftone/kernels/row_kernels.h"
+#include "halftone/kernels/run_checks.h"
+
+namespace inkdot {
+
+namespace {
+
+struct MonoMember {
+  bool levelZeroStoresCarry;  // else a level-0 pixel's cell becomes 0
+  bool reductionTakesLarger;  // else the smaller of two source bytes
+};
+
+template <class Filters, MonoMember kMember>
+ResultCode DiffuseMono(HalftoneContext *ht, const RowRun &run) {
+  if (ResultCode rc = CheckMonoRun(ht, run); rc != kOk) return rc;
+  int32_t *line = ErrorLineColumns(ht, 0);
+  UpdateRowContinuity(ht, run.row, run.startX, run.count, &line, 1);
+
+  const int16_t *levels = BlockAs<int16_t>(ht, kColorTableBlock);
+  const int16_t *dotCurve = BlockAs<int16_t>(ht, kDotCurveBlock);
+  const uint16_t *toneCurve = BlockAs<uint16_t>(ht, kToneCurveBlock);
+  const uint16_t *matrixRow = MatrixRow(ht, run.row);
+  const uint32_t columnMask = ht->matrixWidth - 1;
+  const int32_t magnification = ht->params.magnification;
+  const FilterLimits limits = LimitsOf(ht->dotParams);
+
+  OneBitPlanes<1> out(run.dst, run.planeStride, run.firstBit);
+  const uint8_t *src = run.src;
+  int32_t level = 0;
+  int32_t carry = 0;  // the share meant for the cell below-right
+  for (uint32_t i = 0; i < run.count; ++i) {
+    const uint32_t x = run.startX + i;
+    if (magnification != 1 || (i & 1) == 0) {
+      uint8_t v;
+      if (magnification == -1) {
+        v = kMember.reductionTakesLarger ? std::max(src[0], src[1])
+                                         : std::min(src[0], src[1]);
+        src += 2;
+      } else {
+        v = *src++;
+      }
+      level = levels[v];
+    }
+    int32_t *cell = line + x;
+    if (level == 0) {
+      // No ink: the error this cell gathered is dropped.
+      *cell = kMember.levelZeroStoresCarry ? carry : 0;
+      carry = 0;
+      out.Next();
+      continue;
+    }
+    const uint32_t m = matrixRow[x & columnMask];
+    const uint32_t noise = m & 1;
+    // Levels are 0..255 by construction; the byte index keeps every table
+    // read inside its 256 entries whatever the level table holds.
+    const uint8_t index = static_cast<uint8_t>(level);
+    const int32_t corrected = level + (*cell >> 5);  // arithmetic shift
+    *cell = 0;
+    const bool dot = corrected >= dotCurve[index] + ThresholdOffset(m & 0xFE);
+    const int32_t error = dot ? corrected - toneCurve[index] : corrected;
+    carry = Filters::Apply(cell,
+                           {level, error, dot, noise, T3Limit<Filters>(limits, noise)},
+                           carry, limits);
+    out.Set(0, dot);
+    out.Next();
+  }
+  out.Finish();
+  return kOk;
+}
+
+}  // namespace
+
+ResultCode DiffuseMonoRow(HalftoneContext *ht, const RowRun &run) {
+  return DiffuseMono<SquareFilters, MonoMember{true, false}>(ht, run);
+}
+
+ResultCode DiffuseMonoRow1440(HalftoneContext *ht, const RowRun &run) {
+  return DiffuseMono<WideFilters, MonoMember{false, true}>(ht, run);
+}
+
+ResultCode DiffuseMonoRowTall(HalftoneContext *ht, const RowRun &run) {
+  return DiffuseMono<TallFilters, MonoMember{true, false}>(ht, run);
+}
+
+}  // namespace inkdot
