@@ -119,6 +119,38 @@ void SetUpObjects(const Page &p, Objects &o) {
   }
 }
 
+// Prints a page of a grey ramp (white on the left, black on the right, in
+// eight bands) and returns the ink per band: every dot counts by its size
+// (1 for single-size dots; 1, 2, 3 for small, medium, large).
+std::vector<long> PrintRamp(const Page &p) {
+  std::vector<long> ink(kBands, 0);
+  Objects o;
+  SetUpObjects(p, o);
+  if (::testing::Test::HasFatalFailure()) return ink;
+  const uint32_t bits = p.dotMode == 2 ? 2 : 1, stride = kWidth * bits / 8;
+  const uint32_t pixelBytes = p.colour ? 4 : 1;
+  std::vector<uint8_t> src(kWidth * pixelBytes, 0), dst(stride * 4);
+  for (uint32_t x = 0; x < kWidth; ++x) {
+    const auto v = static_cast<uint8_t>(255 - (x * kBands / kWidth) * 255 / (kBands - 1));
+    for (uint32_t c = 0; c < std::min(pixelBytes, 3u); ++c) src[x * pixelBytes + c] = v;
+  }
+  for (uint32_t row = 0; row < kRows; ++row) {
+    std::fill(dst.begin(), dst.end(), 0);
+    const ResultCode rc = Halftone(o.ht, src.data(), dst.data(), stride, 0, kWidth, 0, 0, row, 0, 0);
+    if (rc != 0) {
+      ADD_FAILURE() << "Halftone answered " << rc << " for row " << row;
+      break;
+    }
+    for (uint32_t plane = 0; plane < 4; ++plane) {
+      for (uint32_t x = 0; x < kWidth; ++x) {
+        const uint32_t bit = x * bits;
+        ink[x * kBands / kWidth] += (dst[plane * stride + bit / 8] >> (8 - bits - bit % 8)) & ((1 << bits) - 1);
+      }
+    }
+  }
+  return ink;
+}
+
 std::vector<Page> OfferedPages() {
   const Store &store = DefaultProfile();
   std::vector<Page> pages;
@@ -166,6 +198,33 @@ TEST(DefaultProfileThroughEngine, CalibrationTakesInkFromHeavyHeadsAndAddsItForL
   }
   EXPECT_GT(lessCyan, 100);
   EXPECT_GT(moreMagenta, 100);
+}
+
+TEST(DefaultProfileThroughEngine, EveryOfferedPagePrintsWithoutAnEngineError) {
+  for (const Page &p : OfferedPages()) {
+    SCOPED_TRACE(Describe(p));
+    PrintRamp(p);
+  }
+}
+
+TEST(DefaultProfileThroughEngine, ColourGreyRampPrintsMoreInkAsItDarkens) {
+  for (const Page &p : OfferedPages()) {
+    if (!p.colour || p.calibration) continue;
+    SCOPED_TRACE(Describe(p));
+    const std::vector<long> ink = PrintRamp(p);
+    EXPECT_EQ(ink.front(), 0) << "ink on white";
+    EXPECT_GT(ink.back(), ink.front());
+    for (uint32_t band = 1; band < kBands; ++band) {
+      if (p.method == 0) {
+        // Method 0 switches every channel at the midpoint: no ink on the
+        // light half of the ramp, black on the dark half.
+        const bool dark = 255 - band * 255 / (kBands - 1) <= 128;
+        EXPECT_EQ(ink[band] > 0, dark) << "band " << band;
+      } else {
+        EXPECT_GT(ink[band], ink[band - 1]) << "band " << band;
+      }
+    }
+  }
 }
 
 }  // namespace
