@@ -14,6 +14,8 @@ PACKAGES=(
   libgmock-dev
   libbenchmark-dev
   g++-multilib
+  g++-mingw-w64-i686
+  qemu-user-static
   liblcms2-dev
   nlohmann-json3-dev
 )

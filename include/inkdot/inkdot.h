@@ -34,7 +34,10 @@
 extern "C" {
 #endif
 
-/* Calling convention of the eight operations. */
+/* Calling convention of the eight operations. On 32-bit Windows the
+ * library is inkdot.dll (also the name in its export directory); it exports
+ * the operations at ordinals 1..8 and each again under a decorated alias
+ * _A_<name>@<argument bytes> (such as _A_CmNew@20) at ordinals 9..16. */
 #if defined(_WIN32) && !defined(_WIN64)
 #define INKDOT_CALL __stdcall
 #else
