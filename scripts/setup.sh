@@ -14,6 +14,10 @@ PACKAGES=(
   libgmock-dev
   libbenchmark-dev
   g++-multilib
+  libpng-dev
+  libtiff-dev
+  libcli11-dev
+  nlohmann-json3-dev
   g++-mingw-w64-i686
   qemu-user-static
   liblcms2-dev

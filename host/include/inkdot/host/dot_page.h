@@ -1,0 +1,43 @@
+// Dot planes of one page: one plane per ink, 1 bit per pixel (single-size
+// dots) or 2 bits (none, small, medium, large), rows packed most significant
+// bits first. Written as one TIFF per page with one image per ink.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+#include "inkdot/host/profile.h"
+
+namespace inkdot::host {
+
+struct DotPage {
+  uint32_t width = 0;
+  uint32_t height = 0;
+  uint32_t bitsPerPixel = 1;  // 1 or 2
+  uint32_t xDpi = 0;
+  uint32_t yDpi = 0;
+  std::vector<Ink> inks;                    // one per plane
+  std::vector<std::vector<uint8_t>> planes;  // height × rowBytes() each
+
+  size_t rowBytes() const { return (static_cast<size_t>(width) * bitsPerPixel + 7) / 8; }
+  // Allocates zeroed planes for the inks, size and depth already set.
+  void Allocate();
+  // The dot code (0..1 or 0..3) of pixel (x, y) in plane `plane`.
+  uint8_t Code(size_t plane, uint32_t x, uint32_t y) const {
+    const uint8_t byte = planes[plane][y * rowBytes() + x * bitsPerPixel / 8];
+    const uint32_t shift = 8 - bitsPerPixel - (x * bitsPerPixel) % 8;
+    return static_cast<uint8_t>((byte >> shift) & ((1u << bitsPerPixel) - 1));
+  }
+};
+
+// Writes the page as a TIFF: one image per ink, named after the ink, with
+// its display colour in the description, resolution tags set. Throws
+// ImageError on failure.
+void WriteDotPageTiff(const DotPage &page, const std::filesystem::path &path);
+
+// Reads a file written by WriteDotPageTiff. Throws ImageError for anything
+// else.
+DotPage ReadDotPageTiff(const std::filesystem::path &path);
+
+}  // namespace inkdot::host

@@ -1,0 +1,59 @@
+// Banding: turns pixel rows into dot rows through a halftone object. Rows are
+// converted to the source layout the input format needs (one byte per pixel
+// for grey input, four bytes R, G, B, 0 for colour input), Halftone is
+// called once per row or once per run, and finished plane rows go to a sink.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "inkdot/host/dot_page.h"
+#include "inkdot/inkdot.h"
+
+namespace inkdot::host {
+
+// Where pixel rows come from: 8-bit grey (1 channel) or RGB (3 channels).
+class RowSource {
+ public:
+  virtual ~RowSource() = default;
+  virtual uint32_t width() const = 0;
+  virtual uint32_t height() const = 0;
+  virtual uint32_t channels() const = 0;
+  virtual void ReadRow(uint32_t y, uint8_t *out) = 0;
+};
+
+// Where finished dot rows go: plane k of row y starts at
+// planes + k * planeStride and holds rowBytes bytes.
+class PlaneSink {
+ public:
+  virtual ~PlaneSink() = default;
+  virtual void TakeRow(uint32_t y, const uint8_t *planes, size_t planeStride) = 0;
+};
+
+// Collects rows into a DotPage whose size, depth and inks are set.
+class DotPageSink : public PlaneSink {
+ public:
+  explicit DotPageSink(DotPage &page) : page_(page) {}
+  void TakeRow(uint32_t y, const uint8_t *planes, size_t planeStride) override;
+
+ private:
+  DotPage &page_;
+};
+
+struct BandLayout {
+  bool greyInput = false;     // inputFormat 0: one byte per pixel
+  uint32_t planes = 4;        // planes the kernels write
+  uint32_t bitsPerPixel = 1;  // 2 for the multi-size-dot engine
+  uint32_t runLength = 0;     // pixels per Halftone call; 0 = whole rows
+};
+
+// The input format values the host uses.
+inline constexpr uint32_t kGreyInputFormat = 0;
+inline constexpr uint32_t kColourInputFormat = 2;  // pixels handed over as R, G, B, 0
+
+// Halftones every row of `source` into `sink`. Calls `rowDone` after each
+// row. Throws EngineError when a Halftone call fails.
+void DrivePage(HalftoneContext *ht, RowSource &source, PlaneSink &sink, const BandLayout &layout,
+               const std::function<void(uint32_t)> &rowDone = {});
+
+}  // namespace inkdot::host

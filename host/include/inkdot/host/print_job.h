@@ -1,0 +1,75 @@
+// Printing whole images: read, scale to the device grid, halftone, write the
+// dot planes (and optionally a preview). Pages are independent: each runs
+// on its own engine objects, several at a time, and gives the same bytes
+// whatever the number of threads.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "inkdot/host/dot_page.h"
+#include "inkdot/host/image.h"
+#include "inkdot/host/preview.h"
+#include "inkdot/host/profile.h"
+#include "inkdot/host/session.h"
+
+namespace inkdot::host {
+
+struct PrintSettings {
+  ColourSettings colour;
+  uint32_t method = 1;
+  uint32_t methodVariant = 0;
+  uint32_t xResolution = 1440;
+  uint32_t yResolution = 720;
+  uint32_t dotMode = 2;
+  bool grey = false;      // grey input: one plane, the last ink
+  double inputDpi = 0;    // overrides the image's own resolution when above 0
+  uint32_t runLength = 0; // pixels per Halftone call; 0 = whole rows
+};
+
+// The page parameters for a page `width` device pixels wide.
+HalftoneParams MakePageParams(const PrintSettings &settings, uint32_t width);
+
+// Throws SettingError when the profile does not offer the resolution or dot
+// mode asked for.
+void CheckAgainstProfile(const Profile &profile, const PrintSettings &settings);
+
+// Halftones one image. `rowDone` (optional) is called after every row with
+// the number of rows done and the page height.
+DotPage PrintImage(const Profile &profile, const PrintSettings &settings, const Image &image,
+                   const std::function<void(uint32_t, uint32_t)> &rowDone = {});
+
+struct PrintOutput {
+  std::filesystem::path dir;
+  bool preview = false;
+  PreviewOptions previewOptions;
+};
+
+// Live counters that a progress display may read while PrintFiles runs.
+struct PrintProgress {
+  std::atomic<uint32_t> pagesTotal{0};
+  std::atomic<uint32_t> pagesDone{0};
+  // Sum over pages of the finished fraction, in millionths of a page.
+  std::atomic<uint64_t> pageMillionths{0};
+};
+
+struct PrintSummary {
+  uint32_t pages = 0;
+  uint64_t devicePixels = 0;
+  std::vector<std::filesystem::path> outputs;
+};
+
+// Prints every page of every input to `output.dir` (one TIFF per page,
+// named after the input, "-pN" added for multi-page inputs; previews as
+// PNG beside them) with `threads` pages at a time. All outputs appear only
+// if every page succeeds; a missing output folder is made for them. Throws
+// the first failure.
+PrintSummary PrintFiles(const Profile &profile, const PrintSettings &settings,
+                        const std::vector<std::filesystem::path> &inputs, const PrintOutput &output,
+                        unsigned threads, PrintProgress *progress = nullptr);
+
+}  // namespace inkdot::host

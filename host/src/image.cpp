@@ -1,0 +1,94 @@
+// Image reading: picks the format by its magic bytes and composites alpha.
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#include "image_readers.h"
+#include "inkdot/host/errors.h"
+
+namespace inkdot::host {
+
+namespace detail {
+
+void ImageFailure(const std::filesystem::path &path, const std::string &problem) {
+  throw ImageError(path.string() + ": " + problem);
+}
+
+Image FinishImage(uint32_t width, uint32_t height, uint32_t channels,
+                  std::vector<uint16_t> samples, bool premultiplied) {
+  Image image;
+  image.width = width;
+  image.height = height;
+  const bool alpha = channels == 2 || channels == 4;
+  const uint32_t colours = alpha ? channels - 1 : channels;
+  image.channels = colours;
+  if (!alpha) {
+    image.samples = std::move(samples);
+    return image;
+  }
+  const size_t pixels = static_cast<size_t>(width) * height;
+  image.samples.resize(pixels * colours);
+  for (size_t p = 0; p < pixels; ++p) {
+    const uint32_t a = samples[p * channels + colours];
+    for (uint32_t c = 0; c < colours; ++c) {
+      uint32_t value = samples[p * channels + c];
+      uint32_t out;
+      if (premultiplied) {
+        out = std::min<uint32_t>(65535, value + (65535 - a));
+      } else {
+        out = static_cast<uint32_t>(
+            (static_cast<uint64_t>(value) * a + 65535ull * (65535 - a) + 32767) / 65535);
+      }
+      image.samples[p * colours + c] = static_cast<uint16_t>(out);
+    }
+  }
+  return image;
+}
+
+}  // namespace detail
+
+namespace {
+
+enum class Format { kPng, kTiff, kPnm, kUnknown };
+
+Format Sniff(const std::filesystem::path &path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) detail::ImageFailure(path, "cannot open the file");
+  unsigned char magic[8] = {};
+  in.read(reinterpret_cast<char *>(magic), sizeof magic);
+  const std::streamsize got = in.gcount();
+  static const unsigned char kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (got >= 8 && std::memcmp(magic, kPng, 8) == 0) return Format::kPng;
+  if (got >= 4 && ((magic[0] == 'I' && magic[1] == 'I' && magic[2] == 42 && magic[3] == 0) ||
+                   (magic[0] == 'M' && magic[1] == 'M' && magic[2] == 0 && magic[3] == 42))) {
+    return Format::kTiff;
+  }
+  if (got >= 2 && magic[0] == 'P' && (magic[1] == '5' || magic[1] == '6')) return Format::kPnm;
+  return Format::kUnknown;
+}
+
+[[noreturn]] void Unknown(const std::filesystem::path &path) {
+  detail::ImageFailure(path, "not a PNG, TIFF, PGM or PPM image (unrecognised first bytes)");
+}
+
+}  // namespace
+
+uint32_t CountImagePages(const std::filesystem::path &path) {
+  switch (Sniff(path)) {
+    case Format::kTiff: return detail::CountTiffPages(path);
+    case Format::kPng:
+    case Format::kPnm: return 1;
+    case Format::kUnknown: break;
+  }
+  Unknown(path);
+}
+
+Image ReadImagePage(const std::filesystem::path &path, uint32_t page) {
+  Format format = Sniff(path);
+  if (format == Format::kTiff) return detail::ReadTiffPage(path, page);
+  if (format == Format::kUnknown) Unknown(path);
+  if (page != 0) detail::ImageFailure(path, "has only one page");
+  return format == Format::kPng ? detail::ReadPng(path) : detail::ReadPnm(path);
+}
+
+}  // namespace inkdot::host

@@ -1,0 +1,195 @@
+// Reading images: PNG, TIFF (several pages, 8 and 16 bits, alpha) and
+// PGM/PPM, with truncated and foreign files refused.
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+
+#include "inkdot/host/errors.h"
+#include "inkdot/host/image.h"
+#include "test_resources.h"
+
+namespace inkdot::host {
+namespace {
+
+using testing::Bytes;
+
+Bytes ReadAll(const std::filesystem::path &path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+void ExpectImageError(const std::filesystem::path &path, const std::string &mention) {
+  try {
+    ReadImagePage(path, 0);
+    ADD_FAILURE() << "read " << path;
+  } catch (const ImageError &e) {
+    EXPECT_NE(std::string(e.what()).find(mention), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find(path.filename().string()), std::string::npos) << e.what();
+  }
+}
+
+RgbImage8 Gradient(uint32_t width, uint32_t height) {
+  RgbImage8 image{width, height, {}};
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < width; ++x) {
+      image.rgb.push_back(static_cast<uint8_t>(x * 20));
+      image.rgb.push_back(static_cast<uint8_t>(y * 30));
+      image.rgb.push_back(static_cast<uint8_t>(x + y));
+    }
+  }
+  return image;
+}
+
+TEST(ImageInput, PngRoundTripKeepsSamplesAndResolution) {
+  testing::TempDir dir;
+  const auto path = dir.path() / "g.png";
+  RgbImage8 source = Gradient(7, 5);
+  WritePng(source, 150, path);
+  EXPECT_EQ(CountImagePages(path), 1u);
+  Image image = ReadImagePage(path, 0);
+  ASSERT_EQ(image.width, 7u);
+  ASSERT_EQ(image.height, 5u);
+  ASSERT_EQ(image.channels, 3u);
+  for (size_t i = 0; i < source.rgb.size(); ++i) {
+    ASSERT_EQ(image.samples[i], source.rgb[i] * 257) << i;
+  }
+  EXPECT_NEAR(image.xDpi, 150, 0.05);
+  EXPECT_NEAR(image.yDpi, 150, 0.05);
+}
+
+TEST(ImageInput, EveryTruncatedPngIsRefused) {
+  testing::TempDir dir;
+  const auto whole = dir.path() / "whole.png";
+  WritePng(Gradient(40, 30), 0, whole);
+  const Bytes bytes = ReadAll(whole);
+  const auto cut = dir.path() / "cut.png";
+  for (size_t length = 0; length < bytes.size(); ++length) {
+    testing::WriteFile(cut, Bytes(bytes.begin(), bytes.begin() + length));
+    EXPECT_THROW(ReadImagePage(cut, 0), ImageError) << length;
+  }
+  testing::WriteFile(cut, Bytes(bytes.begin(), bytes.begin() + bytes.size() / 2));
+  ExpectImageError(cut, "truncated PNG");
+}
+
+TEST(ImageInput, ForeignFilesAreRefusedByTheirMagic) {
+  testing::TempDir dir;
+  const auto gif = dir.path() / "picture.png";
+  testing::WriteFile(gif, testing::TextBytes("GIF89a\x01\x00\x01\x00"));
+  ExpectImageError(gif, "not a PNG, TIFF, PGM or PPM");
+  EXPECT_THROW(CountImagePages(gif), ImageError);
+  ExpectImageError(dir.path() / "missing.png", "cannot open");
+}
+
+TEST(ImageInput, PgmAndPpmAtEightAndSixteenBits) {
+  testing::TempDir dir;
+  const auto pgm = dir.path() / "a.pgm";
+  Bytes data = testing::TextBytes("P5\n# comment\n2 1\n1000\n");
+  for (uint16_t v : {500, 1000}) {
+    data.push_back(static_cast<uint8_t>(v >> 8));
+    data.push_back(static_cast<uint8_t>(v));
+  }
+  testing::WriteFile(pgm, data);
+  Image image = ReadImagePage(pgm, 0);
+  EXPECT_EQ(image.channels, 1u);
+  EXPECT_EQ(image.samples[0], 32768);  // 500 of 1000, rounded
+  EXPECT_EQ(image.samples[1], 65535);
+  EXPECT_EQ(image.xDpi, 0);
+
+  const auto ppm = dir.path() / "b.ppm";
+  Bytes pixels = testing::TextBytes("P6 1 2 255\n");
+  for (uint8_t v : {10, 20, 30, 255, 0, 128}) pixels.push_back(v);
+  testing::WriteFile(ppm, pixels);
+  image = ReadImagePage(ppm, 0);
+  EXPECT_EQ(image.channels, 3u);
+  EXPECT_EQ(image.samples[1], 20 * 257);
+  EXPECT_EQ(image.samples[5], 128 * 257);
+  testing::WriteFile(ppm, testing::TextBytes("P6 2 2 255\n\x0a\x14\x1e"));
+  ExpectImageError(ppm, "truncated");
+  testing::WriteFile(ppm, testing::TextBytes("P6 2"));
+  ExpectImageError(ppm, "height is missing");
+}
+
+// Writes a TIFF page of one row with the given samples.
+void WriteTiffPage(TIFF *tiff, uint16_t photometric, uint16_t samples, uint16_t bits,
+                   const std::vector<uint16_t> &values, uint32_t width, bool alpha,
+                   float dpi) {
+  TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, width);
+  TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, 1u);
+  TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, samples);
+  TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, bits);
+  TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, photometric);
+  TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  if (alpha) {
+    uint16_t extra = EXTRASAMPLE_UNASSALPHA;
+    TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, &extra);
+  }
+  if (dpi > 0) {
+    TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    TIFFSetField(tiff, TIFFTAG_XRESOLUTION, dpi);
+    TIFFSetField(tiff, TIFFTAG_YRESOLUTION, dpi);
+  }
+  std::vector<uint8_t> row;
+  for (uint16_t v : values) {
+    if (bits == 16) {
+      row.resize(row.size() + 2);
+      std::memcpy(row.data() + row.size() - 2, &v, 2);
+    } else {
+      row.push_back(static_cast<uint8_t>(v));
+    }
+  }
+  TIFFWriteScanline(tiff, row.data(), 0, 0);
+  TIFFWriteDirectory(tiff);
+}
+
+TEST(ImageInput, MultiPageTiffWithAlphaAndSixteenBits) {
+  testing::TempDir dir;
+  const auto path = dir.path() / "pages.tif";
+  TIFF *tiff = TIFFOpen(path.c_str(), "w");
+  ASSERT_NE(tiff, nullptr);
+  WriteTiffPage(tiff, PHOTOMETRIC_MINISBLACK, 1, 16, {1000, 65535}, 2, false, 300);
+  // RGBA: opaque red, then red at alpha 128, then fully transparent black.
+  WriteTiffPage(tiff, PHOTOMETRIC_RGB, 4, 8, {255, 0, 0, 255, 255, 0, 0, 128, 0, 0, 0, 0}, 3,
+                true, 0);
+  TIFFClose(tiff);
+
+  ASSERT_EQ(CountImagePages(path), 2u);
+  Image grey = ReadImagePage(path, 0);
+  EXPECT_EQ(grey.channels, 1u);
+  EXPECT_EQ(grey.samples[0], 1000);
+  EXPECT_NEAR(grey.xDpi, 300, 1e-3);
+
+  Image rgb = ReadImagePage(path, 1);
+  ASSERT_EQ(rgb.channels, 3u);  // alpha composited away
+  EXPECT_EQ(rgb.samples[0], 65535);
+  EXPECT_EQ(rgb.samples[1], 0);
+  // Half-covered red over white: green and blue are the white showing through.
+  const double through = 65535.0 * (1.0 - 128.0 / 255.0);
+  EXPECT_EQ(rgb.samples[3], 65535);
+  EXPECT_NEAR(rgb.samples[4], through, 1.0);
+  EXPECT_NEAR(rgb.samples[5], through, 1.0);
+  // Transparent pixels are white paper.
+  EXPECT_EQ(rgb.samples[6], 65535);
+  EXPECT_EQ(rgb.samples[8], 65535);
+
+  EXPECT_THROW(ReadImagePage(path, 2), ImageError);
+}
+
+TEST(ImageInput, TruncatedTiffIsRefused) {
+  testing::TempDir dir;
+  const auto path = dir.path() / "t.tif";
+  TIFF *tiff = TIFFOpen(path.c_str(), "w");
+  std::vector<uint16_t> values(600, 77);
+  WriteTiffPage(tiff, PHOTOMETRIC_RGB, 3, 8, values, 200, false, 0);
+  TIFFClose(tiff);
+  Bytes bytes = ReadAll(path);
+  for (size_t length : {size_t{3}, size_t{8}, size_t{100}, bytes.size() / 2, bytes.size() - 1}) {
+    testing::WriteFile(path, Bytes(bytes.begin(), bytes.begin() + length));
+    EXPECT_THROW(ReadImagePage(path, 0), ImageError) << length;
+  }
+}
+
+}  // namespace
+}  // namespace inkdot::host

@@ -1,0 +1,438 @@
+// Validation of every resource format: valid resources decode to the values
+// they were built with, every truncation is refused, and targeted faults
+// are refused with the field and byte offset that hold them.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+
+#include "inkdot/host/errors.h"
+#include "inkdot/host/profile.h"
+#include "inkdot/host/resource_formats.h"
+#include "test_resources.h"
+
+namespace inkdot::host {
+namespace {
+
+using testing::Bytes;
+
+const ResourceRef kRef{"res.bin", 77};
+
+// Runs `validate` on every proper prefix of `bytes` and expects a refusal.
+template <typename F>
+void ExpectEveryTruncationRefused(const Bytes &bytes, F validate) {
+  for (size_t length = 0; length < bytes.size(); ++length) {
+    Bytes prefix(bytes.begin(), bytes.begin() + length);
+    EXPECT_THROW(validate(prefix), ValidationError) << "prefix of " << length << " bytes";
+  }
+}
+
+// Expects `validate` to refuse with exactly this field and offset.
+template <typename F>
+void ExpectRefusal(const Bytes &bytes, F validate, const std::string &field, uint64_t offset) {
+  try {
+    validate(bytes);
+    ADD_FAILURE() << "accepted; expected a refusal of " << field;
+  } catch (const ValidationError &e) {
+    EXPECT_EQ(e.field(), field) << e.what();
+    EXPECT_EQ(e.offset(), offset) << e.what();
+    EXPECT_EQ(e.resourceId(), kRef.id);
+    EXPECT_EQ(e.file(), kRef.file);
+  }
+}
+
+// ---- selection table ----------------------------------------------------
+
+auto selection = [](const Bytes &b) { return ValidateSelectionTable(b, kRef); };
+
+TEST(SelectionTableFormat, DecodesEntriesAndLists) {
+  SelectionTable t = selection(testing::SelectionTable(testing::SelectionEntries(5000, 400)));
+  EXPECT_EQ(t.version, 200);
+  ASSERT_EQ(t.entries.size(), 12u);  // 2 resolutions x 3 methods x 2 modes
+  EXPECT_EQ(t.entries[0].tableId, 5000);
+  EXPECT_EQ(t.entries[0].halftoneId, 400);
+  EXPECT_EQ(t.entries[0].method, "diffusion");
+  EXPECT_EQ(t.entries[0].xResolution, 720);
+  EXPECT_EQ(t.entries[11].xResolution, 1440);
+  EXPECT_EQ(t.entries[11].mode, "enhanced");
+  EXPECT_EQ(t.methods, (std::vector<std::string>{"dither", "diffusion", "midpoint", "screen"}));
+  EXPECT_EQ(t.keyBase, 0);
+  EXPECT_EQ(t.keys, std::vector<std::string>{"keyA"});
+  EXPECT_EQ(ResolveName(t.modes, "enhanced"), 4);
+}
+
+TEST(SelectionTableFormat, VersionKeyBaseAndNameResolution) {
+  std::string text =
+      "x//300 v\nhead\n1 2 a k 3 4 m 5 6\n/\na b a\n2 k1 k2 k3\nm\n";
+  SelectionTable t = selection(testing::TextBytes(text));
+  EXPECT_EQ(t.version, 300);
+  EXPECT_EQ(t.entries[0].dotMode, 6);
+  EXPECT_EQ(t.keyBase, 2);
+  EXPECT_EQ(t.keyBase + ResolveName(t.keys, "k2"), 3);
+  EXPECT_EQ(ResolveName(t.methods, "a"), 2);        // the later position counts
+  EXPECT_EQ(ResolveName(t.methods, "missing"), 0);  // a missing name resolves to 0
+  // A key list whose first field begins with P has no base.
+  t = selection(testing::TextBytes("//\nh\n1\n/\nm\nPk q\nm\n"));
+  EXPECT_EQ(t.keyBase, 0);
+  EXPECT_EQ(t.keys, (std::vector<std::string>{"Pk", "q"}));
+  // "//" not followed by 3 keeps version 200; text after a NUL is ignored.
+  Bytes withNul = testing::TextBytes("//2\nh\n1\n/\nm\nPk\nm\n");
+  withNul.push_back(0);
+  withNul.push_back('x');
+  EXPECT_EQ(selection(withNul).version, 200);
+}
+
+TEST(SelectionTableFormat, LimitsAreEnforced) {
+  std::vector<std::string> lines(200, "1 2 m k 3 4 n 0");
+  EXPECT_NO_THROW(selection(testing::SelectionTable(lines)));
+  lines.push_back("1 2 m k 3 4 n 0");
+  Bytes tooMany = testing::SelectionTable(lines);
+  try {
+    selection(tooMany);
+    ADD_FAILURE();
+  } catch (const ValidationError &e) {
+    EXPECT_EQ(e.field(), "entries");
+  }
+  EXPECT_NO_THROW(selection(testing::SelectionTable({"1 2 abcdefghijk"})));
+  std::string header = "test table //\r\nid next method key x y mode number dots\r\n";
+  ExpectRefusal(testing::SelectionTable({"1 2 abcdefghijkl"}), selection, "method name (column 3)",
+                header.size() + 4);
+  ExpectRefusal(testing::SelectionTable({"1x 2"}), selection, "colour table id (column 1)",
+                header.size());
+  ExpectRefusal(testing::SelectionTable({std::string(256, 'a')}), selection, "line",
+                header.size());
+  std::string thirteen = "a b c d e f g h i j k l m";
+  ExpectRefusal(testing::TextBytes("//\nh\n/\n" + thirteen + "\nPk\nm\n"), selection,
+                "method list", 7 + 24);
+  ExpectRefusal(testing::TextBytes("//\nh\n/\nm\nPk\n" + thirteen + "\n"), selection, "mode list",
+                12 + 24);
+  ExpectRefusal(testing::TextBytes("no marker\n"), selection, "version marker", 10);
+}
+
+TEST(SelectionTableFormat, TruncationsBeforeTheListsAreRefusedAndNoneCrashes) {
+  Bytes table = testing::SelectionTable(testing::SelectionEntries(5000, 400));
+  std::string text(table.begin(), table.end());
+  const size_t modeList = text.find("normal m1");
+  for (size_t length = 0; length < table.size(); ++length) {
+    Bytes prefix(table.begin(), table.begin() + length);
+    if (length < modeList) {
+      EXPECT_THROW(selection(prefix), ValidationError) << length;
+    } else {
+      try {
+        selection(prefix);
+      } catch (const ValidationError &) {
+      }
+    }
+  }
+}
+
+// ---- colour table -------------------------------------------------------
+
+auto colour = [](const Bytes &b) { return ValidateColourTable(b, kRef); };
+
+TEST(ColourTableFormat, DecodesHeaderGridAndSelector) {
+  ColourTable t = colour(testing::ColourTable());
+  EXPECT_EQ(t.gridSize, 2u);
+  EXPECT_EQ(t.channels, 4u);
+  EXPECT_EQ(t.nodes1, (std::vector<uint8_t>{0, 255}));
+  EXPECT_EQ(t.inkLoadLight, 250);
+  EXPECT_EQ(t.tableOffset, 76u + 3 * 2);
+  EXPECT_EQ(t.tableBytes, 4u * 8);
+  ASSERT_TRUE(t.selector.has_value());
+  EXPECT_EQ(t.selector->type, 1);
+  EXPECT_EQ(t.selector->colourPaletteId, 420);
+
+  testing::ColourTableSpec spec;
+  spec.format = 128;
+  spec.grid = 3;
+  t = colour(testing::ColourTable(spec));
+  EXPECT_EQ(t.gridSize4, 3u);
+  EXPECT_EQ(t.tableOffset, 77u + 4 * 3);  // four node lists
+  spec = {};
+  spec.format = 50;
+  spec.grid = 5;
+  t = colour(testing::ColourTable(spec));
+  EXPECT_EQ(t.greyBlockOffset, t.blackOffset + 5);
+}
+
+TEST(ColourTableFormat, EveryTruncationIsRefused) {
+  ExpectEveryTruncationRefused(testing::ColourTable(), colour);
+  testing::ColourTableSpec spec;
+  spec.format = 50;
+  spec.selector = false;
+  spec.grid = 3;
+  ExpectEveryTruncationRefused(testing::ColourTable(spec), colour);
+}
+
+TEST(ColourTableFormat, HeaderFaultsNameTheirField) {
+  Bytes b = testing::ColourTable();
+  b[73] = 3;
+  ExpectRefusal(b, colour, "gridSize2", 73);
+  b = testing::ColourTable();
+  b[72] = b[73] = b[74] = 37;
+  ExpectRefusal(b, colour, "gridSize1", 72);
+  b = testing::ColourTable();
+  b[75] = 0;
+  ExpectRefusal(b, colour, "channelCount", 75);
+  b = testing::ColourTable();
+  b[77] = 254;  // nodes1 must end at 255
+  ExpectRefusal(b, colour, "nodes1", 77);
+  testing::ColourTableSpec spec;
+  spec.grid = 3;
+  b = testing::ColourTable(spec);
+  b[80] = 0;  // nodes2 = 0, 0, 255 does not rise
+  ExpectRefusal(b, colour, "nodes2", 80);
+  // A dark ink load of 0 makes the divisor 0 at full ink.
+  b = testing::ColourTable();
+  b[50] = b[51] = 0;
+  ExpectRefusal(b, colour, "inkLoadLight/inkLoadDark", 48);
+}
+
+TEST(ColourTableFormat, TableShorterThanItsHeaderIsRefused) {
+  testing::ColourTableSpec spec;
+  spec.selector = false;
+  spec.grid = 3;
+  Bytes b = testing::ColourTable(spec);
+  b.resize(b.size() - 10);  // the 108 table bytes after the nodes no longer fit
+  ExpectRefusal(b, colour, "grid table", 76 + 9);
+}
+
+TEST(ColourTableFormat, SelectorRecordFaults) {
+  Bytes b = testing::ColourTable();
+  const size_t aux = b.size() - 8;
+  b[aux + 4] = 2;
+  ExpectRefusal(b, colour, "selector record type", aux + 4);
+  b = testing::ColourTable();
+  b[aux] = 9;  // the length says more than the record holds
+  ExpectRefusal(b, colour, "selector record length", aux);
+  b = testing::ColourTable();
+  b[20] = 9;  // the auxiliary record runs past the end of the file
+  ExpectRefusal(b, colour, "auxiliary record", aux);
+
+  testing::ColourTableSpec spec;
+  spec.selector = false;
+  Bytes plain = testing::ColourTable(spec);
+  auto withRecord = [&](const Bytes &record) {
+    Bytes t = plain;
+    const uint32_t offset = static_cast<uint32_t>(t.size());
+    t.insert(t.end(), record.begin(), record.end());
+    for (int i = 0; i < 4; ++i) {
+      t[16 + i] = static_cast<uint8_t>(offset >> (8 * i));
+      t[20 + i] = static_cast<uint8_t>(record.size() >> (8 * i));
+    }
+    return t;
+  };
+  ColourTable t = colour(withRecord(testing::SelectorType3(-3, 421)));
+  EXPECT_EQ(t.selector->type, 3);
+  EXPECT_EQ(t.selector->colourPaletteId, -3);  // sign-extended
+  EXPECT_EQ(t.selector->greyPaletteId, 421);
+  Bytes badSignature = testing::SelectorType3(420, 421);
+  badSignature[9] = 0x68;
+  ExpectRefusal(withRecord(badSignature), colour, "selector record signature", plain.size() + 8);
+  Bytes shortType3 = testing::SelectorType3(420, 421);
+  shortType3[0] = 21;
+  ExpectRefusal(withRecord(shortType3), colour, "selector record length", plain.size());
+}
+
+TEST(ColourTableFormat, RandomCorruptionNeverCrashes) {
+  const Bytes valid = testing::ColourTable();
+  std::mt19937 random(12345);
+  for (int round = 0; round < 3000; ++round) {
+    Bytes b = valid;
+    for (int flips = 0; flips < 3; ++flips) b[random() % b.size()] = static_cast<uint8_t>(random());
+    try {
+      ColourTable t = colour(b);
+      // Whatever is accepted describes data that lies inside the file.
+      EXPECT_LE(t.endOffset, b.size());
+      if (t.auxLength) {
+        EXPECT_LE(uint64_t{t.auxOffset} + t.auxLength, b.size());
+      }
+    } catch (const ValidationError &) {
+    }
+  }
+}
+
+// ---- calibration resources ----------------------------------------------
+
+TEST(CalibrationFormats, ChannelMapRecords) {
+  auto map = [](const Bytes &b) { return ValidateChannelMap(b, 4, kRef); };
+  auto records = map(testing::ChannelMap(1, 4));
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].headId, 2);
+  EXPECT_EQ(records[0].planes, (std::vector<uint8_t>{3, 2, 1, 0}));
+  EXPECT_EQ(records[1].headId, 1);
+  EXPECT_EQ(records[1].offset, 6u);
+  ExpectEveryTruncationRefused(testing::ChannelMap(1, 4), map);
+  ExpectRefusal(Bytes{1, 0, 1, 4, 3, 0xFE, 0xFF}, map, "plane number", 3);
+  ExpectRefusal(Bytes{1, 0, 1, 2, 0xFE, 0xFF}, map, "record", 0);  // three planes for four inks
+  Bytes tooLong(21, 0);
+  tooLong[0] = 1;
+  tooLong.push_back(0xFE);
+  tooLong.push_back(0xFF);
+  ExpectRefusal(tooLong, map, "record", 0);
+  EXPECT_TRUE(map(Bytes{0xFF}).empty());
+}
+
+TEST(CalibrationFormats, ReferenceValuesAndModes) {
+  auto ref = [](const Bytes &b) { return ValidateReferenceValues(b, 4, kRef); };
+  ReferenceValues values = ref(Bytes{50, 51, 52, 53});
+  EXPECT_EQ(values.mode, 1);
+  EXPECT_EQ(values.values, (std::vector<uint8_t>{50, 51, 52, 53}));
+  values = ref(Bytes{2, 40, 41, 42, 43});
+  EXPECT_EQ(values.mode, 2);
+  EXPECT_EQ(values.values[0], 40);
+  EXPECT_EQ(ref(Bytes{7, 40, 41, 42, 43}).mode, 1);  // other stored modes act as 1
+  ExpectEveryTruncationRefused(Bytes{2, 40, 41, 42, 43}, ref);
+  ExpectRefusal(Bytes{2, 40, 29, 42, 43}, ref, "reference value", 2);
+}
+
+TEST(CalibrationFormats, CurveCounts) {
+  auto curves21 = [](const Bytes &b) { return ValidateCalibrationCurves(b, 21, kRef); };
+  EXPECT_EQ(curves21(testing::IdentityCurves(21)), 21u);
+  EXPECT_THROW(curves21(testing::IdentityCurves(20)), ValidationError);
+  Bytes ragged = testing::IdentityCurves(21);
+  ragged.pop_back();
+  EXPECT_THROW(curves21(ragged), ValidationError);
+  EXPECT_THROW(ValidateCalibrationCurves(testing::IdentityCurves(21), 37, kRef), ValidationError);
+}
+
+// ---- halftone resources -------------------------------------------------
+
+TEST(HalftoneFormats, IdListLengthAndEndMark) {
+  auto list = [](const Bytes &b) { return ValidateIdList(b, kRef); };
+  // Ids are big-endian: bytes 01 2C name 300.
+  EXPECT_EQ(list(Bytes{0x01, 0x2C, 0xFF, 0xFF}), std::vector<uint16_t>{300});
+  std::vector<uint16_t> fifteen(15, 7);
+  EXPECT_EQ(list(testing::IdList(fifteen)).size(), 15u);
+  fifteen.push_back(7);
+  ExpectRefusal(testing::IdList(fifteen), list, "id list", 30);
+  ExpectEveryTruncationRefused(testing::IdList({410, 411, 412}), list);
+  EXPECT_TRUE(list(Bytes{0xFF, 0xFF}).empty());
+}
+
+TEST(HalftoneFormats, GridCountAndPositions) {
+  auto grid = [](const Bytes &b) { return ValidateGrid(b, kRef); };
+  std::vector<uint8_t> positions = grid(testing::Grid());
+  EXPECT_EQ(positions[1], 8);
+  EXPECT_EQ(positions[31], 255);
+  ExpectEveryTruncationRefused(testing::Grid(), grid);
+  Bytes b = testing::Grid();
+  b[0] = 31;
+  ExpectRefusal(b, grid, "grid count", 0);
+  b = testing::Grid();
+  b[2 + 5] = b[2 + 4];
+  ExpectRefusal(b, grid, "grid positions", 2 + 5);
+  b = testing::Grid();
+  b[2] = 1;
+  ExpectRefusal(b, grid, "grid positions", 2);
+}
+
+TEST(HalftoneFormats, MatrixSizeWidthAndRanks) {
+  auto matrix = [](const Bytes &b) { return ValidateMatrix(b, kRef); };
+  ThresholdMatrix m = matrix(testing::Matrix(16, 16));
+  EXPECT_EQ(m.width, 16u);
+  EXPECT_TRUE(m.isPermutation);
+  EXPECT_EQ(m.maxThreshold, 255);
+  ExpectEveryTruncationRefused(testing::Matrix(8, 4), matrix);
+  ExpectRefusal(testing::Matrix(12, 16), matrix, "matrix width", 0);
+  ExpectRefusal(Bytes{16, 0, 0, 0}, matrix, "matrix height", 1);
+  Bytes b = testing::Matrix(4, 4);
+  b[4 + 2 * 5] = 16;  // rank 16 in a 16-entry matrix
+  ExpectRefusal(b, matrix, "threshold", 4 + 2 * 5);
+  b = testing::Matrix(4, 4);
+  b[4] = b[6];
+  b[5] = b[7];
+  EXPECT_FALSE(matrix(b).isPermutation);
+  EXPECT_EQ(DecodeMatrixSide(255), 256u);
+  EXPECT_EQ(DecodeMatrixSide(239), 512u);
+  // 256 x 512 thresholds cannot all be ranks of a 16-bit level scale.
+  ExpectRefusal(Bytes{255, 239, 0, 0}, matrix, "matrix size", 0);
+}
+
+TEST(HalftoneFormats, PaletteSums) {
+  auto palette = [](const Bytes &b) { return ValidatePalette(b, kRef); };
+  std::vector<PaletteEntry> entries = palette(testing::Palette());
+  EXPECT_EQ(entries[255].small + entries[255].medium + entries[255].large, 255);
+  ExpectEveryTruncationRefused(testing::Palette(), palette);
+  Bytes b = testing::Palette();
+  b[21] = 100;
+  b[22] = 100;
+  b[23] = 56;  // entry 7 sums to 256
+  ExpectRefusal(b, palette, "palette entry 7", 21);
+}
+
+// ---- whole profiles -----------------------------------------------------
+
+TEST(ProfileLoading, ReadsTheManifestAndEveryResource) {
+  testing::TempDir dir;
+  testing::WriteTestProfile(dir.path());
+  Profile profile = LoadProfile(dir.path());
+  EXPECT_EQ(profile.name, "test");
+  ASSERT_EQ(profile.inks.size(), 4u);
+  EXPECT_EQ(profile.inks[1].colour, (std::array<uint8_t, 3>{0xE4, 0x00, 0x7C}));
+  EXPECT_EQ(profile.resolutions[1], std::make_pair(1440u, 720u));
+  EXPECT_EQ(profile.methods.at("screen"), 3u);
+  EXPECT_EQ(profile.colourResources.size(), 6u);
+  EXPECT_EQ(profile.halftoneResources.at(411).kind, ResourceKind::kMatrix);
+  // The engine receives the file followed by a NUL.
+  const Resource &table = profile.colourResources.at(0);
+  EXPECT_EQ(table.bytes.back(), 0);
+  EXPECT_EQ(table.size() + 1, table.bytes.size());
+}
+
+TEST(ProfileLoading, RefusalsNameTheFile) {
+  testing::TempDir dir;
+  testing::TestProfileOptions options;
+  testing::ColourTableSpec spec;
+  spec.channels = 3;
+  options.colourTable = testing::ColourTable(spec);
+  testing::WriteTestProfile(dir.path(), options);
+  try {
+    LoadProfile(dir.path());
+    ADD_FAILURE();
+  } catch (const ValidationError &e) {
+    EXPECT_EQ(e.field(), "channelCount");
+    EXPECT_EQ(e.resourceId(), 5000);
+    EXPECT_NE(std::string(e.what()).find("5000.ctb"), std::string::npos) << e.what();
+  }
+  testing::WriteTestProfile(dir.path());
+  std::filesystem::remove(dir.path() / "halftone/410.grid");
+  try {
+    LoadProfile(dir.path());
+    ADD_FAILURE();
+  } catch (const Error &e) {
+    EXPECT_NE(std::string(e.what()).find("410.grid"), std::string::npos) << e.what();
+  }
+}
+
+TEST(ProfileLoading, ManifestFaults) {
+  testing::TempDir dir;
+  testing::WriteTestProfile(dir.path());
+  const auto manifest = dir.path() / "profile.json";
+  std::string text;
+  {
+    std::ifstream in(manifest);
+    text.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  auto expectRefused = [&](const std::string &from, const std::string &to,
+                           const std::string &mention) {
+    std::string changed = text;
+    changed.replace(changed.find(from), from.size(), to);
+    testing::WriteFile(manifest, testing::TextBytes(changed));
+    try {
+      LoadManifest(dir.path());
+      ADD_FAILURE() << "accepted " << to;
+    } catch (const Error &e) {
+      EXPECT_NE(std::string(e.what()).find(mention), std::string::npos) << e.what();
+    }
+  };
+  expectRefused("\"kind\": \"grid\"", "\"kind\": \"gird\"", "unknown kind");
+  expectRefused("\"kind\": \"grid\"", "\"kind\": \"colourTable\"", "does not belong");
+  expectRefused("#00A0E4", "#00A0E", "not #RRGGBB");
+  expectRefused("\"format\": 1", "\"format\": 2", "not supported");
+  expectRefused("{\"id\": 411", "{\"id\": 410", "appears twice");
+  expectRefused("\"format\": 1,", "", "\"format\" is missing");
+}
+
+}  // namespace
+}  // namespace inkdot::host

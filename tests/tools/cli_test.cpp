@@ -1,0 +1,240 @@
+// The inkdot command as a user runs it: exit status 2 for usage errors and
+// 1 for every other failure, one clear message naming what is wrong, and no
+// output file left behind; identical bytes whatever the number of threads.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "inkdot/host/dot_page.h"
+#include "inkdot/host/image.h"
+#include "test_resources.h"
+
+namespace inkdot::cli {
+namespace {
+
+using testing::Bytes;
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Slurp(const std::filesystem::path &path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class CommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::WriteTestProfile(profile());
+    std::filesystem::create_directories(out());
+  }
+
+  std::filesystem::path profile() const { return work_.path() / "profile"; }
+  std::filesystem::path out() const { return work_.path() / "out"; }
+
+  Result Run(const std::string &arguments) {
+    const auto stdoutFile = work_.path() / "stdout.txt";
+    const auto stderrFile = work_.path() / "stderr.txt";
+    const std::string command = std::string(INKDOT_COMMAND) + " " + arguments + " >" +
+                                stdoutFile.string() + " 2>" + stderrFile.string();
+    const int raw = std::system(command.c_str());
+    Result result;
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = Slurp(stdoutFile);
+    result.err = Slurp(stderrFile);
+    return result;
+  }
+
+  std::string Print(const std::string &arguments) {
+    return "print --profile " + profile().string() + " -o " + out().string() + " " + arguments;
+  }
+
+  std::filesystem::path Png(const std::string &name, uint32_t width, uint32_t height,
+                            uint8_t r, uint8_t g, uint8_t b) {
+    host::RgbImage8 image{width, height, {}};
+    for (uint32_t i = 0; i < width * height; ++i) {
+      image.rgb.insert(image.rgb.end(), {r, g, b});
+    }
+    const auto path = work_.path() / name;
+    host::WritePng(image, 0, path);
+    return path;
+  }
+
+  size_t OutputCount() const {
+    size_t count = 0;
+    for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator(out())) ++count;
+    return count;
+  }
+
+  // Expects exit status 1, a message holding every `mention`, and nothing in
+  // the output folder (not even a temporary file).
+  void ExpectFailure(const Result &result, std::initializer_list<std::string> mentions) {
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_EQ(result.err.rfind("inkdot: error: ", 0), 0u) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    for (const auto &mention : mentions) {
+      EXPECT_NE(result.err.find(mention), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(OutputCount(), 0u);
+  }
+
+  testing::TempDir work_;
+};
+
+TEST_F(CommandTest, UsageErrorsExitWithTwo) {
+  const auto image = Png("a.png", 4, 4, 255, 255, 255);
+  EXPECT_EQ(Run("").status, 2);
+  EXPECT_EQ(Run("print").status, 2);
+  EXPECT_EQ(Run("print " + image.string()).status, 2);  // no -o
+  EXPECT_EQ(Run(Print(image.string() + " --bogus")).status, 2);
+  EXPECT_EQ(Run(Print(image.string() + " --dots huge")).status, 2);
+  EXPECT_EQ(Run(Print(image.string() + " --method blur")).status, 2);
+  EXPECT_EQ(Run(Print(image.string() + " --offsets 1,2")).status, 2);
+  EXPECT_EQ(Run(Print(image.string() + " --brightness bright")).status, 2);
+  EXPECT_EQ(Run("frobnicate").status, 2);
+  EXPECT_EQ(OutputCount(), 0u);
+  Result help = Run("print --help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("--resolution"), std::string::npos);
+}
+
+TEST_F(CommandTest, OutOfRangeSettingsExitWithOne) {
+  const std::string image = Png("a.png", 4, 4, 255, 255, 255).string();
+  ExpectFailure(Run(Print(image + " --brightness 60")), {"brightness 60", "-50..50"});
+  ExpectFailure(Run(Print(image + " --offsets 0,51,0")), {"green offset 51"});
+  ExpectFailure(Run(Print(image + " --gamma 3.5")), {"gamma"});
+  ExpectFailure(Run(Print(image + " --resolution 360x360")), {"does not offer 360x360"});
+  ExpectFailure(Run(Print(image + " --resolution 360")), {"WxH"});
+  ExpectFailure(Run(Print(image + " --calibration 20,50,50,50")), {"calibration value 20"});
+  ExpectFailure(Run(Print(image + " --calibration 50,50")), {"one value per ink"});
+  testing::WriteFile(work_.path() / "curves.bin", Bytes(10, 0));
+  ExpectFailure(Run(Print(image + " --tone-curves " + (work_.path() / "curves.bin").string())),
+                {"768"});
+  ExpectFailure(Run("print " + image + " -o " + out().string() + " --profile /nonexistent"),
+                {"/nonexistent/profile.json"});
+}
+
+TEST_F(CommandTest, BadImagesExitWithOne) {
+  const auto whole = Png("whole.png", 64, 64, 10, 20, 30);
+  const std::string bytes = Slurp(whole);
+  const auto truncated = work_.path() / "truncated.png";
+  testing::WriteFile(truncated, Bytes(bytes.begin(), bytes.begin() + bytes.size() / 2));
+  ExpectFailure(Run(Print(truncated.string())), {"truncated.png", "truncated PNG"});
+  // An output folder made for the run goes again when the run fails.
+  Result nested = Run("print --profile " + profile().string() + " -o " +
+                      (out() / "new").string() + " " + truncated.string());
+  EXPECT_EQ(nested.status, 1);
+  EXPECT_FALSE(std::filesystem::exists(out() / "new"));
+  const auto foreign = work_.path() / "foreign.png";
+  testing::WriteFile(foreign, testing::TextBytes("BM not an image we read"));
+  ExpectFailure(Run(Print(foreign.string())), {"foreign.png", "not a PNG, TIFF, PGM or PPM"});
+  ExpectFailure(Run(Print((work_.path() / "absent.png").string())), {"absent.png", "cannot open"});
+}
+
+TEST_F(CommandTest, InvalidResourcesExitWithOne) {
+  const std::string image = Png("a.png", 4, 4, 255, 255, 255).string();
+  testing::ColourTableSpec spec;
+  spec.grid = 3;
+  spec.selector = false;
+  Bytes shortTable = testing::ColourTable(spec);
+  shortTable.resize(shortTable.size() - 10);
+  testing::WriteFile(profile() / "colour/5000.ctb", shortTable);
+  ExpectFailure(Run(Print(image)), {"5000.ctb", "resource 5000", "grid table", "byte 85"});
+
+  testing::WriteTestProfile(profile());
+  testing::WriteFile(profile() / "halftone/411.mtx", testing::Matrix(12, 16));
+  ExpectFailure(Run(Print(image)), {"411.mtx", "matrix width", "power of two"});
+}
+
+TEST_F(CommandTest, InspectDecodesAndReportsFindings) {
+  Result valid = Run("inspect " + profile().string());
+  EXPECT_EQ(valid.status, 0) << valid.out << valid.err;
+  EXPECT_NE(valid.out.find("profile valid"), std::string::npos);
+  EXPECT_NE(valid.out.find("threshold matrix 16 x 16"), std::string::npos) << valid.out;
+  EXPECT_NE(valid.out.find("every rank once"), std::string::npos);
+  Result palette = Run("inspect " + (profile() / "halftone/420.pal").string());
+  EXPECT_EQ(palette.status, 0);
+  EXPECT_NE(palette.out.find("resource 420"), std::string::npos) << palette.out;
+
+  testing::WriteFile(profile() / "halftone/411.mtx", testing::Matrix(12, 16));
+  Result invalid = Run("inspect " + profile().string());
+  EXPECT_EQ(invalid.status, 1);
+  EXPECT_NE(invalid.out.find("INVALID"), std::string::npos);
+  EXPECT_NE(invalid.out.find("matrix width"), std::string::npos);
+  testing::WriteFile(work_.path() / "loose.bin", Bytes(4, 0));
+  ExpectFailure(Run("inspect " + (work_.path() / "loose.bin").string()), {"--kind"});
+}
+
+TEST_F(CommandTest, PreviewRefusesWhatIsNotADotPlaneFile) {
+  const auto image = Png("a.png", 4, 4, 255, 255, 255);
+  ExpectFailure(Run("preview " + image.string() + " -o " + (out() / "p.png").string()),
+                {"a.png"});
+}
+
+TEST_F(CommandTest, ChartSizeIsChecked) {
+  ExpectFailure(Run("chart -o " + (out() / "c.png").string() + " --size 0x5"), {"chart size"});
+  std::filesystem::create_directories(out() / "taken");
+  Result taken = Run("profile build -o " + (out() / "taken").string());
+  EXPECT_EQ(taken.status, 1);
+  EXPECT_NE(taken.err.find("already exists"), std::string::npos);
+}
+
+using PrintingTest = CommandTest;
+
+TEST_F(PrintingTest, ColourPageGivesPlanesAndPreview) {
+  const auto image = Png("page.png", 90, 40, 200, 30, 60);
+  Result result = Run(Print(image.string() + " --resolution 720x720 --preview --preview-dpi 360"));
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("1 page, 0.0 megapixels"), std::string::npos) << result.out;
+  host::DotPage planes = host::ReadDotPageTiff(out() / "page.tif");
+  EXPECT_EQ(planes.planes.size(), 4u);
+  EXPECT_EQ(planes.width, 90u);
+  EXPECT_EQ(planes.xDpi, 720u);
+  EXPECT_EQ(planes.inks[2].name, "yellow");
+  host::Image preview = host::ReadImagePage(out() / "page.png", 0);
+  EXPECT_EQ(preview.width, 45u);
+  EXPECT_EQ(preview.height, 20u);
+  EXPECT_EQ(OutputCount(), 2u);
+
+  // The preview command renders the same planes again.
+  Result again = Run("preview " + (out() / "page.tif").string() + " -o " +
+                     (work_.path() / "again.png").string() + " --dpi 360");
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(Slurp(work_.path() / "again.png"), Slurp(out() / "page.png"));
+}
+
+TEST_F(PrintingTest, ThreadCountDoesNotChangeTheBytes) {
+  std::string images;
+  for (int i = 0; i < 3; ++i) {
+    images += Png("p" + std::to_string(i) + ".png", 50 + 7 * i, 30, static_cast<uint8_t>(60 * i),
+                  120, static_cast<uint8_t>(200 - 50 * i))
+                  .string() +
+              " ";
+  }
+  ASSERT_EQ(Run(Print(images + "-j 1 -q")).status, 0);
+  std::vector<std::string> single;
+  for (int i = 0; i < 3; ++i) single.push_back(Slurp(out() / ("p" + std::to_string(i) + ".tif")));
+  std::filesystem::remove_all(out());
+  std::filesystem::create_directories(out());
+  Result parallel = Run(Print(images + "-j 4 -q"));
+  ASSERT_EQ(parallel.status, 0);
+  EXPECT_EQ(parallel.out, "");  // --quiet
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(Slurp(out() / ("p" + std::to_string(i) + ".tif")), single[i]) << i;
+  }
+}
+
+TEST_F(PrintingTest, OneBadPageLeavesNoOutputAtAll) {
+  const auto good = Png("good.png", 30, 30, 0, 0, 0);
+  const auto bad = work_.path() / "bad.png";
+  testing::WriteFile(bad, testing::TextBytes("\x89PNG\r\n\x1a\n and then nothing"));
+  ExpectFailure(Run(Print(good.string() + " " + bad.string() + " -j 1")), {"bad.png"});
+}
+
+}  // namespace
+}  // namespace inkdot::cli

@@ -1,0 +1,53 @@
+// inkdot preview: a PNG of what earlier dot planes would look like.
+#include <memory>
+
+#include "commands.h"
+#include "inkdot/host/dot_page.h"
+#include "inkdot/host/errors.h"
+#include "inkdot/host/output_files.h"
+#include "inkdot/host/preview.h"
+
+namespace inkdot::cli {
+
+namespace {
+
+struct PreviewArgs {
+  std::filesystem::path planes;
+  std::filesystem::path output;
+  uint32_t dpi = 150;
+  std::vector<uint32_t> crop;
+};
+
+int RunPreview(const PreviewArgs &args) {
+  host::DotPage page = host::ReadDotPageTiff(args.planes);
+  host::PreviewOptions options;
+  options.dpi = args.dpi;
+  if (!args.crop.empty()) {
+    options.crop = true;
+    options.cropX = args.crop[0];
+    options.cropY = args.crop[1];
+    options.cropWidth = args.crop[2];
+    options.cropHeight = args.crop[3];
+  }
+  host::RgbImage8 image = host::RenderPreview(page, options);
+  host::OutputFiles files;
+  host::WritePng(image, host::PreviewResolution(page, options), files.Add(args.output));
+  files.Commit();
+  return 0;
+}
+
+}  // namespace
+
+void AddPreviewCommand(CLI::App &app, Runner &run) {
+  auto args = std::make_shared<PreviewArgs>();
+  CLI::App *cmd = app.add_subcommand("preview", "Render dot planes as an sRGB PNG");
+  cmd->add_option("planes", args->planes, "Dot planes written by inkdot print")->required();
+  cmd->add_option("-o,--output", args->output, "PNG to write")->required();
+  cmd->add_option("--dpi", args->dpi, "Viewing resolution")->capture_default_str();
+  cmd->add_option("--crop", args->crop, "Show X,Y,W,H at 1:1 (device pixels) to see the dots")
+      ->delimiter(',')
+      ->expected(4);
+  cmd->callback([args, &run] { run = [args] { return RunPreview(*args); }; });
+}
+
+}  // namespace inkdot::cli

@@ -1,0 +1,87 @@
+// inkdot profile build and inkdot chart: the profile tools behind the
+// command line. Both write under a temporary name and rename when complete.
+#include <unistd.h>
+
+#include <memory>
+
+#include "commands.h"
+#include "inkdot/host/errors.h"
+#include "inkdot/host/image.h"
+#include "inkdot/host/output_files.h"
+#include "profile_builder.h"
+
+namespace inkdot::cli {
+
+namespace {
+
+constexpr double kChartDpi = 150;
+
+struct BuildArgs {
+  std::filesystem::path output;
+  std::filesystem::path icc;
+};
+
+struct ChartArgs {
+  std::filesystem::path output;
+  std::string size = "1200x900";
+};
+
+int RunBuild(const BuildArgs &args) {
+  if (std::filesystem::exists(args.output)) {
+    throw host::SettingError(args.output.string() + " already exists; choose a new folder");
+  }
+  const std::filesystem::path target = std::filesystem::absolute(args.output);
+  const std::filesystem::path temporary =
+      target.parent_path() / ("." + target.filename().string() + ".partial-" +
+                              std::to_string(::getpid()));
+  try {
+    profile::BuildOptions options;
+    options.icc = args.icc;
+    profile::BuildProfile(temporary, options);
+    std::filesystem::rename(temporary, target);
+  } catch (...) {
+    std::error_code ignored;
+    std::filesystem::remove_all(temporary, ignored);
+    throw;
+  }
+  return 0;
+}
+
+int RunChart(const ChartArgs &args) {
+  const auto [width, height] = ParseSize(args.size, "chart size");
+  profile::RgbImage chart =
+      profile::MakeTestChart(static_cast<int>(width), static_cast<int>(height));
+  host::RgbImage8 image;
+  image.width = static_cast<uint32_t>(chart.width);
+  image.height = static_cast<uint32_t>(chart.height);
+  image.rgb = std::move(chart.rgb);
+  if (image.rgb.size() != static_cast<size_t>(image.width) * image.height * 3) {
+    throw host::Error("the test chart has the wrong number of pixels");
+  }
+  host::OutputFiles files;
+  host::WritePng(image, kChartDpi, files.Add(args.output));
+  files.Commit();
+  return 0;
+}
+
+}  // namespace
+
+void AddProfileCommand(CLI::App &app, Runner &run) {
+  CLI::App *cmd = app.add_subcommand("profile", "Printer profiles");
+  cmd->require_subcommand(1);
+  auto args = std::make_shared<BuildArgs>();
+  CLI::App *build = cmd->add_subcommand("build", "Write a complete printer profile folder");
+  build->add_option("-o,--output", args->output, "Profile folder to create")->required();
+  build->add_option("--icc", args->icc, "CMYK output ICC profile (default: built-in separation)");
+  build->callback([args, &run] { run = [args] { return RunBuild(*args); }; });
+}
+
+void AddChartCommand(CLI::App &app, Runner &run) {
+  auto args = std::make_shared<ChartArgs>();
+  CLI::App *cmd = app.add_subcommand("chart", "Write the test chart as a PNG");
+  cmd->add_option("-o,--output", args->output, "PNG to write")->required();
+  cmd->add_option("--size", args->size, "Size WxH in pixels")->capture_default_str();
+  cmd->callback([args, &run] { run = [args] { return RunChart(*args); }; });
+}
+
+}  // namespace inkdot::cli
