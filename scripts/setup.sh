@@ -20,6 +20,8 @@ PACKAGES=(
   nlohmann-json3-dev
   g++-mingw-w64-i686
   qemu-user-static
+  liblcms2-dev
+  nlohmann-json3-dev
 )
 
 missing=()

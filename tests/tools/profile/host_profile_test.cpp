@@ -1,0 +1,45 @@
+// The bundled default profile as the host SDK sees it: loaded and validated
+// resource by resource, then printed from the test chart.
+#include <gtest/gtest.h>
+
+#include "inkdot/host/print_job.h"
+#include "inkdot/host/profile.h"
+#include "profile_builder.h"
+
+namespace {
+
+using namespace inkdot;
+
+TEST(DefaultProfileInHost, EveryResourcePassesValidation) {
+  const host::Profile profile = host::LoadProfile(INKDOT_DEFAULT_PROFILE);
+  EXPECT_EQ(profile.inks.size(), 4u);
+  EXPECT_GE(profile.colourResources.size(), 6u);
+  EXPECT_GE(profile.halftoneResources.size(), 5u);
+}
+
+TEST(DefaultProfileInHost, PrintsTheChartForEveryOfferedSetting) {
+  const host::Profile profile = host::LoadProfile(INKDOT_DEFAULT_PROFILE);
+  const profile::RgbImage chart = profile::MakeTestChart(96, 64);
+  host::Image image{uint32_t(chart.width), uint32_t(chart.height), 3, 72, 72, {}};
+  for (uint8_t v : chart.rgb) image.samples.push_back(uint16_t(v * 257));
+  for (uint32_t dotMode : profile.dotModes) {
+    for (const auto &[name, method] : profile.methods) {
+      if (dotMode == 2 && method != 1 && method != 3) continue;
+      for (const auto &[x, y] : profile.resolutions) {
+        for (bool grey : {false, true}) {
+          SCOPED_TRACE(name + " dot mode " + std::to_string(dotMode) + " " + std::to_string(x) + "x" +
+                       std::to_string(y) + (grey ? " grey" : " colour"));
+          host::PrintSettings settings;
+          settings.method = method;
+          settings.dotMode = dotMode;
+          settings.xResolution = x;
+          settings.yResolution = y;
+          settings.grey = grey;
+          EXPECT_NO_THROW(host::PrintImage(profile, settings, image));
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
