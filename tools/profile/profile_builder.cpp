@@ -29,7 +29,10 @@ constexpr Resolution kResolutions[] = {{720, 720}, {1440, 720}, {2880, 720}, {72
 // Method names at their method numbers. Method 2 is not offered: it is a
 // screening method for the set-up (no diffusion lines) but reaches the
 // diffusion kernels, which refuse it; its name only holds the place.
-const char *const kMethodNames[] = {"dither", "diffusion", "reserved", "screen"};
+// Ordered dither alone is method 3 with variant 1, so it shares the
+// screen's lines.
+const char *const kMethodNames[] = {"midpoint", "diffusion", "reserved", "screen"};
+constexpr uint32_t kDitherVariant = 1;
 const char *const kModeNames[] = {"plain", "mode1", "mode2", "mode3", "enhanced"};
 constexpr int kMatchModes[] = {0, 4};
 constexpr int kColourTableNodes = 33;
@@ -167,6 +170,7 @@ class ProfileWriter {
     for (int m = 0; m < 4; ++m) {
       if (Offered(0, m)) methods[kMethodNames[m]] = m;
     }
+    methods["dither"] = {{"method", 3}, {"variant", kDitherVariant}};
     manifest["methods"] = methods;
     manifest["tableKey"] = {{"name", 0}, {"number", 0}};
     manifest["calibrationHeadId"] = kCalibrationHead;

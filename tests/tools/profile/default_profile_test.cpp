@@ -66,6 +66,7 @@ TEST_F(DefaultProfile, ManifestListsFilesThatExist) {
   std::istringstream methods(text.substr(listAt, text.find_first_of("\r\n", listAt) - listAt));
   const std::vector<std::string> list{std::istream_iterator<std::string>(methods), {}};
   for (const auto &[name, value] : manifest_["methods"].items()) {
+    if (value.is_object()) continue;  // a variant of a listed method
     ASSERT_LT(value.get<size_t>(), list.size());
     EXPECT_EQ(list[value.get<size_t>()], name);
   }

@@ -156,6 +156,7 @@ std::vector<Page> OfferedPages() {
   std::vector<Page> pages;
   for (uint32_t dotMode : store.manifest["dotModes"])
     for (const auto &[name, method] : store.manifest["methods"].items()) {
+      if (method.is_object()) continue;  // variants are driven below
       const uint32_t m = method;
       if (dotMode == 2 && m != 1 && m != 3) continue;  // multi-size dots: diffusion and screening
       for (const auto &r : store.manifest["resolutions"]) {

@@ -23,14 +23,15 @@ TEST(DefaultProfileInHost, PrintsTheChartForEveryOfferedSetting) {
   host::Image image{uint32_t(chart.width), uint32_t(chart.height), 3, 72, 72, {}};
   for (uint8_t v : chart.rgb) image.samples.push_back(uint16_t(v * 257));
   for (uint32_t dotMode : profile.dotModes) {
-    for (const auto &[name, method] : profile.methods) {
-      if (dotMode == 2 && method != 1 && method != 3) continue;
+    for (const auto &[name, choice] : profile.methods) {
+      if (dotMode == 2 && choice.method != 1 && choice.method != 3) continue;
       for (const auto &[x, y] : profile.resolutions) {
         for (bool grey : {false, true}) {
           SCOPED_TRACE(name + " dot mode " + std::to_string(dotMode) + " " + std::to_string(x) + "x" +
                        std::to_string(y) + (grey ? " grey" : " colour"));
           host::PrintSettings settings;
-          settings.method = method;
+          settings.method = choice.method;
+          settings.methodVariant = choice.variant;
           settings.dotMode = dotMode;
           settings.xResolution = x;
           settings.yResolution = y;
