@@ -97,17 +97,9 @@ ResultCode DiffuseGreyRow(HalftoneContext *ht, const RowRun &run) {
 
   for (uint32_t i = 0; i < run.count; ++i, ++cell, out.Next()) {
     const uint32_t x = run.startX + i;
-    uint32_t v = src[0];
-    bool opposed = false;
-    if (pairs) {
-      const uint32_t b = src[1];
-      opposed = (v ^ b) == 0xFF;
-      if (b < v) v = b;
-      src += 2;
-    } else {
-      // Doubled pixels: each source byte serves two output pixels.
-      src += doubled ? (i & 1) : 1;
-    }
+    const GreySample sample = ReadGreySample(src, i, pairs, doubled);
+    const uint32_t v = sample.value;
+    const bool opposed = sample.opposed;
 
     if (v == 255) {  // white: nothing printed, the incoming error dropped
       cell[0] = carry;

@@ -98,16 +98,9 @@ ResultCode DitherGreyRow(HalftoneContext *ht, const RowRun &run, bool tall) {
   const uint8_t *src = run.src;
   for (uint32_t i = 0; i < run.count; ++i, out.Next()) {
     const uint32_t x = run.startX + i;
-    uint32_t v = src[0];
-    bool opposed = false;
-    if (pairs) {
-      const uint32_t b = src[1];
-      opposed = (v ^ b) == 0xFF;
-      if (b < v) v = b;
-      src += 2;
-    } else {
-      src += doubled ? (i & 1) : 1;
-    }
+    const GreySample sample = ReadGreySample(src, i, pairs, doubled);
+    const uint32_t v = sample.value;
+    const bool opposed = sample.opposed;
     const uint32_t t = thresholds[x & columnMask];
     uint32_t code = GreyDot(curve, palette, levels, v,
                             spread(thresholds[(x + 24) & columnMask]), t);

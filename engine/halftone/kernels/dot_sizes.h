@@ -65,4 +65,27 @@ class SmallModulo {
   uint64_t r_;
 };
 
+// One output pixel's grey source byte. With `pairs` (the 2:1 reduction of
+// the tall kernels) the darker of two source bytes is taken, and a pair of
+// opposite bytes (v and 255 - v) is reported, since it must not vanish; with
+// `doubled` (magnification 1) each source byte serves two output pixels.
+struct GreySample {
+  uint32_t value;
+  bool opposed;
+};
+
+inline GreySample ReadGreySample(const uint8_t *&src, uint32_t pixel, bool pairs,
+                                 bool doubled) {
+  GreySample sample{src[0], false};
+  if (pairs) {
+    const uint32_t b = src[1];
+    sample.opposed = (sample.value ^ b) == 0xFF;
+    if (b < sample.value) sample.value = b;
+    src += 2;
+  } else {
+    src += doubled ? (pixel & 1) : 1;
+  }
+  return sample;
+}
+
 }  // namespace inkdot
