@@ -19,12 +19,14 @@ uint8_t Luminance(const uint8_t *rgb) {
   return static_cast<uint8_t>((77 * rgb[0] + 150 * rgb[1] + 29 * rgb[2] + 128) >> 8);
 }
 
-void ConvertRow(const uint8_t *pixels, uint32_t width, uint32_t channels, bool greyInput,
-                uint8_t *source) {
+void ConvertRow(const uint8_t *pixels, uint32_t width, uint32_t channels,
+                const BandLayout &layout, uint8_t *source) {
+  const bool greyInput = layout.greyInput;
+  const uint8_t inkFlip = layout.greyAsInk ? 0xFF : 0x00;
   for (uint32_t x = 0; x < width; ++x) {
     const uint8_t *p = pixels + static_cast<size_t>(x) * channels;
     if (greyInput) {
-      source[x] = channels == 3 ? Luminance(p) : p[0];
+      source[x] = static_cast<uint8_t>((channels == 3 ? Luminance(p) : p[0]) ^ inkFlip);
     } else {
       uint8_t *q = source + 4 * static_cast<size_t>(x);
       q[0] = p[0];
@@ -60,7 +62,7 @@ void DrivePage(HalftoneContext *ht, RowSource &source, PlaneSink &sink, const Ba
 
   for (uint32_t y = 0; y < source.height(); ++y) {
     source.ReadRow(y, pixels.data());
-    ConvertRow(pixels.data(), width, channels, layout.greyInput, sourceRow.data());
+    ConvertRow(pixels.data(), width, channels, layout, sourceRow.data());
     std::fill(planes.begin(), planes.end(), 0);
     for (uint32_t x = 0; x < width; x += run) {
       const uint32_t count = std::min(run, width - x);

@@ -121,6 +121,7 @@ DotPage PrintImage(const Profile &profile, const PrintSettings &settings, const 
   DotPageSink sink(page);
   BandLayout layout;
   layout.greyInput = settings.grey;
+  layout.greyAsInk = settings.grey && GreyKernelReadsInk(settings.method, settings.dotMode);
   layout.planes = static_cast<uint32_t>(page.inks.size());
   layout.bitsPerPixel = page.bitsPerPixel;
   layout.runLength = settings.runLength;

@@ -103,6 +103,25 @@ TEST_F(EndToEnd, CoverageRisesWithDarknessForEveryMethodAndDotMode) {
   }
 }
 
+TEST_F(EndToEnd, GreyPagesPrintBlackInkThatRisesWithDarkness) {
+  for (const Combination &c : kCombinations) {
+    SCOPED_TRACE(std::string(c.method) + ", dot mode " + std::to_string(c.dotMode));
+    PrintSettings settings = Settings(c);
+    settings.grey = true;
+    DotPage white = PrintImage(profile_, settings, Flat(40, 12, 255, 255, 255));
+    ASSERT_EQ(white.planes.size(), 1u);
+    EXPECT_EQ(DotShare(white, 0), 0.0);
+    double previous = -1;
+    for (int level = 224; level >= 0; level -= 32) {
+      const uint8_t v = static_cast<uint8_t>(level);
+      const double coverage = Coverage(PrintImage(profile_, settings, Flat(64, 64, v, v, v)));
+      EXPECT_GE(coverage, previous) << "grey " << level;
+      previous = coverage;
+    }
+    EXPECT_GT(previous, 0.5);
+  }
+}
+
 TEST_F(EndToEnd, ColoursLandOnTheInksThatMakeThem) {
   for (const Combination &c : kCombinations) {
     SCOPED_TRACE(std::string(c.method) + ", dot mode " + std::to_string(c.dotMode));

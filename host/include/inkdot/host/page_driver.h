@@ -42,6 +42,7 @@ class DotPageSink : public PlaneSink {
 
 struct BandLayout {
   bool greyInput = false;     // inputFormat 0: one byte per pixel
+  bool greyAsInk = false;     // grey bytes are ink amounts (0 = white), not lightness
   uint32_t planes = 4;        // planes the kernels write
   uint32_t bitsPerPixel = 1;  // 2 for the multi-size-dot engine
   uint32_t runLength = 0;     // pixels per Halftone call; 0 = whole rows
@@ -50,6 +51,14 @@ struct BandLayout {
 // The input format values the host uses.
 inline constexpr uint32_t kGreyInputFormat = 0;
 inline constexpr uint32_t kColourInputFormat = 2;  // pixels handed over as R, G, B, 0
+
+// Whether the grey kernel of these page parameters reads ink amounts: the
+// single-size-dot dither kernels (methods 0 and 3) take a grey byte as the
+// ink level itself, where every other grey kernel maps lightness through the
+// profile's grey curve.
+inline bool GreyKernelReadsInk(uint32_t method, uint32_t dotMode) {
+  return dotMode != 2 && (method == 0 || method == 3);
+}
 
 // Halftones every row of `source` into `sink`. Calls `rowDone` after each
 // row. Throws EngineError when a Halftone call fails.
