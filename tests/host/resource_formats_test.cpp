@@ -142,26 +142,26 @@ TEST(ColourTableFormat, DecodesHeaderGridAndSelector) {
   EXPECT_EQ(t.selector->type, 1);
   EXPECT_EQ(t.selector->colourPaletteId, 420);
 
-  testing::ColourTableSpec spec;
-  spec.format = 128;
-  spec.grid = 3;
-  t = colour(testing::ColourTable(spec));
+  testing::ColourTableSpec shape;
+  shape.format = 128;
+  shape.grid = 3;
+  t = colour(testing::ColourTable(shape));
   EXPECT_EQ(t.gridSize4, 3u);
   EXPECT_EQ(t.tableOffset, 77u + 4 * 3);  // four node lists
-  spec = {};
-  spec.format = 50;
-  spec.grid = 5;
-  t = colour(testing::ColourTable(spec));
+  shape = {};
+  shape.format = 50;
+  shape.grid = 5;
+  t = colour(testing::ColourTable(shape));
   EXPECT_EQ(t.greyBlockOffset, t.blackOffset + 5);
 }
 
 TEST(ColourTableFormat, EveryTruncationIsRefused) {
   ExpectEveryTruncationRefused(testing::ColourTable(), colour);
-  testing::ColourTableSpec spec;
-  spec.format = 50;
-  spec.selector = false;
-  spec.grid = 3;
-  ExpectEveryTruncationRefused(testing::ColourTable(spec), colour);
+  testing::ColourTableSpec shape;
+  shape.format = 50;
+  shape.selector = false;
+  shape.grid = 3;
+  ExpectEveryTruncationRefused(testing::ColourTable(shape), colour);
 }
 
 TEST(ColourTableFormat, HeaderFaultsNameTheirField) {
@@ -177,9 +177,9 @@ TEST(ColourTableFormat, HeaderFaultsNameTheirField) {
   b = testing::ColourTable();
   b[77] = 254;  // nodes1 must end at 255
   ExpectRefusal(b, colour, "nodes1", 77);
-  testing::ColourTableSpec spec;
-  spec.grid = 3;
-  b = testing::ColourTable(spec);
+  testing::ColourTableSpec shape;
+  shape.grid = 3;
+  b = testing::ColourTable(shape);
   b[80] = 0;  // nodes2 = 0, 0, 255 does not rise
   ExpectRefusal(b, colour, "nodes2", 80);
   // A dark ink load of 0 makes the divisor 0 at full ink.
@@ -189,10 +189,10 @@ TEST(ColourTableFormat, HeaderFaultsNameTheirField) {
 }
 
 TEST(ColourTableFormat, TableShorterThanItsHeaderIsRefused) {
-  testing::ColourTableSpec spec;
-  spec.selector = false;
-  spec.grid = 3;
-  Bytes b = testing::ColourTable(spec);
+  testing::ColourTableSpec shape;
+  shape.selector = false;
+  shape.grid = 3;
+  Bytes b = testing::ColourTable(shape);
   b.resize(b.size() - 10);  // the 108 table bytes after the nodes no longer fit
   ExpectRefusal(b, colour, "grid table", 76 + 9);
 }
@@ -209,9 +209,9 @@ TEST(ColourTableFormat, SelectorRecordFaults) {
   b[20] = 9;  // the auxiliary record runs past the end of the file
   ExpectRefusal(b, colour, "auxiliary record", aux);
 
-  testing::ColourTableSpec spec;
-  spec.selector = false;
-  Bytes plain = testing::ColourTable(spec);
+  testing::ColourTableSpec shape;
+  shape.selector = false;
+  Bytes plain = testing::ColourTable(shape);
   auto withRecord = [&](const Bytes &record) {
     Bytes t = plain;
     const uint32_t offset = static_cast<uint32_t>(t.size());
@@ -387,9 +387,9 @@ TEST(ProfileLoading, ReadsTheManifestAndEveryResource) {
 TEST(ProfileLoading, RefusalsNameTheFile) {
   testing::TempDir dir;
   testing::TestProfileOptions options;
-  testing::ColourTableSpec spec;
-  spec.channels = 3;
-  options.colourTable = testing::ColourTable(spec);
+  testing::ColourTableSpec shape;
+  shape.channels = 3;
+  options.colourTable = testing::ColourTable(shape);
   testing::WriteTestProfile(dir.path(), options);
   try {
     LoadProfile(dir.path());

@@ -64,22 +64,22 @@ Bytes SelectorType3(int16_t colourPalette, int16_t greyPalette) {
   return record;
 }
 
-Bytes ColourTable(const ColourTableSpec &spec) {
-  const bool four = spec.format == 128;
+Bytes ColourTable(const ColourTableSpec &shape) {
+  const bool four = shape.format == 128;
   Bytes b(four ? 77 : 76, 0);
-  b[15] = spec.format;
-  b[24] = spec.kind;
-  b[48] = static_cast<uint8_t>(spec.inkLoadLight >> 8);
-  b[49] = static_cast<uint8_t>(spec.inkLoadLight);
-  b[50] = static_cast<uint8_t>(spec.inkLoadDark >> 8);
-  b[51] = static_cast<uint8_t>(spec.inkLoadDark);
-  const int g = spec.grid;
-  b[72] = b[73] = b[74] = spec.grid;
+  b[15] = shape.format;
+  b[24] = shape.kind;
+  b[48] = static_cast<uint8_t>(shape.inkLoadLight >> 8);
+  b[49] = static_cast<uint8_t>(shape.inkLoadLight);
+  b[50] = static_cast<uint8_t>(shape.inkLoadDark >> 8);
+  b[51] = static_cast<uint8_t>(shape.inkLoadDark);
+  const int g = shape.grid;
+  b[72] = b[73] = b[74] = shape.grid;
   if (four) {
-    b[75] = spec.grid;
-    b[76] = spec.channels;
+    b[75] = shape.grid;
+    b[76] = shape.channels;
   } else {
-    b[75] = spec.channels;
+    b[75] = shape.channels;
   }
   std::vector<uint8_t> nodes(g);
   for (int i = 0; i < g; ++i) nodes[i] = static_cast<uint8_t>(i * 255 / (g - 1));
@@ -91,26 +91,26 @@ Bytes ColourTable(const ColourTableSpec &spec) {
         for (int l = 0; l < fourth; ++l) {
           uint8_t inks[4];
           SeparationAt(nodes[i], nodes[j], nodes[k], inks);
-          for (int c = 0; c < spec.channels; ++c) b.push_back(c < 4 ? inks[c] : 0);
+          for (int c = 0; c < shape.channels; ++c) b.push_back(c < 4 ? inks[c] : 0);
         }
       }
     }
   }
   for (int i = 0; i < g; ++i) b.push_back(static_cast<uint8_t>(255 - nodes[i]));  // black values
-  if (spec.format == 50) {
+  if (shape.format == 50) {
     for (int i = 0; i < g; ++i) {
-      for (int c = 0; c < spec.channels; ++c) {
-        b.push_back(c == spec.channels - 1 ? static_cast<uint8_t>(255 - nodes[i]) : 0);
+      for (int c = 0; c < shape.channels; ++c) {
+        b.push_back(c == shape.channels - 1 ? static_cast<uint8_t>(255 - nodes[i]) : 0);
       }
     }
   }
-  if (spec.selector) {
+  if (shape.selector) {
     const uint32_t offset = static_cast<uint32_t>(b.size());
     Bytes record(8, 0);
     PutU32LE(record, 0, 4);
     record[4] = 1;
-    record[6] = static_cast<uint8_t>(spec.paletteId);
-    record[7] = static_cast<uint8_t>(spec.paletteId >> 8);
+    record[6] = static_cast<uint8_t>(shape.paletteId);
+    record[7] = static_cast<uint8_t>(shape.paletteId >> 8);
     b.insert(b.end(), record.begin(), record.end());
     PutU32LE(b, 16, offset);
     PutU32LE(b, 20, static_cast<uint32_t>(record.size()));

@@ -39,7 +39,7 @@ struct ColourTableSpec {
 // The ink amounts at input (r, g, b): under-colour removal into black.
 void SeparationAt(uint8_t r, uint8_t g, uint8_t b, uint8_t out[4]);
 
-Bytes ColourTable(const ColourTableSpec &spec = {});
+Bytes ColourTable(const ColourTableSpec &shape = {});
 Bytes SelectorType3(int16_t colourPalette, int16_t greyPalette);
 Bytes IdList(const std::vector<uint16_t> &ids);
 Bytes Grid();

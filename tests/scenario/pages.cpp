@@ -142,24 +142,24 @@ std::vector<PageSpec> Pages() {
   };
 }
 
-uint32_t ColourModeOf(const PageSpec &spec) {
-  if (spec.colorMode >= 0) return static_cast<uint32_t>(spec.colorMode);
-  return spec.inputFormat == 0 ? 0 : 1;
+uint32_t ColourModeOf(const PageSpec &shape) {
+  if (shape.colorMode >= 0) return static_cast<uint32_t>(shape.colorMode);
+  return shape.inputFormat == 0 ? 0 : 1;
 }
 
-bool OneBitOutput(const PageSpec &spec) { return spec.dotMode != 2; }
+bool OneBitOutput(const PageSpec &shape) { return shape.dotMode != 2; }
 
 // The method and match mode that the colour-matching object compares with
 // the selection table's columns: its copy of the page rewrites method 0 to
 // 3 (with the enhanced adjustment), and the grey settings choose the mode.
-uint32_t ColourMethod(const PageSpec &spec) { return spec.method == 0 ? 3 : spec.method; }
+uint32_t ColourMethod(const PageSpec &shape) { return shape.method == 0 ? 3 : shape.method; }
 
-int32_t MatchMode(const PageSpec &spec) {
-  const int32_t adjust = spec.method == 0 ? 2 : spec.colorAdjustMode;
+int32_t MatchMode(const PageSpec &shape) {
+  const int32_t adjust = shape.method == 0 ? 2 : shape.colorAdjustMode;
   int32_t mode = adjust == 2 ? 4 : adjust & 0xFFFF;
-  if (spec.grayMode == 1) {
+  if (shape.grayMode == 1) {
     mode = 4;
-  } else if (spec.grayMode == 4 || spec.inputFormat == 0) {
+  } else if (shape.grayMode == 4 || shape.inputFormat == 0) {
     mode = 0;
   }
   return mode;
@@ -176,18 +176,18 @@ struct Store {
   Bytes calibrationBlock;
 };
 
-Store BuildStore(const PageSpec &spec) {
+Store BuildStore(const PageSpec &shape) {
   Store store;
   const int keyBase = 2;
   const SelectionLine match = {kTableId,
-                               spec.halftoneListId,
-                               MethodName(ColourMethod(spec)),
-                               KeyName(spec.tableKeyName, keyBase),
-                               spec.x,
-                               spec.y,
-                               ModeName(MatchMode(spec)),
+                               shape.halftoneListId,
+                               MethodName(ColourMethod(shape)),
+                               KeyName(shape.tableKeyName, keyBase),
+                               shape.x,
+                               shape.y,
+                               ModeName(MatchMode(shape)),
                                kTableKeyNumber,
-                               spec.dotMode};
+                               shape.dotMode};
   // Decoys around the line that must win: an earlier full match (the later
   // one wins), and lines that differ in one column each. Their ids are not
   // in the store, so picking one stops the page.
@@ -196,37 +196,37 @@ Store BuildStore(const PageSpec &spec) {
   earlier.halftoneId = 1100;
   SelectionLine otherDots = match;
   otherDots.tableId = 6002;
-  otherDots.dotMode = spec.dotMode + 1;
+  otherDots.dotMode = shape.dotMode + 1;
   SelectionLine otherX = match;
   otherX.tableId = 6003;
-  otherX.x = spec.x + 360;
+  otherX.x = shape.x + 360;
   SelectionLine otherKey = match;
   otherKey.tableId = 6004;
-  otherKey.key = KeyName(spec.tableKeyName + 1, keyBase);
+  otherKey.key = KeyName(shape.tableKeyName + 1, keyBase);
   store.colour[0] = SelectionTable(300, {otherDots, earlier, otherX, match, otherKey},
                                    keyBase);
 
   ColourTableSpec &table = store.table;
-  table.format = spec.tableFormat;
-  table.kind = spec.tableKind;
-  table.gridSize = spec.gridSize;
-  table.inkLoadLight = spec.inkLoadLight;
-  table.inkLoadDark = spec.inkLoadDark;
-  if (spec.selectorType == 1) {
+  table.format = shape.tableFormat;
+  table.kind = shape.tableKind;
+  table.gridSize = shape.gridSize;
+  table.inkLoadLight = shape.inkLoadLight;
+  table.inkLoadDark = shape.inkLoadDark;
+  if (shape.selectorType == 1) {
     table.selectorRecord = SelectorRecordType1(kPaletteId);
-  } else if (spec.selectorType == 3) {
-    table.selectorRecord = SelectorRecordType3(kColourPaletteId, spec.altSelector,
-                                               kGreyPaletteId, spec.altSelector);
+  } else if (shape.selectorType == 3) {
+    table.selectorRecord = SelectorRecordType3(kColourPaletteId, shape.altSelector,
+                                               kGreyPaletteId, shape.altSelector);
   }
   store.colour[kTableId] = ColourTable(table);
 
-  if (spec.gamma != 0) {
+  if (shape.gamma != 0) {
     store.gamma.resize(4);
-    std::memcpy(store.gamma.data(), &spec.gamma, 4);
+    std::memcpy(store.gamma.data(), &shape.gamma, 4);
   }
-  if (spec.hostCurves) store.curves = HostToneCurves();
-  if (spec.calibration != 0) {
-    const bool mode1 = spec.calibration == 1;
+  if (shape.hostCurves) store.curves = HostToneCurves();
+  if (shape.calibration != 0) {
+    const bool mode1 = shape.calibration == 1;
     store.calibrationBlock =
         CalibrationBlock(7, mode1 ? std::vector<uint8_t>{55, 48, 62, 40}
                                   : std::vector<uint8_t>{50, 53, 47, 60});
@@ -239,9 +239,9 @@ Store BuildStore(const PageSpec &spec) {
     SelectionLine curves = match;
     curves.tableId = kCurvesId;
     curves.halftoneId = 0;
-    curves.key = KeyName(spec.tableKeyName, -1);
+    curves.key = KeyName(shape.tableKeyName, -1);
     curves.mode = ModeName(0);
-    curves.dotMode = spec.dotMode + 5;
+    curves.dotMode = shape.dotMode + 5;
     SelectionLine otherMode = curves;
     otherMode.tableId = 5960;
     otherMode.mode = ModeName(1);
@@ -249,11 +249,11 @@ Store BuildStore(const PageSpec &spec) {
     store.colour[kCurvesId] = CalibrationCurves(mode1 ? 21 : 37);
   }
 
-  const uint16_t gridId = spec.stretchedGrid ? kStretchedGridId : kUniformGridId;
+  const uint16_t gridId = shape.stretchedGrid ? kStretchedGridId : kUniformGridId;
   // Matrices by resolution class: x < 4y, x = 2y, 1440 x 720, 2x = y,
   // x >= 4y; then one id that is stored and never used.
-  store.halftone[spec.halftoneListId] = ResourceIdList(
-      {gridId, static_cast<uint16_t>(spec.wideMatrix ? 406 : 401), 402, 403, 404, 405,
+  store.halftone[shape.halftoneListId] = ResourceIdList(
+      {gridId, static_cast<uint16_t>(shape.wideMatrix ? 406 : 401), 402, 403, 404, 405,
        999});
   store.halftone[kUniformGridId] = GridResource(UniformGrid());
   store.halftone[kStretchedGridId] = GridResource(StretchedGrid());
@@ -263,9 +263,9 @@ Store BuildStore(const PageSpec &spec) {
   store.halftone[404] = ThresholdMatrix(128, 128, 14);
   store.halftone[405] = ThresholdMatrix(256, 16, 15);
   store.halftone[406] = ThresholdMatrix(512, 8, 16);
-  store.halftone[kPaletteId] = DotPalette(spec.paletteStyle);
-  store.halftone[kColourPaletteId] = DotPalette(spec.paletteStyle);
-  store.halftone[kGreyPaletteId] = DotPalette(1 - spec.paletteStyle);
+  store.halftone[kPaletteId] = DotPalette(shape.paletteStyle);
+  store.halftone[kColourPaletteId] = DotPalette(shape.paletteStyle);
+  store.halftone[kGreyPaletteId] = DotPalette(1 - shape.paletteStyle);
   return store;
 }
 
@@ -292,7 +292,7 @@ void FillOptions(const Store &store, OptionList &options) {
 
 // Bytes per source pixel as the kernels read them: one for grey input,
 // four for every colour format.
-uint32_t SourcePixelBytes(const PageSpec &spec) { return spec.inputFormat == 0 ? 1 : 4; }
+uint32_t SourcePixelBytes(const PageSpec &shape) { return shape.inputFormat == 0 ? 1 : 4; }
 
 uint32_t Mix(uint32_t v) {
   v ^= v >> 16;
@@ -305,9 +305,9 @@ uint32_t Mix(uint32_t v) {
 
 // One source row: zones of ramps, white, noise, greys, black with opposed
 // pairs, and saturated colours, shifting from row to row.
-Bytes SourceRow(const PageSpec &spec, uint32_t row, uint32_t pixels) {
-  const uint32_t bytes = SourcePixelBytes(spec);
-  const bool inks = spec.inputFormat == 4;
+Bytes SourceRow(const PageSpec &shape, uint32_t row, uint32_t pixels) {
+  const uint32_t bytes = SourcePixelBytes(shape);
+  const bool inks = shape.inputFormat == 4;
   Bytes out(pixels * bytes);
   for (uint32_t x = 0; x < pixels; ++x) {
     uint8_t *p = &out[x * bytes];
@@ -385,8 +385,8 @@ const uint32_t kRows[] = {0, 1, 2, 3, 4, 5, 6, 9, 10, 14, 15, 16, 17, 30, 31, 32
 
 class PageRunner {
  public:
-  PageRunner(const EngineApi &api, const PageSpec &spec)
-      : api_(api), spec_(spec), store_(BuildStore(spec)) {}
+  PageRunner(const EngineApi &api, const PageSpec &shape)
+      : api_(api), spec_(shape), store_(BuildStore(shape)) {}
 
   PageReport Run() {
     PageReport report;
@@ -632,7 +632,7 @@ class PageRunner {
 
 std::vector<PageReport> RunPages(const EngineApi &api) {
   std::vector<PageReport> reports;
-  for (const PageSpec &spec : Pages()) reports.push_back(PageRunner(api, spec).Run());
+  for (const PageSpec &shape : Pages()) reports.push_back(PageRunner(api, shape).Run());
   return reports;
 }
 

@@ -41,8 +41,8 @@ std::vector<uint8_t> ColourTableNodes(int count) {
   return nodes;
 }
 
-size_t ColourTableGridOffset(const ColourTableSpec &spec) {
-  return spec.format == 128 ? 77 + 4 * spec.gridSize : 76 + 3 * spec.gridSize;
+size_t ColourTableGridOffset(const ColourTableSpec &shape) {
+  return shape.format == 128 ? 77 + 4 * shape.gridSize : 76 + 3 * shape.gridSize;
 }
 
 size_t ColourTableAuxOffset(const Bytes &resource) {
@@ -100,14 +100,14 @@ Bytes SelectionTable(int version, const std::vector<SelectionLine> &lines,
   return out;
 }
 
-Bytes ColourTable(const ColourTableSpec &spec) {
-  const int g = spec.gridSize;
-  const bool fourInput = spec.format == 128;
+Bytes ColourTable(const ColourTableSpec &shape) {
+  const int g = shape.gridSize;
+  const bool fourInput = shape.format == 128;
   Bytes out(72, 0);
   const char kName[] = "scenario table";
   std::copy(kName, kName + 15, out.begin());
-  out[15] = spec.format;
-  out[24] = spec.kind;
+  out[15] = shape.format;
+  out[24] = shape.kind;
   out[32] = 20;  // dominant reduction, cyan / magenta / yellow
   out[33] = 10;
   out[34] = 30;
@@ -119,8 +119,8 @@ Bytes ColourTable(const ColourTableSpec &spec) {
   out[43] = static_cast<uint8_t>(-5);
   out[44] = 3;
   Bytes params;
-  PutU16BE(params, static_cast<uint16_t>(spec.inkLoadLight));
-  PutU16BE(params, static_cast<uint16_t>(spec.inkLoadDark));
+  PutU16BE(params, static_cast<uint16_t>(shape.inkLoadLight));
+  PutU16BE(params, static_cast<uint16_t>(shape.inkLoadDark));
   PutU16BE(params, 120);
   PutU16BE(params, static_cast<uint16_t>(-200));
   PutU16BE(params, 7);
@@ -154,7 +154,7 @@ Bytes ColourTable(const ColourTableSpec &spec) {
     }
   }
   for (int i = 0; i < g; ++i) out.push_back(static_cast<uint8_t>(255 - nodes[i]));
-  if (spec.format == 50) {
+  if (shape.format == 50) {
     for (int i = 0; i < g; ++i) {
       const int dark = 255 - nodes[i];
       const uint8_t grey[4] = {Clamp255(dark / 4), Clamp255(dark / 5),
@@ -162,10 +162,10 @@ Bytes ColourTable(const ColourTableSpec &spec) {
       out.insert(out.end(), grey, grey + 4);
     }
   }
-  if (!spec.selectorRecord.empty()) {
+  if (!shape.selectorRecord.empty()) {
     SetU32LE(out, 16, static_cast<uint32_t>(out.size()));
-    SetU32LE(out, 20, static_cast<uint32_t>(spec.selectorRecord.size()));
-    out.insert(out.end(), spec.selectorRecord.begin(), spec.selectorRecord.end());
+    SetU32LE(out, 20, static_cast<uint32_t>(shape.selectorRecord.size()));
+    out.insert(out.end(), shape.selectorRecord.begin(), shape.selectorRecord.end());
   }
   return out;
 }

@@ -44,11 +44,11 @@ struct ColourTableSpec {
   int16_t inkLoadDark = 100;
   Bytes selectorRecord;   // the auxiliary record; empty = none
 };
-Bytes ColourTable(const ColourTableSpec &spec);
+Bytes ColourTable(const ColourTableSpec &shape);
 // The node positions of such a table (the same on every axis), and where its
 // grid and its auxiliary record begin in the resource.
 std::vector<uint8_t> ColourTableNodes(int gridSize);
-size_t ColourTableGridOffset(const ColourTableSpec &spec);
+size_t ColourTableGridOffset(const ColourTableSpec &shape);
 size_t ColourTableAuxOffset(const Bytes &resource);
 
 // The dot-mode selector record: type 1 names one palette; type 3 names a

@@ -52,7 +52,7 @@ TEST(ScenarioResources, MatrixHoldsEveryRankOnceUnderTheSizeCodes) {
       seen[rank] = true;
     }
   }
-  // The order depends on the seed and on nothing else.
+  // The order depends on its seed and on nothing else.
   EXPECT_EQ(ThresholdMatrix(64, 24, 3), ThresholdMatrix(64, 24, 3));
   EXPECT_NE(ThresholdMatrix(64, 24, 3), ThresholdMatrix(64, 24, 4));
 }
@@ -75,13 +75,13 @@ TEST(ScenarioResources, GridsAndNodeListsRiseFromZeroTo255) {
 }
 
 TEST(ScenarioResources, ColourTableLayoutFollowsTheGridSize) {
-  ColourTableSpec spec;
-  spec.gridSize = 5;
-  const Bytes plain = ColourTable(spec);
+  ColourTableSpec shape;
+  shape.gridSize = 5;
+  const Bytes plain = ColourTable(shape);
   // Header 72, three sizes and the channel count, three node lists, the
   // 4-byte nodes, then one neutral black value per diagonal step.
   EXPECT_EQ(plain.size(), 76u + 3 * 5 + 4 * 125 + 5);
-  EXPECT_EQ(ColourTableGridOffset(spec), 76u + 3 * 5);
+  EXPECT_EQ(ColourTableGridOffset(shape), 76u + 3 * 5);
   EXPECT_EQ(plain[72], 5);
   EXPECT_EQ(plain[75], 4);
   EXPECT_EQ(U32LE(plain, 20), 0u);  // no auxiliary record
@@ -89,25 +89,25 @@ TEST(ScenarioResources, ColourTableLayoutFollowsTheGridSize) {
   EXPECT_EQ(plain[48] << 8 | plain[49], 250);
   EXPECT_EQ(plain[50] << 8 | plain[51], 100);
   // White (the last node) takes no ink, black (the first) takes black.
-  const size_t grid = ColourTableGridOffset(spec);
+  const size_t grid = ColourTableGridOffset(shape);
   EXPECT_EQ(std::vector<uint8_t>(plain.begin() + grid + 4 * 124, plain.begin() + grid + 4 * 125),
             std::vector<uint8_t>(4, 0));
   EXPECT_GT(plain[grid + 3], 200);
 
-  spec.format = 50;
-  spec.selectorRecord = SelectorRecordType1(601);
-  const Bytes withGrey = ColourTable(spec);
+  shape.format = 50;
+  shape.selectorRecord = SelectorRecordType1(601);
+  const Bytes withGrey = ColourTable(shape);
   EXPECT_EQ(withGrey.size(), plain.size() + 5 * 4 + 8);
   EXPECT_EQ(U32LE(withGrey, 20), 8u);
   EXPECT_EQ(ColourTableAuxOffset(withGrey), plain.size() + 5 * 4);
   EXPECT_EQ(withGrey[ColourTableAuxOffset(withGrey) + 4], 1);  // record type
 
-  spec.format = 128;
-  spec.selectorRecord.clear();
-  const Bytes fourInput = ColourTable(spec);
+  shape.format = 128;
+  shape.selectorRecord.clear();
+  const Bytes fourInput = ColourTable(shape);
   EXPECT_EQ(fourInput[75], 5);  // the fourth axis
   EXPECT_EQ(fourInput[76], 4);  // then the channel count
-  EXPECT_EQ(ColourTableGridOffset(spec), 77u + 4 * 5);
+  EXPECT_EQ(ColourTableGridOffset(shape), 77u + 4 * 5);
   EXPECT_EQ(fourInput.size(), 77u + 4 * 5 + 4 * 625 + 5);
 }
 

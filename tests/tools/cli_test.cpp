@@ -138,10 +138,10 @@ TEST_F(CommandTest, BadImagesExitWithOne) {
 
 TEST_F(CommandTest, InvalidResourcesExitWithOne) {
   const std::string image = Png("a.png", 4, 4, 255, 255, 255).string();
-  testing::ColourTableSpec spec;
-  spec.grid = 3;
-  spec.selector = false;
-  Bytes shortTable = testing::ColourTable(spec);
+  testing::ColourTableSpec shape;
+  shape.grid = 3;
+  shape.selector = false;
+  Bytes shortTable = testing::ColourTable(shape);
   shortTable.resize(shortTable.size() - 10);
   testing::WriteFile(profile() / "colour/5000.ctb", shortTable);
   ExpectFailure(Run(Print(image)), {"5000.ctb", "resource 5000", "grid table", "byte 85"});

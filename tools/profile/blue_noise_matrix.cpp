@@ -165,21 +165,21 @@ bool IsPowerOfTwo(int v) { return v > 0 && (v & (v - 1)) == 0; }
 
 }  // namespace
 
-std::vector<uint16_t> MakeBlueNoiseMatrix(const BlueNoiseSpec &spec) {
-  if (!IsPowerOfTwo(spec.width) || !IsPowerOfTwo(spec.height) || spec.width < 16 ||
-      spec.height < 16 || spec.width > 256 || spec.height > 256) {
+std::vector<uint16_t> MakeBlueNoiseMatrix(const BlueNoiseSpec &shape) {
+  if (!IsPowerOfTwo(shape.width) || !IsPowerOfTwo(shape.height) || shape.width < 16 ||
+      shape.height < 16 || shape.width > 256 || shape.height > 256) {
     throw std::runtime_error("threshold matrix sides must be powers of two from 16 to 256");
   }
-  const Kernel kernel = MakeKernel(spec.horizontalStretch);
-  if (2 * kernel.radiusX >= spec.width || 2 * kernel.radiusY >= spec.height) {
+  const Kernel kernel = MakeKernel(shape.horizontalStretch);
+  if (2 * kernel.radiusX >= shape.width || 2 * kernel.radiusY >= shape.height) {
     throw std::runtime_error("threshold matrix too small for its filter");
   }
-  const int size = spec.width * spec.height;
-  Pattern pattern(spec.width, spec.height, kernel);
+  const int size = shape.width * shape.height;
+  Pattern pattern(shape.width, shape.height, kernel);
 
   // Initial pattern: a tenth of the pixels at random...
   std::vector<uint8_t> seedOnes(size, 0);
-  uint64_t state = spec.seed;
+  uint64_t state = shape.seed;
   int placed = 0;
   while (placed < size / 10) {
     const int pixel = static_cast<int>(NextRandom(state) % static_cast<uint64_t>(size));

@@ -22,8 +22,8 @@ struct BlueNoiseSpec {
 // Returns width x height ranks, row after row: a permutation of
 // 0 .. width * height - 1 in which every prefix of ranks (the dots printed
 // at one level) is spread as evenly as the filter allows. Deterministic for
-// a given spec.
-std::vector<uint16_t> MakeBlueNoiseMatrix(const BlueNoiseSpec &spec);
+// a given shape.
+std::vector<uint16_t> MakeBlueNoiseMatrix(const BlueNoiseSpec &shape);
 
 // The threshold-matrix resource: width and height bytes (256 coded as 255,
 // 512 as 239), two unused bytes, then the ranks as little-endian u16.

@@ -88,11 +88,11 @@ TEST(BlueNoiseMatrix, LowRanksAreSpreadLikeLightTones) {
 }
 
 TEST(BlueNoiseMatrix, SameSeedSameMatrixOtherSeedOther) {
-  const BlueNoiseSpec spec{64, 32, 2.0, 42};
-  EXPECT_EQ(MakeBlueNoiseMatrix(spec), MakeBlueNoiseMatrix(spec));
-  BlueNoiseSpec other = spec;
+  const BlueNoiseSpec shape{64, 32, 2.0, 42};
+  EXPECT_EQ(MakeBlueNoiseMatrix(shape), MakeBlueNoiseMatrix(shape));
+  BlueNoiseSpec other = shape;
   other.seed = 43;
-  EXPECT_NE(MakeBlueNoiseMatrix(spec), MakeBlueNoiseMatrix(other));
+  EXPECT_NE(MakeBlueNoiseMatrix(shape), MakeBlueNoiseMatrix(other));
 }
 
 TEST(BlueNoiseMatrix, WideFilterSpreadsDotsFurtherAcross) {
