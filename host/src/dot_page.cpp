@@ -1,5 +1,6 @@
 #include "inkdot/host/dot_page.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -25,42 +26,118 @@ void DotPage::Allocate() {
   planes.assign(inks.size(), std::vector<uint8_t>(rowBytes() * height, 0));
 }
 
-void WriteDotPageTiff(const DotPage &page, const std::filesystem::path &path) {
-  detail::TiffFile tiff(path, "w");
-  if (!tiff.get()) Fail(path, "cannot create the TIFF: " + tiff.LastError("open failed"));
+namespace {
+
+void SetPlaneTags(TIFF *t, const DotPage &page, uint16_t plane) {
+  const uint16_t count = static_cast<uint16_t>(page.inks.size());
+  const Ink &ink = page.inks[plane];
+  char description[64];
+  std::snprintf(description, sizeof description, "%s#%02X%02X%02X", kDescriptionPrefix,
+                ink.colour[0], ink.colour[1], ink.colour[2]);
+  TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+  TIFFSetField(t, TIFFTAG_IMAGEWIDTH, page.width);
+  TIFFSetField(t, TIFFTAG_IMAGELENGTH, page.height);
+  TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, static_cast<uint16_t>(page.bitsPerPixel));
+  TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, static_cast<uint16_t>(1));
+  // A set bit is ink on paper: 0 is white.
+  TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+  TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+  TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, std::max<uint32_t>(1, 65536 / std::max<size_t>(1, page.rowBytes())));
+  TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+  TIFFSetField(t, TIFFTAG_XRESOLUTION, static_cast<float>(page.xDpi));
+  TIFFSetField(t, TIFFTAG_YRESOLUTION, static_cast<float>(page.yDpi));
+  TIFFSetField(t, TIFFTAG_PAGENAME, ink.name.c_str());
+  TIFFSetField(t, TIFFTAG_IMAGEDESCRIPTION, description);
+  TIFFSetField(t, TIFFTAG_SOFTWARE, "inkdot");
+  TIFFSetField(t, TIFFTAG_PAGENUMBER, plane, count);
+}
+
+}  // namespace
+
+// One plane's image, compressed strip by strip exactly as it will stand in
+// the final file.
+struct DotPageWriter::Part {
+  std::filesystem::path path;
+  detail::TiffFile tiff;
+  Part(std::filesystem::path where) : path(std::move(where)), tiff(path, "w") {}
+};
+
+DotPageWriter::DotPageWriter(const DotPage &layout, const std::filesystem::path &path)
+    : path_(path) {
+  layout_.width = layout.width;
+  layout_.height = layout.height;
+  layout_.bitsPerPixel = layout.bitsPerPixel;
+  layout_.xDpi = layout.xDpi;
+  layout_.yDpi = layout.yDpi;
+  layout_.inks = layout.inks;
+  for (uint16_t k = 0; k < layout_.inks.size(); ++k) {
+    auto part = std::make_unique<Part>(path.string() + ".part" + std::to_string(k));
+    if (!part->tiff.get()) {
+      Fail(path, "cannot create the TIFF: " + part->tiff.LastError("open failed"));
+    }
+    SetPlaneTags(part->tiff.get(), layout_, k);
+    parts_.push_back(std::move(part));
+  }
+}
+
+DotPageWriter::~DotPageWriter() {
+  for (auto &part : parts_) {
+    part->tiff.Close();
+    std::error_code ignored;
+    std::filesystem::remove(part->path, ignored);
+  }
+}
+
+void DotPageWriter::AddRow(uint32_t y, const uint8_t *planes, size_t planeStride) {
+  for (size_t k = 0; k < parts_.size(); ++k) AddPlaneRow(k, y, planes + k * planeStride);
+}
+
+void DotPageWriter::AddPlaneRow(size_t k, uint32_t y, const uint8_t *row) {
+  if (TIFFWriteScanline(parts_[k]->tiff.get(), const_cast<uint8_t *>(row), y, 0) < 0) {
+    Fail(path_, "writing the TIFF failed: " + parts_[k]->tiff.LastError("scanline"));
+  }
+}
+
+void DotPageWriter::Finish() {
+  detail::TiffFile tiff(path_, "w");
+  if (!tiff.get()) Fail(path_, "cannot create the TIFF: " + tiff.LastError("open failed"));
   TIFF *t = tiff.get();
-  const uint16_t count = static_cast<uint16_t>(page.planes.size());
-  for (uint16_t plane = 0; plane < count; ++plane) {
-    const Ink &ink = page.inks[plane];
-    char description[64];
-    std::snprintf(description, sizeof description, "%s#%02X%02X%02X", kDescriptionPrefix,
-                  ink.colour[0], ink.colour[1], ink.colour[2]);
-    TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, page.width);
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, page.height);
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, static_cast<uint16_t>(page.bitsPerPixel));
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, static_cast<uint16_t>(1));
-    // A set bit is ink on paper: 0 is white.
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, std::max<uint32_t>(1, 65536 / std::max<size_t>(1, page.rowBytes())));
-    TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-    TIFFSetField(t, TIFFTAG_XRESOLUTION, static_cast<float>(page.xDpi));
-    TIFFSetField(t, TIFFTAG_YRESOLUTION, static_cast<float>(page.yDpi));
-    TIFFSetField(t, TIFFTAG_PAGENAME, ink.name.c_str());
-    TIFFSetField(t, TIFFTAG_IMAGEDESCRIPTION, description);
-    TIFFSetField(t, TIFFTAG_SOFTWARE, "inkdot");
-    TIFFSetField(t, TIFFTAG_PAGENUMBER, plane, count);
-    const uint8_t *rows = page.planes[plane].data();
-    for (uint32_t y = 0; y < page.height; ++y) {
-      if (TIFFWriteScanline(t, const_cast<uint8_t *>(rows + y * page.rowBytes()), y, 0) < 0) {
-        Fail(path, "writing the TIFF failed: " + tiff.LastError("scanline"));
+  std::vector<uint8_t> strip;
+  for (uint16_t k = 0; k < parts_.size(); ++k) {
+    Part &part = *parts_[k];
+    if (!part.tiff.Close()) Fail(path_, "writing the TIFF failed: " + part.tiff.LastError("close"));
+    detail::TiffFile in(part.path, "r");
+    if (!in.get()) Fail(path_, "reading back a plane failed: " + in.LastError("open failed"));
+    SetPlaneTags(t, layout_, k);
+    const uint32_t strips = TIFFNumberOfStrips(in.get());
+    for (uint32_t s = 0; s < strips; ++s) {
+      const tmsize_t size = TIFFRawStripSize(in.get(), s);
+      strip.resize(static_cast<size_t>(std::max<tmsize_t>(size, 1)));
+      if (size < 0 || TIFFReadRawStrip(in.get(), s, strip.data(), size) != size ||
+          TIFFWriteRawStrip(t, s, strip.data(), size) != size) {
+        Fail(path_, "writing the TIFF failed: " +
+                        (tiff.errors().empty() ? in.LastError("strip") : tiff.errors()));
       }
     }
-    if (!TIFFWriteDirectory(t)) Fail(path, "writing the TIFF failed: " + tiff.LastError("directory"));
+    if (!TIFFWriteDirectory(t)) Fail(path_, "writing the TIFF failed: " + tiff.LastError("directory"));
+    std::error_code ignored;
+    std::filesystem::remove(part.path, ignored);
   }
-  if (!tiff.Close()) Fail(path, "writing the TIFF failed: " + tiff.LastError("close"));
+  if (!tiff.Close()) Fail(path_, "writing the TIFF failed: " + tiff.LastError("close"));
+}
+
+void WriteDotPageTiff(const DotPage &page, const std::filesystem::path &path) {
+  DotPageWriter writer(page, path);
+  const size_t rowBytes = page.rowBytes();
+  std::vector<uint8_t> rows(rowBytes * page.planes.size());
+  for (uint32_t y = 0; y < page.height; ++y) {
+    for (size_t k = 0; k < page.planes.size(); ++k) {
+      std::memcpy(rows.data() + k * rowBytes, page.planes[k].data() + y * rowBytes, rowBytes);
+    }
+    writer.AddRow(y, rows.data(), rowBytes);
+  }
+  writer.Finish();
 }
 
 DotPage ReadDotPageTiff(const std::filesystem::path &path) {

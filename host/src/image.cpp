@@ -1,4 +1,5 @@
 // Image reading: picks the format by its magic bytes and composites alpha.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -14,35 +15,65 @@ void ImageFailure(const std::filesystem::path &path, const std::string &problem)
   throw ImageError(path.string() + ": " + problem);
 }
 
+void CompositeRow(const uint16_t *in, uint32_t width, uint32_t channels, bool premultiplied,
+                  uint16_t *out) {
+  const bool alpha = channels == 2 || channels == 4;
+  if (!alpha) {
+    std::memcpy(out, in, static_cast<size_t>(width) * channels * sizeof(uint16_t));
+    return;
+  }
+  const uint32_t colours = channels - 1;
+  for (size_t p = 0; p < width; ++p) {
+    const uint32_t a = in[p * channels + colours];
+    for (uint32_t c = 0; c < colours; ++c) {
+      uint32_t value = in[p * channels + c];
+      uint32_t result;
+      if (premultiplied) {
+        result = std::min<uint32_t>(65535, value + (65535 - a));
+      } else {
+        result = static_cast<uint32_t>(
+            (static_cast<uint64_t>(value) * a + 65535ull * (65535 - a) + 32767) / 65535);
+      }
+      out[p * colours + c] = static_cast<uint16_t>(result);
+    }
+  }
+}
+
 Image FinishImage(uint32_t width, uint32_t height, uint32_t channels,
                   std::vector<uint16_t> samples, bool premultiplied) {
   Image image;
   image.width = width;
   image.height = height;
   const bool alpha = channels == 2 || channels == 4;
-  const uint32_t colours = alpha ? channels - 1 : channels;
-  image.channels = colours;
+  image.channels = alpha ? channels - 1 : channels;
   if (!alpha) {
     image.samples = std::move(samples);
     return image;
   }
-  const size_t pixels = static_cast<size_t>(width) * height;
-  image.samples.resize(pixels * colours);
-  for (size_t p = 0; p < pixels; ++p) {
-    const uint32_t a = samples[p * channels + colours];
-    for (uint32_t c = 0; c < colours; ++c) {
-      uint32_t value = samples[p * channels + c];
-      uint32_t out;
-      if (premultiplied) {
-        out = std::min<uint32_t>(65535, value + (65535 - a));
-      } else {
-        out = static_cast<uint32_t>(
-            (static_cast<uint64_t>(value) * a + 65535ull * (65535 - a) + 32767) / 65535);
-      }
-      image.samples[p * colours + c] = static_cast<uint16_t>(out);
-    }
+  image.samples.resize(static_cast<size_t>(width) * height * image.channels);
+  for (uint32_t y = 0; y < height; ++y) {
+    CompositeRow(samples.data() + static_cast<size_t>(y) * width * channels, width, channels,
+                 premultiplied, image.samples.data() + static_cast<size_t>(y) * width * image.channels);
   }
   return image;
+}
+
+MemoryRows::MemoryRows(Image image) : owned_(std::move(image)), image_(&owned_) { Adopt(); }
+
+MemoryRows::MemoryRows(const Image *image) : image_(image) { Adopt(); }
+
+void MemoryRows::Adopt() {
+  width_ = image_->width;
+  height_ = image_->height;
+  channels_ = image_->channels;
+  xDpi_ = image_->xDpi;
+  yDpi_ = image_->yDpi;
+}
+
+void MemoryRows::ReadRow(uint16_t *out) {
+  const size_t samples = static_cast<size_t>(width_) * channels_;
+  const uint32_t y = std::min(next_++, height_ - 1);
+  std::memcpy(out, image_->samples.data() + y * samples, samples * sizeof(uint16_t));
 }
 
 }  // namespace detail
@@ -83,12 +114,30 @@ uint32_t CountImagePages(const std::filesystem::path &path) {
   Unknown(path);
 }
 
-Image ReadImagePage(const std::filesystem::path &path, uint32_t page) {
+std::unique_ptr<ImageRows> OpenImagePage(const std::filesystem::path &path, uint32_t page) {
   Format format = Sniff(path);
-  if (format == Format::kTiff) return detail::ReadTiffPage(path, page);
+  if (format == Format::kTiff) return detail::OpenTiffPage(path, page);
   if (format == Format::kUnknown) Unknown(path);
   if (page != 0) detail::ImageFailure(path, "has only one page");
-  return format == Format::kPng ? detail::ReadPng(path) : detail::ReadPnm(path);
+  return format == Format::kPng ? detail::OpenPng(path) : detail::OpenPnm(path);
+}
+
+Image ReadImagePage(const std::filesystem::path &path, uint32_t page) {
+  std::unique_ptr<ImageRows> rows = OpenImagePage(path, page);
+  Image image;
+  image.width = rows->width();
+  image.height = rows->height();
+  image.channels = rows->channels();
+  image.xDpi = rows->xDpi();
+  image.yDpi = rows->yDpi();
+  const size_t samples = static_cast<size_t>(image.width) * image.channels;
+  image.samples.resize(samples * image.height);
+  for (uint32_t y = 0; y < image.height; ++y) rows->ReadRow(image.samples.data() + y * samples);
+  return image;
+}
+
+std::unique_ptr<ImageRows> RowsOfImage(const Image &image) {
+  return std::make_unique<detail::MemoryRows>(&image);
 }
 
 }  // namespace inkdot::host

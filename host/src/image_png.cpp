@@ -3,6 +3,7 @@
 // jump lives in a heap state that the jump does not skip.
 #include <png.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
@@ -18,11 +19,6 @@ namespace {
 
 struct PngState {
   char message[256] = "unknown libpng error";
-  std::vector<uint8_t> pixels;
-  std::vector<png_bytep> rows;
-  png_uint_32 width = 0, height = 0;
-  int channels = 0, depth = 0;
-  png_uint_32 xPerMetre = 0, yPerMetre = 0;
 };
 
 void PngError(png_structp png, png_const_charp message) {
@@ -43,57 +39,101 @@ constexpr double kMetresPerInch = 0.0254;
 
 namespace detail {
 
-Image ReadPng(const std::filesystem::path &path) {
-  std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) ImageFailure(path, "cannot open the file");
-  auto state = std::make_unique<PngState>();
-  png_structp png =
-      png_create_read_struct(PNG_LIBPNG_VER_STRING, state.get(), PngError, PngWarning);
-  if (!png) ImageFailure(path, "out of memory");
-  png_infop info = png_create_info_struct(png);
-  if (!info) {
-    png_destroy_read_struct(&png, nullptr, nullptr);
-    ImageFailure(path, "out of memory");
-  }
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    ImageFailure(path, std::string("corrupt or truncated PNG: ") + state->message);
-  }
-  png_init_io(png, file.get());
-  png_read_info(png, info);
-  png_set_expand(png);  // palette to RGB, low bit depths to 8, tRNS to alpha
-  if (png_get_bit_depth(png, info) == 16) png_set_swap(png);
-  png_set_interlace_handling(png);
-  png_read_update_info(png, info);
-  state->width = png_get_image_width(png, info);
-  state->height = png_get_image_height(png, info);
-  state->channels = png_get_channels(png, info);
-  state->depth = png_get_bit_depth(png, info);
-  int unit = 0;
-  png_get_pHYs(png, info, &state->xPerMetre, &state->yPerMetre, &unit);
-  if (unit != PNG_RESOLUTION_METER) state->xPerMetre = state->yPerMetre = 0;
-  const size_t rowBytes = png_get_rowbytes(png, info);
-  state->pixels.resize(rowBytes * state->height);
-  state->rows.resize(state->height);
-  for (png_uint_32 y = 0; y < state->height; ++y) {
-    state->rows[y] = state->pixels.data() + y * rowBytes;
-  }
-  png_read_image(png, state->rows.data());
-  png_read_end(png, nullptr);
-  png_destroy_read_struct(&png, &info, nullptr);
+namespace {
 
-  const size_t count = static_cast<size_t>(state->width) * state->height * state->channels;
-  std::vector<uint16_t> samples(count);
-  if (state->depth == 16) {
-    std::memcpy(samples.data(), state->pixels.data(), count * 2);
-  } else {
-    for (size_t i = 0; i < count; ++i) samples[i] = static_cast<uint16_t>(state->pixels[i] * 257);
+// Non-interlaced PNGs are read one row per ReadRow; interlaced ones need
+// every pass before any row is complete, so they are decoded whole when
+// opened.
+class PngRows : public ImageRows {
+ public:
+  explicit PngRows(const std::filesystem::path &path)
+      : path_(path), file_(std::fopen(path.c_str(), "rb")), state_(std::make_unique<PngState>()) {
+    if (!file_) ImageFailure(path, "cannot open the file");
+    read_.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, state_.get(), PngError, PngWarning);
+    if (!read_.png) ImageFailure(path, "out of memory");
+    read_.info = png_create_info_struct(read_.png);
+    if (!read_.info) ImageFailure(path, "out of memory");
+    png_structp png = read_.png;
+    png_infop info = read_.info;
+    if (setjmp(png_jmpbuf(png))) Corrupt();
+    png_init_io(png, file_.get());
+    png_read_info(png, info);
+    png_set_expand(png);  // palette to RGB, low bit depths to 8, tRNS to alpha
+    if (png_get_bit_depth(png, info) == 16) png_set_swap(png);
+    const int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    width_ = png_get_image_width(png, info);
+    height_ = png_get_image_height(png, info);
+    rawChannels_ = png_get_channels(png, info);
+    depth_ = png_get_bit_depth(png, info);
+    channels_ = rawChannels_ == 2 || rawChannels_ == 4 ? rawChannels_ - 1 : rawChannels_;
+    png_uint_32 xPerMetre = 0, yPerMetre = 0;
+    int unit = 0;
+    png_get_pHYs(png, info, &xPerMetre, &yPerMetre, &unit);
+    if (unit == PNG_RESOLUTION_METER) {
+      xDpi_ = xPerMetre * kMetresPerInch;
+      yDpi_ = yPerMetre * kMetresPerInch;
+    }
+    rowBytes_ = png_get_rowbytes(png, info);
+    samples_.resize(static_cast<size_t>(width_) * rawChannels_);
+    if (passes > 1) {
+      whole_.resize(rowBytes_ * height_);
+      rows_.resize(height_);
+      for (png_uint_32 y = 0; y < height_; ++y) rows_[y] = whole_.data() + y * rowBytes_;
+      png_read_image(png, rows_.data());
+      png_read_end(png, nullptr);
+    } else {
+      line_.resize(rowBytes_);
+    }
   }
-  Image image = FinishImage(state->width, state->height, state->channels, std::move(samples),
-                            false);
-  image.xDpi = state->xPerMetre * kMetresPerInch;
-  image.yDpi = state->yPerMetre * kMetresPerInch;
-  return image;
+
+  void ReadRow(uint16_t *out) override {
+    const uint8_t *bytes;
+    if (whole_.empty()) {
+      if (setjmp(png_jmpbuf(read_.png))) Corrupt();
+      png_read_row(read_.png, line_.data(), nullptr);
+      // The file's end is checked with its last row, as a whole read would.
+      if (++next_ == height_) png_read_end(read_.png, nullptr);
+      bytes = line_.data();
+    } else {
+      bytes = whole_.data() + std::min(next_++, height_ - 1) * rowBytes_;
+    }
+    const size_t count = samples_.size();
+    if (depth_ == 16) {
+      std::memcpy(samples_.data(), bytes, count * 2);
+    } else {
+      for (size_t i = 0; i < count; ++i) samples_[i] = static_cast<uint16_t>(bytes[i] * 257);
+    }
+    CompositeRow(samples_.data(), width_, rawChannels_, false, out);
+  }
+
+ private:
+  [[noreturn]] void Corrupt() {
+    ImageFailure(path_, std::string("corrupt or truncated PNG: ") + state_->message);
+  }
+
+  std::filesystem::path path_;
+  std::unique_ptr<FILE, FileCloser> file_;
+  std::unique_ptr<PngState> state_;
+  // Released before state_, which libpng's error handler points at.
+  struct ReadStruct {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    ~ReadStruct() {
+      if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+    }
+  } read_;
+  std::vector<png_bytep> rows_;
+  uint32_t rawChannels_ = 0, depth_ = 0, next_ = 0;
+  size_t rowBytes_ = 0;
+  std::vector<uint8_t> line_, whole_;
+  std::vector<uint16_t> samples_;
+};
+
+}  // namespace
+
+std::unique_ptr<ImageRows> OpenPng(const std::filesystem::path &path) {
+  return std::make_unique<PngRows>(path);
 }
 
 }  // namespace detail

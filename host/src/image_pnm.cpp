@@ -1,7 +1,6 @@
 // Binary PGM (P5) and PPM (P6), maxval up to 65535 (two bytes, big-endian,
-// above 255).
+// above 255), read row by row.
 #include <fstream>
-#include <iterator>
 
 #include "image_readers.h"
 
@@ -11,77 +10,101 @@ namespace {
 
 class HeaderReader {
  public:
-  HeaderReader(const std::vector<uint8_t> &bytes, const std::filesystem::path &path)
-      : bytes_(bytes), path_(path) {}
+  HeaderReader(std::istream &in, const std::filesystem::path &path) : in_(in), path_(path) {
+    in_.seekg(2);  // past the magic
+  }
 
   uint32_t Number(const char *what) {
     SkipSpaceAndComments();
     uint64_t value = 0;
-    size_t start = pos_;
-    while (pos_ < bytes_.size() && bytes_[pos_] >= '0' && bytes_[pos_] <= '9') {
-      value = value * 10 + (bytes_[pos_++] - '0');
+    bool any = false;
+    while (in_.peek() >= '0' && in_.peek() <= '9') {
+      value = value * 10 + (in_.get() - '0');
+      any = true;
       if (value > 0xFFFFFFFFull) ImageFailure(path_, std::string(what) + " is too large");
     }
-    if (pos_ == start) ImageFailure(path_, std::string("PNM header: ") + what + " is missing");
+    if (!any) ImageFailure(path_, std::string("PNM header: ") + what + " is missing");
     return static_cast<uint32_t>(value);
   }
 
   // Exactly one whitespace byte separates the header from the samples.
-  size_t DataStart() {
-    if (pos_ >= bytes_.size()) ImageFailure(path_, "PNM header: the file ends in the header");
-    return pos_ + 1;
+  void SkipToData() {
+    if (in_.get() == std::char_traits<char>::eof()) {
+      ImageFailure(path_, "PNM header: the file ends in the header");
+    }
   }
 
  private:
   void SkipSpaceAndComments() {
-    while (pos_ < bytes_.size()) {
-      uint8_t c = bytes_[pos_];
+    for (;;) {
+      const int c = in_.peek();
       if (c == '#') {
-        while (pos_ < bytes_.size() && bytes_[pos_] != '\n') ++pos_;
+        while (in_.peek() != std::char_traits<char>::eof() && in_.get() != '\n') {
+        }
       } else if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
-        ++pos_;
+        in_.get();
       } else {
         break;
       }
     }
   }
 
-  const std::vector<uint8_t> &bytes_;
+  std::istream &in_;
   const std::filesystem::path &path_;
-  size_t pos_ = 2;
+};
+
+class PnmRows : public ImageRows {
+ public:
+  explicit PnmRows(const std::filesystem::path &path) : path_(path), in_(path, std::ios::binary) {
+    if (!in_) ImageFailure(path, "cannot open the file");
+    char magic[2] = {};
+    in_.read(magic, 2);
+    channels_ = magic[1] == '5' ? 1 : 3;
+    HeaderReader header(in_, path);
+    width_ = header.Number("width");
+    height_ = header.Number("height");
+    maxValue_ = header.Number("maxval");
+    if (width_ == 0 || height_ == 0) ImageFailure(path, "PNM image has no pixels");
+    if (maxValue_ == 0 || maxValue_ > 65535) ImageFailure(path, "PNM maxval must lie in 1..65535");
+    header.SkipToData();
+    const uint64_t start = static_cast<uint64_t>(in_.tellg());
+    const uint32_t sampleBytes = maxValue_ > 255 ? 2 : 1;
+    const uint64_t count = static_cast<uint64_t>(width_) * height_ * channels_;
+    if (count > (1ull << 32)) ImageFailure(path, "PNM image is too large");
+    // The size is checked now so that a short file fails before any row.
+    std::error_code error;
+    const uint64_t size = std::filesystem::file_size(path, error);
+    if (error || size < start || (size - start) / sampleBytes < count) {
+      ImageFailure(path, "PNM image is truncated: " + std::to_string(count) +
+                             " samples expected, the file ends early");
+    }
+    bytes_.resize(static_cast<size_t>(width_) * channels_ * sampleBytes);
+  }
+
+  void ReadRow(uint16_t *out) override {
+    if (!in_.read(reinterpret_cast<char *>(bytes_.data()), static_cast<std::streamsize>(bytes_.size()))) {
+      ImageFailure(path_, "PNM image is truncated: the file ends early");
+    }
+    const size_t count = static_cast<size_t>(width_) * channels_;
+    const bool wide = maxValue_ > 255;
+    for (size_t i = 0; i < count; ++i) {
+      const uint32_t value = wide ? (bytes_[2 * i] << 8) | bytes_[2 * i + 1] : bytes_[i];
+      if (value > maxValue_) ImageFailure(path_, "PNM sample above maxval");
+      out[i] = static_cast<uint16_t>((value * 65535u + maxValue_ / 2) / maxValue_);
+    }
+  }
+
+ private:
+  std::filesystem::path path_;
+  std::ifstream in_;
+  uint32_t maxValue_ = 0;
+  std::vector<uint8_t> bytes_;
 };
 
 }  // namespace
 
-Image ReadPnm(const std::filesystem::path &path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) ImageFailure(path, "cannot open the file");
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                             std::istreambuf_iterator<char>());
-  const uint32_t channels = bytes[1] == '5' ? 1 : 3;
-  HeaderReader header(bytes, path);
-  const uint32_t width = header.Number("width");
-  const uint32_t height = header.Number("height");
-  const uint32_t maxValue = header.Number("maxval");
-  if (width == 0 || height == 0) ImageFailure(path, "PNM image has no pixels");
-  if (maxValue == 0 || maxValue > 65535) ImageFailure(path, "PNM maxval must lie in 1..65535");
-  const size_t start = header.DataStart();
-  const uint32_t sampleBytes = maxValue > 255 ? 2 : 1;
-  const uint64_t count = static_cast<uint64_t>(width) * height * channels;
-  if (count > (1ull << 32)) ImageFailure(path, "PNM image is too large");
-  if (bytes.size() < start || (bytes.size() - start) / sampleBytes < count) {
-    ImageFailure(path, "PNM image is truncated: " + std::to_string(count) +
-                           " samples expected, the file ends early");
-  }
-  std::vector<uint16_t> samples(count);
-  for (uint64_t i = 0; i < count; ++i) {
-    uint32_t value = sampleBytes == 2
-                         ? (bytes[start + 2 * i] << 8) | bytes[start + 2 * i + 1]
-                         : bytes[start + i];
-    if (value > maxValue) ImageFailure(path, "PNM sample above maxval");
-    samples[i] = static_cast<uint16_t>((value * 65535u + maxValue / 2) / maxValue);
-  }
-  return FinishImage(width, height, channels, std::move(samples), false);
+std::unique_ptr<ImageRows> OpenPnm(const std::filesystem::path &path) {
+  return std::make_unique<PnmRows>(path);
 }
 
 }  // namespace inkdot::host::detail

@@ -1,13 +1,21 @@
-// Internal: the per-format readers behind ReadImagePage.
+// Internal: the per-format row readers behind OpenImagePage and
+// ReadImagePage.
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "inkdot/host/image.h"
 
 namespace inkdot::host::detail {
+
+// Composites alpha on white for one row: `in` holds `width` pixels of
+// `channels` samples (2 and 4 carry alpha last), `out` gets the colours
+// alone. Without alpha the samples are copied.
+void CompositeRow(const uint16_t *in, uint32_t width, uint32_t channels, bool premultiplied,
+                  uint16_t *out);
 
 // Samples already scaled to 0..65535; `channels` 1..4 (2 and 4 carry alpha
 // last). Composites alpha on white and returns a grey or RGB image.
@@ -16,9 +24,23 @@ Image FinishImage(uint32_t width, uint32_t height, uint32_t channels,
 
 [[noreturn]] void ImageFailure(const std::filesystem::path &path, const std::string &problem);
 
-Image ReadPng(const std::filesystem::path &path);
-Image ReadPnm(const std::filesystem::path &path);
+// Hands out the rows of a whole image held in memory, owned or borrowed.
+class MemoryRows : public ImageRows {
+ public:
+  explicit MemoryRows(Image image);
+  explicit MemoryRows(const Image *image);
+  void ReadRow(uint16_t *out) override;
+
+ private:
+  void Adopt();
+  Image owned_;
+  const Image *image_;
+  uint32_t next_ = 0;
+};
+
+std::unique_ptr<ImageRows> OpenPng(const std::filesystem::path &path);
+std::unique_ptr<ImageRows> OpenPnm(const std::filesystem::path &path);
 uint32_t CountTiffPages(const std::filesystem::path &path);
-Image ReadTiffPage(const std::filesystem::path &path, uint32_t page);
+std::unique_ptr<ImageRows> OpenTiffPage(const std::filesystem::path &path, uint32_t page);
 
 }  // namespace inkdot::host::detail

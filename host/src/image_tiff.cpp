@@ -1,6 +1,7 @@
-// TIFF in: every page; 8- and 16-bit grey and RGB (with alpha) read
-// directly, every other layout through libtiff's RGBA reader.
+// TIFF in: every page; 8- and 16-bit grey and RGB (with alpha) in strips
+// read row by row, every other layout through libtiff's RGBA reader.
 #include <cstring>
+#include <memory>
 
 #include "image_readers.h"
 #include "tiff_file.h"
@@ -25,72 +26,122 @@ void ReadResolution(TIFF *tiff, Image *image) {
   image->yDpi = y * scale;
 }
 
-// Straight scanline reading of grey or RGB, 8 or 16 bits, interleaved.
-bool ReadDirect(TIFF *tiff, uint32_t width, uint32_t height, const std::filesystem::path &path,
-                Image *out) {
+// The layouts read scanline by scanline: grey or RGB (alpha last), 8 or 16
+// bits, interleaved, in strips.
+bool Direct(TIFF *tiff) {
   uint16_t bits = 0, samples = 0, photometric = 0, planar = PLANARCONFIG_CONTIG, format = 1;
   TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
   TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
   TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
   TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLEFORMAT, &format);
-  if (!TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric)) return false;
+  if (TIFFIsTiled(tiff) || !TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric)) return false;
   const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
   const bool rgb = photometric == PHOTOMETRIC_RGB;
   if ((bits != 8 && bits != 16) || planar != PLANARCONFIG_CONTIG || format != SAMPLEFORMAT_UINT) {
     return false;
   }
-  if (!(grey && (samples == 1 || samples == 2)) && !(rgb && (samples == 3 || samples == 4))) {
-    return false;
-  }
-  bool premultiplied = false;
-  uint16_t extraCount = 0;
-  uint16_t *extra = nullptr;
-  if (TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extraCount > 0) {
-    premultiplied = extra[0] == EXTRASAMPLE_ASSOCALPHA;
-  }
-  const size_t rowSamples = static_cast<size_t>(width) * samples;
-  std::vector<uint8_t> line(TIFFScanlineSize(tiff));
-  if (line.size() < rowSamples * bits / 8) ImageFailure(path, "TIFF scanline size is inconsistent");
-  std::vector<uint16_t> data(rowSamples * height);
-  for (uint32_t y = 0; y < height; ++y) {
-    if (TIFFReadScanline(tiff, line.data(), y, 0) < 0) {
-      ImageFailure(path, "corrupt or truncated TIFF at row " + std::to_string(y));
-    }
-    for (size_t i = 0; i < rowSamples; ++i) {
-      uint16_t value;
-      if (bits == 16) {
-        std::memcpy(&value, line.data() + 2 * i, 2);  // libtiff swaps to host order
-      } else {
-        value = static_cast<uint16_t>(line[i] * 257);
-      }
-      if (photometric == PHOTOMETRIC_MINISWHITE && (i % samples) == 0) {
-        value = static_cast<uint16_t>(65535 - value);
-      }
-      data[y * rowSamples + i] = value;
-    }
-  }
-  *out = FinishImage(width, height, samples, std::move(data), premultiplied);
-  return true;
+  return (grey && (samples == 1 || samples == 2)) || (rgb && (samples == 3 || samples == 4));
 }
 
-void ReadThroughRgba(TIFF *tiff, uint32_t width, uint32_t height,
-                     const std::filesystem::path &path, Image *out) {
-  char message[1024] = "";
-  if (!TIFFRGBAImageOK(tiff, message)) ImageFailure(path, std::string("unsupported TIFF: ") + message);
-  std::vector<uint32_t> raster(static_cast<size_t>(width) * height);
-  if (!TIFFReadRGBAImageOriented(tiff, width, height, raster.data(), ORIENTATION_TOPLEFT, 1)) {
-    ImageFailure(path, "corrupt or truncated TIFF");
+// Strip TIFFs stream one scanline per row; every other layout goes through
+// libtiff's RGBA reader, which decodes the whole page at once.
+class TiffRows : public ImageRows {
+ public:
+  TiffRows(const std::filesystem::path &path, uint32_t page) : path_(path), tiff_(path, "r") {
+    OpenOrFail(tiff_, path);
+    TIFF *tiff = tiff_.get();
+    if (!TIFFSetDirectory(tiff, static_cast<tdir_t>(page))) {
+      ImageFailure(path, "has no page " + std::to_string(page + 1));
+    }
+    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width_);
+    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height_);
+    if (width_ == 0 || height_ == 0) ImageFailure(path, "TIFF page has no pixels");
+    if (static_cast<uint64_t>(width_) * height_ > (1ull << 31)) {
+      ImageFailure(path, "TIFF page is too large");
+    }
+    Image resolution;
+    ReadResolution(tiff, &resolution);
+    xDpi_ = resolution.xDpi;
+    yDpi_ = resolution.yDpi;
+    if (Direct(tiff)) {
+      StartDirect();
+    } else {
+      whole_ = std::make_unique<MemoryRows>(ReadThroughRgba());
+      channels_ = whole_->channels();
+    }
   }
-  std::vector<uint16_t> data(raster.size() * 4);
-  for (size_t p = 0; p < raster.size(); ++p) {
-    data[4 * p] = static_cast<uint16_t>(TIFFGetR(raster[p]) * 257);
-    data[4 * p + 1] = static_cast<uint16_t>(TIFFGetG(raster[p]) * 257);
-    data[4 * p + 2] = static_cast<uint16_t>(TIFFGetB(raster[p]) * 257);
-    data[4 * p + 3] = static_cast<uint16_t>(TIFFGetA(raster[p]) * 257);
+
+  void ReadRow(uint16_t *out) override {
+    if (whole_) return whole_->ReadRow(out);
+    const uint32_t y = next_++;
+    if (TIFFReadScanline(tiff_.get(), line_.data(), y, 0) < 0) {
+      ImageFailure(path_, "corrupt or truncated TIFF at row " + std::to_string(y));
+    }
+    for (size_t i = 0; i < samples_.size(); ++i) {
+      uint16_t value;
+      if (bits_ == 16) {
+        std::memcpy(&value, line_.data() + 2 * i, 2);  // libtiff swaps to host order
+      } else {
+        value = static_cast<uint16_t>(line_[i] * 257);
+      }
+      if (minIsWhite_ && (i % rawChannels_) == 0) value = static_cast<uint16_t>(65535 - value);
+      samples_[i] = value;
+    }
+    CompositeRow(samples_.data(), width_, rawChannels_, premultiplied_, out);
   }
-  // The RGBA reader hands back associated (premultiplied) alpha.
-  *out = FinishImage(width, height, 4, std::move(data), true);
-}
+
+ private:
+  void StartDirect() {
+    TIFF *tiff = tiff_.get();
+    uint16_t bits = 0, samples = 0, photometric = 0;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric);
+    uint16_t extraCount = 0;
+    uint16_t *extra = nullptr;
+    if (TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extraCount > 0) {
+      premultiplied_ = extra[0] == EXTRASAMPLE_ASSOCALPHA;
+    }
+    bits_ = bits;
+    rawChannels_ = samples;
+    channels_ = samples == 2 || samples == 4 ? samples - 1u : samples;
+    minIsWhite_ = photometric == PHOTOMETRIC_MINISWHITE;
+    samples_.resize(static_cast<size_t>(width_) * samples);
+    line_.resize(TIFFScanlineSize(tiff));
+    if (line_.size() < samples_.size() * bits / 8) {
+      ImageFailure(path_, "TIFF scanline size is inconsistent");
+    }
+  }
+
+  Image ReadThroughRgba() {
+    TIFF *tiff = tiff_.get();
+    char message[1024] = "";
+    if (!TIFFRGBAImageOK(tiff, message)) {
+      ImageFailure(path_, std::string("unsupported TIFF: ") + message);
+    }
+    std::vector<uint32_t> raster(static_cast<size_t>(width_) * height_);
+    if (!TIFFReadRGBAImageOriented(tiff, width_, height_, raster.data(), ORIENTATION_TOPLEFT, 1)) {
+      ImageFailure(path_, "corrupt or truncated TIFF");
+    }
+    std::vector<uint16_t> data(raster.size() * 4);
+    for (size_t p = 0; p < raster.size(); ++p) {
+      data[4 * p] = static_cast<uint16_t>(TIFFGetR(raster[p]) * 257);
+      data[4 * p + 1] = static_cast<uint16_t>(TIFFGetG(raster[p]) * 257);
+      data[4 * p + 2] = static_cast<uint16_t>(TIFFGetB(raster[p]) * 257);
+      data[4 * p + 3] = static_cast<uint16_t>(TIFFGetA(raster[p]) * 257);
+    }
+    // The RGBA reader hands back associated (premultiplied) alpha.
+    return FinishImage(width_, height_, 4, std::move(data), true);
+  }
+
+  std::filesystem::path path_;
+  TiffFile tiff_;
+  std::unique_ptr<MemoryRows> whole_;
+  uint32_t bits_ = 8, rawChannels_ = 1, next_ = 0;
+  bool premultiplied_ = false, minIsWhite_ = false;
+  std::vector<uint8_t> line_;
+  std::vector<uint16_t> samples_;
+};
 
 }  // namespace
 
@@ -100,24 +151,8 @@ uint32_t CountTiffPages(const std::filesystem::path &path) {
   return TIFFNumberOfDirectories(tiff.get());
 }
 
-Image ReadTiffPage(const std::filesystem::path &path, uint32_t page) {
-  TiffFile tiff(path, "r");
-  OpenOrFail(tiff, path);
-  if (!TIFFSetDirectory(tiff.get(), static_cast<tdir_t>(page))) {
-    ImageFailure(path, "has no page " + std::to_string(page + 1));
-  }
-  uint32_t width = 0, height = 0;
-  TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width);
-  TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height);
-  if (width == 0 || height == 0) ImageFailure(path, "TIFF page has no pixels");
-  if (static_cast<uint64_t>(width) * height > (1ull << 31)) ImageFailure(path, "TIFF page is too large");
-  Image image;
-  if (!ReadDirect(tiff.get(), width, height, path, &image)) {
-    ReadThroughRgba(tiff.get(), width, height, path, &image);
-  }
-  if (!tiff.errors().empty() && image.samples.empty()) ImageFailure(path, tiff.errors());
-  ReadResolution(tiff.get(), &image);
-  return image;
+std::unique_ptr<ImageRows> OpenTiffPage(const std::filesystem::path &path, uint32_t page) {
+  return std::make_unique<TiffRows>(path, page);
 }
 
 }  // namespace inkdot::host::detail

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "inkdot/host/errors.h"
@@ -47,8 +48,11 @@ double PreviewResolution(const DotPage &page, const PreviewOptions &options) {
   return std::min(options.dpi, page.xDpi);
 }
 
-RgbImage8 RenderPreview(const DotPage &page, const PreviewOptions &options) {
-  uint32_t x0 = 0, y0 = 0, width = page.width, height = page.height;
+PreviewBuilder::PreviewBuilder(const DotPage &page, const PreviewOptions &options)
+    : bitsPerPixel_(page.bitsPerPixel),
+      planeCount_(static_cast<uint32_t>(page.inks.size())),
+      width_(page.width),
+      height_(page.height) {
   uint32_t outWidth, outHeight;
   if (options.crop) {
     if (options.cropWidth == 0 || options.cropHeight == 0 || options.cropX >= page.width ||
@@ -59,10 +63,10 @@ RgbImage8 RenderPreview(const DotPage &page, const PreviewOptions &options) {
                          "+" + std::to_string(options.cropY) + " does not lie inside the " +
                          std::to_string(page.width) + "x" + std::to_string(page.height) + " page");
     }
-    x0 = options.cropX;
-    y0 = options.cropY;
-    width = outWidth = options.cropWidth;
-    height = outHeight = options.cropHeight;
+    x0_ = options.cropX;
+    y0_ = options.cropY;
+    width_ = outWidth = options.cropWidth;
+    height_ = outHeight = options.cropHeight;
   } else {
     if (options.dpi == 0) throw SettingError("the preview resolution must be above 0");
     outWidth = ScaledSize(page.width, page.xDpi, options.dpi);
@@ -70,70 +74,90 @@ RgbImage8 RenderPreview(const DotPage &page, const PreviewOptions &options) {
   }
 
   // Per plane and code, the fixed-point reflectance factor of each channel.
-  const size_t planes = page.planes.size();
-  const uint32_t codes = 1u << page.bitsPerPixel;
-  std::vector<uint32_t> factor(planes * codes * 3);
-  for (size_t k = 0; k < planes; ++k) {
+  const uint32_t codes = 1u << bitsPerPixel_;
+  factor_.resize(static_cast<size_t>(planeCount_) * codes * 3);
+  for (size_t k = 0; k < planeCount_; ++k) {
     for (uint32_t code = 0; code < codes; ++code) {
-      const double coverage = DotCoverage(page.bitsPerPixel, static_cast<uint8_t>(code)) / 256.0;
+      const double coverage = DotCoverage(bitsPerPixel_, static_cast<uint8_t>(code)) / 256.0;
       for (int c = 0; c < 3; ++c) {
         const double ink = SrgbToLinear(page.inks[k].colour[c] / 255.0);
-        factor[(k * codes + code) * 3 + c] =
+        factor_[(k * codes + code) * 3 + c] =
             static_cast<uint32_t>(std::lround((1.0 - coverage * (1.0 - ink)) * kOne));
       }
     }
   }
 
-  std::vector<uint64_t> sums(static_cast<size_t>(outWidth) * 3);
-  std::vector<uint32_t> counts(outWidth);
-  std::vector<uint32_t> column(width);
-  for (uint32_t x = 0; x < width; ++x) {
-    column[x] = static_cast<uint32_t>(static_cast<uint64_t>(x) * outWidth / width);
+  sums_.assign(static_cast<size_t>(outWidth) * 3, 0);
+  counts_.assign(outWidth, 0);
+  column_.resize(width_);
+  for (uint32_t x = 0; x < width_; ++x) {
+    column_[x] = static_cast<uint32_t>(static_cast<uint64_t>(x) * outWidth / width_);
   }
+  out_.width = outWidth;
+  out_.height = outHeight;
+  out_.rgb.assign(static_cast<size_t>(outWidth) * outHeight * 3, 255);
+}
+
+void PreviewBuilder::Flush() {
   static const std::vector<uint8_t> encode = EncodingTable();
-
-  RgbImage8 out;
-  out.width = outWidth;
-  out.height = outHeight;
-  out.rgb.assign(static_cast<size_t>(outWidth) * outHeight * 3, 255);
-  uint32_t outRow = 0;
-  auto flush = [&]() {
-    uint8_t *dst = out.rgb.data() + static_cast<size_t>(outRow) * outWidth * 3;
-    for (uint32_t o = 0; o < outWidth; ++o) {
-      for (int c = 0; c < 3; ++c) {
-        const uint64_t mean = counts[o] ? sums[o * 3 + c] / counts[o] : kOne;
-        dst[o * 3 + c] = encode[std::min<uint64_t>(mean >> 4, 4096)];
-      }
-    }
-    std::fill(sums.begin(), sums.end(), 0);
-    std::fill(counts.begin(), counts.end(), 0);
-  };
-
-  for (uint32_t y = 0; y < height; ++y) {
-    const uint32_t target = static_cast<uint32_t>(static_cast<uint64_t>(y) * outHeight / height);
-    if (target != outRow) {
-      flush();
-      outRow = target;
-    }
-    for (uint32_t x = 0; x < width; ++x) {
-      uint64_t r = kOne, g = kOne, b = kOne;
-      for (size_t k = 0; k < planes; ++k) {
-        const uint8_t code = page.Code(k, x0 + x, y0 + y);
-        if (code == 0) continue;
-        const uint32_t *f = &factor[(k * codes + code) * 3];
-        r = (r * f[0]) >> 16;
-        g = (g * f[1]) >> 16;
-        b = (b * f[2]) >> 16;
-      }
-      const uint32_t o = column[x];
-      sums[o * 3] += r;
-      sums[o * 3 + 1] += g;
-      sums[o * 3 + 2] += b;
-      ++counts[o];
+  uint8_t *dst = out_.rgb.data() + static_cast<size_t>(outRow_) * out_.width * 3;
+  for (uint32_t o = 0; o < out_.width; ++o) {
+    for (int c = 0; c < 3; ++c) {
+      const uint64_t mean = counts_[o] ? sums_[o * 3 + c] / counts_[o] : kOne;
+      dst[o * 3 + c] = encode[std::min<uint64_t>(mean >> 4, 4096)];
     }
   }
-  flush();
-  return out;
+  std::fill(sums_.begin(), sums_.end(), 0);
+  std::fill(counts_.begin(), counts_.end(), 0);
+}
+
+void PreviewBuilder::AddRow(uint32_t y, const uint8_t *planes, size_t planeStride) {
+  if (y < y0_ || y - y0_ >= height_) return;
+  const uint32_t row = y - y0_;
+  const uint32_t target = static_cast<uint32_t>(static_cast<uint64_t>(row) * out_.height / height_);
+  if (target != outRow_) {
+    Flush();
+    outRow_ = target;
+  }
+  const uint32_t bits = bitsPerPixel_;
+  const uint32_t codes = 1u << bits;
+  const uint32_t mask = codes - 1;
+  for (uint32_t x = 0; x < width_; ++x) {
+    const uint32_t at = (x0_ + x) * bits;
+    const uint32_t shift = 8 - bits - at % 8;
+    uint64_t r = kOne, g = kOne, b = kOne;
+    for (size_t k = 0; k < planeCount_; ++k) {
+      const uint32_t code = (planes[k * planeStride + at / 8] >> shift) & mask;
+      if (code == 0) continue;
+      const uint32_t *f = &factor_[(k * codes + code) * 3];
+      r = (r * f[0]) >> 16;
+      g = (g * f[1]) >> 16;
+      b = (b * f[2]) >> 16;
+    }
+    const uint32_t o = column_[x];
+    sums_[o * 3] += r;
+    sums_[o * 3 + 1] += g;
+    sums_[o * 3 + 2] += b;
+    ++counts_[o];
+  }
+}
+
+RgbImage8 PreviewBuilder::Finish() {
+  Flush();
+  return std::move(out_);
+}
+
+RgbImage8 RenderPreview(const DotPage &page, const PreviewOptions &options) {
+  PreviewBuilder builder(page, options);
+  const size_t rowBytes = page.rowBytes();
+  std::vector<uint8_t> rows(rowBytes * page.planes.size());
+  for (uint32_t y = 0; y < page.height; ++y) {
+    for (size_t k = 0; k < page.planes.size(); ++k) {
+      std::memcpy(rows.data() + k * rowBytes, page.planes[k].data() + y * rowBytes, rowBytes);
+    }
+    builder.AddRow(y, rows.data(), rowBytes);
+  }
+  return builder.Finish();
 }
 
 }  // namespace inkdot::host

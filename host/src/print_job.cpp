@@ -1,6 +1,8 @@
 #include "inkdot/host/print_job.h"
 
 #include <algorithm>
+#include <cstring>
+#include <optional>
 #include <exception>
 #include <mutex>
 #include <set>
@@ -10,6 +12,7 @@
 #include "inkdot/host/output_files.h"
 #include "inkdot/host/page_driver.h"
 #include "inkdot/host/resample.h"
+#include "row_ring.h"
 
 namespace inkdot::host {
 
@@ -19,16 +22,105 @@ constexpr uint32_t kMultiSizeDotMode = 2;
 
 class ResampledSource : public RowSource {
  public:
-  ResampledSource(const Image &image, uint32_t width, uint32_t height)
-      : resampler_(image, width, height) {}
+  explicit ResampledSource(Resampler &resampler) : resampler_(resampler) {}
   uint32_t width() const override { return resampler_.width(); }
   uint32_t height() const override { return resampler_.height(); }
   uint32_t channels() const override { return resampler_.channels(); }
   void ReadRow(uint32_t y, uint8_t *out) override { resampler_.Row(y, out); }
 
  private:
-  Resampler resampler_;
+  Resampler &resampler_;
 };
+
+// Thrown inside a stage that finds its queue aborted because another stage
+// failed; the other stage's failure is the one reported.
+struct Stopped {};
+
+// Rows that the reading thread put into a queue.
+class QueuedSource : public RowSource {
+ public:
+  QueuedSource(const RowSource &shape, detail::RowRing &ring)
+      : width_(shape.width()), height_(shape.height()), channels_(shape.channels()), ring_(ring) {}
+  uint32_t width() const override { return width_; }
+  uint32_t height() const override { return height_; }
+  uint32_t channels() const override { return channels_; }
+  void ReadRow(uint32_t, uint8_t *out) override {
+    uint32_t y = 0;
+    const uint8_t *row = ring_.Take(0, &y);
+    if (!row) throw Stopped{};
+    std::memcpy(out, row, ring_.bytes());
+    ring_.Release(0);
+  }
+
+ private:
+  uint32_t width_, height_, channels_;
+  detail::RowRing &ring_;
+};
+
+// Dot rows handed to the writing thread through a queue.
+class QueuedSink : public PlaneSink {
+ public:
+  QueuedSink(detail::RowRing &ring, size_t rowBytes, uint32_t planes)
+      : ring_(ring), rowBytes_(rowBytes), planes_(planes) {}
+  void TakeRow(uint32_t y, const uint8_t *planes, size_t planeStride) override {
+    uint8_t *slot = ring_.Acquire();
+    if (!slot) throw Stopped{};
+    for (uint32_t k = 0; k < planes_; ++k) {
+      std::memcpy(slot + k * rowBytes_, planes + k * planeStride, rowBytes_);
+    }
+    ring_.Publish(y);
+  }
+
+ private:
+  detail::RowRing &ring_;
+  size_t rowBytes_;
+  uint32_t planes_;
+};
+
+// Dot rows to the TIFF writer and, when asked for, the preview.
+class WritingSink : public PlaneSink {
+ public:
+  WritingSink(DotPageWriter &writer, PreviewBuilder *preview)
+      : writer_(writer), preview_(preview) {}
+  void TakeRow(uint32_t y, const uint8_t *planes, size_t planeStride) override {
+    writer_.AddRow(y, planes, planeStride);
+    if (preview_) preview_->AddRow(y, planes, planeStride);
+  }
+
+ private:
+  DotPageWriter &writer_;
+  PreviewBuilder *preview_;
+};
+
+// The first failure among a page's stage threads; the others stop.
+class StageFailure {
+ public:
+  template <typename F>
+  void Run(F &&stage, const std::vector<detail::RowRing *> &rings) {
+    try {
+      stage();
+    } catch (const Stopped &) {
+      // Another stage failed and has said why.
+    } catch (...) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!failure_) failure_ = std::current_exception();
+      }
+      for (detail::RowRing *ring : rings) ring->Abort();
+    }
+  }
+  void Rethrow() {
+    if (failure_) std::rethrow_exception(failure_);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::exception_ptr failure_;
+};
+
+// Rows held in each queue between stages: enough to ride out uneven rows,
+// few enough that a page's memory stays a small multiple of its width.
+constexpr size_t kQueueRows = 32;
 
 struct PageJob {
   std::filesystem::path input;
@@ -97,16 +189,14 @@ void CheckAgainstProfile(const Profile &profile, const PrintSettings &settings) 
   CheckColourSettings(settings.colour, profile.inks.size());
 }
 
-DotPage PrintImage(const Profile &profile, const PrintSettings &settings, const Image &image,
-                   const std::function<void(uint32_t, uint32_t)> &rowDone) {
-  const double xDpi = settings.inputDpi > 0 ? settings.inputDpi : image.xDpi;
-  const double yDpi = settings.inputDpi > 0 ? settings.inputDpi : image.yDpi;
-  ResampledSource source(image, DeviceSize(image.width, xDpi, settings.xResolution),
-                         DeviceSize(image.height, yDpi, settings.yResolution));
+namespace {
 
+// The page's size, depth, resolution and inks, without planes.
+DotPage PageShape(const Profile &profile, const PrintSettings &settings, uint32_t width,
+                  uint32_t height) {
   DotPage page;
-  page.width = source.width();
-  page.height = source.height();
+  page.width = width;
+  page.height = height;
   page.bitsPerPixel = settings.dotMode == kMultiSizeDotMode ? 2 : 1;
   page.xDpi = settings.xResolution;
   page.yDpi = settings.yResolution;
@@ -115,22 +205,132 @@ DotPage PrintImage(const Profile &profile, const PrintSettings &settings, const 
   } else {
     page.inks = profile.inks;
   }
-  page.Allocate();
+  return page;
+}
 
-  PageEngine engine(profile, settings.colour, MakePageParams(settings, page.width));
-  DotPageSink sink(page);
+BandLayout PageBands(const PrintSettings &settings, const DotPage &page) {
   BandLayout layout;
   layout.greyInput = settings.grey;
   layout.greyAsInk = settings.grey && GreyKernelReadsInk(settings.method, settings.dotMode);
   layout.planes = static_cast<uint32_t>(page.inks.size());
   layout.bitsPerPixel = page.bitsPerPixel;
   layout.runLength = settings.runLength;
+  return layout;
+}
+
+Resampler DeviceResampler(const PrintSettings &settings, ImageRows &rows) {
+  const double xDpi = settings.inputDpi > 0 ? settings.inputDpi : rows.xDpi();
+  const double yDpi = settings.inputDpi > 0 ? settings.inputDpi : rows.yDpi();
+  return Resampler(rows, DeviceSize(rows.width(), xDpi, settings.xResolution),
+                   DeviceSize(rows.height(), yDpi, settings.yResolution));
+}
+
+}  // namespace
+
+DotPage PrintImage(const Profile &profile, const PrintSettings &settings, const Image &image,
+                   const std::function<void(uint32_t, uint32_t)> &rowDone) {
+  std::unique_ptr<ImageRows> rows = RowsOfImage(image);
+  Resampler resampler = DeviceResampler(settings, *rows);
+  ResampledSource source(resampler);
+  DotPage page = PageShape(profile, settings, source.width(), source.height());
+  page.Allocate();
+
+  PageEngine engine(profile, settings.colour, MakePageParams(settings, page.width));
+  DotPageSink sink(page);
   const uint32_t height = page.height;
-  DrivePage(engine.halftone(), source, sink, layout, [&](uint32_t row) {
+  DrivePage(engine.halftone(), source, sink, PageBands(settings, page), [&](uint32_t row) {
     if (rowDone) rowDone(row + 1, height);
   });
   return page;
 }
+
+namespace {
+
+// Prints one page from its file to its planes (and preview), streaming:
+// rows flow from the reader through the resampler and the engine into the
+// TIFF writer and the preview builder. Returns the page's device pixels.
+uint64_t PrintPage(const Profile &profile, const PrintSettings &settings,
+                   const std::filesystem::path &input, uint32_t pageIndex,
+                   const std::filesystem::path &planesPath, const std::filesystem::path *previewPath,
+                   const PreviewOptions &previewOptions,
+                   const std::function<void(uint32_t, uint32_t)> &rowDone) {
+  std::unique_ptr<ImageRows> rows = OpenImagePage(input, pageIndex);
+  Resampler resampler = DeviceResampler(settings, *rows);
+  ResampledSource source(resampler);
+  const DotPage shape = PageShape(profile, settings, source.width(), source.height());
+  const BandLayout bands = PageBands(settings, shape);
+  std::optional<PreviewBuilder> preview;
+  if (previewPath) preview.emplace(shape, previewOptions);
+  DotPageWriter writer(shape, planesPath);
+  WritingSink writing(writer, preview ? &*preview : nullptr);  // one thread
+  PageEngine engine(profile, settings.colour, MakePageParams(settings, shape.width));
+  const auto engineRowDone = [&](uint32_t row) {
+    if (rowDone) rowDone(row + 1, shape.height);
+  };
+
+  if (settings.pageThreads <= 1) {
+    DrivePage(engine.halftone(), source, writing, bands, engineRowDone);
+  } else {
+    // Reading (from 3 threads) and writing run on threads of their own, fed
+    // through bounded queues; the engine stays on this thread. From 4
+    // threads the planes are shared out among several writing threads. Each
+    // plane, the preview and the engine take their rows in order, so the
+    // bytes are those of one thread.
+    const bool ownReader = settings.pageThreads >= 3;
+    const uint32_t writers =
+        ownReader ? std::min(settings.pageThreads - 2, bands.planes) : 1;
+    const size_t rowBytes = shape.rowBytes();
+    detail::RowRing sourceRing(kQueueRows, static_cast<size_t>(source.width()) * source.channels());
+    detail::RowRing planeRing(kQueueRows, rowBytes * bands.planes, writers);
+    QueuedSource queued(source, sourceRing);
+    QueuedSink handOff(planeRing, rowBytes, bands.planes);
+    StageFailure failure;
+    const std::vector<detail::RowRing *> stop = {&sourceRing, &planeRing};
+    std::vector<std::thread> stages;
+    if (ownReader) {
+      stages.emplace_back([&] {
+        failure.Run([&] {
+          for (uint32_t y = 0; y < source.height(); ++y) {
+            uint8_t *slot = sourceRing.Acquire();
+            if (!slot) throw Stopped{};
+            source.ReadRow(y, slot);
+            sourceRing.Publish(y);
+          }
+        }, stop);
+      });
+    }
+    for (uint32_t w = 0; w < writers; ++w) {
+      stages.emplace_back([&, w] {
+        failure.Run([&] {
+          for (uint32_t done = 0; done < shape.height; ++done) {
+            uint32_t y = 0;
+            const uint8_t *slot = planeRing.Take(w, &y);
+            if (!slot) throw Stopped{};
+            for (uint32_t k = w; k < bands.planes; k += writers) {
+              writer.AddPlaneRow(k, y, slot + k * rowBytes);
+            }
+            if (preview && w + 1 == writers) preview->AddRow(y, slot, rowBytes);
+            planeRing.Release(w);
+          }
+        }, stop);
+      });
+    }
+    failure.Run([&] {
+      RowSource &engineSource = ownReader ? static_cast<RowSource &>(queued) : source;
+      DrivePage(engine.halftone(), engineSource, handOff, bands, engineRowDone);
+    }, stop);
+    for (std::thread &stage : stages) stage.join();
+    failure.Rethrow();
+  }
+  writer.Finish();
+  if (preview) {
+    RgbImage8 image = preview->Finish();
+    WritePng(image, PreviewResolution(shape, previewOptions), *previewPath);
+  }
+  return static_cast<uint64_t>(shape.width) * shape.height;
+}
+
+}  // namespace
 
 PrintSummary PrintFiles(const Profile &profile, const PrintSettings &settings,
                         const std::vector<std::filesystem::path> &inputs, const PrintOutput &output,
@@ -172,24 +372,20 @@ PrintSummary PrintFiles(const Profile &profile, const PrintSettings &settings,
       if (index >= jobs.size()) return;
       const PageJob &job = jobs[index];
       try {
-        Image image = ReadImagePage(job.input, job.page);
         uint64_t reported = 0;
-        DotPage page = PrintImage(profile, settings, image, [&](uint32_t done, uint32_t height) {
-          if (!progress) return;
-          const uint64_t now = static_cast<uint64_t>(done) * 1000000 / height;
-          progress->pageMillionths += now - reported;
-          reported = now;
-        });
-        image = Image();
-        WriteDotPageTiff(page, files.Add(job.planes));
-        if (output.preview) {
-          RgbImage8 preview = RenderPreview(page, output.previewOptions);
-          WritePng(preview, PreviewResolution(page, output.previewOptions),
-                   files.Add(job.preview));
-        }
+        const std::filesystem::path planes = files.Add(job.planes);
+        const std::filesystem::path preview = output.preview ? files.Add(job.preview) : "";
+        const uint64_t pixels = PrintPage(
+            profile, settings, job.input, job.page, planes, output.preview ? &preview : nullptr,
+            output.previewOptions, [&](uint32_t done, uint32_t height) {
+              if (!progress) return;
+              const uint64_t now = static_cast<uint64_t>(done) * 1000000 / height;
+              progress->pageMillionths += now - reported;
+              reported = now;
+            });
         std::lock_guard<std::mutex> lock(mutex);
         ++summary.pages;
-        summary.devicePixels += static_cast<uint64_t>(page.width) * page.height;
+        summary.devicePixels += pixels;
         if (progress) ++progress->pagesDone;
       } catch (...) {
         std::lock_guard<std::mutex> lock(mutex);

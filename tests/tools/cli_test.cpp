@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "inkdot/host/dot_page.h"
@@ -59,6 +60,21 @@ class CommandTest : public ::testing::Test {
     host::RgbImage8 image{width, height, {}};
     for (uint32_t i = 0; i < width * height; ++i) {
       image.rgb.insert(image.rgb.end(), {r, g, b});
+    }
+    const auto path = work_.path() / name;
+    host::WritePng(image, 0, path);
+    return path;
+  }
+
+  // A picture whose every row differs, so that rows out of order would show.
+  std::filesystem::path GradientPng(const std::string &name, uint32_t width, uint32_t height) {
+    host::RgbImage8 image{width, height, {}};
+    for (uint32_t y = 0; y < height; ++y) {
+      for (uint32_t x = 0; x < width; ++x) {
+        image.rgb.insert(image.rgb.end(), {static_cast<uint8_t>(x * 255 / width),
+                                           static_cast<uint8_t>(y * 255 / height),
+                                           static_cast<uint8_t>((x * y) % 251)});
+      }
     }
     const auto path = work_.path() / name;
     host::WritePng(image, 0, path);
@@ -208,24 +224,40 @@ TEST_F(PrintingTest, ColourPageGivesPlanesAndPreview) {
   EXPECT_EQ(Slurp(work_.path() / "again.png"), Slurp(out() / "page.png"));
 }
 
-TEST_F(PrintingTest, ThreadCountDoesNotChangeTheBytes) {
+TEST_F(PrintingTest, ThreadCountsDoNotChangeTheBytes) {
+  // Pages of several strips and more rows than the queues between the
+  // stages hold, with previews, at every page count and threads per page.
   std::string images;
+  std::vector<std::string> names;
   for (int i = 0; i < 3; ++i) {
-    images += Png("p" + std::to_string(i) + ".png", 50 + 7 * i, 30, static_cast<uint8_t>(60 * i),
-                  120, static_cast<uint8_t>(200 - 50 * i))
-                  .string() +
-              " ";
+    names.push_back("p" + std::to_string(i));
+    images += GradientPng(names.back() + ".png", 50 + 37 * i, 90 + 20 * i).string() + " ";
   }
-  ASSERT_EQ(Run(Print(images + "-j 1 -q")).status, 0);
-  std::vector<std::string> single;
-  for (int i = 0; i < 3; ++i) single.push_back(Slurp(out() / ("p" + std::to_string(i) + ".tif")));
-  std::filesystem::remove_all(out());
-  std::filesystem::create_directories(out());
-  Result parallel = Run(Print(images + "-j 4 -q"));
-  ASSERT_EQ(parallel.status, 0);
-  EXPECT_EQ(parallel.out, "");  // --quiet
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(Slurp(out() / ("p" + std::to_string(i) + ".tif")), single[i]) << i;
+  std::map<std::string, std::string> first;
+  for (const char *variant : {"-j 1 --threads 1", "-j 4 --threads 1", "-j 1 --threads 2",
+                              "-j 1 --threads 3", "-j 4 --threads 3"}) {
+    std::filesystem::remove_all(out());
+    Result result = Run(Print(images + "--resolution 1440x720 --preview -q " + variant));
+    ASSERT_EQ(result.status, 0) << variant << result.err;
+    EXPECT_EQ(result.out, "");  // --quiet
+    for (const auto &name : names) {
+      for (const char *extension : {".tif", ".png"}) {
+        const std::string bytes = Slurp(out() / (name + extension));
+        auto [known, added] = first.emplace(name + extension, bytes);
+        EXPECT_TRUE(added || known->second == bytes) << name << extension << " " << variant;
+      }
+    }
+  }
+}
+
+TEST_F(PrintingTest, ImageEndingMidPageLeavesNoOutputAtAll) {
+  // The reader fails after rows have gone through the engine and the writer.
+  const auto whole = GradientPng("whole.png", 300, 200);
+  const std::string bytes = Slurp(whole);
+  const auto cut = work_.path() / "cut.png";
+  std::ofstream(cut, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size() * 2 / 3));
+  for (const char *threads : {"1", "2", "3"}) {
+    ExpectFailure(Run(Print(cut.string() + " --threads " + threads)), {"cut.png", "truncated"});
   }
 }
 

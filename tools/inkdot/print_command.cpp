@@ -37,6 +37,7 @@ struct PrintArgs {
   uint32_t previewDpi = 150;
   double inputDpi = 0;
   unsigned jobs = 0;
+  unsigned pageThreads = 3;
   bool quiet = false;
 };
 
@@ -69,6 +70,7 @@ int RunPrint(const PrintArgs &args) {
   settings.methodVariant = method->second.variant;
   settings.grey = args.gray;
   settings.inputDpi = args.inputDpi;
+  settings.pageThreads = args.pageThreads;
   host::ColourSettings &colour = settings.colour;
   colour.brightness = args.brightness;
   colour.contrast = args.contrast;
@@ -153,6 +155,11 @@ void AddPrintCommand(CLI::App &app, Runner &run) {
   cmd->add_option("--input-dpi", args->inputDpi,
                   "Image resolution (default: the image's own, else one image pixel per dot)");
   cmd->add_option("-j,--jobs", args->jobs, "Pages at a time (default: the number of cores)");
+  cmd->add_option("--threads", args->pageThreads,
+                  "Threads per page: 1 in turn, 2 writes on its own thread, 3 also reads on "
+                  "its own, 4 and up share the planes' writing out")
+      ->check(CLI::Range(1u, 8u))
+      ->capture_default_str();
   cmd->add_flag("-q,--quiet", args->quiet, "No progress bar and no summary");
   cmd->callback([args, &run] { run = [args] { return RunPrint(*args); }; });
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "inkdot/host/profile.h"
@@ -35,6 +36,34 @@ struct DotPage {
 // its display colour in the description, resolution tags set. Throws
 // ImageError on failure.
 void WriteDotPageTiff(const DotPage &page, const std::filesystem::path &path);
+
+// Writes the same TIFF as WriteDotPageTiff, byte for byte, from rows as
+// they are made, without holding the page: each plane is compressed into a
+// part file of its own (beside `path`) as its rows arrive, and Finish joins
+// the parts' compressed strips into `path`, one image per ink, in order.
+class DotPageWriter {
+ public:
+  // `layout` gives the size, depth, resolution and inks; its planes are not
+  // read. Throws ImageError when a part file cannot be made.
+  DotPageWriter(const DotPage &layout, const std::filesystem::path &path);
+  ~DotPageWriter();  // removes the part files
+  DotPageWriter(const DotPageWriter &) = delete;
+  DotPageWriter &operator=(const DotPageWriter &) = delete;
+
+  // Row y of every plane, plane k at planes + k * planeStride; rows come in
+  // order, every one of them.
+  void AddRow(uint32_t y, const uint8_t *planes, size_t planeStride);
+  // Row y of plane k alone. Different planes may be written from different
+  // threads at once; each plane's rows come in order.
+  void AddPlaneRow(size_t k, uint32_t y, const uint8_t *row);
+  void Finish();
+
+ private:
+  struct Part;
+  DotPage layout_;
+  std::filesystem::path path_;
+  std::vector<std::unique_ptr<Part>> parts_;
+};
 
 // Reads a file written by WriteDotPageTiff. Throws ImageError for anything
 // else.

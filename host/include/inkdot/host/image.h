@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 namespace inkdot::host {
@@ -25,6 +26,35 @@ uint32_t CountImagePages(const std::filesystem::path &path);
 // Reads page `page` (from 0). Throws ImageError naming the file and the
 // problem for an unreadable, truncated or unsupported image.
 Image ReadImagePage(const std::filesystem::path &path, uint32_t page);
+
+// A page read row by row, top to bottom, so that printing never holds a
+// whole page. Samples as in Image: 0..65535, alpha already composited.
+// PNG (non-interlaced), strip TIFF and PNM stream; interlaced PNG and tiled
+// or unusual TIFF layouts are decoded whole when opened and then handed out
+// row by row.
+class ImageRows {
+ public:
+  virtual ~ImageRows() = default;
+  uint32_t width() const { return width_; }
+  uint32_t height() const { return height_; }
+  uint32_t channels() const { return channels_; }  // 1 grey, 3 RGB
+  double xDpi() const { return xDpi_; }             // 0 when the file does not say
+  double yDpi() const { return yDpi_; }
+  // Reads the next row, width() * channels() samples. Throws ImageError for
+  // a corrupt or truncated file.
+  virtual void ReadRow(uint16_t *out) = 0;
+
+ protected:
+  uint32_t width_ = 0, height_ = 0, channels_ = 0;
+  double xDpi_ = 0, yDpi_ = 0;
+};
+
+// Opens page `page` (from 0) for reading row by row. Throws ImageError as
+// ReadImagePage does.
+std::unique_ptr<ImageRows> OpenImagePage(const std::filesystem::path &path, uint32_t page);
+
+// The rows of an image in memory; `image` must outlive the reader.
+std::unique_ptr<ImageRows> RowsOfImage(const Image &image);
 
 // An 8-bit RGB picture, as the preview renderer and chart writer make them.
 struct RgbImage8 {

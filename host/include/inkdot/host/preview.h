@@ -5,7 +5,9 @@
 // crop to see the dot structure.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "inkdot/host/dot_page.h"
 #include "inkdot/host/image.h"
@@ -21,6 +23,32 @@ struct PreviewOptions {
 // Share of a pixel that a dot code covers, in 1/256: 1-bit planes use
 // {0, 256}; 2-bit planes {none, small, medium, large}.
 uint32_t DotCoverage(uint32_t bitsPerPixel, uint8_t code);
+
+// Builds a preview from dot rows as they are made, top to bottom, holding
+// one row of sums rather than the page.
+class PreviewBuilder {
+ public:
+  // `page` gives the size, depth, resolution and inks; its planes are not
+  // read. Throws SettingError for a crop outside the page or a zero
+  // resolution.
+  PreviewBuilder(const DotPage &page, const PreviewOptions &options);
+  // Row y of every plane, plane k at planes + k * planeStride; rows come in
+  // order, every one of them.
+  void AddRow(uint32_t y, const uint8_t *planes, size_t planeStride);
+  // The preview, once the last row is in.
+  RgbImage8 Finish();
+
+ private:
+  void Flush();
+
+  uint32_t bitsPerPixel_, planeCount_;
+  uint32_t x0_ = 0, y0_ = 0, width_, height_;
+  std::vector<uint32_t> factor_;  // per plane and code, the reflectance of each channel
+  std::vector<uint64_t> sums_;
+  std::vector<uint32_t> counts_, column_;
+  uint32_t outRow_ = 0;
+  RgbImage8 out_;
+};
 
 // Throws SettingError for a crop outside the page or a zero resolution.
 RgbImage8 RenderPreview(const DotPage &page, const PreviewOptions &options);

@@ -29,6 +29,11 @@ struct PrintSettings {
   bool grey = false;      // grey input: one plane, the last ink
   double inputDpi = 0;    // overrides the image's own resolution when above 0
   uint32_t runLength = 0; // pixels per Halftone call; 0 = whole rows
+  // Threads per page in PrintFiles: 1 reads, halftones and writes in turn;
+  // 2 writes (TIFF and preview) on a thread of its own; 3 also reads and
+  // resamples on its own; from 4, the planes' compression is shared out
+  // among count - 2 writing threads. The bytes are the same for every count.
+  unsigned pageThreads = 3;
 };
 
 // The page parameters for a page `width` device pixels wide.
@@ -65,7 +70,8 @@ struct PrintSummary {
 
 // Prints every page of every input to `output.dir` (one TIFF per page,
 // named after the input, "-pN" added for multi-page inputs; previews as
-// PNG beside them) with `threads` pages at a time. All outputs appear only
+// PNG beside them) with `threads` pages at a time, each page streamed row
+// by row so that its memory grows with its width, not its area. All outputs appear only
 // if every page succeeds; a missing output folder is made for them. Throws
 // the first failure.
 PrintSummary PrintFiles(const Profile &profile, const PrintSettings &settings,

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Checks that two builds of the inkdot command print the same bytes: every
+# dot-size and method, every resolution the default profile offers, colour
+# and grey, with previews, on the test chart and on a photo-like image
+# (netpbm's fractal clouds when ppmforge is installed), PNG, PPM and TIFF in.
+# The second build also runs at every --threads count and with -j 2.
+#
+#   scripts/compare-outputs.sh REFERENCE_INKDOT [NEW_INKDOT]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ref=$(realpath "$1")
+new=$(realpath "${2:-build/default/tools/inkdot/inkdot}")
+profile=${PROFILE:-build/default/profiles/default}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+"$new" chart -o "$work/chart.png" --size 300x200
+inputs=("$work/chart.png")
+if command -v ppmforge >/dev/null && command -v pnmtopng >/dev/null; then
+  ppmforge -clouds -width 180 -height 135 -seed 7 2>/dev/null >"$work/photo.ppm"
+  pnmtopng "$work/photo.ppm" >"$work/photo.png"
+  pamtotiff "$work/photo.ppm" >"$work/photo-tif.tif" 2>/dev/null || true
+  inputs+=("$work/photo.png" "$work/photo.ppm")
+  [ -s "$work/photo-tif.tif" ] && inputs+=("$work/photo-tif.tif")
+fi
+
+failures=0
+runs=0
+for resolution in 720x720 1440x720 2880x720 720x1440 1440x1440; do
+  for dots in single variable; do
+    for method in diffusion screen dither midpoint; do
+      for grey in "" --gray; do
+        args=(--profile "$profile" --input-dpi 240 --resolution "$resolution" --dots "$dots"
+              --method "$method" $grey --preview -q)
+        rm -rf "$work/ref" "$work/new"*
+        "$ref" print "${inputs[@]}" -o "$work/ref" "${args[@]}"
+        for variant in "--threads 1 -j 1" "--threads 2 -j 1" "--threads 3 -j 1" "--threads 3 -j 2"; do
+          out="$work/new${variant// /}"
+          # shellcheck disable=SC2086
+          "$new" print "${inputs[@]}" -o "$out" "${args[@]}" $variant
+          runs=$((runs + 1))
+          if ! diff -r "$work/ref" "$out" >/dev/null; then
+            echo "DIFFERENT: $resolution $dots $method ${grey:-colour} $variant"
+            failures=$((failures + 1))
+          fi
+        done
+      done
+    done
+  done
+done
+echo "$runs runs over ${#inputs[@]} inputs, $failures with different bytes"
+[ "$failures" -eq 0 ]
