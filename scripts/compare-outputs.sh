@@ -17,10 +17,10 @@ trap 'rm -rf "$work"' EXIT
 "$new" chart -o "$work/chart.png" --size 300x200
 inputs=("$work/chart.png")
 if command -v ppmforge >/dev/null && command -v pnmtopng >/dev/null; then
-  ppmforge -clouds -width 180 -height 135 -seed 7 2>/dev/null >"$work/photo.ppm"
-  pnmtopng "$work/photo.ppm" >"$work/photo.png"
-  pamtotiff "$work/photo.ppm" >"$work/photo-tif.tif" 2>/dev/null || true
-  inputs+=("$work/photo.png" "$work/photo.ppm")
+  ppmforge -clouds -width 180 -height 135 -seed 7 2>/dev/null >"$work/photo-ppm.ppm"
+  pnmtopng "$work/photo-ppm.ppm" >"$work/photo.png"
+  pamtotiff "$work/photo-ppm.ppm" >"$work/photo-tif.tif" 2>/dev/null || true
+  inputs+=("$work/photo.png" "$work/photo-ppm.ppm")
   [ -s "$work/photo-tif.tif" ] && inputs+=("$work/photo-tif.tif")
 fi
 

@@ -12,6 +12,7 @@ namespace inkdot::host {
 namespace {
 
 constexpr uint32_t kOne = 65536;  // fixed-point 1.0 of reflectances
+constexpr uint32_t kMaxMixedBits = 12;  // planes × bits per pixel for a table of mixes
 
 double SrgbToLinear(double v) {
   return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
@@ -74,7 +75,7 @@ PreviewBuilder::PreviewBuilder(const DotPage &page, const PreviewOptions &option
   }
 
   // Per plane and code, the fixed-point reflectance factor of each channel.
-  const uint32_t codes = 1u << bitsPerPixel_;
+  const uint32_t codes = codes_ = 1u << bitsPerPixel_;
   factor_.resize(static_cast<size_t>(planeCount_) * codes * 3);
   for (size_t k = 0; k < planeCount_; ++k) {
     for (uint32_t code = 0; code < codes; ++code) {
@@ -87,6 +88,21 @@ PreviewBuilder::PreviewBuilder(const DotPage &page, const PreviewOptions &option
     }
   }
 
+  // Every combination of the planes' codes, mixed once, when there are few.
+  if (planeCount_ * bitsPerPixel_ <= kMaxMixedBits) {
+    const uint32_t combinations = 1u << (planeCount_ * bitsPerPixel_);
+    mixed_.resize(static_cast<size_t>(combinations) * 3);
+    for (uint32_t combination = 0; combination < combinations; ++combination) {
+      uint32_t r = kOne, g = kOne, b = kOne;
+      for (uint32_t k = 0; k < planeCount_; ++k) {
+        Mix(k, (combination >> (k * bitsPerPixel_)) & (codes - 1), &r, &g, &b);
+      }
+      mixed_[combination * 3] = r;
+      mixed_[combination * 3 + 1] = g;
+      mixed_[combination * 3 + 2] = b;
+    }
+  }
+
   sums_.assign(static_cast<size_t>(outWidth) * 3, 0);
   counts_.assign(outWidth, 0);
   column_.resize(width_);
@@ -96,6 +112,15 @@ PreviewBuilder::PreviewBuilder(const DotPage &page, const PreviewOptions &option
   out_.width = outWidth;
   out_.height = outHeight;
   out_.rgb.assign(static_cast<size_t>(outWidth) * outHeight * 3, 255);
+}
+
+// Composites ink k's dot of size `code` over the reflectances so far.
+void PreviewBuilder::Mix(uint32_t k, uint32_t code, uint32_t *r, uint32_t *g, uint32_t *b) const {
+  if (code == 0) return;
+  const uint32_t *f = &factor_[(k * codes_ + code) * 3];
+  *r = static_cast<uint32_t>((uint64_t{*r} * f[0]) >> 16);
+  *g = static_cast<uint32_t>((uint64_t{*g} * f[1]) >> 16);
+  *b = static_cast<uint32_t>((uint64_t{*b} * f[2]) >> 16);
 }
 
 void PreviewBuilder::Flush() {
@@ -120,19 +145,25 @@ void PreviewBuilder::AddRow(uint32_t y, const uint8_t *planes, size_t planeStrid
     outRow_ = target;
   }
   const uint32_t bits = bitsPerPixel_;
-  const uint32_t codes = 1u << bits;
-  const uint32_t mask = codes - 1;
+  const uint32_t mask = (1u << bits) - 1;
   for (uint32_t x = 0; x < width_; ++x) {
     const uint32_t at = (x0_ + x) * bits;
     const uint32_t shift = 8 - bits - at % 8;
-    uint64_t r = kOne, g = kOne, b = kOne;
-    for (size_t k = 0; k < planeCount_; ++k) {
-      const uint32_t code = (planes[k * planeStride + at / 8] >> shift) & mask;
-      if (code == 0) continue;
-      const uint32_t *f = &factor_[(k * codes + code) * 3];
-      r = (r * f[0]) >> 16;
-      g = (g * f[1]) >> 16;
-      b = (b * f[2]) >> 16;
+    uint32_t r = kOne, g = kOne, b = kOne;
+    if (!mixed_.empty()) {
+      uint32_t codes = 0;
+      for (uint32_t k = 0; k < planeCount_; ++k) {
+        codes |= ((planes[k * planeStride + at / 8] >> shift) & mask) << (k * bits);
+      }
+      const uint32_t *colour = &mixed_[codes * 3];
+      r = colour[0];
+      g = colour[1];
+      b = colour[2];
+    } else {
+      for (uint32_t k = 0; k < planeCount_; ++k) {
+        const uint32_t code = (planes[k * planeStride + at / 8] >> shift) & mask;
+        Mix(k, code, &r, &g, &b);
+      }
     }
     const uint32_t o = column_[x];
     sums_[o * 3] += r;

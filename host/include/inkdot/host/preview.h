@@ -40,10 +40,12 @@ class PreviewBuilder {
 
  private:
   void Flush();
+  void Mix(uint32_t k, uint32_t code, uint32_t *r, uint32_t *g, uint32_t *b) const;
 
-  uint32_t bitsPerPixel_, planeCount_;
+  uint32_t bitsPerPixel_, planeCount_, codes_ = 2;
   uint32_t x0_ = 0, y0_ = 0, width_, height_;
   std::vector<uint32_t> factor_;  // per plane and code, the reflectance of each channel
+  std::vector<uint32_t> mixed_;   // per combination of the planes' codes, the mixed colour
   std::vector<uint64_t> sums_;
   std::vector<uint32_t> counts_, column_;
   uint32_t outRow_ = 0;
