@@ -10,25 +10,26 @@
 #   bench/page_bench.sh [inkdot binary] [runs]      (defaults: the default build, 3)
 #
 # Environment: WORK (scratch folder, default /tmp/inkdot-page-bench),
-# THREADS (the print command's --threads, default 3), MODES (override the
-# list, "dots method resolution;...").
+# THREADS (the print command's --threads, default 4; empty leaves the
+# option out, for builds before it), MODES (override the
+# list, "dots method resolution [--gray];...").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 inkdot=$(realpath "${1:-build/default/tools/inkdot/inkdot}")
 runs=${2:-3}
 work=${WORK:-/tmp/inkdot-page-bench}
-threads=${THREADS:-3}
-modes=${MODES:-"variable diffusion 1440x720;single screen 720x720;single diffusion 1440x720;variable screen 1440x720"}
+threads=${THREADS-4}
+modes=${MODES:-"variable diffusion 1440x720;single screen 720x720;single diffusion 1440x720;variable screen 1440x720;single diffusion 1440x720 --gray"}
 mkdir -p "$work"
 page="$work/a4.png"
 [ -f "$page" ] || "$inkdot" chart -o "$page" --size 2480x3508
 
-# best_of CMD...: runs CMD $runs times; prints "seconds peak_kib" of the
-# fastest run (peak memory of that run).
+# best_of CMD...: runs CMD $runs times; prints "seconds peak_kib user sys"
+# of the fastest run.
 best_of() {
   local best="" line
   for _ in $(seq "$runs"); do
-    line=$(/usr/bin/time -f "%e %M" "$@" 2>&1 >/dev/null | tail -1)
+    line=$(/usr/bin/time -f "%e %M %U %S" "$@" 2>&1 >/dev/null | tail -1)
     if [ -z "$best" ] || awk -v a="${line%% *}" -v b="${best%% *}" 'BEGIN{exit !(a<b)}'; then
       best=$line
     fi
@@ -36,16 +37,22 @@ best_of() {
   echo "$best"
 }
 
-printf "%-34s %8s %8s %8s %9s\n" "mode" "Mpx" "s" "Mpx/s" "peak MiB"
+# report NAME MPX "seconds peak_kib user sys"
+report() {
+  read -r seconds kib user sys <<<"$3"
+  printf "%-34s %7s %7s %7.1f %9.0f %7.2f\n" "$1" "$2" "$seconds" \
+    "$(awk -v m="$2" -v s="$seconds" 'BEGIN{print m/s}')" "$((kib / 1024))" \
+    "$(awk -v u="$user" -v s="$sys" 'BEGIN{print u+s}')"
+}
+
+printf "%-34s %7s %7s %7s %9s %7s\n" "program" "Mpx" "s" "Mpx/s" "peak MiB" "CPU s"
 IFS=';' read -ra list <<<"$modes"
 for mode in "${list[@]}"; do
-  read -r dots method resolution <<<"$mode"
+  read -r dots method resolution grey <<<"$mode"
   args=(print "$page" -o "$work/out" --input-dpi 300 --resolution "$resolution" --dots "$dots"
-        --method "$method" -j 1 --threads "$threads")
+        --method "$method" -j 1 ${threads:+--threads "$threads"} $grey)
   mpx=$("$inkdot" "${args[@]}" | sed -n 's/.*page, \([0-9.]*\) megapixels.*/\1/p')
-  read -r seconds kib <<<"$(best_of "$inkdot" "${args[@]}" -q)"
-  printf "%-34s %8s %8s %8.1f %9.0f\n" "inkdot $dots $method $resolution" "$mpx" "$seconds" \
-    "$(awk -v m="$mpx" -v s="$seconds" 'BEGIN{print m/s}')" "$((kib / 1024))"
+  report "inkdot $dots $method $resolution${grey:+ grey}" "$mpx" "$(best_of "$inkdot" "${args[@]}" -q)"
 done
 
 # The same page at 1440 x 720 device size, for the other programs. Their
@@ -53,18 +60,15 @@ done
 if command -v pamditherbw >/dev/null && command -v pamscale >/dev/null; then
   grey="$work/device.pgm"
   [ -f "$grey" ] || pngtopam "$page" | pamscale -width 11904 -height 8419 | ppmtopgm >"$grey"
-  read -r seconds kib <<<"$(best_of pamditherbw -fs "$grey")"
-  printf "%-34s %8s %8s %8.1f %9.0f\n" "pamditherbw -fs (grey, 1 bit)" 100.2 "$seconds" \
-    "$(awk -v s="$seconds" 'BEGIN{print 100.2/s}')" "$((kib / 1024))"
+  report "pamditherbw -fs (grey, 1 bit)" 100.2 "$(best_of pamditherbw -fs "$grey")"
 else
   echo "pamditherbw: netpbm not installed, skipped"
 fi
 if command -v tificc >/dev/null && command -v pamtotiff >/dev/null; then
   rgb="$work/device.tif"
   [ -f "$rgb" ] || pngtopam "$page" | pamscale -width 11904 -height 8419 | pamtotiff >"$rgb"
-  read -r seconds kib <<<"$(best_of tificc '-i*sRGB' '-o*Lab' "$rgb" "$work/lab.tif")"
-  printf "%-34s %8s %8s %8.1f %9.0f\n" "tificc sRGB to Lab (8-bit TIFF)" 100.2 "$seconds" \
-    "$(awk -v s="$seconds" 'BEGIN{print 100.2/s}')" "$((kib / 1024))"
+  report "tificc sRGB to Lab (8-bit TIFF)" 100.2 \
+    "$(best_of tificc '-i*sRGB' '-o*Lab' "$rgb" "$work/lab.tif")"
 else
   echo "tificc: Little CMS utilities not installed, skipped"
 fi

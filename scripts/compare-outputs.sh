@@ -26,6 +26,7 @@ fi
 
 failures=0
 runs=0
+unsupported=0
 for resolution in 720x720 1440x720 2880x720 720x1440 1440x1440; do
   for dots in single variable; do
     for method in diffusion screen dither midpoint; do
@@ -33,7 +34,15 @@ for resolution in 720x720 1440x720 2880x720 720x1440 1440x1440; do
         args=(--profile "$profile" --input-dpi 240 --resolution "$resolution" --dots "$dots"
               --method "$method" $grey --preview -q)
         rm -rf "$work/ref" "$work/new"*
-        "$ref" print "${inputs[@]}" -o "$work/ref" "${args[@]}"
+        if ! "$ref" print "${inputs[@]}" -o "$work/ref" "${args[@]}" 2>/dev/null; then
+          # A combination the profile has no kernel for must fail alike.
+          if "$new" print "${inputs[@]}" -o "$work/new" "${args[@]}" 2>/dev/null; then
+            echo "DIFFERENT: $resolution $dots $method ${grey:-colour} fails only before"
+            failures=$((failures + 1))
+          fi
+          unsupported=$((unsupported + 1))
+          continue
+        fi
         for variant in "--threads 1 -j 1" "--threads 2 -j 1" "--threads 3 -j 1" "--threads 3 -j 2"; do
           out="$work/new${variant// /}"
           # shellcheck disable=SC2086
@@ -48,5 +57,6 @@ for resolution in 720x720 1440x720 2880x720 720x1440 1440x1440; do
     done
   done
 done
-echo "$runs runs over ${#inputs[@]} inputs, $failures with different bytes"
+echo "$runs runs over ${#inputs[@]} inputs ($unsupported combinations without a kernel)," \
+  "$failures with different bytes"
 [ "$failures" -eq 0 ]

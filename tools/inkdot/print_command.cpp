@@ -37,7 +37,7 @@ struct PrintArgs {
   uint32_t previewDpi = 150;
   double inputDpi = 0;
   unsigned jobs = 0;
-  unsigned pageThreads = 3;
+  unsigned pageThreads = 4;
   bool quiet = false;
 };
 

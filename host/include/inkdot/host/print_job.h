@@ -33,7 +33,7 @@ struct PrintSettings {
   // 2 writes (TIFF and preview) on a thread of its own; 3 also reads and
   // resamples on its own; from 4, the planes' compression is shared out
   // among count - 2 writing threads. The bytes are the same for every count.
-  unsigned pageThreads = 3;
+  unsigned pageThreads = 4;
 };
 
 // The page parameters for a page `width` device pixels wide.
