@@ -40,12 +40,12 @@ best_of() {
 # report NAME MPX "seconds peak_kib user sys"
 report() {
   read -r seconds kib user sys <<<"$3"
-  printf "%-34s %7s %7s %7.1f %9.0f %7.2f\n" "$1" "$2" "$seconds" \
+  printf "%-40s %7s %7s %7.1f %9.0f %7.2f\n" "$1" "$2" "$seconds" \
     "$(awk -v m="$2" -v s="$seconds" 'BEGIN{print m/s}')" "$((kib / 1024))" \
     "$(awk -v u="$user" -v s="$sys" 'BEGIN{print u+s}')"
 }
 
-printf "%-34s %7s %7s %7s %9s %7s\n" "program" "Mpx" "s" "Mpx/s" "peak MiB" "CPU s"
+printf "%-40s %7s %7s %7s %9s %7s\n" "program" "Mpx" "s" "Mpx/s" "peak MiB" "CPU s"
 IFS=';' read -ra list <<<"$modes"
 for mode in "${list[@]}"; do
   read -r dots method resolution grey <<<"$mode"
@@ -66,7 +66,7 @@ else
 fi
 if command -v tificc >/dev/null && command -v pamtotiff >/dev/null; then
   rgb="$work/device.tif"
-  [ -f "$rgb" ] || pngtopam "$page" | pamscale -width 11904 -height 8419 | pamtotiff >"$rgb"
+  [ -f "$rgb" ] || pngtopam "$page" | pamscale -width 11904 -height 8419 | pamtotiff 2>/dev/null >"$rgb"
   report "tificc sRGB to Lab (8-bit TIFF)" 100.2 \
     "$(best_of tificc '-i*sRGB' '-o*Lab' "$rgb" "$work/lab.tif")"
 else

@@ -12,7 +12,7 @@ namespace inkdot::host {
 namespace {
 
 constexpr uint32_t kOne = 65536;  // fixed-point 1.0 of reflectances
-constexpr uint32_t kMaxMixedBits = 12;  // planes × bits per pixel for a table of mixes
+constexpr uint32_t kMaxMixedBits = 8;  // planes × bits per pixel for a table of mixes
 
 double SrgbToLinear(double v) {
   return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
@@ -101,6 +101,20 @@ PreviewBuilder::PreviewBuilder(const DotPage &page, const PreviewOptions &option
       mixed_[combination * 3 + 1] = g;
       mixed_[combination * 3 + 2] = b;
     }
+    // For each plane and byte value, the codes of the byte's pixels placed
+    // where they go in the pixels' combinations, one byte per pixel.
+    const uint32_t perByte = 8 / bitsPerPixel_;
+    spread_.assign(static_cast<size_t>(planeCount_) * 256, 0);
+    for (uint32_t k = 0; k < planeCount_; ++k) {
+      for (uint32_t byte = 0; byte < 256; ++byte) {
+        uint64_t word = 0;
+        for (uint32_t j = 0; j < perByte; ++j) {
+          const uint64_t code = (byte >> (8 - bitsPerPixel_ - j * bitsPerPixel_)) & (codes - 1);
+          word |= code << (k * bitsPerPixel_ + 8 * j);
+        }
+        spread_[k * 256 + byte] = word;
+      }
+    }
   }
 
   sums_.assign(static_cast<size_t>(outWidth) * 3, 0);
@@ -146,16 +160,22 @@ void PreviewBuilder::AddRow(uint32_t y, const uint8_t *planes, size_t planeStrid
   }
   const uint32_t bits = bitsPerPixel_;
   const uint32_t mask = (1u << bits) - 1;
+  uint64_t word = 0;  // the mixes' indices of the pixels of byte wordByte
+  uint32_t wordByte = UINT32_MAX;
   for (uint32_t x = 0; x < width_; ++x) {
     const uint32_t at = (x0_ + x) * bits;
     const uint32_t shift = 8 - bits - at % 8;
     uint32_t r = kOne, g = kOne, b = kOne;
     if (!mixed_.empty()) {
-      uint32_t codes = 0;
-      for (uint32_t k = 0; k < planeCount_; ++k) {
-        codes |= ((planes[k * planeStride + at / 8] >> shift) & mask) << (k * bits);
+      const uint32_t byte = at / 8;
+      if (byte != wordByte) {
+        word = 0;
+        for (uint32_t k = 0; k < planeCount_; ++k) {
+          word |= spread_[k * 256 + planes[k * planeStride + byte]];
+        }
+        wordByte = byte;
       }
-      const uint32_t *colour = &mixed_[codes * 3];
+      const uint32_t *colour = &mixed_[((word >> (8 * ((at % 8) / bits))) & 0xFF) * 3];
       r = colour[0];
       g = colour[1];
       b = colour[2];

@@ -64,16 +64,6 @@ Resampler::Resampler(ImageRows &source, uint32_t width, uint32_t height)
 #endif
 }
 
-uint64_t Resampler::Divide(uint64_t n) const {
-#ifdef __SIZEOF_INT128__
-  if (shift_ != 0) {
-    __extension__ typedef unsigned __int128 Wide;
-    return static_cast<uint64_t>((Wide{n} * magic_) >> shift_);
-  }
-#endif
-  return n / total_;
-}
-
 const std::vector<uint16_t> &Resampler::SourceRow(uint32_t index) {
   while (windowStart_ + window_.size() <= index) {
     window_.emplace_back(accumulator_.size());
@@ -118,7 +108,8 @@ void Resampler::Row(uint32_t y, uint8_t *out) {
   for (uint32_t x = 0; x < width_; ++x) {
     uint8_t *pixel = out + static_cast<size_t>(x) * channels;
     if (sameColumn_[x]) {
-      std::memcpy(pixel, pixel - channels, channels);
+      const uint8_t *previous = pixel - channels;
+      for (uint32_t c = 0; c < channels; ++c) pixel[c] = previous[c];
       continue;
     }
     const Span &span = columns_[x];

@@ -46,6 +46,7 @@ class PreviewBuilder {
   uint32_t x0_ = 0, y0_ = 0, width_, height_;
   std::vector<uint32_t> factor_;  // per plane and code, the reflectance of each channel
   std::vector<uint32_t> mixed_;   // per combination of the planes' codes, the mixed colour
+  std::vector<uint64_t> spread_;  // per plane and byte value, its pixels' codes in place
   std::vector<uint64_t> sums_;
   std::vector<uint32_t> counts_, column_;
   uint32_t outRow_ = 0;

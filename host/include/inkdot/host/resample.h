@@ -39,7 +39,16 @@ class Resampler {
   };
   static std::vector<Span> Spans(uint32_t source, uint32_t target);
   const std::vector<uint16_t> &SourceRow(uint32_t index);
-  uint64_t Divide(uint64_t n) const;  // n / total_
+  // n / total_, through the multiply when there is one.
+  uint64_t Divide(uint64_t n) const {
+#ifdef __SIZEOF_INT128__
+    if (shift_ != 0) {
+      __extension__ typedef unsigned __int128 Wide;
+      return static_cast<uint64_t>((Wide{n} * magic_) >> shift_);
+    }
+#endif
+    return n / total_;
+  }
 
   std::unique_ptr<ImageRows> owned_;
   ImageRows *source_;
