@@ -262,7 +262,7 @@ uint64_t PrintPage(const Profile &profile, const PrintSettings &settings,
   std::optional<PreviewBuilder> preview;
   if (previewPath) preview.emplace(shape, previewOptions);
   DotPageWriter writer(shape, planesPath);
-  WritingSink writing(writer, preview ? &*preview : nullptr);  // one thread
+  WritingSink writing(writer, preview ? &*preview : nullptr);  // for --threads 1
   PageEngine engine(profile, settings.colour, MakePageParams(settings, shape.width));
   const auto engineRowDone = [&](uint32_t row) {
     if (rowDone) rowDone(row + 1, shape.height);
