@@ -1,8 +1,10 @@
 // Reading images: PNG, TIFF (several pages, 8 and 16 bits, alpha) and
 // PGM/PPM, with truncated and foreign files refused.
 #include <gtest/gtest.h>
+#include <png.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -58,6 +60,71 @@ TEST(ImageInput, PngRoundTripKeepsSamplesAndResolution) {
   }
   EXPECT_NEAR(image.xDpi, 150, 0.05);
   EXPECT_NEAR(image.yDpi, 150, 0.05);
+}
+
+void WriteInterlacedPng(const RgbImage8 &image, const std::filesystem::path &path) {
+  FILE *file = std::fopen(path.c_str(), "wb");
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_init_io(png, file);
+  png_set_IHDR(png, info, image.width, image.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_ADAM7,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  std::vector<png_bytep> rows;
+  for (uint32_t y = 0; y < image.height; ++y) {
+    rows.push_back(const_cast<png_bytep>(image.rgb.data() + y * image.width * 3));
+  }
+  png_write_image(png, rows.data());
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  std::fclose(file);
+}
+
+void WriteTiledTiff(const RgbImage8 &image, const std::filesystem::path &path) {
+  TIFF *tiff = TIFFOpen(path.c_str(), "w");
+  TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, image.width);
+  TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, image.height);
+  TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+  TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+  TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+  TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(tiff, TIFFTAG_TILEWIDTH, 16);
+  TIFFSetField(tiff, TIFFTAG_TILELENGTH, 16);
+  std::vector<uint8_t> tile(16 * 16 * 3);
+  for (uint32_t ty = 0; ty < image.height; ty += 16) {
+    for (uint32_t tx = 0; tx < image.width; tx += 16) {
+      std::fill(tile.begin(), tile.end(), 0);
+      for (uint32_t y = ty; y < std::min(ty + 16, image.height); ++y) {
+        for (uint32_t x = tx; x < std::min(tx + 16, image.width); ++x) {
+          std::memcpy(&tile[((y - ty) * 16 + (x - tx)) * 3], &image.rgb[(y * image.width + x) * 3], 3);
+        }
+      }
+      TIFFWriteTile(tiff, tile.data(), tx, ty, 0, 0);
+    }
+  }
+  TIFFClose(tiff);
+}
+
+TEST(ImageInput, LayoutsThatCannotStreamAreReadWholeAndHandedOutByRow) {
+  testing::TempDir dir;
+  const RgbImage8 source = Gradient(37, 21);
+  const auto interlaced = dir.path() / "interlaced.png";
+  const auto tiled = dir.path() / "tiled.tif";
+  WriteInterlacedPng(source, interlaced);
+  WriteTiledTiff(source, tiled);
+  for (const auto &path : {interlaced, tiled}) {
+    std::unique_ptr<ImageRows> rows = OpenImagePage(path, 0);
+    ASSERT_EQ(rows->width(), source.width) << path;
+    ASSERT_EQ(rows->height(), source.height) << path;
+    ASSERT_EQ(rows->channels(), 3u) << path;
+    std::vector<uint16_t> row(source.width * 3);
+    for (uint32_t y = 0; y < source.height; ++y) {
+      rows->ReadRow(row.data());
+      for (size_t i = 0; i < row.size(); ++i) {
+        ASSERT_EQ(row[i], source.rgb[y * row.size() + i] * 257) << path << " row " << y;
+      }
+    }
+  }
 }
 
 TEST(ImageInput, EveryTruncatedPngIsRefused) {
