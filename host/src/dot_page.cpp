@@ -60,7 +60,7 @@ void SetPlaneTags(TIFF *t, const DotPage &page, uint16_t plane) {
 struct DotPageWriter::Part {
   std::filesystem::path path;
   detail::TiffFile tiff;
-  Part(std::filesystem::path where) : path(std::move(where)), tiff(path, "w") {}
+  explicit Part(std::filesystem::path where) : path(std::move(where)), tiff(path, "w") {}
 };
 
 DotPageWriter::DotPageWriter(const DotPage &layout, const std::filesystem::path &path)
