@@ -18,8 +18,8 @@ inline uint32_t ScreenedDot(uint32_t total, uint32_t limits, uint32_t t) {
   const uint32_t any = total > t ? 1 : 0;
   const uint32_t large = (limits & 0xFFFF) > t ? 1 : 0;
   const uint32_t medium = (limits >> 16) > t ? 1 : 0;
-  // large: 3; else medium: 2; else 1.
-  return any * (1 + medium + large * (2 - medium));
+  // large: 3; else medium: 2; else 1; nothing without `any`.
+  return (1 + (medium | large) + large) & (0u - any);
 }
 
 // The medium and large dots alone, as the matrix places them in the
