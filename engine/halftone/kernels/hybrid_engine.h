@@ -86,11 +86,12 @@ inline uint32_t DiffuseInk(const HybridTables &tables, const uint32_t *dotParams
   }
   const int32_t value =
       static_cast<int32_t>(tables.amounts[p] >> 16) + Member::IncomingError(*ink.cell);
-  if (code == kNoDot && small != 0 && value >= tables.dotCurve[p] + offset) {
-    code = kSmallDot;
-  }
+  // Without branches, as the matrix and the error scatter the outcome.
+  const bool smallDot =
+      (code == kNoDot) & (small != 0) & (value >= tables.dotCurve[p] + offset);
+  code |= static_cast<uint32_t>(smallDot);
   const bool dot = code != kNoDot;
-  const int32_t e = dot ? value - Member::kDotValue : value;
+  const int32_t e = value - (Member::kDotValue & -static_cast<int32_t>(dot));
   ink.carry = Member::Spread((limits >> 16) != 0, dot, small, dotParams, odd, ink.cell,
                              e, ink.carry);
   return code;
