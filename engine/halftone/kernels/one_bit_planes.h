@@ -64,4 +64,38 @@ class OneBitPlanes {
   uint32_t filled_;  // pixels of the current bytes already decided
 };
 
+// One plane: a moving bit mask, which the compilers unroll better for the
+// single-channel loops than the shared word.
+template <>
+class OneBitPlanes<1> {
+ public:
+  OneBitPlanes(uint8_t *dst, uint32_t, uint32_t firstBit)
+      : out_(dst), mask_(0x80u >> (firstBit & 7)) {
+    const uint32_t kept = (0xFF00u >> (firstBit & 7)) & 0xFFu;
+    bits_ = (firstBit & 7) != 0 ? (*out_ & kept) : 0;
+  }
+
+  void Set(int plane, bool dot) {
+    if (plane == 0) bits_ |= dot ? mask_ : 0u;
+  }
+
+  void Next() {
+    mask_ >>= 1;
+    if (mask_ == 0) {
+      *out_++ = static_cast<uint8_t>(bits_);
+      bits_ = 0;
+      mask_ = 0x80;
+    }
+  }
+
+  void Finish() {
+    if (mask_ != 0x80) *out_ = static_cast<uint8_t>(bits_);
+  }
+
+ private:
+  uint8_t *out_;
+  uint32_t mask_;
+  uint32_t bits_;
+};
+
 }  // namespace inkdot
