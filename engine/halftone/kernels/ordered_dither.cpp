@@ -75,6 +75,29 @@ ResultCode DitherColorRowCorners(HalftoneContext *ht, const RowRun &run) {
   for (uint32_t c = 0; c < 8; ++c) {
     for (int k = 0; k < 4; ++k) cornerLevels[c][k] = scale[(corners[c] >> (8 * k)) & 0xFF];
   }
+  // With a corner's levels fixed, each ink's dot in the pair loop is a range
+  // of matrix values: ink 3 below d3, inks 1 and 2 above M - d, ink 0 above
+  // M - d0 when d0 + d3 exceeds M, else from d3 up to d0 + d3. Each range is
+  // kept as its start and length within 0..65535, so that a dot is one
+  // unsigned comparison.
+  struct Range {
+    uint32_t first, length;
+    bool Holds(uint32_t m) const { return m - first < length; }
+  };
+  auto range = [](int64_t from, int64_t to) {  // [from, to) within 0..65535
+    const int64_t first = from < 0 ? 0 : from > 65536 ? 65536 : from;
+    const int64_t end = to < first ? first : to > 65536 ? 65536 : to;
+    return Range{static_cast<uint32_t>(first), static_cast<uint32_t>(end - first)};
+  };
+  Range cornerRanges[8][4];
+  for (uint32_t c = 0; c < 8; ++c) {
+    const int64_t d0 = cornerLevels[c][0], d1 = cornerLevels[c][1];
+    const int64_t d2 = cornerLevels[c][2], d3 = cornerLevels[c][3];
+    cornerRanges[c][0] = d0 + d3 > top ? range(top - d0 + 1, 65536) : range(d3, d0 + d3);
+    cornerRanges[c][1] = range(top - d1 + 1, 65536);
+    cornerRanges[c][2] = range(top - d2 + 1, 65536);
+    cornerRanges[c][3] = range(0, d3);
+  }
   // A channel is on above 128; the three bits pick a corner of the 2 x 2 x 2
   // table.
   auto corner = [](const uint8_t *px) {
@@ -90,12 +113,12 @@ ResultCode DitherColorRowCorners(HalftoneContext *ht, const RowRun &run) {
       const uint32_t x = startX + i;
       const uint32_t c = corner(src + 4 * static_cast<uintptr_t>(kDoubled ? i / 2 : i));
       if (c != 7) {  // all three channels on: white, no ink
-        const int32_t m = matrixRow[x & columnMask];
-        const int32_t *d = cornerLevels[c];
-        out.Set(0, PairedDot0(d[0], d[3], m, top));
-        out.Set(1, d[1] > top - m);
-        out.Set(2, d[2] > top - m);
-        out.Set(3, d[3] > m);
+        const uint32_t m = matrixRow[x & columnMask];
+        const Range *r = cornerRanges[c];
+        out.Set(0, r[0].Holds(m));
+        out.Set(1, r[1].Holds(m));
+        out.Set(2, r[2].Holds(m));
+        out.Set(3, r[3].Holds(m));
       }
       out.Next();
     }
