@@ -105,15 +105,8 @@ struct Smoothing {
   }
 };
 
-// Dots of the complementary pair of inks 0 and 3 for matrix value m, from
-// their scaled levels d0 and d3, with M the top of the threshold range.
-// When the two together exceed the range both may print; otherwise ink 0
-// fills only where ink 3 left a gap.
-// The same rule pairs inks 1 and 2 of an odd last pixel, ink 1 in the role
-// of ink 3.
-//
-// Ink 0's dot alone, without branches: against a scattered matrix the
-// outcome changes unpredictably from pixel to pixel.
+// Ink 0's dot of the pair rule below, without branches: against a scattered
+// matrix the outcome changes unpredictably from pixel to pixel.
 inline bool PairedDot0(int32_t d0, int32_t d3, int32_t m, int32_t top) {
   const int32_t sum = d0 + d3;
   const uint32_t both = sum > top ? 1u : 0u;
@@ -122,6 +115,12 @@ inline bool PairedDot0(int32_t d0, int32_t d3, int32_t m, int32_t top) {
   return ((both & over) | ((both ^ 1u) & fill)) != 0;
 }
 
+// Dots of the complementary pair of inks 0 and 3 for matrix value m, from
+// their scaled levels d0 and d3, with M the top of the threshold range.
+// When the two together exceed the range both may print; otherwise ink 0
+// fills only where ink 3 left a gap.
+// The same rule pairs inks 1 and 2 of an odd last pixel, ink 1 in the role
+// of ink 3.
 inline void PairDots(int32_t d0, int32_t d3, int32_t m, int32_t top, bool &dot0,
                      bool &dot3) {
   dot3 = d3 > m;
