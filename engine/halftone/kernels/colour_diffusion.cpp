@@ -81,19 +81,30 @@ void DiffuseColourPixels(const ColourTables &tables, int32_t *const lines[3],
                          OneBitPlanes<kPlanes> &out) {
   int32_t carry[3] = {0, 0, 0};
   uint32_t activity[3] = {kActivityStart, kActivityStart, kActivityStart};
-  Smoothing smoothing;
-  smoothing.levels = {{100, 100, 100, 100}};
-  constexpr uint32_t kAllInks = 0b1111;
+  // Smoothing memory, all four inks: the previous processed pixel's grid
+  // point as a packed key, and its levels, inks 0 and 2 and inks 1 and 3 in
+  // the 16-bit lanes of two words.
+  uint32_t previousKey = kNoGridKey;
+  uint32_t previousEven = 0, previousOdd = 0;
+  // Locals, so that the output and error stores do not force reloads.
+  const uint8_t *const src = run.src;
+  const uint32_t startX = run.startX;
+  const uint32_t *const colorTable = tables.colorTable;
+  const uint8_t *const gridIndex = tables.gridIndex;
+  const uint16_t *const matrixRow = tables.matrixRow;
+  const uint16_t *const levelScale = tables.levelScale;
+  const int16_t *const dotCurve = tables.dotCurve;
+  const uint16_t *const toneCurve = tables.toneCurve;
+  const uint32_t columnMask = tables.columnMask;
 
   for (uint32_t i = 0; i < pixels; ++i) {
-    const uint32_t x = run.startX + i;
-    const uint8_t *px =
-        run.src + 4 * static_cast<uintptr_t>(magnification == 1 ? i / 2 : i);
-    const uint32_t m = tables.matrixRow[x & tables.columnMask];
+    const uint32_t x = startX + i;
+    const uint8_t *px = src + 4 * static_cast<uintptr_t>(magnification == 1 ? i / 2 : i);
+    const uint32_t m = matrixRow[x & columnMask];
     const uint32_t noise = m & 1;
-    InkLevels levels;
+    int32_t levels[4];
     if (!kMember.fast && inkBytes) {
-      levels = LevelsOfBytes(px);
+      for (int k = 0; k < 4; ++k) levels[k] = px[k];
     } else {
       if (IsWhite(px)) {
         for (int j = 0; j < 3; ++j) {
@@ -103,37 +114,64 @@ void DiffuseColourPixels(const ColourTables &tables, int32_t *const lines[3],
         out.Next();
         continue;
       }
-      const GridPoint g = GridCoordinates(tables.gridIndex, px, m & 0xFE);
-      levels = LevelsOf(GridEntry(tables.colorTable, g));
-      smoothing.Apply<kAllInks>(g, levels, noise == 0);
+      const GridPoint g = GridCoordinates(gridIndex, px, m & 0xFE);
+      const uint32_t a = static_cast<uint32_t>(g.a), b = static_cast<uint32_t>(g.b);
+      const uint32_t c = static_cast<uint32_t>(g.c);
+      const uint32_t entry = colorTable[(a * kGridPoints + b) * kGridPoints + c];
+      const uint32_t key = GridKey(a, b, c);
+      // Selected by masks rather than a branch: neighbouring or not varies
+      // from pixel to pixel in grain.
+      const uint32_t keep = NeighbourKeys(key, previousKey) ? 0u : ~0u;
+      previousKey = key;
+      uint32_t even = entry & 0x00FF00FFu;
+      uint32_t odd = (entry >> 8) & 0x00FF00FFu;
+      // Rounds up when the noise bit is 0.
+      const uint32_t round = (noise ^ 1) << 16 | (noise ^ 1);
+      const uint32_t smoothEven = ((even + previousEven + round) >> 1) & 0x00FF00FFu;
+      const uint32_t smoothOdd = ((odd + previousOdd + round) >> 1) & 0x00FF00FFu;
+      even = smoothEven ^ ((smoothEven ^ even) & keep);
+      odd = smoothOdd ^ ((smoothOdd ^ odd) & keep);
+      previousEven = even;
+      previousOdd = odd;
+      levels[0] = static_cast<int32_t>(even & 0xFF);
+      levels[1] = static_cast<int32_t>(odd & 0xFF);
+      levels[2] = static_cast<int32_t>(even >> 16);
+      levels[3] = static_cast<int32_t>(odd >> 16);
     }
 
     const int32_t offset = kThresholdOffsets[m & 0xFE];
     // The colour kernels read the filter tables with the noise bit inverted.
     const uint32_t filterNoise = noise ^ 1;
-    for (int j = 0; j < 3; ++j) {
-      const int ink = kDiffusedInks[j];
-      const int32_t level = levels.ink[ink];
+    // One diffused ink, written out for each of the three.
+    auto diffuse = [&]<int j>() {
+      constexpr int ink = kDiffusedInks[j];
+      const int32_t level = levels[ink];
       int32_t *cell = lines[j] + x;
       activity[j] = (activity[j] >> 1) | (level != 0 ? kActivityRefill : 0);
       if (activity[j] == 0) {
         *cell = carry[j];
         carry[j] = 0;
-        continue;
+        return;
       }
       const int32_t corrected = level + (*cell >> 5);  // arithmetic shift
       *cell = 0;
-      const int32_t threshold = tables.dotCurve[level] + (ink == 1 ? -offset : offset);
+      const int32_t threshold = dotCurve[level] + (ink == 1 ? -offset : offset);
       const bool dot = corrected >= threshold;
-      const int32_t error = dot ? corrected - tables.toneCurve[level] : corrected;
+      // A dot takes its tone off the error; written without a branch, as
+      // dots fall unpredictably.
+      const int32_t error =
+          corrected - (static_cast<int32_t>(toneCurve[level]) & -static_cast<int32_t>(dot));
       const int32_t t3Limit = (ink == 1 && !kMember.ink1NoiseTerm)
                                   ? limits.t3
                                   : T3Limit<Filters>(limits, filterNoise);
       carry[j] = Filters::Apply(cell, {level, error, dot, filterNoise, t3Limit},
                                 carry[j], limits);
       out.Set(ink, dot);
-    }
-    out.Set(2, tables.levelScale[levels.ink[2]] > m);
+    };
+    diffuse.template operator()<0>();
+    diffuse.template operator()<1>();
+    diffuse.template operator()<2>();
+    out.Set(2, levelScale[levels[2]] > m);
     out.Next();
   }
 }

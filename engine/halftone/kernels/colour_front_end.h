@@ -41,6 +41,25 @@ inline uint32_t GridEntry(const uint32_t *colorTable, const GridPoint &g) {
                     static_cast<uint32_t>(g.c)];
 }
 
+// A grid point packed into one word, 10 bits per coordinate (a grid index
+// plus one is at most 256), for the branch-free neighbour test below.
+inline uint32_t GridKey(uint32_t a, uint32_t b, uint32_t c) {
+  return a << 20 | b << 10 | c;
+}
+
+// A key whose point is within one of no grid point: its top coordinate, 1023,
+// is far from every real one.
+inline constexpr uint32_t kNoGridKey = 1023u << 20;
+
+// Whether the points of two keys differ by at most one in every coordinate.
+// Adding 1 and 2 to each field of the difference leaves every field in 0..3
+// exactly when that field's difference is -1, 0 or 1 (a larger one, or a
+// negative total, sets bits outside the low two of some field).
+inline bool NeighbourKeys(uint32_t key, uint32_t previousKey) {
+  const uint32_t d = key - previousKey;  // wraps on purpose
+  return (((d + 0x00100401u) | (d + 0x00200802u)) & 0xFFCFF3FCu) == 0;
+}
+
 struct InkLevels {
   int32_t ink[4];
 };
@@ -86,6 +105,16 @@ struct Smoothing {
   }
 };
 
+// Ink 0's dot of the pair rule below, without branches: against a scattered
+// matrix the outcome changes unpredictably from pixel to pixel.
+inline bool PairedDot0(int32_t d0, int32_t d3, int32_t m, int32_t top) {
+  const int32_t sum = d0 + d3;
+  const uint32_t both = sum > top ? 1u : 0u;
+  const uint32_t over = d0 > top - m ? 1u : 0u;
+  const uint32_t fill = (d3 <= m ? 1u : 0u) & (sum > m ? 1u : 0u);
+  return ((both & over) | ((both ^ 1u) & fill)) != 0;
+}
+
 // Dots of the complementary pair of inks 0 and 3 for matrix value m, from
 // their scaled levels d0 and d3, with M the top of the threshold range.
 // When the two together exceed the range both may print; otherwise ink 0
@@ -95,11 +124,7 @@ struct Smoothing {
 inline void PairDots(int32_t d0, int32_t d3, int32_t m, int32_t top, bool &dot0,
                      bool &dot3) {
   dot3 = d3 > m;
-  if (d0 + d3 > top) {
-    dot0 = d0 > top - m;
-  } else {
-    dot0 = !dot3 && d0 + d3 > m;
-  }
+  dot0 = PairedDot0(d0, d3, m, top);
 }
 
 // The dots of all four inks of the last pixel of an odd run: inks 0 and 3

@@ -88,12 +88,11 @@ struct SquareFilters {
       c[4] += 2 * e;
       AddSpan<-4, -2>(c, 2 * e);
       c[-1] += 4 * e;
-      if (p.noise == 0) {
-        c[5] += 2 * e;
-        c[0] = 4 * e + carry;
-      } else {
-        c[0] = 6 * e + carry;
-      }
+      // Noise bit 0 sends 2e to c[5], noise bit 1 keeps it in the pixel's
+      // own cell; chosen by mask, as the bit is random.
+      const int32_t moved = (2 * e) & -static_cast<int32_t>(p.noise == 0);
+      c[5] += moved;
+      c[0] = 6 * e - moved + carry;
       return 4 * e;
     }
     if (p.level > t.t2) {
@@ -131,17 +130,17 @@ struct WideFilters {
                                               int32_t carry, const FilterLimits &t) {
     const int32_t e = p.error;
     if (!p.dot) {
-      c[2] += 4 * e;
-      c[-2] += 4 * e;
-      if (p.noise == 0) {
-        c[1] += 8 * e;
-        c[-3] += 4 * e;
-        c[-1] += 4 * e;
-      } else {
-        c[1] += 4 * e;
-        c[3] += 4 * e;
-        c[-1] += 8 * e;
-      }
+      // The noise bit moves one share of 4e from the right to the left of
+      // the pixel; chosen by mask, as the bit is random.
+      const int32_t share = 4 * e;
+      const int32_t left = share & -static_cast<int32_t>(p.noise != 0);
+      const int32_t right = share - left;
+      c[2] += share;
+      c[-2] += share;
+      c[1] += share + right;
+      c[-3] += right;
+      c[-1] += share + left;
+      c[3] += left;
       c[0] = 8 * e + carry;
       return 0;
     }

@@ -60,17 +60,8 @@ struct FineGrey {
   }
 };
 
-template <class Member>
-ResultCode DiffuseGreyRow(HalftoneContext *ht, const RowRun &run) {
-  if (run.reservedB != 0) return kBadReservedB;
-  // Compared in 64 bits so that a wrapping sum cannot pass.
-  if (uint64_t{run.startX} + run.count > ht->params.maxPixels) {
-    return kRunTooLong;
-  }
-  if (run.reservedA != 0) return kBadReservedA;
-
-  int32_t *line = ErrorLineColumns(ht, 0);
-  UpdateRowContinuity(ht, run.row, run.startX, run.count, &line, 1);
+template <class Member, class Planes>
+void DiffuseGreyPixels(const HalftoneContext *ht, const RowRun &run, int32_t *line) {
 
   const auto *matrix =
       static_cast<const uint16_t *>(ht->blocks[kThresholdMatrixBlock].pointer);
@@ -90,13 +81,15 @@ ResultCode DiffuseGreyRow(HalftoneContext *ht, const RowRun &run) {
   const bool pairs = Member::kReadsPairs && magnification == -1;
   const bool doubled = magnification == 1;
 
-  TwoBitPlanes<1> out(run.dst, run.planeStride, run.firstBit);
+  Planes out(run.dst, run.planeStride, run.firstBit);
   const uint8_t *src = run.src;
   int32_t *cell = line + run.startX;
   int32_t carry = 0;
+  // Locals, so that the output and error stores do not force reloads.
+  const uint32_t startX = run.startX, count = run.count;
 
-  for (uint32_t i = 0; i < run.count; ++i, ++cell, out.Next()) {
-    const uint32_t x = run.startX + i;
+  for (uint32_t i = 0; i < count; ++i, ++cell, out.Next()) {
+    const uint32_t x = startX + i;
     const GreySample sample = ReadGreySample(src, i, pairs, doubled);
     const uint32_t v = sample.value;
     const bool opposed = sample.opposed;
@@ -120,16 +113,16 @@ ResultCode DiffuseGreyRow(HalftoneContext *ht, const RowRun &run) {
     incoming >>= 5;
     const int32_t value = static_cast<int32_t>(small + medium + large) + incoming;
 
-    uint32_t code = kNoDot;
-    if (levels[large] > t) {
-      code = kLargeDot;
-    } else if (uint32_t{levels[large]} + levels[medium] > t) {
-      code = kMediumDot;
-    } else if (small != 0 && value >= dotCurve[p] + offset) {
-      code = kSmallDot;
-    }
+    // Large, else medium, else small, else none; chosen without branches,
+    // as the matrix scatters the outcome from pixel to pixel.
+    const bool smallHit = small != 0 && value >= dotCurve[p] + offset;
+    const bool mediumHit = uint32_t{levels[large]} + levels[medium] > t;
+    const bool largeHit = levels[large] > t;
+    uint32_t code = smallHit ? uint32_t{kSmallDot} : uint32_t{kNoDot};
+    code = mediumHit ? uint32_t{kMediumDot} : code;
+    code = largeHit ? uint32_t{kLargeDot} : code;
     const bool dot = code != kNoDot;
-    const int32_t e = dot ? value - Member::kDotValue : value;
+    const int32_t e = value - (Member::kDotValue & -static_cast<int32_t>(dot));
     carry = Member::Spread(large != 0 || medium != 0, dot, small, limits, odd, cell, e,
                            carry);
 
@@ -138,6 +131,26 @@ ResultCode DiffuseGreyRow(HalftoneContext *ht, const RowRun &run) {
     out.Set(0, code);
   }
   out.Finish();
+}
+
+template <class Member>
+ResultCode DiffuseGreyRow(HalftoneContext *ht, const RowRun &run) {
+  if (run.reservedB != 0) return kBadReservedB;
+  // Compared in 64 bits so that a wrapping sum cannot pass.
+  if (uint64_t{run.startX} + run.count > ht->params.maxPixels) {
+    return kRunTooLong;
+  }
+  if (run.reservedA != 0) return kBadReservedA;
+
+  int32_t *line = ErrorLineColumns(ht, 0);
+  UpdateRowContinuity(ht, run.row, run.startX, run.count, &line, 1);
+  // A run starting past the last field of a byte (firstBit 4..7) takes the
+  // general writer.
+  if (run.firstBit < 4) {
+    DiffuseGreyPixels<Member, PackedTwoBitPlanes<1>>(ht, run, line);
+  } else {
+    DiffuseGreyPixels<Member, TwoBitPlanes<1>>(ht, run, line);
+  }
   return kOk;
 }
 

@@ -56,8 +56,9 @@ struct Channels {
   bool halfBlack;
 };
 
-Channels ReadColour(const uint8_t *s, bool pairs) {
-  if (!pairs) return {s[0], s[1], s[2], false};
+template <bool kPairs>
+Channels ReadColour(const uint8_t *s) {
+  if (!kPairs) return {s[0], s[1], s[2], false};
   const uint32_t sumA = uint32_t{s[0]} + s[1] + s[2];
   const uint32_t sumB = uint32_t{s[4]} + s[5] + s[6];
   if ((sumA == 0) != (sumB == 0)) return {0, 0, 0, true};
@@ -112,13 +113,11 @@ ResultCode DitherGreyRow(HalftoneContext *ht, const RowRun &run, bool tall) {
   return kOk;
 }
 
-}  // namespace
-
-ResultCode DotDitherColorRow(HalftoneContext *ht, const RowRun &run) {
-  const ResultCode checked = CheckRun(ht, run, false);
-  if (checked != kOk) return checked;
-  ht->lastRow = run.row;
-
+// The colour kernel's pixel loop for one way of stepping through the source
+// (kStep 0: a pixel per output pixel, 1: each pixel twice, 2: pairs reduced
+// 2:1) and one output writer.
+template <int kStep, class Planes>
+void DotDitherColourPixels(const HalftoneContext *ht, const RowRun &run, Planes &out) {
   const uint16_t *thresholds = MatrixRow(ht, run.row);
   const uint32_t columnMask = ht->matrixWidth - 1;
   const uint32_t top = (ht->matrixSize - 1) & 0xFFFF;
@@ -126,21 +125,17 @@ ResultCode DotDitherColorRow(HalftoneContext *ht, const RowRun &run) {
       static_cast<const uint32_t *>(ht->blocks[kColorTableBlock].pointer);
   const auto *grid = static_cast<const uint8_t *>(ht->blocks[kGridIndexBlock].pointer);
   const PaletteView palette{ht->paletteTotals, ht->paletteLimits};
-  const int32_t magnification = ht->params.magnification;
-  const bool doubled = magnification == 1;
-  const bool pairs = magnification == -1;
 
-  TwoBitPlanes<4> out(run.dst, run.planeStride, run.firstBit);
   const uint8_t *src = run.src;
   // Smoothing memory: 35 is no reachable key, so the first pixel of the run
   // is never a neighbour.
   uint32_t previousKey = 35;
   uint32_t previousEven = 0;  // inks 0 and 2 in 16-bit lanes
   uint32_t previousOdd = 0;   // inks 1 and 3
-  for (uint32_t i = 0; i < run.count; ++i, out.Next()) {
-    const uint32_t x = run.startX + i;
-    const Channels c = ReadColour(src, pairs);
-    src += pairs ? 8 : doubled ? 4 * (i & 1) : 4;
+  const uint32_t first = run.startX, end = first + run.count;
+  for (uint32_t x = first; x != end; ++x, out.Next()) {
+    const Channels c = ReadColour<kStep == 2>(src);
+    src += kStep == 2 ? 8 : kStep == 1 ? 4 * ((x ^ first) & 1) : 4;
     if (c.c0 + c.c1 + c.c2 == 765) continue;  // white
 
     const uint32_t t1 = thresholds[x & columnMask];
@@ -154,11 +149,14 @@ ResultCode DotDitherColorRow(HalftoneContext *ht, const RowRun &run) {
     uint32_t odd = (entry >> 8) & 0x00FF00FFu;
 
     const uint32_t key = i2 + (i0 << 10) + (i1 << 16);
-    if (NeighbouringCell(key, previousKey)) {
-      const uint32_t n = ((t1 >> 2) & 1) * 0x10001u;
-      even = ((even + previousEven + n) >> 1) & 0x00FF00FFu;
-      odd = ((odd + previousOdd + n) >> 1) & 0x00FF00FFu;
-    }
+    // Selected by mask rather than a branch: neighbouring or not varies from
+    // pixel to pixel in grain.
+    const uint32_t keep = NeighbouringCell(key, previousKey) ? 0u : ~0u;
+    const uint32_t n = ((t1 >> 2) & 1) * 0x10001u;
+    const uint32_t smoothEven = ((even + previousEven + n) >> 1) & 0x00FF00FFu;
+    const uint32_t smoothOdd = ((odd + previousOdd + n) >> 1) & 0x00FF00FFu;
+    even = smoothEven ^ ((smoothEven ^ even) & keep);
+    odd = smoothOdd ^ ((smoothOdd ^ odd) & keep);
     previousKey = key;
     previousEven = even;
     previousOdd = odd;
@@ -166,9 +164,38 @@ ResultCode DotDitherColorRow(HalftoneContext *ht, const RowRun &run) {
     out.Set(0, palette.Dot(even & 0xFF, t1));
     out.Set(1, palette.Dot(odd & 0xFF, top - t1));
     out.Set(2, palette.Dot(even >> 16, top - t2));
-    out.Set(3, c.halfBlack ? uint32_t{kSmallDot} : palette.Dot(odd >> 16, t2));
+    const uint32_t dot3 = palette.Dot(odd >> 16, t2);
+    out.Set(3, kStep == 2 && c.halfBlack ? uint32_t{kSmallDot} : dot3);
   }
   out.Finish();
+}
+
+template <class Planes>
+void DotDitherColour(const HalftoneContext *ht, const RowRun &run) {
+  Planes out(run.dst, run.planeStride, run.firstBit);
+  const int32_t magnification = ht->params.magnification;
+  if (magnification == -1) {
+    DotDitherColourPixels<2>(ht, run, out);
+  } else if (magnification == 1) {
+    DotDitherColourPixels<1>(ht, run, out);
+  } else {
+    DotDitherColourPixels<0>(ht, run, out);
+  }
+}
+
+}  // namespace
+
+ResultCode DotDitherColorRow(HalftoneContext *ht, const RowRun &run) {
+  const ResultCode checked = CheckRun(ht, run, false);
+  if (checked != kOk) return checked;
+  ht->lastRow = run.row;
+  // A run starting past the last field of a byte (firstBit 4..7) takes the
+  // general writer.
+  if (run.firstBit < 4) {
+    DotDitherColour<PackedTwoBitPlanes<4>>(ht, run);
+  } else {
+    DotDitherColour<TwoBitPlanes<4>>(ht, run);
+  }
   return kOk;
 }
 

@@ -3,6 +3,7 @@
 // dithered grid coordinate and a division-free modulo for the hot loops.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "halftone/kernels/two_bit_planes.h"
@@ -18,8 +19,8 @@ inline uint32_t ScreenedDot(uint32_t total, uint32_t limits, uint32_t t) {
   const uint32_t any = total > t ? 1 : 0;
   const uint32_t large = (limits & 0xFFFF) > t ? 1 : 0;
   const uint32_t medium = (limits >> 16) > t ? 1 : 0;
-  // large: 3; else medium: 2; else 1.
-  return any * (1 + medium + large * (2 - medium));
+  // large: 3; else medium: 2; else 1; nothing without `any`.
+  return (1 + (medium | large) + large) & (0u - any);
 }
 
 // The medium and large dots alone, as the matrix places them in the
@@ -33,12 +34,17 @@ inline uint32_t MatrixDot(uint32_t limits, uint32_t t) {
 // Offset of the small-dot threshold by the step threshold t (0..255, or a
 // matrix value with bit 0 cleared): low thresholds make small dots harder,
 // high ones easier, which breaks up regular small-dot patterns.
-inline int32_t ThresholdOffset(uint32_t t) {
-  if (t < 8) return 24;
-  if (t <= 128) return 20;
-  if (t < 248) return -20;
-  return -24;
-}
+// Read from a table, since t falls unpredictably from pixel to pixel; every
+// t from 255 up has the last entry's offset.
+inline constexpr std::array<int8_t, 256> kStepOffsets = [] {
+  std::array<int8_t, 256> table{};
+  for (uint32_t t = 0; t < 256; ++t) {
+    table[t] = static_cast<int8_t>(t < 8 ? 24 : t <= 128 ? 20 : t < 248 ? -20 : -24);
+  }
+  return table;
+}();
+
+inline int32_t ThresholdOffset(uint32_t t) { return kStepOffsets[t < 255 ? t : 255]; }
 
 // Grid coordinate for a channel whose lower grid point is i with weight w:
 // the upper point when the weight does not exceed the threshold. A channel

@@ -23,6 +23,7 @@ int32_t TruncatedError(int32_t cell) { return (cell < 0 ? cell + 31 : cell) >> 5
 // Equal resolutions. `odd` passed to the filter is the complement of the
 // noise bit.
 struct Square {
+  static constexpr bool kSmallDotByMask = true;
   static constexpr int32_t kDotValue = 255;
   static constexpr int kOffsetShift = 0;
   static int32_t IncomingError(int32_t cell) { return TruncatedError(cell); }
@@ -35,6 +36,7 @@ struct Square {
 
 // x = 2y.
 struct Wide : Square {
+  static constexpr bool kSmallDotByMask = false;  // measured slower by mask
   static int32_t Spread(bool heavy, bool dot, uint32_t small, const uint32_t *limits,
                         bool odd, int32_t *cell, int32_t e, int32_t carry) {
     return SpreadWide(ChooseWideFilter(heavy, dot, small, limits), cell, e, carry, odd);
@@ -44,6 +46,7 @@ struct Wide : Square {
 // 2880 × 720: a dot counts twice, offsets halved, incoming error with a
 // bias of 10 instead of truncation, fixed filter limits.
 struct Fine {
+  static constexpr bool kSmallDotByMask = false;  // measured slower by mask
   static constexpr int32_t kDotValue = 510;
   static constexpr int kOffsetShift = 1;
   static int32_t IncomingError(int32_t cell) {
@@ -57,6 +60,7 @@ struct Fine {
 
 // 2x = y.
 struct Tall : Square {
+  static constexpr bool kSmallDotByMask = false;
   static int32_t Spread(bool heavy, bool dot, uint32_t small, const uint32_t *limits,
                         bool, int32_t *cell, int32_t e, int32_t carry) {
     return SpreadTall(ChooseTallFilter(heavy, dot, small, limits, kTallHeavyColour),

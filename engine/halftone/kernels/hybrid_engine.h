@@ -86,11 +86,18 @@ inline uint32_t DiffuseInk(const HybridTables &tables, const uint32_t *dotParams
   }
   const int32_t value =
       static_cast<int32_t>(tables.amounts[p] >> 16) + Member::IncomingError(*ink.cell);
-  if (code == kNoDot && small != 0 && value >= tables.dotCurve[p] + offset) {
+  if constexpr (Member::kSmallDotByMask) {
+    // Without branches where the member's filter choice does not branch on
+    // the dot straight away: the matrix and the error scatter the outcome.
+    code |= static_cast<uint32_t>((code == kNoDot) & (small != 0) &
+                                  (value >= tables.dotCurve[p] + offset));
+  } else if (code == kNoDot && small != 0 && value >= tables.dotCurve[p] + offset) {
     code = kSmallDot;
   }
   const bool dot = code != kNoDot;
-  const int32_t e = dot ? value - Member::kDotValue : value;
+  const int32_t e = Member::kSmallDotByMask
+                        ? value - (Member::kDotValue & -static_cast<int32_t>(dot))
+                        : (dot ? value - Member::kDotValue : value);
   ink.carry = Member::Spread((limits >> 16) != 0, dot, small, dotParams, odd, ink.cell,
                              e, ink.carry);
   return code;

@@ -65,8 +65,10 @@ ResultCode DiffuseMono(HalftoneContext *ht, const RowRun &run) {
     const uint8_t index = static_cast<uint8_t>(level);
     const int32_t corrected = level + (*cell >> 5);  // arithmetic shift
     *cell = 0;
-    const bool dot = corrected >= dotCurve[index] + ThresholdOffset(m & 0xFE);
-    const int32_t error = dot ? corrected - toneCurve[index] : corrected;
+    const bool dot = corrected >= dotCurve[index] + kThresholdOffsets[m & 0xFE];
+    // Written without a branch, as dots fall unpredictably.
+    const int32_t error =
+        corrected - (static_cast<int32_t>(toneCurve[index]) & -static_cast<int32_t>(dot));
     carry = Filters::Apply(cell,
                            {level, error, dot, noise, T3Limit<Filters>(limits, noise)},
                            carry, limits);

@@ -56,4 +56,54 @@ class TwoBitPlanes {
   uint32_t mask_;
 };
 
+// The same output for runs that start at a pixel field (firstBit 0..3), with
+// the bytes under construction of up to four planes in one word, plane k in
+// byte k and the current pixel in its low two bits, and one output pointer
+// for all planes: moving to the next pixel is a single shift.
+template <int kPlanes>
+class PackedTwoBitPlanes {
+  static_assert(kPlanes >= 1 && kPlanes <= 4);
+
+ public:
+  // Only for firstBit 0..3; TwoBitPlanes also takes the others.
+  PackedTwoBitPlanes(uint8_t *dst, uint32_t planeStride, uint32_t firstBit)
+      : out_(dst), stride_(planeStride), filled_(firstBit) {
+    for (int k = 0; k < kPlanes; ++k) {
+      // The kept fields, one field above the current pixel's.
+      if (filled_ != 0) {
+        bits_ |= (uint32_t{Plane(k)} >> (8 - 2 * filled_) << 2) << (8 * k);
+      }
+    }
+  }
+
+  void Set(int k, uint32_t code) { bits_ |= code << (8 * k); }
+
+  void Next() {
+    if (++filled_ == 4) {
+      for (int k = 0; k < kPlanes; ++k) Plane(k) = static_cast<uint8_t>(bits_ >> (8 * k));
+      ++out_;
+      bits_ = 0;
+      filled_ = 0;
+    } else {
+      // At most three pixels per byte here: nothing crosses into the next
+      // plane's byte.
+      bits_ <<= 2;
+    }
+  }
+
+  void Finish() {
+    if (filled_ == 0) return;
+    const uint32_t bytes = bits_ << (6 - 2 * filled_);
+    for (int k = 0; k < kPlanes; ++k) Plane(k) = static_cast<uint8_t>(bytes >> (8 * k));
+  }
+
+ private:
+  uint8_t &Plane(int k) { return out_[static_cast<uintptr_t>(k) * stride_]; }
+
+  uint8_t *out_;
+  uintptr_t stride_;
+  uint32_t bits_ = 0;
+  uint32_t filled_;
+};
+
 }  // namespace inkdot
