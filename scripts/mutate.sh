@@ -97,8 +97,13 @@ fi
 
 # Copy the tracked files; unchanged files keep their times so rebuilds stay small.
 mkdir -p "$scratch/src"
-(cd "$root" && git ls-files -z --cached --others --exclude-standard) |
-  (cd "$root" && rsync -a --checksum --from0 --files-from=- ./ "$scratch/src/")
+(cd "$root" && git ls-files --cached --others --exclude-standard) | while IFS= read -r f; do
+  [ -f "$root/$f" ] || continue
+  if ! cmp -s "$root/$f" "$scratch/src/$f"; then
+    mkdir -p "$(dirname "$scratch/src/$f")"
+    cp -p "$root/$f" "$scratch/src/$f"
+  fi
+done
 build="$scratch/build"
 log="$scratch/log"
 mkdir -p "$log"
