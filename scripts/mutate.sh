@@ -17,8 +17,13 @@
 # The score is caught / (caught + missed). Results go to stdout and to
 # build/mutate/results.txt.
 set -eu
+if [ -z "${INKDOT_MUTATE_COPY:-}" ]; then
+  copy=$(mktemp); cp "$0" "$copy"
+  INKDOT_MUTATE_COPY=1 INKDOT_MUTATE_ROOT=$(cd "$(dirname "$0")/.." && pwd) sh "$copy" "$@" && status=0 || status=$?
+  rm -f "$copy"; exit $status
+fi
 
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$INKDOT_MUTATE_ROOT
 scratch="$root/build/mutate"
 only=""
 list=0
@@ -103,6 +108,10 @@ mkdir -p "$scratch/src"
     mkdir -p "$(dirname "$scratch/src/$f")"
     cp -p "$root/$f" "$scratch/src/$f"
   fi
+done
+# Files deleted from the tree go from the copy too (the tests are globbed).
+(cd "$scratch/src" && find . -type f | sed 's|^\./||') | while IFS= read -r f; do
+  [ -e "$root/$f" ] || rm -f "$scratch/src/$f"
 done
 build="$scratch/build"
 log="$scratch/log"
