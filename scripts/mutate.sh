@@ -1,10 +1,12 @@
 #!/bin/sh
 # Measures how many injected faults the test suite catches.
 #
-#   scripts/mutate.sh [--list] [--only N[,N...]] [--scratch DIR]
+#   scripts/mutate.sh [--list] [--only N[,N...]] [--commit REV] [--scratch DIR]
 #
-# The tracked files of this tree (as they stand, edits included) are copied to
-# a scratch directory (build/mutate by default) and built there once. Each
+# The tracked files of this tree (as they stand, edits included; or those of
+# commit REV) are copied to a scratch directory (build/mutate by default) and
+# built there once, without debug information and with ccache and lld when
+# they are installed, so that the rebuild after each mutant stays short. Each
 # mutant below is then applied to the scratch copy alone, the copy is rebuilt
 # incrementally and the suite run; the file is restored before the next one,
 # so the working tree is never touched.
@@ -27,11 +29,14 @@ root=$INKDOT_MUTATE_ROOT
 scratch="$root/build/mutate"
 only=""
 list=0
+commit=""
+
 while [ $# -gt 0 ]; do
   case "$1" in
     --list) list=1 ;;
     --only) only=",$2,"; shift ;;
     --scratch) scratch="$2"; shift ;;
+    --commit) commit="$2"; shift ;;
     *) echo "mutate.sh: unknown argument '$1'" >&2; exit 2 ;;
   esac
   shift
@@ -102,23 +107,37 @@ fi
 
 # Copy the tracked files; unchanged files keep their times so rebuilds stay small.
 mkdir -p "$scratch/src"
-(cd "$root" && git ls-files --cached --others --exclude-standard) | while IFS= read -r f; do
-  [ -f "$root/$f" ] || continue
-  if ! cmp -s "$root/$f" "$scratch/src/$f"; then
-    mkdir -p "$(dirname "$scratch/src/$f")"
-    cp -p "$root/$f" "$scratch/src/$f"
-  fi
-done
+from="$root"
+if [ -n "$commit" ]; then
+  from=$(mktemp -d)
+  git -C "$root" archive "$commit" | tar -x -C "$from"
+fi
+(cd "$from" && if [ -n "$commit" ]; then find . -type f | sed 's|^\./||'; else git ls-files --cached --others --exclude-standard; fi) |
+  while IFS= read -r f; do
+    [ -f "$from/$f" ] || continue
+    if ! cmp -s "$from/$f" "$scratch/src/$f"; then
+      mkdir -p "$(dirname "$scratch/src/$f")"
+      cp -p "$from/$f" "$scratch/src/$f"
+    fi
+  done
 # Files deleted from the tree go from the copy too (the tests are globbed).
 (cd "$scratch/src" && find . -type f | sed 's|^\./||') | while IFS= read -r f; do
-  [ -e "$root/$f" ] || rm -f "$scratch/src/$f"
+  [ -e "$from/$f" ] || rm -f "$scratch/src/$f"
 done
+[ -z "$commit" ] || rm -rf "$from"
 build="$scratch/build"
 log="$scratch/log"
 mkdir -p "$log"
 if [ ! -f "$build/build.ninja" ]; then
-  nice -n 10 cmake -S "$scratch/src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DINKDOT_BUILD_BENCH=OFF >"$log/configure.txt"
+  set -- -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" \
+    -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DINKDOT_BUILD_BENCH=OFF
+  if command -v ccache >/dev/null; then
+    set -- "$@" -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
+  fi
+  if command -v ld.lld >/dev/null; then
+    set -- "$@" -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld -DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=lld
+  fi
+  nice -n 10 cmake -S "$scratch/src" -B "$build" -G Ninja "$@" >"$log/configure.txt"
 fi
 
 # Tests of packaging and 32-bit compilation build things of their own and
