@@ -88,45 +88,6 @@ class ColourConversationTest : public ::testing::Test {
   std::vector<uint8_t> resource_;
 };
 
-TEST_F(ColourConversationTest, ThreeCallsGiveACompleteTable) {
-  Start();
-  ASSERT_EQ(Send(Selection(5123, 210)), kOk);
-  EXPECT_EQ(nextId_, 5123);
-  ASSERT_EQ(Send(PrinterTable()), kOk);
-  EXPECT_EQ(nextId_, -1);
-  EXPECT_EQ(cm_->phase, 3);
-  const CmLut *lut = CmGetLut(cm_);
-  EXPECT_EQ(lut->tableResourceId, 5123);
-  EXPECT_EQ(lut->halftoneResourceId, 210);
-  EXPECT_EQ(lut->tableKind, 1);
-  EXPECT_EQ(std::vector<int>({lut->channelCount, lut->gridSize1, lut->gridSize3, lut->gridSize4}),
-            (std::vector<int>{4, 17, 17, 1}));
-  EXPECT_EQ(lut->selectorRecord[8], 0x2C);
-
-  // The grid as authored, but for the grey diagonal, which carries black
-  // ink only (screening, neutral balance).
-  const std::vector<uint8_t> n = EvenNodes(17);
-  for (int a = 0; a < 17; ++a)
-    for (int b = 0; b < 17; ++b)
-      for (int c = 0; c < 17; ++c) {
-        const int cyan = 255 - n[a], magenta = 255 - n[b], yellow = 255 - n[c];
-        std::vector<uint8_t> want = {uint8_t(cyan), uint8_t(magenta), uint8_t(yellow),
-                                     uint8_t(std::min(cyan, std::min(magenta, yellow)) / 2)};
-        if (a == b && b == c) want = {0, 0, 0, uint8_t(cyan)};
-        const uint8_t *node = lut->tableData + ((a * 17 + b) * 17 + c) * 4;
-        ASSERT_EQ(std::vector<uint8_t>(node, node + 4), want) << a << "," << b << "," << c;
-      }
-  // Grey v blends the black of the diagonal nodes around it; at least 1
-  // below white.
-  for (int v = 0; v < 256; ++v) {
-    size_t cell = 1;
-    while (v > n[cell]) ++cell;
-    const int low = n[cell - 1], d = n[cell] - low, fr = v - low;
-    const int want = ((d - fr) * (255 - low) + fr * (255 - n[cell])) / d;
-    EXPECT_EQ(lut->grayToBlack[v], v < 255 && want == 0 ? 1 : want) << v;
-  }
-}
-
 TEST_F(ColourConversationTest, FirstCallAsksForTheSelectedTable) {
   const struct { int32_t id; int32_t base; ResultCode result; } cases[] = {
       {12345, 12000, kOk}, {999, 0, kOk}, {1000, 1000, kOk}, {-5123, -5000, kAllocFailed}};
@@ -194,22 +155,6 @@ TEST_F(ColourConversationTest, CallsAfterTheEndChangeNothing) {
   EXPECT_EQ(Send(unmatched), kBadResource);
   EXPECT_EQ(nextId_, -1);
   EXPECT_EQ(LiveAllocations(), 2);
-}
-
-TEST_F(ColourConversationTest, EveryFailureOfTheSecondCallUnwinds) {
-  const struct { PlatformOp op; int nth; ResultCode want; } steps[] = {
-      {PlatformOp::kAlloc, 1, kAllocFailed}, {PlatformOp::kLock, 1, kLockFailed},
-      {PlatformOp::kAlloc, 2, kAllocFailed}, {PlatformOp::kLock, 2, kLockFailed}};
-  for (const auto &s : steps) {
-    Start();
-    ASSERT_EQ(Send(Selection(2000, 210)), kOk);
-    FailNthCall(s.op, s.nth);  // the selector copy, then the table
-    EXPECT_EQ(Send(PrinterTable()), s.want) << s.nth;
-    EXPECT_EQ(CmGetLut(cm_)->tableHandle, 0u);
-    EXPECT_EQ(Send(PrinterTable()), kBadResource);  // the conversation is over
-    EXPECT_EQ(cm_->phase, 4);
-    Stop();  // and nothing is left behind
-  }
 }
 
 }  // namespace

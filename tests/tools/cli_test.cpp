@@ -1,6 +1,6 @@
 // The inkdot command as a user runs it: exit status 2 for usage errors and
 // 1 for every other failure, one clear message naming what is wrong, and no
-// output file left behind; identical bytes whatever the number of threads.
+// output file left behind.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -151,39 +151,6 @@ TEST_F(CommandTest, InvalidResourcesExitWithOne) {
   ExpectFailure(Run(Print(image)), {"411.mtx", "matrix width", "power of two"});
 }
 
-TEST_F(CommandTest, InspectDecodesAndReportsFindings) {
-  Result valid = Run("inspect " + profile().string());
-  EXPECT_EQ(valid.status, 0) << valid.out << valid.err;
-  EXPECT_NE(valid.out.find("profile valid"), std::string::npos);
-  EXPECT_NE(valid.out.find("threshold matrix 16 x 16"), std::string::npos) << valid.out;
-  EXPECT_NE(valid.out.find("every rank once"), std::string::npos);
-  Result palette = Run("inspect " + (profile() / "halftone/420.pal").string());
-  EXPECT_EQ(palette.status, 0);
-  EXPECT_NE(palette.out.find("resource 420"), std::string::npos) << palette.out;
-
-  testing::WriteFile(profile() / "halftone/411.mtx", testing::Matrix(12, 16));
-  Result invalid = Run("inspect " + profile().string());
-  EXPECT_EQ(invalid.status, 1);
-  EXPECT_NE(invalid.out.find("INVALID"), std::string::npos);
-  EXPECT_NE(invalid.out.find("matrix width"), std::string::npos);
-  testing::WriteFile(work_.path() / "loose.bin", Bytes(4, 0));
-  ExpectFailure(Run("inspect " + (work_.path() / "loose.bin").string()), {"--kind"});
-}
-
-TEST_F(CommandTest, PreviewRefusesWhatIsNotADotPlaneFile) {
-  const auto image = Png("a.png", 4, 4, 255, 255, 255);
-  ExpectFailure(Run("preview " + image.string() + " -o " + (out() / "p.png").string()),
-                {"a.png"});
-}
-
-TEST_F(CommandTest, ChartSizeIsChecked) {
-  ExpectFailure(Run("chart -o " + (out() / "c.png").string() + " --size 0x5"), {"chart size"});
-  std::filesystem::create_directories(out() / "taken");
-  Result taken = Run("profile build -o " + (out() / "taken").string());
-  EXPECT_EQ(taken.status, 1);
-  EXPECT_NE(taken.err.find("already exists"), std::string::npos);
-}
-
 using PrintingTest = CommandTest;
 
 TEST_F(PrintingTest, ColourPageGivesPlanesAndPreview) {
@@ -206,27 +173,6 @@ TEST_F(PrintingTest, ColourPageGivesPlanesAndPreview) {
                      (work_.path() / "again.png").string() + " --dpi 360");
   ASSERT_EQ(again.status, 0) << again.err;
   EXPECT_EQ(Slurp(work_.path() / "again.png"), Slurp(out() / "page.png"));
-}
-
-TEST_F(PrintingTest, ThreadCountDoesNotChangeTheBytes) {
-  std::string images;
-  for (int i = 0; i < 3; ++i) {
-    images += Png("p" + std::to_string(i) + ".png", 50 + 7 * i, 30, static_cast<uint8_t>(60 * i),
-                  120, static_cast<uint8_t>(200 - 50 * i))
-                  .string() +
-              " ";
-  }
-  ASSERT_EQ(Run(Print(images + "-j 1 -q")).status, 0);
-  std::vector<std::string> single;
-  for (int i = 0; i < 3; ++i) single.push_back(Slurp(out() / ("p" + std::to_string(i) + ".tif")));
-  std::filesystem::remove_all(out());
-  std::filesystem::create_directories(out());
-  Result parallel = Run(Print(images + "-j 4 -q"));
-  ASSERT_EQ(parallel.status, 0);
-  EXPECT_EQ(parallel.out, "");  // --quiet
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(Slurp(out() / ("p" + std::to_string(i) + ".tif")), single[i]) << i;
-  }
 }
 
 TEST_F(PrintingTest, OneBadPageLeavesNoOutputAtAll) {

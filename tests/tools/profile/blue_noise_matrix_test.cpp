@@ -73,59 +73,9 @@ TEST_P(SquareMatrix, IsARankPermutationWithLittleLowFrequencyEnergy) {
 
 INSTANTIATE_TEST_SUITE_P(Sides, SquareMatrix, ::testing::Values(64, 128));
 
-TEST(BlueNoiseMatrix, LowRanksAreSpreadLikeLightTones) {
-  // At a 5 % level no two dots may touch: the filter keeps them apart.
-  const int n = 64;
-  const auto ranks = MakeBlueNoiseMatrix({n, n, 1.0, 5});
-  const size_t level = ranks.size() / 20;
-  auto dot = [&](int x, int y) { return ranks[((y + n) % n) * n + (x + n) % n] < level; };
-  for (int y = 0; y < n; ++y)
-    for (int x = 0; x < n; ++x)
-      if (dot(x, y)) {
-        EXPECT_FALSE(dot(x + 1, y) || dot(x, y + 1) || dot(x + 1, y + 1) || dot(x - 1, y + 1))
-            << "touching dots at " << x << "," << y;
-      }
-}
-
-TEST(BlueNoiseMatrix, SameSeedSameMatrixOtherSeedOther) {
-  const BlueNoiseSpec shape{64, 32, 2.0, 42};
-  EXPECT_EQ(MakeBlueNoiseMatrix(shape), MakeBlueNoiseMatrix(shape));
-  BlueNoiseSpec other = shape;
-  other.seed = 43;
-  EXPECT_NE(MakeBlueNoiseMatrix(shape), MakeBlueNoiseMatrix(other));
-}
-
-TEST(BlueNoiseMatrix, WideFilterSpreadsDotsFurtherAcross) {
-  // With pixels half as wide as tall, horizontal neighbours at a light level
-  // must be rarer than vertical ones.
-  const int n = 64;
-  const auto ranks = MakeBlueNoiseMatrix({n, n, 2.0, 8});
-  const size_t level = ranks.size() / 8;
-  int across = 0, down = 0;
-  for (int y = 0; y < n; ++y)
-    for (int x = 0; x < n; ++x) {
-      if (ranks[y * n + x] >= level) continue;
-      for (int d = 1; d <= 2; ++d) {
-        across += ranks[y * n + (x + d) % n] < level;
-        down += ranks[((y + d) % n) * n + x] < level;
-      }
-    }
-  EXPECT_LT(across, down);
-}
-
 TEST(BlueNoiseMatrix, RefusesSidesThatAreNotPowersOfTwo) {
   EXPECT_THROW(MakeBlueNoiseMatrix({96, 64, 1.0, 1}), std::runtime_error);
   EXPECT_THROW(MakeBlueNoiseMatrix({8, 8, 1.0, 1}), std::runtime_error);
-}
-
-TEST(MatrixResource, CodesSidesAndWritesRanksLittleEndian) {
-  const std::vector<uint16_t> ranks = {0x0102, 0xA0B0};
-  const Bytes small = EncodeMatrixResource(2, 1, ranks);
-  EXPECT_EQ(small, (Bytes{2, 1, 0, 0, 0x02, 0x01, 0xB0, 0xA0}));
-  const Bytes big = EncodeMatrixResource(256, 512, std::vector<uint16_t>(256 * 512));
-  EXPECT_EQ(big[0], 255);
-  EXPECT_EQ(big[1], 239);
-  EXPECT_EQ(big.size(), 4u + 2u * 256 * 512);
 }
 
 }  // namespace

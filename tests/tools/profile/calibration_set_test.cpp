@@ -5,18 +5,6 @@
 namespace inkdot::profile {
 namespace {
 
-TEST(CalibrationSet, ChannelMapRecordsEndWithFeAndTheSequenceWithFf) {
-  EXPECT_EQ(EncodeChannelMap({{1, {0, 1, 2, 3}}, {2, {3, 2}}}),
-            (Bytes{1, 0, 1, 2, 3, 0xFE, 2, 3, 2, 0xFE, 0xFF}));
-}
-
-TEST(CalibrationSet, ReferenceValuesByMode) {
-  EXPECT_EQ(EncodeReferenceValues(1, {50, 50, 40}), (Bytes{50, 50, 40}));
-  EXPECT_EQ(EncodeReferenceValues(2, {50, 60}), (Bytes{2, 50, 60}));
-  EXPECT_THROW(EncodeReferenceValues(1, {29}), std::runtime_error);
-  EXPECT_THROW(EncodeReferenceValues(3, {50}), std::runtime_error);
-}
-
 class CurveSet : public ::testing::TestWithParam<int> {};
 
 TEST_P(CurveSet, MiddleCurveIsIdentityAndHeavierHeadsGetLessInk) {

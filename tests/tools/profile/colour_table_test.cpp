@@ -40,24 +40,6 @@ Decoded Decode(const Bytes &res) {
   return d;
 }
 
-// The halftoning's printed share of a single-size-dot level, from its
-// ink-load curve with light divisor 250 % and dark divisor 100 %.
-double SingleDotShare(int level) {
-  const int rest = 255 - level;
-  return level / double(((150 * rest * rest + 1) / 255 + 25500) / 100);
-}
-
-TEST(ColourTable, NodePositionsStartAtZeroEndAt255AndRise) {
-  for (int count : {2, 17, 33, 36}) {
-    const auto nodes = NodePositions(count);
-    ASSERT_EQ(nodes.size(), size_t(count));
-    EXPECT_EQ(nodes.front(), 0);
-    EXPECT_EQ(nodes.back(), 255);
-    for (int i = 1; i < count; ++i) EXPECT_GT(nodes[i], nodes[i - 1]);
-  }
-  EXPECT_THROW(NodePositions(37), std::runtime_error);
-}
-
 class PaletteTable : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -69,22 +51,6 @@ class PaletteTable : public ::testing::Test {
   static Decoded *decoded_;
 };
 Decoded *PaletteTable::decoded_ = nullptr;
-
-TEST_F(PaletteTable, HeaderDescribesAPlainFourInkTableWithItsSelector) {
-  const Decoded &d = *decoded_;
-  EXPECT_NE(d.format, 128);
-  EXPECT_NE(d.format, 50);
-  EXPECT_EQ(d.kind, 1);
-  EXPECT_EQ(d.nodes, 17);
-  EXPECT_EQ(d.channels, 4);
-  // The halftoning accepts light divisors 250, 350 or 500 only.
-  EXPECT_TRUE(d.inkLoadLight == 250 || d.inkLoadLight == 350 || d.inkLoadLight == 500);
-  EXPECT_GE(d.inkLoadDark, 100);
-  ASSERT_EQ(d.selector.size(), 28u);
-  EXPECT_EQ(d.selector[16] | d.selector[17] << 8, 420);
-  EXPECT_EQ(d.selector[18], 1);
-  EXPECT_EQ(d.selector[20] | d.selector[21] << 8, 421);
-}
 
 TEST_F(PaletteTable, GreyAxisIsNeutralAndDarkensMonotonically) {
   const Decoded &d = *decoded_;
@@ -107,52 +73,6 @@ TEST_F(PaletteTable, GreyAxisIsNeutralAndDarkensMonotonically) {
   EXPECT_EQ(d.black.back(), 0);
   EXPECT_EQ(d.black.front(), 255);
   EXPECT_NEAR(d.black[d.nodes / 2], 255 - d.positions[d.nodes / 2], 1);
-}
-
-TEST_F(PaletteTable, NearGreysChangeNoMoreThanTheirInputStep) {
-  // A one-node tint of a grey must not swap its black for a different ink
-  // mixture: each ink moves by the input step plus a little more black
-  // generation, never by a jump.
-  const Decoded &d = *decoded_;
-  const int step = 2 * (255 / (d.nodes - 1) + 1);
-  for (int i = 1; i + 1 < d.nodes; ++i) {
-    const uint8_t *grey = d.Node(i, i, i);
-    for (const uint8_t *tint : {d.Node(i, i, i + 1), d.Node(i + 1, i, i), d.Node(i, i - 1, i)}) {
-      for (int c = 0; c < 4; ++c) EXPECT_LE(std::abs(tint[c] - grey[c]), step) << "step " << i << " ink " << c;
-    }
-  }
-}
-
-TEST_F(PaletteTable, EveryNodeKeepsTheTotalInkLimitAndPrimariesArePure) {
-  const Decoded &d = *decoded_;
-  const int last = d.nodes - 1;
-  for (size_t i = 0; i < d.table.size(); i += 4) {
-    EXPECT_LE(d.table[i] + d.table[i + 1] + d.table[i + 2] + d.table[i + 3], kTotalInkLimit * 255 + 4);
-  }
-  const uint8_t *red = d.Node(last, 0, 0);
-  EXPECT_EQ(red[0], 0);
-  EXPECT_EQ(red[1], 255);
-  EXPECT_EQ(red[2], 255);
-  EXPECT_EQ(red[3], 0);
-  const uint8_t *cyan = d.Node(0, last, last);
-  EXPECT_EQ(cyan[0], 255);
-  EXPECT_EQ(cyan[1] + cyan[2] + cyan[3], 0);
-}
-
-TEST(SingleDotTable, LevelsUndoTheInkLoadCurveOnTheGreyAxis) {
-  const ColourTable t = BuildColourTable(17, LevelKind::kSingleDot, BuiltInProcessAmounts);
-  const Decoded d = Decode(EncodeColourTable(t));
-  EXPECT_TRUE(d.selector.empty());
-  // Black-only greys: the printed share of black dots matches the darkness.
-  for (int i = 0; i < d.nodes; ++i) {
-    EXPECT_NEAR(SingleDotShare(d.black[i]), 1.0 - d.positions[i] / 255.0, 0.01) << "step " << i;
-  }
-  // A light cyan (red channel just below white) prints cyan alone, at the
-  // share its red channel asks for.
-  const uint8_t *light = d.Node(d.nodes - 2, d.nodes - 1, d.nodes - 1);
-  EXPECT_EQ(light[1] + light[2] + light[3], 0);
-  EXPECT_GT(light[0], 255 - d.positions[d.nodes - 2]);  // light levels are divided later
-  EXPECT_NEAR(SingleDotShare(light[0]), 1.0 - d.positions[d.nodes - 2] / 255.0, 0.01);
 }
 
 }  // namespace
