@@ -52,14 +52,16 @@ class ColourConversationTest : public ::testing::Test {
   }
   ~ColourConversationTest() override { Stop(); }
 
-  // One line for the page: method 3 "screen", key "photo" (1), mode 0 "std".
-  static std::string Selection(int32_t tableId, int32_t halftoneId, std::string method = "screen") {
+  // One line for the page: method 3 "screen", key "photo" (1), mode 0 "std"
+  // (4 "enh" under the enhanced adjustment).
+  static std::string Selection(int32_t tableId, int32_t halftoneId, std::string method = "screen",
+                               std::string mode = "std") {
     SelectionTable s;
     s.methods = {"none", "diffuse", "dither", "screen"};
     s.keyBase = 0;
     s.keys = {"plain", "photo"};
-    s.modes = {"std", "one"};
-    s.entries = {SelectionEntry{tableId, halftoneId, method, "photo", 720, 720, "std", 3, 2}};
+    s.modes = {"std", "one", "two", "three", "enh"};
+    s.entries = {SelectionEntry{tableId, halftoneId, method, "photo", 720, 720, mode, 3, 2}};
     return WriteSelectionTable(s);
   }
   void Start() {
@@ -155,6 +157,72 @@ TEST_F(ColourConversationTest, CallsAfterTheEndChangeNothing) {
   EXPECT_EQ(Send(unmatched), kBadResource);
   EXPECT_EQ(nextId_, -1);
   EXPECT_EQ(LiveAllocations(), 2);
+}
+
+TEST_F(ColourConversationTest, KindTwoReadsAsOneAndTheSaturationBoostStopsAt50) {
+  auto table = [this](int32_t saturation, int8_t boost, uint8_t kind) {
+    params_.saturation = saturation, params_.colorAdjustMode = 2;
+    Start();
+    EXPECT_EQ(Send(Selection(2000, 210, "screen", "enh")), kOk);
+    ColourTable t = PrinterTable();
+    t.saturationBoost = boost, t.kind = kind;
+    EXPECT_EQ(Send(t), kOk);
+    const CmLut *lut = CmGetLut(cm_);
+    EXPECT_EQ(lut->tableKind, kind == 2 ? 1 : kind);
+    return std::vector<uint8_t>(lut->tableData, lut->tableData + t.grid.size());
+  };
+  // The enhanced adjustment adds the table's boost to the saturation and
+  // holds the sum at 50.
+  const std::vector<uint8_t> fifty = table(50, 0, 1);
+  EXPECT_EQ(table(40, 20, 2), fifty);
+  EXPECT_NE(table(40, 5, 1), fifty);
+}
+
+TEST_F(ColourConversationTest, UnusableTablesAreRefusedBeforeAnythingIsTaken) {
+  const std::vector<void (*)(ColourTable &)> changes = {
+      [](ColourTable &t) { t.nodes1.clear(), t.nodes2.clear(), t.nodes3.clear(); },
+      [](ColourTable &t) { t.nodes1 = t.nodes2 = t.nodes3 = {0}; },
+      [](ColourTable &t) { t.nodes1 = t.nodes2 = t.nodes3 = EvenNodes(37); },
+      [](ColourTable &t) { t.nodes2 = EvenNodes(5); },
+      [](ColourTable &t) { t.nodes1 = {1, 80, 160, 255}; },
+      [](ColourTable &t) { t.nodes2 = {0, 80, 160, 254}; },
+      [](ColourTable &t) { t.nodes3 = {0, 80, 80, 255}; },
+      [](ColourTable &t) { t.channelCount = 0; },
+      [](ColourTable &t) { t.format = 128, t.nodes4 = EvenNodes(3); },
+      [](ColourTable &t) { t.format = 128, t.nodes4 = {0, 90, 90, 255}; },
+      [](ColourTable &t) { t.kind = 3, t.inkLoadDark = 0; },  // the curve is needed
+  };
+  for (size_t n = 0; n < changes.size(); ++n) {
+    Start();
+    ASSERT_EQ(Send(Selection(2000, 210)), kOk);
+    ColourTable t = PrinterTable();
+    changes[n](t);
+    EXPECT_EQ(Send(t), kBadResource) << n;
+    EXPECT_EQ(CmGetLut(cm_)->tableResourceId, 0) << n;
+    EXPECT_EQ(LiveAllocations(), 2) << n;
+  }
+  Start();
+  ColourTable t = PrinterTable();  // the largest grid, one ink
+  t.nodes1 = t.nodes2 = t.nodes3 = EvenNodes(36);
+  t.channelCount = 1, t.grid.assign(36 * 36 * 36, 9), t.neutralBlack.assign(36, 7);
+  t.inkLoadDark = 0;  // unusable where it is not needed
+  ASSERT_EQ(Send(Selection(2000, 210)), kOk);
+  EXPECT_EQ(Send(t), kOk);
+}
+
+TEST_F(ColourConversationTest, EveryFailureOfTheSecondCallUnwinds) {
+  const struct { PlatformOp op; int nth; ResultCode want; } steps[] = {
+      {PlatformOp::kAlloc, 1, kAllocFailed}, {PlatformOp::kLock, 1, kLockFailed},
+      {PlatformOp::kAlloc, 2, kAllocFailed}, {PlatformOp::kLock, 2, kLockFailed}};
+  for (const auto &s : steps) {
+    Start();
+    ASSERT_EQ(Send(Selection(2000, 210)), kOk);
+    FailNthCall(s.op, s.nth);  // the selector copy, then the table
+    EXPECT_EQ(Send(PrinterTable()), s.want) << s.nth;
+    EXPECT_EQ(CmGetLut(cm_)->tableHandle, 0u);
+    EXPECT_EQ(Send(PrinterTable()), kBadResource);  // the conversation is over
+    Stop();  // and nothing is left behind
+  }
 }
 
 }  // namespace

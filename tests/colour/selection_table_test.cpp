@@ -65,6 +65,25 @@ TEST_F(SelectionTableTest, OnlyALineFittingEveryColumnIsSelected) {
   EXPECT_EQ(testing::LiveAllocations(), 2);  // the work area is released
 }
 
+TEST_F(SelectionTableTest, DotModeIsComparedOnlyFromVersion300) {
+  table_.entries = {Fit(5000, 1)};
+  table_.entries[0].dotMode = 1;
+  const struct { const char *version; int16_t stored; int32_t id; } cases[] = {
+      {"300", 300, 0}, {"310", 310, 0}, {"200", 200, 5000}, {"", 200, 5000}, {"400", 200, 5000}};
+  for (const auto &c : cases) {
+    table_.version = c.version;
+    EXPECT_EQ(Select(), c.id) << c.version;
+    EXPECT_EQ(cm_->tableVersion, c.stored) << c.version;
+  }
+}
+
+TEST_F(SelectionTableTest, LaterLineWinsForBothIdsAndZeroNextReadsMinusOne) {
+  table_.entries = {Fit(1000, 301), Fit(1100, 0)};
+  EXPECT_EQ(Select(), 1100);
+  EXPECT_EQ(cm_->matchedId, 1100);
+  EXPECT_EQ(cm_->matchedNext, -1);
+}
+
 TEST_F(SelectionTableTest, TablesBeyondTheLimitsAreRefused) {
   const std::string line = "1000 1 dither vivid 720 360 enh 9 2";  // 35 characters
   EXPECT_EQ(Select(Text(line + "\n")), 1000);

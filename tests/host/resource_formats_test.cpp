@@ -144,18 +144,6 @@ TEST(CalibrationFormats, ChannelMapRecords) {
 
 // ---- halftone resources -------------------------------------------------
 
-TEST(HalftoneFormats, IdListLengthAndEndMark) {
-  auto list = [](const Bytes &b) { return ValidateIdList(b, kRef); };
-  // Ids are big-endian: bytes 01 2C name 300.
-  EXPECT_EQ(list(Bytes{0x01, 0x2C, 0xFF, 0xFF}), std::vector<uint16_t>{300});
-  std::vector<uint16_t> fifteen(15, 7);
-  EXPECT_EQ(list(testing::IdList(fifteen)).size(), 15u);
-  fifteen.push_back(7);
-  ExpectRefusal(testing::IdList(fifteen), list, "id list", 30);
-  ExpectEveryTruncationRefused(testing::IdList({410, 411, 412}), list);
-  EXPECT_TRUE(list(Bytes{0xFF, 0xFF}).empty());
-}
-
 TEST(HalftoneFormats, GridCountAndPositions) {
   auto grid = [](const Bytes &b) { return ValidateGrid(b, kRef); };
   std::vector<uint8_t> positions = grid(testing::Grid());

@@ -136,33 +136,5 @@ TEST_F(ConversationTest, RefusedMatricesLoadsAndPalettesKeepTheBlocks) {
   EXPECT_EQ(LiveAllocations(), 6);
 }
 
-TEST_F(ConversationTest, EveryAllocationAndLockFailureUnwinds) {
-  page_.maxPixels = 5000;  // four error lines of their own
-  page_.magnification = 2;
-  // Colour: four lines, row buffer, table, matrix, curves, palette. Grey:
-  // one line, row buffer, padded curve, matrix, curves, palette.
-  struct Kind { uint32_t inputFormat, colorMode; int allocations, rowBuffer; };
-  for (const Kind &k : {Kind{2, 1, 9, 5}, Kind{0, 0, 6, 2}}) {
-    page_.inputFormat = k.inputFormat, page_.colorMode = k.colorMode;
-    for (PlatformOp op : {PlatformOp::kAlloc, PlatformOp::kLock}) {
-      for (int n = 1; n <= k.allocations; ++n) {
-        ASSERT_EQ(Run(0), kOk);
-        FailNthCall(op, n);
-        ResultCode result = kOk;
-        for (const Bytes *resource : {&list_, &grid_, &matrix_, &palette_}) {
-          if ((result = Feed(*resource)) != kOk) break;
-        }
-        EXPECT_EQ(result, op == PlatformOp::kAlloc ? kAllocFailed : kLockFailed) << k.colorMode << " " << n;
-        // Only the row buffer's failure keeps what was taken before it.
-        EXPECT_EQ(NoBlocksHeld(), n != k.rowBuffer) << k.colorMode << " " << n;
-        EXPECT_EQ(LiveAllocations(), n == k.rowBuffer ? n : 1) << k.colorMode << " " << n;
-        EXPECT_EQ(DeleteHalftoneContext(ht_), kOk);
-        ht_ = nullptr;
-        EXPECT_EQ(LiveAllocations(), 0) << k.colorMode << " " << n;
-      }
-    }
-  }
-}
-
 }  // namespace
 }  // namespace inkdot::testing
