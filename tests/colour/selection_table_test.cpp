@@ -50,10 +50,10 @@ class SelectionTableTest : public ::testing::Test {
 };
 
 TEST_F(SelectionTableTest, OnlyALineFittingEveryColumnIsSelected) {
-  SelectionEntry v[7];
+  SelectionEntry v[8];  // each differs from the page in one column
   for (SelectionEntry &e : v) e = Fit(4000, 1);
   v[0].method = "screen", v[1].key = "matte", v[2].xResolution = 360, v[3].yResolution = 720;
-  v[4].mode = "three", v[5].keyNumber = 8, v[6].dotMode = 1;
+  v[4].mode = "three", v[5].keyNumber = 8, v[6].keyNumber = 10, v[7].dotMode = 1;
   for (const SelectionEntry &e : v) {
     table_.entries = {e, Fit(3000, 320), e};
     EXPECT_EQ(Select(), 3000);
