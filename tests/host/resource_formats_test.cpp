@@ -246,6 +246,7 @@ TEST(ProfileLoading, ManifestFaults) {
   expectRefused("\"kind\": \"grid\"", "\"kind\": \"gird\"", "unknown kind");
   expectRefused("\"kind\": \"grid\"", "\"kind\": \"colourTable\"", "does not belong");
   expectRefused("#00A0E4", "#00A0E", "not #RRGGBB");
+  expectRefused("#00A0E4", "#00A0E40", "not #RRGGBB");
   expectRefused("\"format\": 1", "\"format\": 2", "not supported");
   expectRefused("{\"id\": 411", "{\"id\": 410", "appears twice");
   expectRefused("\"format\": 1,", "", "\"format\" is missing");
