@@ -231,6 +231,8 @@ TEST(ProfileLoading, ManifestFaults) {
     std::ifstream in(manifest);
     text.assign(std::istreambuf_iterator<char>(in), {});
   }
+  // Hex digits of either case.
+  EXPECT_EQ(LoadManifest(dir.path()).inks[1].colour, (std::array<uint8_t, 3>{0xE4, 0x00, 0x7C}));
   auto expectRefused = [&](const std::string &from, const std::string &to,
                            const std::string &mention) {
     std::string changed = text;

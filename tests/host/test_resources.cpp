@@ -204,7 +204,7 @@ void WriteTestProfile(const std::filesystem::path &dir, const TestProfileOptions
   "description": "four inks for the host tests",
   "inks": [
     {"name": "cyan", "color": "#00A0E4"},
-    {"name": "magenta", "color": "#E4007C"},
+    {"name": "magenta", "color": "#e4007C"},
     {"name": "yellow", "color": "#FFE600"},
     {"name": "black", "color": "#231F20"}
   ],
