@@ -84,6 +84,8 @@ TEST(ImageInput, PgmAndPpmAtEightAndSixteenBits) {
   EXPECT_EQ(image.samples[0], 32768);  // 500 of 1000, rounded
   EXPECT_EQ(image.samples[1], 65535);
   EXPECT_EQ(image.xDpi, 0);
+  testing::WriteFile(pgm, testing::TextBytes(std::string("P5 1 1 256\n\x01\x00", 13)));
+  EXPECT_EQ(ReadImagePage(pgm, 0).samples[0], 65535);  // above 255: two bytes a sample
 
   const auto ppm = dir.path() / "b.ppm";
   Bytes pixels = testing::TextBytes("P6 1 2 255\n");
