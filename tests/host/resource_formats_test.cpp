@@ -91,6 +91,8 @@ TEST(ColourTableFormat, HeaderFaultsNameTheirField) {
   b = testing::ColourTable();
   b[72] = b[73] = b[74] = 37;
   ExpectRefusal(b, colour, "gridSize1", 72);
+  b[72] = b[73] = b[74] = 1;
+  ExpectRefusal(b, colour, "gridSize1", 72);
   b = testing::ColourTable();
   b[75] = 0;
   ExpectRefusal(b, colour, "channelCount", 75);
