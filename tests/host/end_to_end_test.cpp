@@ -1,5 +1,5 @@
-// Whole pages through the engine and the test profile: white paper stays
-// white and black prints black ink everywhere, however the rows are split.
+// Whole pages through the engine and the test profile: black prints black
+// ink everywhere, however the rows are split.
 #include <gtest/gtest.h>
 
 #include "inkdot/host/print_job.h"
@@ -57,19 +57,6 @@ class EndToEnd : public ::testing::Test {
   testing::TempDir dir_;
   Profile profile_;
 };
-
-TEST_F(EndToEnd, WhiteGivesNoDotsAndBlackPrintsBlackEverywhere) {
-  for (const Combination &c : kCombinations) {
-    SCOPED_TRACE(std::string(c.method) + ", dot mode " + std::to_string(c.dotMode));
-    DotPage white = PrintImage(profile_, Settings(c), Flat(40, 12, 255, 255, 255));
-    ASSERT_EQ(white.planes.size(), 4u);
-    EXPECT_EQ(white.bitsPerPixel, c.dotMode == 2 ? 2u : 1u);
-    for (size_t k = 0; k < 4; ++k) EXPECT_EQ(DotShare(white, k), 0.0) << "plane " << k;
-    DotPage black = PrintImage(profile_, Settings(c), Flat(40, 12, 0, 0, 0));
-    EXPECT_EQ(DotShare(black, 3), 1.0);
-    for (size_t k = 0; k < 3; ++k) EXPECT_EQ(DotShare(black, k), 0.0) << "plane " << k;
-  }
-}
 
 TEST_F(EndToEnd, RunsOfAnyLengthCoverTheWholeRow) {
   // Splitting rows into runs must still give every pixel its dot: on black,

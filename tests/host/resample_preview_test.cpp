@@ -1,12 +1,10 @@
-// Area-averaging resampling, dot planes on disk, and previews.
+// Area-averaging resampling and dot planes on disk.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <random>
 
 #include "inkdot/host/dot_page.h"
 #include "inkdot/host/errors.h"
-#include "inkdot/host/preview.h"
 #include "inkdot/host/resample.h"
 #include "test_resources.h"
 
@@ -74,11 +72,6 @@ void SetCode(DotPage &page, size_t plane, uint32_t x, uint32_t y, uint8_t code) 
   byte = static_cast<uint8_t>(byte | (code << shift));
 }
 
-uint8_t Encode(double linear) {
-  double s = linear <= 0.0031308 ? linear * 12.92 : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
-  return static_cast<uint8_t>(std::lround(s * 255));
-}
-
 TEST(DotPlanes, TiffRoundTripKeepsEveryCodeAndTheInks) {
   testing::TempDir dir;
   DotPage page = BlankPage(13, 5, 2, {{0, 160, 228}, {35, 31, 32}});
@@ -99,36 +92,6 @@ TEST(DotPlanes, TiffRoundTripKeepsEveryCodeAndTheInks) {
   EXPECT_EQ(back.inks[0].colour, page.inks[0].colour);
   EXPECT_EQ(back.planes, page.planes);
   for (uint32_t x = 0; x < 13; ++x) EXPECT_EQ(back.Code(1, x, 4), page.Code(1, x, 4));
-}
-
-TEST(Preview, AveragesDownInLinearLightAndCropsAtOneToOne) {
-  // A 300 dpi checkerboard of black one-bit dots, previewed at 150 dpi:
-  // every 2 x 2 block is half ink, half paper.
-  DotPage page = BlankPage(8, 6, 1, {{0, 0, 0}});
-  for (uint32_t y = 0; y < 6; ++y) {
-    for (uint32_t x = 0; x < 8; ++x) {
-      if ((x + y) % 2) SetCode(page, 0, x, y, 1);
-    }
-  }
-  RgbImage8 preview = RenderPreview(page, {});
-  EXPECT_EQ(preview.width, 4u);
-  EXPECT_EQ(preview.height, 3u);
-  const uint8_t half = Encode(0.5);
-  for (uint8_t v : preview.rgb) EXPECT_NEAR(v, half, 1);
-  EXPECT_NEAR(PreviewResolution(page, {}), 150, 1e-9);
-
-  PreviewOptions crop;
-  crop.crop = true;
-  crop.cropX = 1;
-  crop.cropY = 2;
-  crop.cropWidth = 3;
-  crop.cropHeight = 2;
-  RgbImage8 dots = RenderPreview(page, crop);
-  ASSERT_EQ(dots.width, 3u);
-  EXPECT_EQ(dots.rgb[0], 0);    // (1, 2) has a dot
-  EXPECT_EQ(dots.rgb[3], 255);  // (2, 2) is paper
-  crop.cropWidth = 8;
-  EXPECT_THROW(RenderPreview(page, crop), SettingError);
 }
 
 }  // namespace
