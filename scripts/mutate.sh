@@ -50,16 +50,12 @@ engine/frame/memory_blocks.cpp@if (MemFree(block.handle) != 0) result = kFreeFai
 engine/frame/memory_blocks.cpp@    MemFree(h);@    (void)h;@acquire leaks the block when locking fails
 engine/colour/tone_curves.cpp@setting < -50 || setting > 50;@setting < -50 || setting > 51;@setting range accepts 51
 engine/colour/tone_curves.cpp@gamma < 100 || gamma > 300@gamma <= 100 || gamma > 300@gamma 100 refused
-engine/colour/tone_curves.cpp@for (int i = 1; i <= 253; ++i) {@for (int i = 1; i <= 252; ++i) {@smoothing stops one entry early
-engine/colour/tone_curves.cpp@tone[i] = static_cast<int32_t>((k * tone[i] + (100 - k) * 128) / 100);@tone[i] = static_cast<int32_t>((k * tone[i] + (100 - k) * 127) / 100);@negative contrast pivots on 127
 engine/colour/tone_curves.cpp@ApplyHostCurve(host + 512, record->curveBlue);@ApplyHostCurve(host + 256, record->curveBlue);@blue takes the green host curve
 engine/colour/calibration.cpp@constexpr uint8_t kHighestValue = 70;@constexpr uint8_t kHighestValue = 69;@calibration value 70 refused
 engine/colour/calibration.cpp@if (++length > kMaxRecordBytes) return kBadResource;@if (++length >= kMaxRecordBytes) return kBadResource;@longest channel-map record refused
 engine/colour/calibration.cpp@if (plane >= channels) return kBadResource;@if (plane > channels) return kBadResource;@plane number equal to the channel count accepted
-engine/colour/calibration.cpp@const int32_t offset = fine ? 32 : 30;@const int32_t offset = fine ? 32 : 31;@coarse curve choice offset
 engine/colour/calibration.cpp@if (block[4 + channels] != 0xFE || block[5 + channels] != 0xFF) return nullptr;@if (block[4 + channels] != 0xFE) return nullptr;@calibration block end mark unchecked
 engine/colour/interpolate.cpp@while (i < last && value > nodes[i]) ++i;@while (i < last && value >= nodes[i]) ++i;@grid cell search on node values
-engine/colour/interpolate.cpp@output[c] = static_cast<uint8_t>(sum / d);@output[c] = static_cast<uint8_t>((sum + d / 2) / d);@interpolation rounds instead of truncating
 engine/colour/selection_table.cpp@constexpr int16_t kDotModeVersion = 300;@constexpr int16_t kDotModeVersion = 301;@dot-mode column ignored in version 300
 engine/colour/selection_table.cpp@if (entry.keyNumber != params.tableKeyNumber) return false;@if (entry.keyNumber < params.tableKeyNumber) return false;@key number compared one-sided
 engine/colour/selection_table.cpp@cm->matchedNext = entry.halftoneId == 0 ? -1 : entry.halftoneId;@cm->matchedNext = entry.halftoneId;@halftone id 0 not turned into the end mark
@@ -69,7 +65,6 @@ engine/colour/colour_table.cpp@static_cast<uint32_t>(p[2]) << 16 | static_cast<u
 engine/colour/colour_table.cpp@const int32_t kind = resource[kKindAt] == 2 ? 1 : resource[kKindAt];@const int32_t kind = resource[kKindAt] == 2 ? 2 : resource[kKindAt];@table kind 2 not folded into 1
 engine/colour/cm_context.cpp@if (params.colorAdjustMode == 2) cm->matchMode = 4;@if (params.colorAdjustMode == 2) cm->matchMode = 3;@wrong match mode for adjust mode 2
 engine/colour/colour_resources.cpp@return halftoneId >= 300 && halftoneId <= 399 &&@return halftoneId >= 301 && halftoneId <= 399 &&@ink-load range misses id 300
-engine/colour/saturation.cpp@return result > 255 ? 255 : result;@return result > 254 ? 254 : result;@saturation clamps at 254
 engine/colour/gamma_level.cpp@if (kLog5000[w] * 2048 + base > target) break;@if (kLog5000[w] * 2048 + base >= target) break;@gamma search stops one step early
 engine/colour/rebuild.cpp@if (settings.saturation > 50) settings.saturation = 50;@if (settings.saturation > 50) settings.saturation = 49;@enhanced saturation capped at 49
 engine/halftone/setup/screening_tables.cpp@if (grey[i] < 4 && grey[i - 1] >= 4) drop = i;@if (grey[i] < 3 && grey[i - 1] >= 3) drop = i;@curve padding finds the wrong drop
@@ -77,18 +72,13 @@ engine/halftone/setup/screening_tables.cpp@} else if (x == 1440 && y == 720 && p
 engine/halftone/setup/threshold_matrix.cpp@if (coded == 239) return 512;@if (coded == 239) return 256;@matrix size code 239 misread
 engine/halftone/setup/threshold_matrix.cpp@if (!IsPowerOfTwo(width) || height == 0) return kBadResource;@if (height == 0) return kBadResource;@matrix width not checked
 engine/halftone/setup/threshold_matrix.cpp@(ht->params.colorMode != 0 ? 16 : 20)@(ht->params.colorMode != 0 ? 20 : 16)@selector record offsets swapped
-engine/halftone/setup/colour_table_steps.cpp@w3 + 64) >> 7;@w3 + 63) >> 7;@blend rounding constant
-engine/halftone/setup/colour_table_steps.cpp@pairs[2 * v + 1] = static_cast<uint8_t>((g - v) * 255 / (g - low));@pairs[2 * v + 1] = static_cast<uint8_t>((g - v) * 254 / (g - low));@grid step weight scale
 engine/halftone/setup/resource_id_list.cpp@ht->replication = (static_cast<uint32_t>(n) + 1) / 2;@ht->replication = static_cast<uint32_t>(n) / 2;@odd magnification replication
 engine/halftone/setup/dot_palette.cpp@if (amounts[0] + amounts[1] + amounts[2] > 255) return kBadPalette;@if (amounts[0] + amounts[1] + amounts[2] > 256) return kBadPalette;@palette sum 256 accepted
 engine/halftone/setup/halftone_context.cpp@if (reserved != 0) return kBadReserved;@if (reserved > 1) return kBadReserved;@reserved argument 1 accepted
-engine/halftone/kernels/run_checks.h@run.startX > width - run.count) return kRunTooLong;@run.startX >= width - run.count) return kRunTooLong;@run reaching the right edge refused
 engine/halftone/kernels/error_lines.cpp@if (previousEnd == width) previousEnd = 0;@if (previousEnd == width) previousEnd = 1;@error-line end wraps wrong
 engine/halftone/kernels/dispatcher.cpp@if (choice.errorLines > ht->errorLineCount) return nullptr;@if (choice.errorLines >= ht->errorLineCount) return nullptr;@kernel refused with exactly enough error lines
 engine/halftone/kernels/ordered_dither.cpp@level != 0 && level > matrixRow[x & columnMask]@level != 0 && level >= matrixRow[x & columnMask]@dither threshold comparison
 engine/halftone/kernels/mono_diffusion.cpp@const int32_t corrected = level + (*cell >> 5);@const int32_t corrected = level + (*cell >> 4);@diffused error scale
-engine/halftone/kernels/dot_sizes.h@if (t <= 128) return 20;@if (t < 128) return 20;@threshold offset at 128
-engine/halftone/kernels/colour_front_end.h@return px[0] == 255 && px[1] == 255 && px[2] == 255;@return px[0] == 255 && px[1] == 255 && px[2] >= 254;@white test accepts blue 254
 host/src/byte_checks.h@if (nodes[i] <= nodes[i - 1]) {@if (nodes[i] < nodes[i - 1]) {@repeated node accepted by validation
 host/src/profile.cpp@if (text.size() != 7 || text[0] != '#') return false;@if (text.size() < 7 || text[0] != '#') return false;@long colour text accepted
 host/src/profile.cpp@digit = ch - 'a' + 10;@digit = ch - 'a' + 11;@lower-case hex digit value

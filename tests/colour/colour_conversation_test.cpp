@@ -184,12 +184,12 @@ TEST_F(ColourConversationTest, UnusableTablesAreRefusedBeforeAnythingIsTaken) {
       [](ColourTable &t) { t.nodes1 = t.nodes2 = t.nodes3 = {0}; },
       [](ColourTable &t) { t.nodes1 = t.nodes2 = t.nodes3 = EvenNodes(37); },
       [](ColourTable &t) { t.nodes2 = EvenNodes(5); },
-      [](ColourTable &t) { t.nodes1 = {1, 80, 160, 255}; },
-      [](ColourTable &t) { t.nodes2 = {0, 80, 160, 254}; },
-      [](ColourTable &t) { t.nodes3 = {0, 80, 80, 255}; },
+      [](ColourTable &t) { t.nodes1[0] = 1; },
+      [](ColourTable &t) { t.nodes2[16] = 254; },
+      [](ColourTable &t) { t.nodes3[5] = t.nodes3[4]; },  // a node repeated
       [](ColourTable &t) { t.channelCount = 0; },
       [](ColourTable &t) { t.format = 128, t.nodes4 = EvenNodes(3); },
-      [](ColourTable &t) { t.format = 128, t.nodes4 = {0, 90, 90, 255}; },
+      [](ColourTable &t) { t.format = 128, t.nodes4 = EvenNodes(17), t.nodes4[9] = t.nodes4[8]; },
       [](ColourTable &t) { t.kind = 3, t.inkLoadDark = 0; },  // the curve is needed
   };
   for (size_t n = 0; n < changes.size(); ++n) {
