@@ -52,14 +52,16 @@ class ColourConversationTest : public ::testing::Test {
   }
   ~ColourConversationTest() override { Stop(); }
 
-  // One line for the page: method 3 "screen", key "photo" (1), mode 0 "std".
-  static std::string Selection(int32_t tableId, int32_t halftoneId, std::string method = "screen") {
+  // One line for the page: method 3 "screen", key "photo" (1), mode 0 "std"
+  // (4 "enh" under the enhanced adjustment).
+  static std::string Selection(int32_t tableId, int32_t halftoneId, std::string method = "screen",
+                               std::string mode = "std") {
     SelectionTable s;
     s.methods = {"none", "diffuse", "dither", "screen"};
     s.keyBase = 0;
     s.keys = {"plain", "photo"};
-    s.modes = {"std", "one"};
-    s.entries = {SelectionEntry{tableId, halftoneId, method, "photo", 720, 720, "std", 3, 2}};
+    s.modes = {"std", "one", "two", "three", "enh"};
+    s.entries = {SelectionEntry{tableId, halftoneId, method, "photo", 720, 720, mode, 3, 2}};
     return WriteSelectionTable(s);
   }
   void Start() {
@@ -87,45 +89,6 @@ class ColourConversationTest : public ::testing::Test {
   int32_t nextId_ = 0;
   std::vector<uint8_t> resource_;
 };
-
-TEST_F(ColourConversationTest, ThreeCallsGiveACompleteTable) {
-  Start();
-  ASSERT_EQ(Send(Selection(5123, 210)), kOk);
-  EXPECT_EQ(nextId_, 5123);
-  ASSERT_EQ(Send(PrinterTable()), kOk);
-  EXPECT_EQ(nextId_, -1);
-  EXPECT_EQ(cm_->phase, 3);
-  const CmLut *lut = CmGetLut(cm_);
-  EXPECT_EQ(lut->tableResourceId, 5123);
-  EXPECT_EQ(lut->halftoneResourceId, 210);
-  EXPECT_EQ(lut->tableKind, 1);
-  EXPECT_EQ(std::vector<int>({lut->channelCount, lut->gridSize1, lut->gridSize3, lut->gridSize4}),
-            (std::vector<int>{4, 17, 17, 1}));
-  EXPECT_EQ(lut->selectorRecord[8], 0x2C);
-
-  // The grid as authored, but for the grey diagonal, which carries black
-  // ink only (screening, neutral balance).
-  const std::vector<uint8_t> n = EvenNodes(17);
-  for (int a = 0; a < 17; ++a)
-    for (int b = 0; b < 17; ++b)
-      for (int c = 0; c < 17; ++c) {
-        const int cyan = 255 - n[a], magenta = 255 - n[b], yellow = 255 - n[c];
-        std::vector<uint8_t> want = {uint8_t(cyan), uint8_t(magenta), uint8_t(yellow),
-                                     uint8_t(std::min(cyan, std::min(magenta, yellow)) / 2)};
-        if (a == b && b == c) want = {0, 0, 0, uint8_t(cyan)};
-        const uint8_t *node = lut->tableData + ((a * 17 + b) * 17 + c) * 4;
-        ASSERT_EQ(std::vector<uint8_t>(node, node + 4), want) << a << "," << b << "," << c;
-      }
-  // Grey v blends the black of the diagonal nodes around it; at least 1
-  // below white.
-  for (int v = 0; v < 256; ++v) {
-    size_t cell = 1;
-    while (v > n[cell]) ++cell;
-    const int low = n[cell - 1], d = n[cell] - low, fr = v - low;
-    const int want = ((d - fr) * (255 - low) + fr * (255 - n[cell])) / d;
-    EXPECT_EQ(lut->grayToBlack[v], v < 255 && want == 0 ? 1 : want) << v;
-  }
-}
 
 TEST_F(ColourConversationTest, FirstCallAsksForTheSelectedTable) {
   const struct { int32_t id; int32_t base; ResultCode result; } cases[] = {
@@ -196,6 +159,57 @@ TEST_F(ColourConversationTest, CallsAfterTheEndChangeNothing) {
   EXPECT_EQ(LiveAllocations(), 2);
 }
 
+TEST_F(ColourConversationTest, KindTwoReadsAsOneAndTheSaturationBoostStopsAt50) {
+  auto table = [this](int32_t saturation, int8_t boost, uint8_t kind) {
+    params_.saturation = saturation, params_.colorAdjustMode = 2;
+    Start();
+    EXPECT_EQ(Send(Selection(2000, 210, "screen", "enh")), kOk);
+    ColourTable t = PrinterTable();
+    t.saturationBoost = boost, t.kind = kind;
+    EXPECT_EQ(Send(t), kOk);
+    const CmLut *lut = CmGetLut(cm_);
+    EXPECT_EQ(lut->tableKind, kind == 2 ? 1 : kind);
+    return std::vector<uint8_t>(lut->tableData, lut->tableData + t.grid.size());
+  };
+  // The enhanced adjustment adds the table's boost to the saturation and
+  // holds the sum at 50.
+  const std::vector<uint8_t> fifty = table(50, 0, 1);
+  EXPECT_EQ(table(40, 20, 2), fifty);
+  EXPECT_NE(table(40, 5, 1), fifty);
+}
+
+TEST_F(ColourConversationTest, UnusableTablesAreRefusedBeforeAnythingIsTaken) {
+  const std::vector<void (*)(ColourTable &)> changes = {
+      [](ColourTable &t) { t.nodes1.clear(), t.nodes2.clear(), t.nodes3.clear(); },
+      [](ColourTable &t) { t.nodes1 = t.nodes2 = t.nodes3 = {0}; },
+      [](ColourTable &t) { t.nodes1 = t.nodes2 = t.nodes3 = EvenNodes(37); },
+      [](ColourTable &t) { t.nodes2 = EvenNodes(5); },
+      [](ColourTable &t) { t.nodes1[0] = 1; },
+      [](ColourTable &t) { t.nodes2[16] = 254; },
+      [](ColourTable &t) { t.nodes3[5] = t.nodes3[4]; },  // a node repeated
+      [](ColourTable &t) { t.channelCount = 0; },
+      [](ColourTable &t) { t.format = 128, t.nodes4 = EvenNodes(3); },
+      [](ColourTable &t) { t.format = 128, t.nodes4 = EvenNodes(17), t.nodes4[9] = t.nodes4[8]; },
+      [](ColourTable &t) { t.kind = 3, t.inkLoadDark = 0; },  // the curve is needed
+  };
+  for (size_t n = 0; n < changes.size(); ++n) {
+    Start();
+    ASSERT_EQ(Send(Selection(2000, 210)), kOk);
+    ColourTable t = PrinterTable();
+    changes[n](t);
+    EXPECT_EQ(Send(t), kBadResource) << n;
+    EXPECT_EQ(CmGetLut(cm_)->tableResourceId, 0) << n;
+    EXPECT_EQ(LiveAllocations(), 2) << n;
+  }
+  Start();
+  ColourTable t = PrinterTable();  // the largest grid, one ink
+  t.nodes1 = t.nodes2 = t.nodes3 = EvenNodes(36);
+  t.channelCount = 1, t.grid.assign(36 * 36 * 36, 9), t.neutralBlack.assign(36, 7);
+  t.inkLoadDark = 0;  // unusable where it is not needed
+  ASSERT_EQ(Send(Selection(2000, 210)), kOk);
+  EXPECT_EQ(Send(t), kOk);
+}
+
 TEST_F(ColourConversationTest, EveryFailureOfTheSecondCallUnwinds) {
   const struct { PlatformOp op; int nth; ResultCode want; } steps[] = {
       {PlatformOp::kAlloc, 1, kAllocFailed}, {PlatformOp::kLock, 1, kLockFailed},
@@ -207,7 +221,6 @@ TEST_F(ColourConversationTest, EveryFailureOfTheSecondCallUnwinds) {
     EXPECT_EQ(Send(PrinterTable()), s.want) << s.nth;
     EXPECT_EQ(CmGetLut(cm_)->tableHandle, 0u);
     EXPECT_EQ(Send(PrinterTable()), kBadResource);  // the conversation is over
-    EXPECT_EQ(cm_->phase, 4);
     Stop();  // and nothing is left behind
   }
 }

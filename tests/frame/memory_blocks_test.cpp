@@ -29,16 +29,6 @@ TEST_F(MemoryLayerTest, RefusedAllocationShowsOneMessageAndAnswers257) {
   EXPECT_EQ(LiveAllocations(), 0);
 }
 
-TEST_F(MemoryLayerTest, MessageCarriesTheRequestedSizeInDecimal) {
-  FailNthCall(PlatformOp::kAlloc, 1);
-  EXPECT_EQ(MemAlloc(0, 0), 0u);
-  FailNthCall(PlatformOp::kAlloc, 1);
-  EXPECT_EQ(MemAlloc(1000, 1), 0u);
-  ASSERT_EQ(ShownMessages().size(), 2u);
-  EXPECT_EQ(ShownMessages()[0].text, "size = 0");
-  EXPECT_EQ(ShownMessages()[1].text, "size = 1000");
-}
-
 TEST_F(MemoryLayerTest, FailedLockLeavesNoHandleAndFreesTheMemory) {
   MemoryBlock block{};
   FailNthCall(PlatformOp::kLock, 1);
@@ -47,38 +37,6 @@ TEST_F(MemoryLayerTest, FailedLockLeavesNoHandleAndFreesTheMemory) {
   EXPECT_EQ(CallCount(PlatformOp::kFree), 1);
   EXPECT_EQ(LiveAllocations(), 0);
   EXPECT_TRUE(ShownMessages().empty());
-}
-
-TEST_F(MemoryLayerTest, AllocRecordsSizeAndZeroFillsOnRequest) {
-  MemoryBlock block{};
-  ASSERT_EQ(MemoryBlockAlloc(&block, 100, 1), kOk);
-  EXPECT_EQ(block.size, 100u);
-  ASSERT_NE(block.pointer, nullptr);
-  const auto *bytes = static_cast<const unsigned char *>(block.pointer);
-  for (int i = 0; i < 100; ++i) ASSERT_EQ(bytes[i], 0) << "byte " << i;
-  MemoryBlock blocks[kMemoryBlockCount] = {};
-  blocks[3] = block;
-  EXPECT_EQ(MemoryBlocksFree(blocks), kOk);
-  EXPECT_EQ(LiveAllocations(), 0);
-}
-
-TEST_F(MemoryLayerTest, FreeingEmptyRecordsCallsNothing) {
-  MemoryBlock blocks[kMemoryBlockCount] = {};
-  EXPECT_EQ(MemoryBlocksFree(blocks), kOk);
-  EXPECT_EQ(CallCount(PlatformOp::kUnlock), 0);
-  EXPECT_EQ(CallCount(PlatformOp::kFree), 0);
-}
-
-TEST_F(MemoryLayerTest, CarvedBlocksAreFreedOnlyThroughTheirOwner) {
-  MemoryBlock blocks[kMemoryBlockCount] = {};
-  ASSERT_EQ(MemoryBlockAlloc(&blocks[7], 1024, 1), kOk);
-  auto *base = static_cast<unsigned char *>(blocks[7].pointer);
-  MemoryBlockSet(&blocks[8], base + 512, 0, 512);
-  MemoryBlockSet(&blocks[9], base + 768, 0, 256);
-  EXPECT_EQ(MemoryBlocksFree(blocks), kOk);
-  EXPECT_EQ(CallCount(PlatformOp::kFree), 1);
-  EXPECT_EQ(CallCount(PlatformOp::kUnlock), 1);
-  EXPECT_EQ(LiveAllocations(), 0);
 }
 
 TEST_F(MemoryLayerTest, FailedFreeStillClearsEveryHandleAndAnswers260) {

@@ -1,4 +1,4 @@
-// Area-averaging resampling, dot planes on disk, and previews.
+// Area-averaging resampling and dot planes on disk.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,7 +7,6 @@
 
 #include "inkdot/host/dot_page.h"
 #include "inkdot/host/errors.h"
-#include "inkdot/host/preview.h"
 #include "inkdot/host/resample.h"
 #include "test_resources.h"
 
@@ -120,16 +119,6 @@ void SetCode(DotPage &page, size_t plane, uint32_t x, uint32_t y, uint8_t code) 
   byte = static_cast<uint8_t>(byte | (code << shift));
 }
 
-double Linear(uint8_t v) {
-  double s = v / 255.0;
-  return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
-}
-
-uint8_t Encode(double linear) {
-  double s = linear <= 0.0031308 ? linear * 12.92 : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
-  return static_cast<uint8_t>(std::lround(s * 255));
-}
-
 TEST(DotPlanes, TiffRoundTripKeepsEveryCodeAndTheInks) {
   testing::TempDir dir;
   DotPage page = BlankPage(13, 5, 2, {{0, 160, 228}, {35, 31, 32}});
@@ -150,70 +139,6 @@ TEST(DotPlanes, TiffRoundTripKeepsEveryCodeAndTheInks) {
   EXPECT_EQ(back.inks[0].colour, page.inks[0].colour);
   EXPECT_EQ(back.planes, page.planes);
   for (uint32_t x = 0; x < 13; ++x) EXPECT_EQ(back.Code(1, x, 4), page.Code(1, x, 4));
-}
-
-TEST(DotPlanes, OtherTiffsAreNotTakenForPlanes) {
-  testing::TempDir dir;
-  testing::WriteFile(dir.path() / "x.tif", testing::TextBytes("II*\0garbage"));
-  EXPECT_THROW(ReadDotPageTiff(dir.path() / "x.tif"), ImageError);
-}
-
-TEST(Preview, PaperStaysWhiteAndFullDotsShowTheInk) {
-  DotPage page = BlankPage(4, 4, 2, {{0, 160, 228}, {228, 0, 124}});
-  RgbImage8 white = RenderPreview(page, {});
-  for (uint8_t v : white.rgb) ASSERT_EQ(v, 255);
-  for (uint32_t y = 0; y < 4; ++y) {
-    for (uint32_t x = 0; x < 4; ++x) SetCode(page, 0, x, y, 3);
-  }
-  RgbImage8 cyan = RenderPreview(page, {});
-  EXPECT_NEAR(cyan.rgb[0], 0, 1);
-  EXPECT_NEAR(cyan.rgb[1], 160, 1);
-  EXPECT_NEAR(cyan.rgb[2], 228, 1);
-  // Two full inks multiply their reflectances in linear light.
-  for (uint32_t y = 0; y < 4; ++y) {
-    for (uint32_t x = 0; x < 4; ++x) SetCode(page, 1, x, y, 3);
-  }
-  RgbImage8 both = RenderPreview(page, {});
-  EXPECT_NEAR(both.rgb[0], Encode(Linear(0) * Linear(228)), 1);
-  EXPECT_NEAR(both.rgb[1], Encode(Linear(160) * Linear(0)), 1);
-  EXPECT_NEAR(both.rgb[2], Encode(Linear(228) * Linear(124)), 1);
-}
-
-TEST(Preview, AveragesDownInLinearLightAndCropsAtOneToOne) {
-  // A 300 dpi checkerboard of black one-bit dots, previewed at 150 dpi:
-  // every 2 x 2 block is half ink, half paper.
-  DotPage page = BlankPage(8, 6, 1, {{0, 0, 0}});
-  for (uint32_t y = 0; y < 6; ++y) {
-    for (uint32_t x = 0; x < 8; ++x) {
-      if ((x + y) % 2) SetCode(page, 0, x, y, 1);
-    }
-  }
-  RgbImage8 preview = RenderPreview(page, {});
-  EXPECT_EQ(preview.width, 4u);
-  EXPECT_EQ(preview.height, 3u);
-  const uint8_t half = Encode(0.5);
-  for (uint8_t v : preview.rgb) EXPECT_NEAR(v, half, 1);
-  EXPECT_NEAR(PreviewResolution(page, {}), 150, 1e-9);
-
-  PreviewOptions crop;
-  crop.crop = true;
-  crop.cropX = 1;
-  crop.cropY = 2;
-  crop.cropWidth = 3;
-  crop.cropHeight = 2;
-  RgbImage8 dots = RenderPreview(page, crop);
-  ASSERT_EQ(dots.width, 3u);
-  EXPECT_EQ(dots.rgb[0], 0);    // (1, 2) has a dot
-  EXPECT_EQ(dots.rgb[3], 255);  // (2, 2) is paper
-  crop.cropWidth = 8;
-  EXPECT_THROW(RenderPreview(page, crop), SettingError);
-}
-
-TEST(Preview, DotSizesCoverMoreAsTheyGrow) {
-  EXPECT_EQ(DotCoverage(2, 0), 0u);
-  EXPECT_LT(DotCoverage(2, 1), DotCoverage(2, 2));
-  EXPECT_LT(DotCoverage(2, 2), DotCoverage(2, 3));
-  EXPECT_EQ(DotCoverage(2, 3), DotCoverage(1, 1));
 }
 
 }  // namespace

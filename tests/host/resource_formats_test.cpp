@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <random>
 
 #include "inkdot/host/errors.h"
 #include "inkdot/host/profile.h"
@@ -45,43 +44,6 @@ void ExpectRefusal(const Bytes &bytes, F validate, const std::string &field, uin
 
 auto selection = [](const Bytes &b) { return ValidateSelectionTable(b, kRef); };
 
-TEST(SelectionTableFormat, DecodesEntriesAndLists) {
-  SelectionTable t = selection(testing::SelectionTable(testing::SelectionEntries(5000, 400)));
-  EXPECT_EQ(t.version, 200);
-  ASSERT_EQ(t.entries.size(), 12u);  // 2 resolutions x 3 methods x 2 modes
-  EXPECT_EQ(t.entries[0].tableId, 5000);
-  EXPECT_EQ(t.entries[0].halftoneId, 400);
-  EXPECT_EQ(t.entries[0].method, "diffusion");
-  EXPECT_EQ(t.entries[0].xResolution, 720);
-  EXPECT_EQ(t.entries[11].xResolution, 1440);
-  EXPECT_EQ(t.entries[11].mode, "enhanced");
-  EXPECT_EQ(t.methods, (std::vector<std::string>{"dither", "diffusion", "midpoint", "screen"}));
-  EXPECT_EQ(t.keyBase, 0);
-  EXPECT_EQ(t.keys, std::vector<std::string>{"keyA"});
-  EXPECT_EQ(ResolveName(t.modes, "enhanced"), 4);
-}
-
-TEST(SelectionTableFormat, VersionKeyBaseAndNameResolution) {
-  std::string text =
-      "x//300 v\nhead\n1 2 a k 3 4 m 5 6\n/\na b a\n2 k1 k2 k3\nm\n";
-  SelectionTable t = selection(testing::TextBytes(text));
-  EXPECT_EQ(t.version, 300);
-  EXPECT_EQ(t.entries[0].dotMode, 6);
-  EXPECT_EQ(t.keyBase, 2);
-  EXPECT_EQ(t.keyBase + ResolveName(t.keys, "k2"), 3);
-  EXPECT_EQ(ResolveName(t.methods, "a"), 2);        // the later position counts
-  EXPECT_EQ(ResolveName(t.methods, "missing"), 0);  // a missing name resolves to 0
-  // A key list whose first field begins with P has no base.
-  t = selection(testing::TextBytes("//\nh\n1\n/\nm\nPk q\nm\n"));
-  EXPECT_EQ(t.keyBase, 0);
-  EXPECT_EQ(t.keys, (std::vector<std::string>{"Pk", "q"}));
-  // "//" not followed by 3 keeps version 200; text after a NUL is ignored.
-  Bytes withNul = testing::TextBytes("//2\nh\n1\n/\nm\nPk\nm\n");
-  withNul.push_back(0);
-  withNul.push_back('x');
-  EXPECT_EQ(selection(withNul).version, 200);
-}
-
 TEST(SelectionTableFormat, LimitsAreEnforced) {
   std::vector<std::string> lines(200, "1 2 m k 3 4 n 0");
   EXPECT_NO_THROW(selection(testing::SelectionTable(lines)));
@@ -109,51 +71,9 @@ TEST(SelectionTableFormat, LimitsAreEnforced) {
   ExpectRefusal(testing::TextBytes("no marker\n"), selection, "version marker", 10);
 }
 
-TEST(SelectionTableFormat, TruncationsBeforeTheListsAreRefusedAndNoneCrashes) {
-  Bytes table = testing::SelectionTable(testing::SelectionEntries(5000, 400));
-  std::string text(table.begin(), table.end());
-  const size_t modeList = text.find("normal m1");
-  for (size_t length = 0; length < table.size(); ++length) {
-    Bytes prefix(table.begin(), table.begin() + length);
-    if (length < modeList) {
-      EXPECT_THROW(selection(prefix), ValidationError) << length;
-    } else {
-      try {
-        selection(prefix);
-      } catch (const ValidationError &) {
-      }
-    }
-  }
-}
-
 // ---- colour table -------------------------------------------------------
 
 auto colour = [](const Bytes &b) { return ValidateColourTable(b, kRef); };
-
-TEST(ColourTableFormat, DecodesHeaderGridAndSelector) {
-  ColourTable t = colour(testing::ColourTable());
-  EXPECT_EQ(t.gridSize, 2u);
-  EXPECT_EQ(t.channels, 4u);
-  EXPECT_EQ(t.nodes1, (std::vector<uint8_t>{0, 255}));
-  EXPECT_EQ(t.inkLoadLight, 250);
-  EXPECT_EQ(t.tableOffset, 76u + 3 * 2);
-  EXPECT_EQ(t.tableBytes, 4u * 8);
-  ASSERT_TRUE(t.selector.has_value());
-  EXPECT_EQ(t.selector->type, 1);
-  EXPECT_EQ(t.selector->colourPaletteId, 420);
-
-  testing::ColourTableSpec shape;
-  shape.format = 128;
-  shape.grid = 3;
-  t = colour(testing::ColourTable(shape));
-  EXPECT_EQ(t.gridSize4, 3u);
-  EXPECT_EQ(t.tableOffset, 77u + 4 * 3);  // four node lists
-  shape = {};
-  shape.format = 50;
-  shape.grid = 5;
-  t = colour(testing::ColourTable(shape));
-  EXPECT_EQ(t.greyBlockOffset, t.blackOffset + 5);
-}
 
 TEST(ColourTableFormat, EveryTruncationIsRefused) {
   ExpectEveryTruncationRefused(testing::ColourTable(), colour);
@@ -170,6 +90,8 @@ TEST(ColourTableFormat, HeaderFaultsNameTheirField) {
   ExpectRefusal(b, colour, "gridSize2", 73);
   b = testing::ColourTable();
   b[72] = b[73] = b[74] = 37;
+  ExpectRefusal(b, colour, "gridSize1", 72);
+  b[72] = b[73] = b[74] = 1;
   ExpectRefusal(b, colour, "gridSize1", 72);
   b = testing::ColourTable();
   b[75] = 0;
@@ -188,15 +110,6 @@ TEST(ColourTableFormat, HeaderFaultsNameTheirField) {
   ExpectRefusal(b, colour, "inkLoadLight/inkLoadDark", 48);
 }
 
-TEST(ColourTableFormat, TableShorterThanItsHeaderIsRefused) {
-  testing::ColourTableSpec shape;
-  shape.selector = false;
-  shape.grid = 3;
-  Bytes b = testing::ColourTable(shape);
-  b.resize(b.size() - 10);  // the 108 table bytes after the nodes no longer fit
-  ExpectRefusal(b, colour, "grid table", 76 + 9);
-}
-
 TEST(ColourTableFormat, SelectorRecordFaults) {
   Bytes b = testing::ColourTable();
   const size_t aux = b.size() - 8;
@@ -208,48 +121,6 @@ TEST(ColourTableFormat, SelectorRecordFaults) {
   b = testing::ColourTable();
   b[20] = 9;  // the auxiliary record runs past the end of the file
   ExpectRefusal(b, colour, "auxiliary record", aux);
-
-  testing::ColourTableSpec shape;
-  shape.selector = false;
-  Bytes plain = testing::ColourTable(shape);
-  auto withRecord = [&](const Bytes &record) {
-    Bytes t = plain;
-    const uint32_t offset = static_cast<uint32_t>(t.size());
-    t.insert(t.end(), record.begin(), record.end());
-    for (int i = 0; i < 4; ++i) {
-      t[16 + i] = static_cast<uint8_t>(offset >> (8 * i));
-      t[20 + i] = static_cast<uint8_t>(record.size() >> (8 * i));
-    }
-    return t;
-  };
-  ColourTable t = colour(withRecord(testing::SelectorType3(-3, 421)));
-  EXPECT_EQ(t.selector->type, 3);
-  EXPECT_EQ(t.selector->colourPaletteId, -3);  // sign-extended
-  EXPECT_EQ(t.selector->greyPaletteId, 421);
-  Bytes badSignature = testing::SelectorType3(420, 421);
-  badSignature[9] = 0x68;
-  ExpectRefusal(withRecord(badSignature), colour, "selector record signature", plain.size() + 8);
-  Bytes shortType3 = testing::SelectorType3(420, 421);
-  shortType3[0] = 21;
-  ExpectRefusal(withRecord(shortType3), colour, "selector record length", plain.size());
-}
-
-TEST(ColourTableFormat, RandomCorruptionNeverCrashes) {
-  const Bytes valid = testing::ColourTable();
-  std::mt19937 random(12345);
-  for (int round = 0; round < 3000; ++round) {
-    Bytes b = valid;
-    for (int flips = 0; flips < 3; ++flips) b[random() % b.size()] = static_cast<uint8_t>(random());
-    try {
-      ColourTable t = colour(b);
-      // Whatever is accepted describes data that lies inside the file.
-      EXPECT_LE(t.endOffset, b.size());
-      if (t.auxLength) {
-        EXPECT_LE(uint64_t{t.auxOffset} + t.auxLength, b.size());
-      }
-    } catch (const ValidationError &) {
-    }
-  }
 }
 
 // ---- calibration resources ----------------------------------------------
@@ -273,42 +144,7 @@ TEST(CalibrationFormats, ChannelMapRecords) {
   EXPECT_TRUE(map(Bytes{0xFF}).empty());
 }
 
-TEST(CalibrationFormats, ReferenceValuesAndModes) {
-  auto ref = [](const Bytes &b) { return ValidateReferenceValues(b, 4, kRef); };
-  ReferenceValues values = ref(Bytes{50, 51, 52, 53});
-  EXPECT_EQ(values.mode, 1);
-  EXPECT_EQ(values.values, (std::vector<uint8_t>{50, 51, 52, 53}));
-  values = ref(Bytes{2, 40, 41, 42, 43});
-  EXPECT_EQ(values.mode, 2);
-  EXPECT_EQ(values.values[0], 40);
-  EXPECT_EQ(ref(Bytes{7, 40, 41, 42, 43}).mode, 1);  // other stored modes act as 1
-  ExpectEveryTruncationRefused(Bytes{2, 40, 41, 42, 43}, ref);
-  ExpectRefusal(Bytes{2, 40, 29, 42, 43}, ref, "reference value", 2);
-}
-
-TEST(CalibrationFormats, CurveCounts) {
-  auto curves21 = [](const Bytes &b) { return ValidateCalibrationCurves(b, 21, kRef); };
-  EXPECT_EQ(curves21(testing::IdentityCurves(21)), 21u);
-  EXPECT_THROW(curves21(testing::IdentityCurves(20)), ValidationError);
-  Bytes ragged = testing::IdentityCurves(21);
-  ragged.pop_back();
-  EXPECT_THROW(curves21(ragged), ValidationError);
-  EXPECT_THROW(ValidateCalibrationCurves(testing::IdentityCurves(21), 37, kRef), ValidationError);
-}
-
 // ---- halftone resources -------------------------------------------------
-
-TEST(HalftoneFormats, IdListLengthAndEndMark) {
-  auto list = [](const Bytes &b) { return ValidateIdList(b, kRef); };
-  // Ids are big-endian: bytes 01 2C name 300.
-  EXPECT_EQ(list(Bytes{0x01, 0x2C, 0xFF, 0xFF}), std::vector<uint16_t>{300});
-  std::vector<uint16_t> fifteen(15, 7);
-  EXPECT_EQ(list(testing::IdList(fifteen)).size(), 15u);
-  fifteen.push_back(7);
-  ExpectRefusal(testing::IdList(fifteen), list, "id list", 30);
-  ExpectEveryTruncationRefused(testing::IdList({410, 411, 412}), list);
-  EXPECT_TRUE(list(Bytes{0xFF, 0xFF}).empty());
-}
 
 TEST(HalftoneFormats, GridCountAndPositions) {
   auto grid = [](const Bytes &b) { return ValidateGrid(b, kRef); };
@@ -363,27 +199,6 @@ TEST(HalftoneFormats, PaletteSums) {
 
 // ---- whole profiles -----------------------------------------------------
 
-TEST(ProfileLoading, ReadsTheManifestAndEveryResource) {
-  testing::TempDir dir;
-  testing::WriteTestProfile(dir.path());
-  Profile profile = LoadProfile(dir.path());
-  EXPECT_EQ(profile.name, "test");
-  ASSERT_EQ(profile.inks.size(), 4u);
-  EXPECT_EQ(profile.inks[1].colour, (std::array<uint8_t, 3>{0xE4, 0x00, 0x7C}));
-  EXPECT_EQ(profile.resolutions[1], std::make_pair(1440u, 720u));
-  // A method is a plain number or a method with its variant.
-  EXPECT_EQ(profile.methods.at("midpoint").method, 0u);
-  EXPECT_EQ(profile.methods.at("midpoint").variant, 0u);
-  EXPECT_EQ(profile.methods.at("dither").method, 3u);
-  EXPECT_EQ(profile.methods.at("dither").variant, 1u);
-  EXPECT_EQ(profile.colourResources.size(), 6u);
-  EXPECT_EQ(profile.halftoneResources.at(411).kind, ResourceKind::kMatrix);
-  // The engine receives the file followed by a NUL.
-  const Resource &table = profile.colourResources.at(0);
-  EXPECT_EQ(table.bytes.back(), 0);
-  EXPECT_EQ(table.size() + 1, table.bytes.size());
-}
-
 TEST(ProfileLoading, RefusalsNameTheFile) {
   testing::TempDir dir;
   testing::TestProfileOptions options;
@@ -418,6 +233,8 @@ TEST(ProfileLoading, ManifestFaults) {
     std::ifstream in(manifest);
     text.assign(std::istreambuf_iterator<char>(in), {});
   }
+  // Hex digits of either case.
+  EXPECT_EQ(LoadManifest(dir.path()).inks[1].colour, (std::array<uint8_t, 3>{0xE4, 0x00, 0x7C}));
   auto expectRefused = [&](const std::string &from, const std::string &to,
                            const std::string &mention) {
     std::string changed = text;
@@ -433,6 +250,7 @@ TEST(ProfileLoading, ManifestFaults) {
   expectRefused("\"kind\": \"grid\"", "\"kind\": \"gird\"", "unknown kind");
   expectRefused("\"kind\": \"grid\"", "\"kind\": \"colourTable\"", "does not belong");
   expectRefused("#00A0E4", "#00A0E", "not #RRGGBB");
+  expectRefused("#00A0E4", "#00A0E40", "not #RRGGBB");
   expectRefused("\"format\": 1", "\"format\": 2", "not supported");
   expectRefused("{\"id\": 411", "{\"id\": 410", "appears twice");
   expectRefused("\"format\": 1,", "", "\"format\" is missing");

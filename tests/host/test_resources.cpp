@@ -51,19 +51,6 @@ void SeparationAt(uint8_t r, uint8_t g, uint8_t b, uint8_t out[4]) {
   out[3] = static_cast<uint8_t>(k);
 }
 
-Bytes SelectorType3(int16_t colourPalette, int16_t greyPalette) {
-  Bytes record(26, 0);
-  PutU32LE(record, 0, 22);
-  record[4] = 3;
-  const uint8_t signature[4] = {0xFB, 0x69, 0xF7, 0xDD};
-  for (int i = 0; i < 4; ++i) record[8 + i] = signature[i];
-  record[16] = static_cast<uint8_t>(colourPalette);
-  record[17] = static_cast<uint8_t>(colourPalette >> 8);
-  record[20] = static_cast<uint8_t>(greyPalette);
-  record[21] = static_cast<uint8_t>(greyPalette >> 8);
-  return record;
-}
-
 Bytes ColourTable(const ColourTableSpec &shape) {
   const bool four = shape.format == 128;
   Bytes b(four ? 77 : 76, 0);
@@ -217,7 +204,7 @@ void WriteTestProfile(const std::filesystem::path &dir, const TestProfileOptions
   "description": "four inks for the host tests",
   "inks": [
     {"name": "cyan", "color": "#00A0E4"},
-    {"name": "magenta", "color": "#E4007C"},
+    {"name": "magenta", "color": "#e4007C"},
     {"name": "yellow", "color": "#FFE600"},
     {"name": "black", "color": "#231F20"}
   ],

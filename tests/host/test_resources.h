@@ -40,7 +40,6 @@ struct ColourTableSpec {
 void SeparationAt(uint8_t r, uint8_t g, uint8_t b, uint8_t out[4]);
 
 Bytes ColourTable(const ColourTableSpec &shape = {});
-Bytes SelectorType3(int16_t colourPalette, int16_t greyPalette);
 Bytes IdList(const std::vector<uint16_t> &ids);
 Bytes Grid();
 Bytes Matrix(uint8_t widthCode, uint8_t heightCode);  // Bayer ranks for square powers of two

@@ -1,6 +1,6 @@
 // The inkdot command as a user runs it: exit status 2 for usage errors and
 // 1 for every other failure, one clear message naming what is wrong, and no
-// output file left behind; identical bytes whatever the number of threads.
+// output file left behind.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -165,39 +165,6 @@ TEST_F(CommandTest, InvalidResourcesExitWithOne) {
   testing::WriteTestProfile(profile());
   testing::WriteFile(profile() / "halftone/411.mtx", testing::Matrix(12, 16));
   ExpectFailure(Run(Print(image)), {"411.mtx", "matrix width", "power of two"});
-}
-
-TEST_F(CommandTest, InspectDecodesAndReportsFindings) {
-  Result valid = Run("inspect " + profile().string());
-  EXPECT_EQ(valid.status, 0) << valid.out << valid.err;
-  EXPECT_NE(valid.out.find("profile valid"), std::string::npos);
-  EXPECT_NE(valid.out.find("threshold matrix 16 x 16"), std::string::npos) << valid.out;
-  EXPECT_NE(valid.out.find("every rank once"), std::string::npos);
-  Result palette = Run("inspect " + (profile() / "halftone/420.pal").string());
-  EXPECT_EQ(palette.status, 0);
-  EXPECT_NE(palette.out.find("resource 420"), std::string::npos) << palette.out;
-
-  testing::WriteFile(profile() / "halftone/411.mtx", testing::Matrix(12, 16));
-  Result invalid = Run("inspect " + profile().string());
-  EXPECT_EQ(invalid.status, 1);
-  EXPECT_NE(invalid.out.find("INVALID"), std::string::npos);
-  EXPECT_NE(invalid.out.find("matrix width"), std::string::npos);
-  testing::WriteFile(work_.path() / "loose.bin", Bytes(4, 0));
-  ExpectFailure(Run("inspect " + (work_.path() / "loose.bin").string()), {"--kind"});
-}
-
-TEST_F(CommandTest, PreviewRefusesWhatIsNotADotPlaneFile) {
-  const auto image = Png("a.png", 4, 4, 255, 255, 255);
-  ExpectFailure(Run("preview " + image.string() + " -o " + (out() / "p.png").string()),
-                {"a.png"});
-}
-
-TEST_F(CommandTest, ChartSizeIsChecked) {
-  ExpectFailure(Run("chart -o " + (out() / "c.png").string() + " --size 0x5"), {"chart size"});
-  std::filesystem::create_directories(out() / "taken");
-  Result taken = Run("profile build -o " + (out() / "taken").string());
-  EXPECT_EQ(taken.status, 1);
-  EXPECT_NE(taken.err.find("already exists"), std::string::npos);
 }
 
 using PrintingTest = CommandTest;

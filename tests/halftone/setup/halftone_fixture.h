@@ -86,8 +86,6 @@ class HalftoneSetupTest : public ::testing::Test {
     return result;
   }
   ResultCode Feed(const Bytes &resource) { return SetHalftoneResource(ht_, resource.data(), &next_); }
-  template <typename T = uint8_t>
-  const T *Block(int b) const { return static_cast<const T *>(ht_->blocks[b].pointer); }
   bool NoBlocksHeld() const {
     for (const MemoryBlock &block : ht_->blocks) {
       if (block.handle != 0) return false;
