@@ -82,7 +82,7 @@ engine/halftone/kernels/mono_diffusion.cpp@const int32_t corrected = level + (*c
 host/src/byte_checks.h@if (nodes[i] <= nodes[i - 1]) {@if (nodes[i] < nodes[i - 1]) {@repeated node accepted by validation
 host/src/profile.cpp@if (text.size() != 7 || text[0] != '#') return false;@if (text.size() < 7 || text[0] != '#') return false;@long colour text accepted
 host/src/profile.cpp@digit = ch - 'a' + 10;@digit = ch - 'a' + 11;@lower-case hex digit value
-host/src/image_pnm.cpp@const uint32_t sampleBytes = maxValue > 255 ? 2 : 1;@const uint32_t sampleBytes = maxValue > 256 ? 2 : 1;@maxval 256 read as one byte
+host/src/image_pnm.cpp@const uint32_t sampleBytes = maxValue_ > 255 ? 2 : 1;@const uint32_t sampleBytes = maxValue_ > 256 ? 2 : 1;@maxval 256 read as one byte
 host/src/calibration_formats.cpp@if (length < 1 + channels) {@if (length < channels) {@short channel-map record accepted
 host/src/colour_table_format.cpp@if (table.gridSize < 2 ||@if (table.gridSize < 1 ||@grid of one node accepted
 host/src/selection_table_format.cpp@if (field.text.size() > static_cast<size_t>(kMaxNameLength)) {@if (field.text.size() >= static_cast<size_t>(kMaxNameLength)) {@longest name refused
