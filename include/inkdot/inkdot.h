@@ -212,7 +212,10 @@ INKDOT_API ResultCode INKDOT_CALL CmNew(const CmParams *params,
  *   axis, whose node lists do not run from 0 to 255 rising strictly, whose
  *   channel count is 0, or whose ink-load pair leaves the curve's divisor at
  *   or below 0 where the curve is applied; nothing is built, and the object
- *   stays as deletable as after any other failure. */
+ *   stays as deletable as after any other failure.
+ * The colour table's auxiliary record (the dot-mode selector) is copied into
+ * a block of at least 24 bytes: bytes past the record's stored length read
+ * as 0 when HalftoneSetResource reads the record. */
 INKDOT_API ResultCode INKDOT_CALL CmSetResource(CmContext *handle,
                                                 const void *resource,
                                                 int32_t *nextId);
