@@ -61,6 +61,14 @@ Image ReadPng(const std::filesystem::path &path) {
   }
   png_init_io(png, file.get());
   png_read_info(png, info);
+  // Refused before the rows are allocated (and outside the jump's reach of
+  // the exception: the read struct is released first).
+  if (static_cast<uint64_t>(png_get_image_width(png, info)) * png_get_image_height(png, info) >
+      kMaxImagePixels) {
+    const uint64_t width = png_get_image_width(png, info), height = png_get_image_height(png, info);
+    png_destroy_read_struct(&png, &info, nullptr);
+    CheckImageSize(path, width, height);
+  }
   png_set_expand(png);  // palette to RGB, low bit depths to 8, tRNS to alpha
   if (png_get_bit_depth(png, info) == 16) png_set_swap(png);
   png_set_interlace_handling(png);

@@ -58,12 +58,16 @@ Image ReadPnm(const std::filesystem::path &path) {
   if (!in) ImageFailure(path, "cannot open the file");
   std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
                              std::istreambuf_iterator<char>());
+  // Checked here too, not only by the caller that sniffed the format.
+  if (bytes.size() < 2 || bytes[0] != 'P' || (bytes[1] != '5' && bytes[1] != '6')) {
+    ImageFailure(path, "not a binary PGM or PPM (P5 or P6)");
+  }
   const uint32_t channels = bytes[1] == '5' ? 1 : 3;
   HeaderReader header(bytes, path);
   const uint32_t width = header.Number("width");
   const uint32_t height = header.Number("height");
   const uint32_t maxValue = header.Number("maxval");
-  if (width == 0 || height == 0) ImageFailure(path, "PNM image has no pixels");
+  CheckImageSize(path, width, height);
   if (maxValue == 0 || maxValue > 65535) ImageFailure(path, "PNM maxval must lie in 1..65535");
   const size_t start = header.DataStart();
   const uint32_t sampleBytes = maxValue > 255 ? 2 : 1;

@@ -109,8 +109,7 @@ Image ReadTiffPage(const std::filesystem::path &path, uint32_t page) {
   uint32_t width = 0, height = 0;
   TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width);
   TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height);
-  if (width == 0 || height == 0) ImageFailure(path, "TIFF page has no pixels");
-  if (static_cast<uint64_t>(width) * height > (1ull << 31)) ImageFailure(path, "TIFF page is too large");
+  CheckImageSize(path, width, height);
   Image image;
   if (!ReadDirect(tiff.get(), width, height, path, &image)) {
     ReadThroughRgba(tiff.get(), width, height, path, &image);

@@ -23,7 +23,8 @@ struct Image {
 uint32_t CountImagePages(const std::filesystem::path &path);
 
 // Reads page `page` (from 0). Throws ImageError naming the file and the
-// problem for an unreadable, truncated or unsupported image.
+// problem for an unreadable, truncated or unsupported image, and for a page
+// of more than 2^27 pixels.
 Image ReadImagePage(const std::filesystem::path &path, uint32_t page);
 
 // An 8-bit RGB picture, as the preview renderer and chart writer make them.
