@@ -172,23 +172,26 @@ TEST_F(CalibrationTest, SixCallsCalibrateTheFinishedTable) {
 TEST_F(CalibrationTest, CurveChoiceByReferenceMode) {
   struct Case {
     std::vector<uint8_t> printer;
-    ReferenceValues reference;
+    int mode;  // stored before the values when not 0
+    std::vector<uint8_t> reference;
     std::vector<int> curves;
   };
-  const Case cases[] = {
+  const std::vector<Case> cases = {
       // Mode 1 with every ink within 2 of its reference: all take curve 10.
-      {{52, 48, 50, 51}, {std::nullopt, {50, 50, 50, 50}}, {10, 10, 10, 10}},
+      {{52, 48, 50, 51}, 0, {50, 50, 50, 50}, {10, 10, 10, 10}},
       // One ink 3 away: each ink on its own, 72 / 2, 68 / 2, 70 / 2, 73 / 2.
-      {{52, 48, 50, 53}, {std::nullopt, {50, 50, 50, 50}}, {11, 9, 10, 11}},
+      {{52, 48, 50, 53}, 0, {50, 50, 50, 50}, {11, 9, 10, 11}},
       // Mode 2 from byte 0, values from byte 1: one curve per unit, middle
       // 18, highest 36, no tolerance.
-      {{50, 51, 30, 70}, {2, {50, 50, 70, 30}}, {18, 19, 0, 36}},
+      {{50, 51, 30, 70}, 2, {50, 50, 70, 30}, {18, 19, 0, 36}},
       // Any other mode acts as mode 1.
-      {{55, 51, 50, 50}, {9, {50, 50, 50, 50}}, {12, 10, 10, 10}},
+      {{55, 51, 50, 50}, 9, {50, 50, 50, 50}, {12, 10, 10, 10}},
   };
   for (const Case &c : cases) {
     block_.printerValues = c.printer;
-    reference_ = c.reference;
+    reference_.mode.reset();
+    if (c.mode != 0) reference_.mode = static_cast<uint8_t>(c.mode);
+    reference_.values = c.reference;
     ASSERT_EQ(Converse(), kOk);
     ExpectCurves(c.curves);
     Delete();

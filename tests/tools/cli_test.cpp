@@ -211,21 +211,23 @@ TEST_F(PrintingTest, ColourPageGivesPlanesAndPreview) {
 TEST_F(PrintingTest, ThreadCountDoesNotChangeTheBytes) {
   std::string images;
   for (int i = 0; i < 3; ++i) {
-    images += Png("p" + std::to_string(i) + ".png", 50 + 7 * i, 30, static_cast<uint8_t>(60 * i),
-                  120, static_cast<uint8_t>(200 - 50 * i))
+    images += Png(std::string("p").append(std::to_string(i)).append(".png"), 50 + 7 * i, 30,
+                  static_cast<uint8_t>(60 * i), 120, static_cast<uint8_t>(200 - 50 * i))
                   .string() +
               " ";
   }
   ASSERT_EQ(Run(Print(images + "-j 1 -q")).status, 0);
   std::vector<std::string> single;
-  for (int i = 0; i < 3; ++i) single.push_back(Slurp(out() / ("p" + std::to_string(i) + ".tif")));
+  for (int i = 0; i < 3; ++i) {
+    single.push_back(Slurp(out() / std::string("p").append(std::to_string(i)).append(".tif")));
+  }
   std::filesystem::remove_all(out());
   std::filesystem::create_directories(out());
   Result parallel = Run(Print(images + "-j 4 -q"));
   ASSERT_EQ(parallel.status, 0);
   EXPECT_EQ(parallel.out, "");  // --quiet
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(Slurp(out() / ("p" + std::to_string(i) + ".tif")), single[i]) << i;
+    EXPECT_EQ(Slurp(out() / std::string("p").append(std::to_string(i)).append(".tif")), single[i]) << i;
   }
 }
 

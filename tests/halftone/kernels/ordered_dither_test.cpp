@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 #include "halftone/kernels/hand_built_object.h"
@@ -99,8 +100,8 @@ TEST_F(DitherTest, CornersPairTheInks) {
   // where 2 > 3 - m.
   EXPECT_EQ(Colour(DitherColorRowCorners, std::vector<uint8_t>(16, 0), 4),
             (Planes{"0100", "0011", "0011", "1000"}));
-  std::vector<uint8_t> magenta;
-  for (int i = 0; i < 4; ++i) magenta.insert(magenta.end(), {200, 128, 129, 0});
+  std::vector<uint8_t> magenta(16);
+  for (int i = 0; i < 16; ++i) magenta[i] = std::array<uint8_t, 4>{200, 128, 129, 0}[i % 4];
   EXPECT_EQ(Colour(DitherColorRowCorners, magenta, 4),
             (Planes{"0111", "0000", "1111", "1100"}));
   EXPECT_EQ(Colour(DitherColorRowCorners, std::vector<uint8_t>(16, 255), 4),
