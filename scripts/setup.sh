@@ -21,7 +21,8 @@ PACKAGES=(
   g++-mingw-w64-i686
   qemu-user-static
   liblcms2-dev
-  nlohmann-json3-dev
+  clang
+  libclang-rt-14-dev
 )
 
 missing=()

@@ -27,6 +27,8 @@ constexpr uint32_t kPairReductionAt = 42;
 constexpr uint32_t kInkValuesAt = 48;
 constexpr uint32_t kLevelParamsAt = 64;
 constexpr uint32_t kGridSizesAt = 72;
+// The longest dot-mode selector record (type 3): its length word and 20 bytes.
+constexpr uint32_t kSelectorRecordBytes = 24;
 
 uint32_t LittleEndian32(const uint8_t *p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
@@ -189,7 +191,10 @@ ResultCode DecodeColourTable(CmContext *cm, const uint8_t *resource) {
   if (auxLength != 0) {
     uintptr_t handle = 0;
     void *copy = nullptr;
-    const ResultCode result = MemAcquire(auxLength, 1, &handle, &copy);
+    // The halftone side reads up to kSelectorRecordBytes of the record
+    // whatever length it came with; a shorter copy is padded with zeros.
+    const uint32_t blockBytes = auxLength < kSelectorRecordBytes ? kSelectorRecordBytes : auxLength;
+    const ResultCode result = MemAcquire(blockBytes, 1, &handle, &copy);
     if (result != kOk) return result;
     std::memcpy(copy, resource + LittleEndian32(resource + kAuxOffsetAt), auxLength);
     lut->selectorRecord = static_cast<const uint8_t *>(copy);

@@ -39,6 +39,15 @@ void CompositeRow(const uint16_t *in, uint32_t width, uint32_t channels, bool pr
   }
 }
 
+void CheckImageSize(const std::filesystem::path &path, uint64_t width, uint64_t height) {
+  if (width == 0 || height == 0) ImageFailure(path, "the image has no pixels");
+  if (width * height > kMaxImagePixels) {
+    ImageFailure(path, "the image is too large: " + std::to_string(width) + " x " +
+                           std::to_string(height) + " pixels, at most " +
+                           std::to_string(kMaxImagePixels) + " are read");
+  }
+}
+
 Image FinishImage(uint32_t width, uint32_t height, uint32_t channels,
                   std::vector<uint16_t> samples, bool premultiplied) {
   Image image;

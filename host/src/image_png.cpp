@@ -58,6 +58,7 @@ class PngRows : public ImageRows {
     if (setjmp(png_jmpbuf(png))) Corrupt();
     png_init_io(png, file_.get());
     png_read_info(png, info);
+    CheckImageSize(path, png_get_image_width(png, info), png_get_image_height(png, info));
     png_set_expand(png);  // palette to RGB, low bit depths to 8, tRNS to alpha
     if (png_get_bit_depth(png, info) == 16) png_set_swap(png);
     const int passes = png_set_interlace_handling(png);

@@ -59,18 +59,21 @@ class PnmRows : public ImageRows {
     if (!in_) ImageFailure(path, "cannot open the file");
     char magic[2] = {};
     in_.read(magic, 2);
+    // Checked here too, not only by the caller that sniffed the format.
+    if (!in_ || magic[0] != 'P' || (magic[1] != '5' && magic[1] != '6')) {
+      ImageFailure(path, "not a binary PGM or PPM (P5 or P6)");
+    }
     channels_ = magic[1] == '5' ? 1 : 3;
     HeaderReader header(in_, path);
     width_ = header.Number("width");
     height_ = header.Number("height");
     maxValue_ = header.Number("maxval");
-    if (width_ == 0 || height_ == 0) ImageFailure(path, "PNM image has no pixels");
+    CheckImageSize(path, width_, height_);
     if (maxValue_ == 0 || maxValue_ > 65535) ImageFailure(path, "PNM maxval must lie in 1..65535");
     header.SkipToData();
     const uint64_t start = static_cast<uint64_t>(in_.tellg());
     const uint32_t sampleBytes = maxValue_ > 255 ? 2 : 1;
     const uint64_t count = static_cast<uint64_t>(width_) * height_ * channels_;
-    if (count > (1ull << 32)) ImageFailure(path, "PNM image is too large");
     // The size is checked now so that a short file fails before any row.
     std::error_code error;
     const uint64_t size = std::filesystem::file_size(path, error);

@@ -24,6 +24,15 @@ Image FinishImage(uint32_t width, uint32_t height, uint32_t channels,
 
 [[noreturn]] void ImageFailure(const std::filesystem::path &path, const std::string &problem);
 
+// The largest page the readers take: 2^27 pixels (an A3 page at 720 dpi is
+// 100 million). Checked when a page is opened, before anything is
+// allocated, so that a few bytes of header cannot ask for gigabytes or
+// hours of work.
+inline constexpr uint64_t kMaxImagePixels = 1ull << 27;
+
+// Refuses a page of no pixels or of more than kMaxImagePixels.
+void CheckImageSize(const std::filesystem::path &path, uint64_t width, uint64_t height);
+
 // Hands out the rows of a whole image held in memory, owned or borrowed.
 class MemoryRows : public ImageRows {
  public:

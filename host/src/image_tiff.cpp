@@ -55,10 +55,7 @@ class TiffRows : public ImageRows {
     }
     TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width_);
     TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height_);
-    if (width_ == 0 || height_ == 0) ImageFailure(path, "TIFF page has no pixels");
-    if (static_cast<uint64_t>(width_) * height_ > (1ull << 31)) {
-      ImageFailure(path, "TIFF page is too large");
-    }
+    CheckImageSize(path, width_, height_);
     Image resolution;
     ReadResolution(tiff, &resolution);
     xDpi_ = resolution.xDpi;

@@ -16,7 +16,10 @@ std::string Join(const std::vector<std::string> &names) {
 
 std::string Bytes(const std::vector<uint8_t> &values) {
   std::string text;
-  for (uint8_t v : values) text += (text.empty() ? "" : " ") + std::to_string(v);
+  for (uint8_t v : values) {
+    if (!text.empty()) text += ' ';
+    text += std::to_string(v);
+  }
   return text;
 }
 
@@ -89,7 +92,10 @@ bool DescribeResource(std::ostream &out, ResourceKind kind, std::span<const uint
         break;
       case ResourceKind::kIdList: {
         std::string ids;
-        for (uint16_t id : ValidateIdList(bytes, ref)) ids += " " + std::to_string(id);
+        for (uint16_t id : ValidateIdList(bytes, ref)) {
+          ids += ' ';
+          ids += std::to_string(id);
+        }
         out << "  ids:" << ids << "\n";
         break;
       }

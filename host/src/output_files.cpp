@@ -16,9 +16,13 @@ OutputFiles::~OutputFiles() {
 
 std::filesystem::path OutputFiles::Add(const std::filesystem::path &finalPath) {
   std::lock_guard<std::mutex> lock(mutex_);
-  std::filesystem::path temporary = finalPath.parent_path() /
-                                    ("." + finalPath.filename().string() + ".partial-" +
-                                     std::to_string(::getpid()));
+  // Appended piece by piece: "." + string makes GCC 12 at -O3 warn of an
+  // overlapping copy that cannot happen.
+  std::string name = ".";
+  name += finalPath.filename().string();
+  name += ".partial-";
+  name += std::to_string(::getpid());
+  std::filesystem::path temporary = finalPath.parent_path() / name;
   entries_.push_back({temporary, finalPath});
   return temporary;
 }

@@ -139,7 +139,8 @@ Profile LoadManifest(const std::filesystem::path &dir) {
   json root;
   try {
     root = json::parse(text.begin(), text.end());
-  } catch (const json::parse_error &e) {
+  } catch (const json::exception &e) {
+    // Syntax errors, and numbers too large for any type (out_of_range).
     ManifestError(manifest, std::string("not valid JSON: ") + e.what());
   }
   if (!root.is_object()) ManifestError(manifest, "the manifest is not a JSON object");

@@ -82,7 +82,8 @@ enum {
   INKDOT_BAD_RESERVED_A = 522, /* Halftone: reservedA not 0 */
   INKDOT_BAD_RESERVED_B = 523, /* Halftone: reservedB not 0 (grey kernels) */
   /* No selection-table line matched; an unusable halftone resource; a call
-   * after the last phase; a matrix that a kernel cannot use. */
+   * after the last phase; a matrix that a kernel cannot use; Halftone on an
+   * object whose set-up is incomplete or failed. */
   INKDOT_BAD_RESOURCE = 768,
   INKDOT_BAD_PALETTE = 784 /* a dot palette entry sums above 255 */
 };
@@ -211,7 +212,10 @@ INKDOT_API ResultCode INKDOT_CALL CmNew(const CmParams *params,
  *   axis, whose node lists do not run from 0 to 255 rising strictly, whose
  *   channel count is 0, or whose ink-load pair leaves the curve's divisor at
  *   or below 0 where the curve is applied; nothing is built, and the object
- *   stays as deletable as after any other failure. */
+ *   stays as deletable as after any other failure.
+ * The colour table's auxiliary record (the dot-mode selector) is copied into
+ * a block of at least 24 bytes: bytes past the record's stored length read
+ * as 0 when HalftoneSetResource reads the record. */
 INKDOT_API ResultCode INKDOT_CALL CmSetResource(CmContext *handle,
                                                 const void *resource,
                                                 int32_t *nextId);
@@ -256,8 +260,14 @@ INKDOT_API ResultCode INKDOT_CALL HalftoneSetResource(HalftoneContext *handle,
  * pixels needs a matrix width that divides 256 (else 768); a channel lying
  * on the last grid point never steps past it; a grey curve pad of 0 counts
  * as 1.
- * Choices of this library: a run whose startX + count does not fit in 32 bits
- * answers 518; one-bit output takes `firstBit` modulo 8; error diffusion
+ * Choices of this library: a call on an object whose set-up is not complete
+ * answers 768 after the run checks (518, 522) and writes nothing; the set-up
+ * is complete once the last resource the page needs (the threshold matrix,
+ * or for dotMode 2 the dot palette) has been taken with no call of the
+ * set-up failing before, and HalftoneNew accepted the parameters. So an
+ * empty resource-id list, a selector record whose palette id is -1, or any
+ * failed HalftoneSetResource call leave an object that only refuses band
+ * calls. A run whose startX + count does not fit in 32 bits answers 518; one-bit output takes `firstBit` modulo 8; error diffusion
  * whose error lines the set-up did not allocate (method 2) answers 512; with
  * inputFormat 4, one-bit colour error diffusion (methods other than 0 and 3)
  * takes the four source bytes as the ink levels of every pixel (no white

@@ -111,7 +111,7 @@ TEST_F(SelectionTableTest, TablesBeyondTheLimitsAreRefused) {
       {&table_.methods, 12}, {&table_.keys, 32}, {&table_.modes, 12}};
   for (const auto &l : lists) {
     const std::vector<std::string> saved = *l.list;
-    while (l.list->size() < l.limit) l.list->push_back("f" + std::to_string(l.list->size()));
+    while (l.list->size() < l.limit) l.list->push_back(std::string("f").append(std::to_string(l.list->size())));
     EXPECT_EQ(Select(), 1000) << l.limit;
     l.list->push_back("g");
     EXPECT_EQ(Select(), 0) << l.limit;

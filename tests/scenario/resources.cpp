@@ -66,14 +66,16 @@ void Separate(int r, int g, int b, uint8_t ink[4]) {
 
 }  // namespace
 
-std::string MethodName(uint32_t method) { return "M" + std::to_string(method); }
+std::string MethodName(uint32_t method) { return std::string("M").append(std::to_string(method)); }
 
 std::string KeyName(int32_t tableKeyName, int keyBase) {
-  if (keyBase < 0) return "P" + std::to_string(tableKeyName);
-  return "K" + std::to_string(tableKeyName - keyBase);
+  if (keyBase < 0) return std::string("P").append(std::to_string(tableKeyName));
+  return std::string("K").append(std::to_string(tableKeyName - keyBase));
 }
 
-std::string ModeName(int32_t matchMode) { return "D" + std::to_string(matchMode); }
+std::string ModeName(int32_t matchMode) {
+  return std::string("D").append(std::to_string(matchMode));
+}
 
 Bytes SelectionTable(int version, const std::vector<SelectionLine> &lines,
                      int keyBase) {
@@ -194,11 +196,14 @@ Bytes SelectorRecordType3(int16_t colourPalette, int16_t colourAlt,
   return out;
 }
 
+// The byte vectors below are sized once and filled in place: growing them
+// piece by piece makes GCC 12 at -O3 warn of copies that cannot happen.
 Bytes CalibrationBlock(uint8_t head, const std::vector<uint8_t> &values) {
-  Bytes out = {'C', 'W', ':', head};
-  out.insert(out.end(), values.begin(), values.end());
-  out.push_back(0xFE);
-  out.push_back(0xFF);
+  Bytes out(values.size() + 6);
+  out[0] = 'C', out[1] = 'W', out[2] = ':', out[3] = head;
+  std::copy(values.begin(), values.end(), out.begin() + 4);
+  out[values.size() + 4] = 0xFE;
+  out[values.size() + 5] = 0xFF;
   return out;
 }
 
@@ -213,9 +218,10 @@ Bytes ChannelMap(const std::vector<std::vector<uint8_t>> &records) {
 }
 
 Bytes ReferenceValues(int mode, const std::vector<uint8_t> &values) {
-  Bytes out;
-  if (mode != 1) out.push_back(static_cast<uint8_t>(mode));
-  out.insert(out.end(), values.begin(), values.end());
+  const size_t head = mode != 1 ? 1 : 0;
+  Bytes out(head + values.size());
+  if (head != 0) out[0] = static_cast<uint8_t>(mode);
+  std::copy(values.begin(), values.end(), out.begin() + head);
   return out;
 }
 
@@ -252,9 +258,10 @@ Bytes ResourceIdList(const std::vector<uint16_t> &ids) {
 }
 
 Bytes GridResource(const std::vector<uint8_t> &positions) {
-  Bytes out;
-  PutU16LE(out, static_cast<uint32_t>(positions.size()));
-  out.insert(out.end(), positions.begin(), positions.end());
+  Bytes out(2 + positions.size());
+  out[0] = static_cast<uint8_t>(positions.size());
+  out[1] = static_cast<uint8_t>(positions.size() >> 8);
+  std::copy(positions.begin(), positions.end(), out.begin() + 2);
   return out;
 }
 

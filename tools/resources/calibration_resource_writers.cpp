@@ -1,5 +1,7 @@
 #include "calibration_resource_writers.h"
 
+#include <algorithm>
+
 namespace inkdot::resources {
 
 std::vector<uint8_t> WriteCalibrationBlock(const CalibrationBlock &block) {
@@ -22,9 +24,12 @@ std::vector<uint8_t> WriteChannelMap(const std::vector<ChannelMapRecord> &record
 }
 
 std::vector<uint8_t> WriteReferenceValues(const ReferenceValues &reference) {
-  std::vector<uint8_t> out;
-  if (reference.mode) out.push_back(*reference.mode);
-  out.insert(out.end(), reference.values.begin(), reference.values.end());
+  // Sized once and filled in place: appending the values after a first
+  // push_back makes GCC 12 at -O3 see a copy from an empty region.
+  const size_t head = reference.mode ? 1 : 0;
+  std::vector<uint8_t> out(head + reference.values.size());
+  if (reference.mode) out[0] = *reference.mode;
+  std::copy(reference.values.begin(), reference.values.end(), out.begin() + head);
   return out;
 }
 

@@ -123,6 +123,8 @@ ResultCode HalftoneRun(HalftoneContext *ht, const uint8_t *src, uint8_t *dst,
   RowRun run{src,    dst,      planeStride, firstBit,  count,
              startX, spareArg, row,         reservedA, reservedB};
   if (ResultCode rc = CheckRunBounds(ht, run); rc != kOk) return rc;
+  // The tables a kernel reads exist only after a complete set-up.
+  if (ht->setupComplete == 0) return kBadResource;
   const RowKernel kernel = ChooseRowKernel(ht);
   if (kernel == nullptr) return kNoKernel;
   if (ht->replication != 1) run.src = PrepareRow(ht, src, count);

@@ -37,6 +37,7 @@ ResultCode NewHalftoneContext(const HalftoneParams *params, const CmLut *cmLut,
   const bool oneChannel = params->colorMode == 0;
   if (greyInput != oneChannel || params->inputFormat == 1 ||
       params->inputFormat == 3) {
+    ht->setupFailed = 1;
     return kBadParams;
   }
   return kOk;

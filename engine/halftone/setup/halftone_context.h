@@ -48,6 +48,11 @@ struct HalftoneContext {
   // 1 once the object has told the host that nothing more is wanted
   // (*nextId = -1): every later HalftoneSetResource call is refused.
   uint32_t setupEnded;
+  // 1 once a call of the set-up (or HalftoneNew's parameter check) failed.
+  uint32_t setupFailed;
+  // 1 once the last phase the page needs has succeeded after no failure:
+  // only then do the band calls have every table they read.
+  uint32_t setupComplete;
 };
 
 namespace inkdot {

@@ -18,15 +18,12 @@ int MatrixListIndex(const HalftoneParams &page) {
   return 5;
 }
 
-}  // namespace
+// The phase whose success completes the set-up: the dot palette for
+// multi-size dots, else the threshold matrix.
+uint32_t LastPhase(const HalftoneParams &page) { return page.dotMode == 2 ? 4 : 3; }
 
-ResultCode SetHalftoneResource(HalftoneContext *ht, const void *resource,
-                               int32_t *nextId) {
-  const uint8_t *bytes = static_cast<const uint8_t *>(resource);
-  // The count advances on every call, also on one that fails.
-  const uint32_t phase = ++ht->phase;
-  // Once the host was told that nothing more is wanted, calls change nothing.
-  if (ht->setupEnded != 0) return kBadResource;
+ResultCode RunPhase(HalftoneContext *ht, uint32_t phase, const uint8_t *bytes,
+                    int32_t *nextId) {
   if (phase == 1) return ReadResourceIdList(ht, bytes, nextId);
 
   const int32_t matrixId = static_cast<int16_t>(ht->resourceIds[MatrixListIndex(ht->params)]);
@@ -37,6 +34,25 @@ ResultCode SetHalftoneResource(HalftoneContext *ht, const void *resource,
     case 4: return ReadDotPalette(ht, bytes, nextId);
     default: return kBadResource;
   }
+}
+
+}  // namespace
+
+ResultCode SetHalftoneResource(HalftoneContext *ht, const void *resource,
+                               int32_t *nextId) {
+  const uint8_t *bytes = static_cast<const uint8_t *>(resource);
+  // The count advances on every call, also on one that fails.
+  const uint32_t phase = ++ht->phase;
+  // Once the host was told that nothing more is wanted, calls change nothing.
+  if (ht->setupEnded != 0) return kBadResource;
+  const ResultCode result = RunPhase(ht, phase, bytes, nextId);
+  // Band calls need every table: a conversation cut short (an empty id
+  // list, a selector without a palette) or one that failed on the way
+  // leaves the object unable to halftone.
+  if (result != kOk) ht->setupFailed = 1;
+  ht->setupComplete = result == kOk && ht->setupFailed == 0 && ht->setupEnded != 0 &&
+                      phase >= LastPhase(ht->params);
+  return result;
 }
 
 }  // namespace inkdot

@@ -24,7 +24,8 @@ struct Image {
 uint32_t CountImagePages(const std::filesystem::path &path);
 
 // Reads page `page` (from 0). Throws ImageError naming the file and the
-// problem for an unreadable, truncated or unsupported image.
+// problem for an unreadable, truncated or unsupported image, and for a page
+// of more than 2^27 pixels.
 Image ReadImagePage(const std::filesystem::path &path, uint32_t page);
 
 // A page read row by row, top to bottom, so that printing never holds a

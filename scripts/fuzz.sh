@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Builds the fuzz preset (clang, libFuzzer, AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs each fuzz target for the given number
+# of seconds on a copy of its seed corpus, so that the repository is never
+# written. Fails on the first crash, leak, undefined behaviour, timeout or
+# out-of-memory report; the finding is kept in the work folder it names.
+#
+# usage: scripts/fuzz.sh [seconds per target, default 60] [target...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${1:-60}
+shift || true
+targets=("$@")
+if [ "${#targets[@]}" -eq 0 ]; then
+  targets=(fuzz_engine fuzz_profile fuzz_image_png fuzz_image_tiff fuzz_image_pnm)
+fi
+
+cmake --preset fuzz
+cmake --build --preset fuzz -j "$(nproc)"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/inkdot-fuzz.XXXXXX")
+status=0
+for target in "${targets[@]}"; do
+  corpus="$work/$target/corpus"
+  mkdir -p "$corpus" "$work/$target/findings"
+  cp tests/fuzz/corpus/"$target"/* "$corpus"/
+  echo "fuzz: $target for ${seconds}s"
+  if ! (cd "$work/$target/findings" &&
+        "$OLDPWD/build/fuzz/tests/fuzz/$target" -max_total_time="$seconds" \
+          -timeout=30 -rss_limit_mb=2048 -print_final_stats=1 "$corpus" \
+          >"$work/$target/log" 2>&1); then
+    echo "fuzz: $target found a problem; its log and input are in $work/$target" >&2
+    tail -n 60 "$work/$target/log" >&2
+    status=1
+    continue
+  fi
+  grep -E "stat::number_of_executed_units|stat::peak_rss_mb" "$work/$target/log" |
+    sed "s/^/fuzz: $target /"
+done
+
+if [ "$status" -eq 0 ]; then rm -rf "$work"; fi
+exit "$status"
