@@ -13,49 +13,6 @@
 namespace inkdot::host {
 namespace {
 
-Image GreyRow(const std::vector<uint8_t> &values) {
-  Image image;
-  image.width = static_cast<uint32_t>(values.size());
-  image.height = 1;
-  image.channels = 1;
-  for (uint8_t v : values) image.samples.push_back(static_cast<uint16_t>(v * 257));
-  return image;
-}
-
-std::vector<uint8_t> ResampleRow(const Image &image, uint32_t width) {
-  Resampler resampler(image, width, 1);
-  std::vector<uint8_t> out(width);
-  resampler.Row(0, out.data());
-  return out;
-}
-
-TEST(Resampling, DeviceSizeFollowsTheResolutions) {
-  EXPECT_EQ(DeviceSize(100, 300, 1440), 480u);
-  EXPECT_EQ(DeviceSize(100, 300, 720), 240u);
-  EXPECT_EQ(DeviceSize(100, 0, 720), 100u);  // no resolution: one pixel per dot
-  EXPECT_EQ(DeviceSize(1, 1000, 100), 1u);
-}
-
-TEST(Resampling, AveragesTheCoveredArea) {
-  // Three pixels onto two: the first output covers pixel 0 and half of
-  // pixel 1, the second the other half and pixel 2.
-  EXPECT_EQ(ResampleRow(GreyRow({0, 90, 180}), 2), (std::vector<uint8_t>{30, 150}));
-  EXPECT_EQ(ResampleRow(GreyRow({10, 20, 30, 40}), 1), std::vector<uint8_t>{25});
-  // Enlarging by a whole factor repeats each pixel.
-  EXPECT_EQ(ResampleRow(GreyRow({7, 200}), 6), (std::vector<uint8_t>{7, 7, 7, 200, 200, 200}));
-
-  Image square;
-  square.width = square.height = 2;
-  square.channels = 3;
-  square.samples = {0, 0, 0, 65535, 65535, 65535, 65535, 0, 0, 0, 65535, 0};
-  Resampler resampler(square, 1, 1);
-  uint8_t rgb[3];
-  resampler.Row(0, rgb);
-  EXPECT_EQ(rgb[0], 128);  // (0 + 255 + 255 + 0) / 4 = 127.5, rounded
-  EXPECT_EQ(rgb[1], 128);
-  EXPECT_EQ(rgb[2], 64);   // 255 / 4 = 63.75
-}
-
 TEST(Resampling, RowsInTurnEqualTheAreaMeanAtEveryScale) {
   // Enlarging, reducing, mixed and unchanged, grey and RGB: every output
   // sample against the overlap-weighted mean computed pixel by pixel.
