@@ -197,7 +197,7 @@ TEST_F(PrintingTest, ThreadCountsDoNotChangeTheBytes) {
   std::string images;
   std::vector<std::string> names;
   for (int i = 0; i < 3; ++i) {
-    names.push_back("p" + std::to_string(i));
+    names.push_back(std::string("p").append(std::to_string(i)));  // GCC 12 -O3 misreads "p" + s
     images += GradientPng(names.back() + ".png", 50 + 37 * i, 90 + 20 * i).string() + " ";
   }
   std::map<std::string, std::string> first;
