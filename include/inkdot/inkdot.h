@@ -267,7 +267,8 @@ INKDOT_API ResultCode INKDOT_CALL HalftoneSetResource(HalftoneContext *handle,
  * set-up failing before, and HalftoneNew accepted the parameters. So an
  * empty resource-id list, a selector record whose palette id is -1, or any
  * failed HalftoneSetResource call leave an object that only refuses band
- * calls. A run whose startX + count does not fit in 32 bits answers 518; one-bit output takes `firstBit` modulo 8; error diffusion
+ * calls. A run whose startX + count does not fit in 32 bits answers 518;
+ * one-bit output takes `firstBit` modulo 8; error diffusion
  * whose error lines the set-up did not allocate (method 2) answers 512; with
  * inputFormat 4, one-bit colour error diffusion (methods other than 0 and 3)
  * takes the four source bytes as the ink levels of every pixel (no white
