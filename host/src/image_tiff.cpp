@@ -56,6 +56,16 @@ class TiffRows : public ImageRows {
     TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width_);
     TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height_);
     CheckImageSize(path, width_, height_);
+    // Libtiff sizes its strip buffers from these; four samples of 16 bits
+    // bound a strip by the page's pixel limit.
+    uint16_t samples = 0, bits = 0;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+    if (samples < 1 || samples > 4 || bits < 1 || bits > 16) {
+      ImageFailure(path, "TIFF page of " + std::to_string(samples) + " samples of " +
+                             std::to_string(bits) +
+                             " bits per pixel: 1 to 4 samples of up to 16 bits are read");
+    }
     Image resolution;
     ReadResolution(tiff, &resolution);
     xDpi_ = resolution.xDpi;
