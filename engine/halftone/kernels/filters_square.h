@@ -55,7 +55,7 @@ inline int32_t SpreadSquare(int which, int32_t *cell, int32_t e, int32_t carry,
       taps.Own(odd ? 6 : 4, carry);
       taps.Span<1, 2>(4);
       taps.Span<3, 4>(2);
-      if (!odd) taps.Add(5, 2);
+      taps.Add(5, odd ? 0 : 2);  // a weight, not a branch: odd is random
       return taps.Carry(4);
     case kSquareLight:
       taps.Span<-7, -6>(1);

@@ -32,23 +32,19 @@ inline int32_t SpreadWide(int which, int32_t *cell, int32_t e, int32_t carry,
                           bool odd) {
   Taps taps(cell, e);
   switch (which) {
-    case kWideNoDot:
-      if (odd) {
-        taps.Add(-2, 4);
-        taps.Add(-1, 8);
-        taps.Own(8, carry);
-        taps.Add(1, 4);
-        taps.Add(2, 4);
-        taps.Add(3, 4);
-      } else {
-        taps.Add(-3, 4);
-        taps.Add(-2, 4);
-        taps.Add(-1, 4);
-        taps.Own(8, carry);
-        taps.Add(1, 8);
-        taps.Add(2, 4);
-      }
+    case kWideNoDot: {
+      // Odd: 4 8 [8] 4 4 4 over -2..3; even: 4 4 4 [8] 8 4 over -3..2. Both
+      // are 4 4 [8] 4 4 over -2..2 plus two more fours, at -1 and 3 or at -3
+      // and 1: one shift of two taps by the noise bit, which is random from
+      // pixel to pixel and would be a mispredicted branch half the time.
+      const int shift = odd ? 0 : -2;
+      taps.Span<-2, -1>(4);
+      taps.Own(8, carry);
+      taps.Span<1, 2>(4);
+      taps.Add(-1 + shift, 4);
+      taps.Add(3 + shift, 4);
       return 0;
+    }
     case kWideHeavy:
       taps.Span<-4, -3>(2);
       taps.Span<-2, -1>(4);
