@@ -28,7 +28,7 @@ void DotPage::Allocate() {
 
 namespace {
 
-void SetPlaneTags(TIFF *t, const DotPage &page, uint16_t plane) {
+void SetPlaneTags(TIFF *t, const DotPage &page, uint16_t plane, PlaneCompression compression) {
   const uint16_t count = static_cast<uint16_t>(page.inks.size());
   const Ink &ink = page.inks[plane];
   char description[64];
@@ -42,7 +42,12 @@ void SetPlaneTags(TIFF *t, const DotPage &page, uint16_t plane) {
   // A set bit is ink on paper: 0 is white.
   TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
   TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-  TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+  if (compression == PlaneCompression::kNone) {
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+  } else {
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+    if (compression == PlaneCompression::kFast) TIFFSetField(t, TIFFTAG_ZIPQUALITY, 1);
+  }
   TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, std::max<uint32_t>(1, 65536 / std::max<size_t>(1, page.rowBytes())));
   TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
   TIFFSetField(t, TIFFTAG_XRESOLUTION, static_cast<float>(page.xDpi));
@@ -63,8 +68,9 @@ struct DotPageWriter::Part {
   explicit Part(std::filesystem::path where) : path(std::move(where)), tiff(path, "w") {}
 };
 
-DotPageWriter::DotPageWriter(const DotPage &layout, const std::filesystem::path &path)
-    : path_(path) {
+DotPageWriter::DotPageWriter(const DotPage &layout, const std::filesystem::path &path,
+                             PlaneCompression compression)
+    : compression_(compression), path_(path) {
   layout_.width = layout.width;
   layout_.height = layout.height;
   layout_.bitsPerPixel = layout.bitsPerPixel;
@@ -76,7 +82,7 @@ DotPageWriter::DotPageWriter(const DotPage &layout, const std::filesystem::path 
     if (!part->tiff.get()) {
       Fail(path, "cannot create the TIFF: " + part->tiff.LastError("open failed"));
     }
-    SetPlaneTags(part->tiff.get(), layout_, k);
+    SetPlaneTags(part->tiff.get(), layout_, k, compression_);
     parts_.push_back(std::move(part));
   }
 }
@@ -109,7 +115,7 @@ void DotPageWriter::Finish() {
     if (!part.tiff.Close()) Fail(path_, "writing the TIFF failed: " + part.tiff.LastError("close"));
     detail::TiffFile in(part.path, "r");
     if (!in.get()) Fail(path_, "reading back a plane failed: " + in.LastError("open failed"));
-    SetPlaneTags(t, layout_, k);
+    SetPlaneTags(t, layout_, k, compression_);
     const uint32_t strips = TIFFNumberOfStrips(in.get());
     for (uint32_t s = 0; s < strips; ++s) {
       const tmsize_t size = TIFFRawStripSize(in.get(), s);

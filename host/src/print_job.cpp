@@ -177,7 +177,7 @@ namespace {
 uint64_t PrintPage(const Profile &profile, const PrintSettings &settings,
                    const std::filesystem::path &input, uint32_t pageIndex,
                    const std::filesystem::path &planesPath, const std::filesystem::path *previewPath,
-                   const PreviewOptions &previewOptions,
+                   const PrintOutput &output,
                    const std::function<void(uint32_t, uint32_t)> &rowDone) {
   std::unique_ptr<ImageRows> rows = OpenImagePage(input, pageIndex);
   Resampler resampler = DeviceResampler(settings, *rows);
@@ -185,8 +185,8 @@ uint64_t PrintPage(const Profile &profile, const PrintSettings &settings,
   const DotPage shape = PageShape(profile, settings, source.width(), source.height());
   const BandLayout bands = PageBands(settings, shape);
   std::optional<PreviewBuilder> preview;
-  if (previewPath) preview.emplace(shape, previewOptions);
-  DotPageWriter writer(shape, planesPath);
+  if (previewPath) preview.emplace(shape, output.previewOptions);
+  DotPageWriter writer(shape, planesPath, output.compression);
   WritingSink writing(writer, preview ? &*preview : nullptr);  // for --threads 1
   PageEngine engine(profile, settings.colour, MakePageParams(settings, shape.width));
   const auto engineRowDone = [&](uint32_t row) {
@@ -202,7 +202,7 @@ uint64_t PrintPage(const Profile &profile, const PrintSettings &settings,
   writer.Finish();
   if (preview) {
     RgbImage8 image = preview->Finish();
-    WritePng(image, PreviewResolution(shape, previewOptions), *previewPath);
+    WritePng(image, PreviewResolution(shape, output.previewOptions), *previewPath);
   }
   return static_cast<uint64_t>(shape.width) * shape.height;
 }
@@ -254,7 +254,7 @@ PrintSummary PrintFiles(const Profile &profile, const PrintSettings &settings,
         const std::filesystem::path preview = output.preview ? files.Add(job.preview) : "";
         const uint64_t pixels = PrintPage(
             profile, settings, job.input, job.page, planes, output.preview ? &preview : nullptr,
-            output.previewOptions, [&](uint32_t done, uint32_t height) {
+            output, [&](uint32_t done, uint32_t height) {
               if (!progress) return;
               const uint64_t now = static_cast<uint64_t>(done) * 1000000 / height;
               progress->pageMillionths += now - reported;

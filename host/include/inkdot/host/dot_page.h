@@ -32,6 +32,11 @@ struct DotPage {
   }
 };
 
+// How the planes' TIFF strips are compressed: deflate at libtiff's default
+// level, deflate at its fastest level (larger files, much less time), or
+// not at all. Readers take all three alike.
+enum class PlaneCompression { kDeflate, kFast, kNone };
+
 // Writes the page as a TIFF: one image per ink, named after the ink, with
 // its display colour in the description, resolution tags set. Throws
 // ImageError on failure.
@@ -45,7 +50,8 @@ class DotPageWriter {
  public:
   // `layout` gives the size, depth, resolution and inks; its planes are not
   // read. Throws ImageError when a part file cannot be made.
-  DotPageWriter(const DotPage &layout, const std::filesystem::path &path);
+  DotPageWriter(const DotPage &layout, const std::filesystem::path &path,
+                PlaneCompression compression = PlaneCompression::kDeflate);
   ~DotPageWriter();  // removes the part files
   DotPageWriter(const DotPageWriter &) = delete;
   DotPageWriter &operator=(const DotPageWriter &) = delete;
@@ -61,6 +67,7 @@ class DotPageWriter {
  private:
   struct Part;
   DotPage layout_;
+  PlaneCompression compression_;
   std::filesystem::path path_;
   std::vector<std::unique_ptr<Part>> parts_;
 };
