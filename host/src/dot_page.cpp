@@ -26,6 +26,17 @@ void DotPage::Allocate() {
   planes.assign(inks.size(), std::vector<uint8_t>(rowBytes() * height, 0));
 }
 
+void DotPage::ForEachRow(const std::function<void(uint32_t, const uint8_t *)> &take) const {
+  const size_t bytes = rowBytes();
+  std::vector<uint8_t> rows(bytes * planes.size());
+  for (uint32_t y = 0; y < height; ++y) {
+    for (size_t k = 0; k < planes.size(); ++k) {
+      std::memcpy(rows.data() + k * bytes, planes[k].data() + y * bytes, bytes);
+    }
+    take(y, rows.data());
+  }
+}
+
 namespace {
 
 void SetPlaneTags(TIFF *t, const DotPage &page, uint16_t plane, PlaneCompression compression) {
@@ -70,13 +81,7 @@ struct DotPageWriter::Part {
 
 DotPageWriter::DotPageWriter(const DotPage &layout, const std::filesystem::path &path,
                              PlaneCompression compression)
-    : compression_(compression), path_(path) {
-  layout_.width = layout.width;
-  layout_.height = layout.height;
-  layout_.bitsPerPixel = layout.bitsPerPixel;
-  layout_.xDpi = layout.xDpi;
-  layout_.yDpi = layout.yDpi;
-  layout_.inks = layout.inks;
+    : layout_(layout.Shape()), compression_(compression), path_(path) {
   for (uint16_t k = 0; k < layout_.inks.size(); ++k) {
     auto part = std::make_unique<Part>(path.string() + ".part" + std::to_string(k));
     if (!part->tiff.get()) {
@@ -135,14 +140,7 @@ void DotPageWriter::Finish() {
 
 void WriteDotPageTiff(const DotPage &page, const std::filesystem::path &path) {
   DotPageWriter writer(page, path);
-  const size_t rowBytes = page.rowBytes();
-  std::vector<uint8_t> rows(rowBytes * page.planes.size());
-  for (uint32_t y = 0; y < page.height; ++y) {
-    for (size_t k = 0; k < page.planes.size(); ++k) {
-      std::memcpy(rows.data() + k * rowBytes, page.planes[k].data() + y * rowBytes, rowBytes);
-    }
-    writer.AddRow(y, rows.data(), rowBytes);
-  }
+  page.ForEachRow([&](uint32_t y, const uint8_t *rows) { writer.AddRow(y, rows, page.rowBytes()); });
   writer.Finish();
 }
 

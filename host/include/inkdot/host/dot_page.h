@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -24,6 +25,11 @@ struct DotPage {
   size_t rowBytes() const { return (static_cast<size_t>(width) * bitsPerPixel + 7) / 8; }
   // Allocates zeroed planes for the inks, size and depth already set.
   void Allocate();
+  // The size, depth, resolution and inks, without the planes.
+  DotPage Shape() const { return {width, height, bitsPerPixel, xDpi, yDpi, inks, {}}; }
+  // Calls `take` for every row y, top to bottom, with row y of plane k at
+  // rows + k * rowBytes(), the layout the plane writers take.
+  void ForEachRow(const std::function<void(uint32_t y, const uint8_t *rows)> &take) const;
   // The dot code (0..1 or 0..3) of pixel (x, y) in plane `plane`.
   uint8_t Code(size_t plane, uint32_t x, uint32_t y) const {
     const uint8_t byte = planes[plane][y * rowBytes() + x * bitsPerPixel / 8];
