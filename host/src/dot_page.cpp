@@ -26,9 +26,20 @@ void DotPage::Allocate() {
   planes.assign(inks.size(), std::vector<uint8_t>(rowBytes() * height, 0));
 }
 
+void DotPage::ForEachRow(const std::function<void(uint32_t, const uint8_t *)> &take) const {
+  const size_t bytes = rowBytes();
+  std::vector<uint8_t> rows(bytes * planes.size());
+  for (uint32_t y = 0; y < height; ++y) {
+    for (size_t k = 0; k < planes.size(); ++k) {
+      std::memcpy(rows.data() + k * bytes, planes[k].data() + y * bytes, bytes);
+    }
+    take(y, rows.data());
+  }
+}
+
 namespace {
 
-void SetPlaneTags(TIFF *t, const DotPage &page, uint16_t plane) {
+void SetPlaneTags(TIFF *t, const DotPage &page, uint16_t plane, PlaneCompression compression) {
   const uint16_t count = static_cast<uint16_t>(page.inks.size());
   const Ink &ink = page.inks[plane];
   char description[64];
@@ -42,7 +53,12 @@ void SetPlaneTags(TIFF *t, const DotPage &page, uint16_t plane) {
   // A set bit is ink on paper: 0 is white.
   TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
   TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-  TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+  if (compression == PlaneCompression::kNone) {
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+  } else {
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+    if (compression == PlaneCompression::kFast) TIFFSetField(t, TIFFTAG_ZIPQUALITY, 1);
+  }
   TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, std::max<uint32_t>(1, 65536 / std::max<size_t>(1, page.rowBytes())));
   TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
   TIFFSetField(t, TIFFTAG_XRESOLUTION, static_cast<float>(page.xDpi));
@@ -63,20 +79,15 @@ struct DotPageWriter::Part {
   explicit Part(std::filesystem::path where) : path(std::move(where)), tiff(path, "w") {}
 };
 
-DotPageWriter::DotPageWriter(const DotPage &layout, const std::filesystem::path &path)
-    : path_(path) {
-  layout_.width = layout.width;
-  layout_.height = layout.height;
-  layout_.bitsPerPixel = layout.bitsPerPixel;
-  layout_.xDpi = layout.xDpi;
-  layout_.yDpi = layout.yDpi;
-  layout_.inks = layout.inks;
+DotPageWriter::DotPageWriter(const DotPage &layout, const std::filesystem::path &path,
+                             PlaneCompression compression)
+    : layout_(layout.Shape()), compression_(compression), path_(path) {
   for (uint16_t k = 0; k < layout_.inks.size(); ++k) {
     auto part = std::make_unique<Part>(path.string() + ".part" + std::to_string(k));
     if (!part->tiff.get()) {
       Fail(path, "cannot create the TIFF: " + part->tiff.LastError("open failed"));
     }
-    SetPlaneTags(part->tiff.get(), layout_, k);
+    SetPlaneTags(part->tiff.get(), layout_, k, compression_);
     parts_.push_back(std::move(part));
   }
 }
@@ -109,7 +120,7 @@ void DotPageWriter::Finish() {
     if (!part.tiff.Close()) Fail(path_, "writing the TIFF failed: " + part.tiff.LastError("close"));
     detail::TiffFile in(part.path, "r");
     if (!in.get()) Fail(path_, "reading back a plane failed: " + in.LastError("open failed"));
-    SetPlaneTags(t, layout_, k);
+    SetPlaneTags(t, layout_, k, compression_);
     const uint32_t strips = TIFFNumberOfStrips(in.get());
     for (uint32_t s = 0; s < strips; ++s) {
       const tmsize_t size = TIFFRawStripSize(in.get(), s);
@@ -129,14 +140,7 @@ void DotPageWriter::Finish() {
 
 void WriteDotPageTiff(const DotPage &page, const std::filesystem::path &path) {
   DotPageWriter writer(page, path);
-  const size_t rowBytes = page.rowBytes();
-  std::vector<uint8_t> rows(rowBytes * page.planes.size());
-  for (uint32_t y = 0; y < page.height; ++y) {
-    for (size_t k = 0; k < page.planes.size(); ++k) {
-      std::memcpy(rows.data() + k * rowBytes, page.planes[k].data() + y * rowBytes, rowBytes);
-    }
-    writer.AddRow(y, rows.data(), rowBytes);
-  }
+  page.ForEachRow([&](uint32_t y, const uint8_t *rows) { writer.AddRow(y, rows, page.rowBytes()); });
   writer.Finish();
 }
 

@@ -10,8 +10,7 @@ namespace inkdot::host {
 
 namespace {
 
-// Spare bytes after each source and plane row: kernels that work on pixel
-// pairs may touch one pixel past the run's end.
+// Spare bytes after each source and plane row.
 constexpr size_t kSlackBytes = 16;
 
 // Integer luminance (weights 77, 150, 29 out of 256, which add up to 256).
@@ -19,25 +18,66 @@ uint8_t Luminance(const uint8_t *rgb) {
   return static_cast<uint8_t>((77 * rgb[0] + 150 * rgb[1] + 29 * rgb[2] + 128) >> 8);
 }
 
-void ConvertRow(const uint8_t *pixels, uint32_t width, uint32_t channels,
-                const BandLayout &layout, uint8_t *source) {
-  const bool greyInput = layout.greyInput;
-  const uint8_t inkFlip = layout.greyAsInk ? 0xFF : 0x00;
-  for (uint32_t x = 0; x < width; ++x) {
-    const uint8_t *p = pixels + static_cast<size_t>(x) * channels;
-    if (greyInput) {
-      source[x] = static_cast<uint8_t>((channels == 3 ? Luminance(p) : p[0]) ^ inkFlip);
+}  // namespace
+
+BandRows::BandRows(uint32_t pageWidth, const BandLayout &bands)
+    : width(pageWidth),
+      layout(bands),
+      rowBytes((static_cast<size_t>(width) * layout.bitsPerPixel + 7) / 8),
+      planeStride(rowBytes + kSlackBytes),
+      sourceStride(static_cast<size_t>(width) * (layout.greyInput ? 1 : 4) + kSlackBytes) {}
+
+void BandRows::Convert(const uint8_t *pixels, uint32_t channels,
+                       uint8_t *source) const {
+  if (layout.greyInput) {
+    const uint8_t inkFlip = layout.greyAsInk ? 0xFF : 0x00;
+    if (channels == 3) {
+      for (uint32_t x = 0; x < width; ++x)
+        source[x] = static_cast<uint8_t>(Luminance(pixels + 3 * x) ^ inkFlip);
     } else {
-      uint8_t *q = source + 4 * static_cast<size_t>(x);
-      q[0] = p[0];
-      q[1] = channels == 3 ? p[1] : p[0];
-      q[2] = channels == 3 ? p[2] : p[0];
-      q[3] = 0;
+      for (uint32_t x = 0; x < width; ++x)
+        source[x] = static_cast<uint8_t>(pixels[x] ^ inkFlip);
+    }
+  } else if (channels == 3) {
+    for (uint32_t x = 0; x < width; ++x, pixels += 3, source += 4) {
+      source[0] = pixels[0];
+      source[1] = pixels[1];
+      source[2] = pixels[2];
+      source[3] = 0;
+    }
+  } else {
+    for (uint32_t x = 0; x < width; ++x, source += 4) {
+      source[0] = source[1] = source[2] = pixels[x];
+      source[3] = 0;
     }
   }
 }
 
-}  // namespace
+void BandRows::Halftone(HalftoneContext *ht, uint32_t y, const uint8_t *source,
+                        uint8_t *dots) const {
+  const size_t pixelBytes = layout.greyInput ? 1 : 4;
+  const uint32_t pixelsPerByte = 8 / layout.bitsPerPixel;
+  const uint32_t run = layout.runLength == 0 ? width : layout.runLength;
+  std::memset(dots, 0, planeStride * layout.planes);
+  for (uint32_t x = 0; x < width; x += run) {
+    const uint32_t count = std::min(run, width - x);
+    ResultCode result = ::Halftone(
+        ht, source + x * pixelBytes, dots + x / pixelsPerByte,
+        static_cast<uint32_t>(planeStride), x % pixelsPerByte, count, x, 0, y, 0, 0);
+    if (result != INKDOT_OK) {
+      throw EngineError("Halftone", result,
+                        "row " + std::to_string(y) + ", columns " + std::to_string(x) +
+                            ".." + std::to_string(x + count - 1));
+    }
+  }
+  // Bits past the last pixel stay 0 in the output whatever a kernel left.
+  const uint32_t usedBits = (width * layout.bitsPerPixel) % 8;
+  if (usedBits != 0) {
+    const uint8_t keep = static_cast<uint8_t>(0xFF << (8 - usedBits));
+    for (uint32_t k = 0; k < layout.planes; ++k)
+      dots[k * planeStride + rowBytes - 1] &= keep;
+  }
+}
 
 void DotPageSink::TakeRow(uint32_t y, const uint8_t *planes, size_t planeStride) {
   const size_t bytes = page_.rowBytes();
@@ -46,42 +86,17 @@ void DotPageSink::TakeRow(uint32_t y, const uint8_t *planes, size_t planeStride)
   }
 }
 
-void DrivePage(HalftoneContext *ht, RowSource &source, PlaneSink &sink, const BandLayout &layout,
-               const std::function<void(uint32_t)> &rowDone) {
-  const uint32_t width = source.width();
-  const uint32_t channels = source.channels();
-  const size_t pixelBytes = layout.greyInput ? 1 : 4;
-  const uint32_t pixelsPerByte = 8 / layout.bitsPerPixel;
-  const size_t rowBytes = (static_cast<size_t>(width) * layout.bitsPerPixel + 7) / 8;
-  const size_t planeStride = rowBytes + kSlackBytes;
-  const uint32_t run = layout.runLength == 0 ? width : layout.runLength;
-
-  std::vector<uint8_t> pixels(static_cast<size_t>(width) * channels);
-  std::vector<uint8_t> sourceRow(width * pixelBytes + kSlackBytes, 0xFF);
-  std::vector<uint8_t> planes(planeStride * layout.planes);
-
+void DrivePage(HalftoneContext *ht, RowSource &source, PlaneSink &sink,
+               const BandLayout &layout, const std::function<void(uint32_t)> &rowDone) {
+  const BandRows rows(source.width(), layout);
+  std::vector<uint8_t> pixels(static_cast<size_t>(rows.width) * source.channels());
+  std::vector<uint8_t> sourceRow(rows.sourceStride, 0xFF);
+  std::vector<uint8_t> dots(rows.planeStride * layout.planes);
   for (uint32_t y = 0; y < source.height(); ++y) {
     source.ReadRow(y, pixels.data());
-    ConvertRow(pixels.data(), width, channels, layout, sourceRow.data());
-    std::fill(planes.begin(), planes.end(), 0);
-    for (uint32_t x = 0; x < width; x += run) {
-      const uint32_t count = std::min(run, width - x);
-      ResultCode result =
-          Halftone(ht, sourceRow.data() + x * pixelBytes, planes.data() + x / pixelsPerByte,
-                   static_cast<uint32_t>(planeStride), x % pixelsPerByte, count, x, 0, y, 0, 0);
-      if (result != INKDOT_OK) {
-        throw EngineError("Halftone", result,
-                          "row " + std::to_string(y) + ", columns " + std::to_string(x) + ".." +
-                              std::to_string(x + count - 1));
-      }
-    }
-    // Bits past the last pixel stay 0 in the output whatever a kernel left.
-    const uint32_t usedBits = (width * layout.bitsPerPixel) % 8;
-    if (usedBits != 0) {
-      const uint8_t keep = static_cast<uint8_t>(0xFF << (8 - usedBits));
-      for (uint32_t k = 0; k < layout.planes; ++k) planes[k * planeStride + rowBytes - 1] &= keep;
-    }
-    sink.TakeRow(y, planes.data(), planeStride);
+    rows.Convert(pixels.data(), source.channels(), sourceRow.data());
+    rows.Halftone(ht, y, sourceRow.data(), dots.data());
+    sink.TakeRow(y, dots.data(), rows.planeStride);
     if (rowDone) rowDone(y);
   }
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 #include "inkdot/host/errors.h"
@@ -200,14 +199,7 @@ RgbImage8 PreviewBuilder::Finish() {
 
 RgbImage8 RenderPreview(const DotPage &page, const PreviewOptions &options) {
   PreviewBuilder builder(page, options);
-  const size_t rowBytes = page.rowBytes();
-  std::vector<uint8_t> rows(rowBytes * page.planes.size());
-  for (uint32_t y = 0; y < page.height; ++y) {
-    for (size_t k = 0; k < page.planes.size(); ++k) {
-      std::memcpy(rows.data() + k * rowBytes, page.planes[k].data() + y * rowBytes, rowBytes);
-    }
-    builder.AddRow(y, rows.data(), rowBytes);
-  }
+  page.ForEachRow([&](uint32_t y, const uint8_t *rows) { builder.AddRow(y, rows, page.rowBytes()); });
   return builder.Finish();
 }
 

@@ -12,7 +12,7 @@
 #include "inkdot/host/output_files.h"
 #include "inkdot/host/page_driver.h"
 #include "inkdot/host/resample.h"
-#include "row_ring.h"
+#include "page_stages.h"
 
 namespace inkdot::host {
 
@@ -32,51 +32,6 @@ class ResampledSource : public RowSource {
   Resampler &resampler_;
 };
 
-// Thrown inside a stage that finds its queue aborted because another stage
-// failed; the other stage's failure is the one reported.
-struct Stopped {};
-
-// Rows that the reading thread put into a queue.
-class QueuedSource : public RowSource {
- public:
-  QueuedSource(const RowSource &shape, detail::RowRing &ring)
-      : width_(shape.width()), height_(shape.height()), channels_(shape.channels()), ring_(ring) {}
-  uint32_t width() const override { return width_; }
-  uint32_t height() const override { return height_; }
-  uint32_t channels() const override { return channels_; }
-  void ReadRow(uint32_t, uint8_t *out) override {
-    uint32_t y = 0;
-    const uint8_t *row = ring_.Take(0, &y);
-    if (!row) throw Stopped{};
-    std::memcpy(out, row, ring_.bytes());
-    ring_.Release(0);
-  }
-
- private:
-  uint32_t width_, height_, channels_;
-  detail::RowRing &ring_;
-};
-
-// Dot rows handed to the writing thread through a queue.
-class QueuedSink : public PlaneSink {
- public:
-  QueuedSink(detail::RowRing &ring, size_t rowBytes, uint32_t planes)
-      : ring_(ring), rowBytes_(rowBytes), planes_(planes) {}
-  void TakeRow(uint32_t y, const uint8_t *planes, size_t planeStride) override {
-    uint8_t *slot = ring_.Acquire();
-    if (!slot) throw Stopped{};
-    for (uint32_t k = 0; k < planes_; ++k) {
-      std::memcpy(slot + k * rowBytes_, planes + k * planeStride, rowBytes_);
-    }
-    ring_.Publish(y);
-  }
-
- private:
-  detail::RowRing &ring_;
-  size_t rowBytes_;
-  uint32_t planes_;
-};
-
 // Dot rows to the TIFF writer and, when asked for, the preview.
 class WritingSink : public PlaneSink {
  public:
@@ -91,36 +46,6 @@ class WritingSink : public PlaneSink {
   DotPageWriter &writer_;
   PreviewBuilder *preview_;
 };
-
-// The first failure among a page's stage threads; the others stop.
-class StageFailure {
- public:
-  template <typename F>
-  void Run(F &&stage, const std::vector<detail::RowRing *> &rings) {
-    try {
-      stage();
-    } catch (const Stopped &) {
-      // Another stage failed and has said why.
-    } catch (...) {
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!failure_) failure_ = std::current_exception();
-      }
-      for (detail::RowRing *ring : rings) ring->Abort();
-    }
-  }
-  void Rethrow() {
-    if (failure_) std::rethrow_exception(failure_);
-  }
-
- private:
-  std::mutex mutex_;
-  std::exception_ptr failure_;
-};
-
-// Rows held in each queue between stages: enough to ride out uneven rows,
-// few enough that a page's memory stays a small multiple of its width.
-constexpr size_t kQueueRows = 32;
 
 struct PageJob {
   std::filesystem::path input;
@@ -252,7 +177,7 @@ namespace {
 uint64_t PrintPage(const Profile &profile, const PrintSettings &settings,
                    const std::filesystem::path &input, uint32_t pageIndex,
                    const std::filesystem::path &planesPath, const std::filesystem::path *previewPath,
-                   const PreviewOptions &previewOptions,
+                   const PrintOutput &output,
                    const std::function<void(uint32_t, uint32_t)> &rowDone) {
   std::unique_ptr<ImageRows> rows = OpenImagePage(input, pageIndex);
   Resampler resampler = DeviceResampler(settings, *rows);
@@ -260,8 +185,8 @@ uint64_t PrintPage(const Profile &profile, const PrintSettings &settings,
   const DotPage shape = PageShape(profile, settings, source.width(), source.height());
   const BandLayout bands = PageBands(settings, shape);
   std::optional<PreviewBuilder> preview;
-  if (previewPath) preview.emplace(shape, previewOptions);
-  DotPageWriter writer(shape, planesPath);
+  if (previewPath) preview.emplace(shape, output.previewOptions);
+  DotPageWriter writer(shape, planesPath, output.compression);
   WritingSink writing(writer, preview ? &*preview : nullptr);  // for --threads 1
   PageEngine engine(profile, settings.colour, MakePageParams(settings, shape.width));
   const auto engineRowDone = [&](uint32_t row) {
@@ -271,61 +196,13 @@ uint64_t PrintPage(const Profile &profile, const PrintSettings &settings,
   if (settings.pageThreads <= 1) {
     DrivePage(engine.halftone(), source, writing, bands, engineRowDone);
   } else {
-    // Reading (from 3 threads) and writing run on threads of their own, fed
-    // through bounded queues; the engine stays on this thread. From 4
-    // threads the planes are shared out among several writing threads. Each
-    // plane, the preview and the engine take their rows in order, so the
-    // bytes are those of one thread.
-    const bool ownReader = settings.pageThreads >= 3;
-    const uint32_t writers =
-        ownReader ? std::min(settings.pageThreads - 2, bands.planes) : 1;
-    const size_t rowBytes = shape.rowBytes();
-    detail::RowRing sourceRing(kQueueRows, static_cast<size_t>(source.width()) * source.channels());
-    detail::RowRing planeRing(kQueueRows, rowBytes * bands.planes, writers);
-    QueuedSource queued(source, sourceRing);
-    QueuedSink handOff(planeRing, rowBytes, bands.planes);
-    StageFailure failure;
-    const std::vector<detail::RowRing *> stop = {&sourceRing, &planeRing};
-    std::vector<std::thread> stages;
-    if (ownReader) {
-      stages.emplace_back([&] {
-        failure.Run([&] {
-          for (uint32_t y = 0; y < source.height(); ++y) {
-            uint8_t *slot = sourceRing.Acquire();
-            if (!slot) throw Stopped{};
-            source.ReadRow(y, slot);
-            sourceRing.Publish(y);
-          }
-        }, stop);
-      });
-    }
-    for (uint32_t w = 0; w < writers; ++w) {
-      stages.emplace_back([&, w] {
-        failure.Run([&] {
-          for (uint32_t done = 0; done < shape.height; ++done) {
-            uint32_t y = 0;
-            const uint8_t *slot = planeRing.Take(w, &y);
-            if (!slot) throw Stopped{};
-            for (uint32_t k = w; k < bands.planes; k += writers) {
-              writer.AddPlaneRow(k, y, slot + k * rowBytes);
-            }
-            if (preview && w + 1 == writers) preview->AddRow(y, slot, rowBytes);
-            planeRing.Release(w);
-          }
-        }, stop);
-      });
-    }
-    failure.Run([&] {
-      RowSource &engineSource = ownReader ? static_cast<RowSource &>(queued) : source;
-      DrivePage(engine.halftone(), engineSource, handOff, bands, engineRowDone);
-    }, stop);
-    for (std::thread &stage : stages) stage.join();
-    failure.Rethrow();
+    detail::RunPageStages(engine.halftone(), source, bands, writer, preview ? &*preview : nullptr,
+                          settings.pageThreads, engineRowDone);
   }
   writer.Finish();
   if (preview) {
     RgbImage8 image = preview->Finish();
-    WritePng(image, PreviewResolution(shape, previewOptions), *previewPath);
+    WritePng(image, PreviewResolution(shape, output.previewOptions), *previewPath);
   }
   return static_cast<uint64_t>(shape.width) * shape.height;
 }
@@ -377,7 +254,7 @@ PrintSummary PrintFiles(const Profile &profile, const PrintSettings &settings,
         const std::filesystem::path preview = output.preview ? files.Add(job.preview) : "";
         const uint64_t pixels = PrintPage(
             profile, settings, job.input, job.page, planes, output.preview ? &preview : nullptr,
-            output.previewOptions, [&](uint32_t done, uint32_t height) {
+            output, [&](uint32_t done, uint32_t height) {
               if (!progress) return;
               const uint64_t now = static_cast<uint64_t>(done) * 1000000 / height;
               progress->pageMillionths += now - reported;

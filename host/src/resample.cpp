@@ -43,23 +43,39 @@ Resampler::Resampler(ImageRows &source, uint32_t width, uint32_t height)
     : source_(&source),
       width_(width),
       height_(height),
-      columns_(Spans(source.width(), width)),
       rows_(Spans(source.height(), height)),
-      sameColumn_(width, false),
       accumulator_(static_cast<size_t>(source.width()) * source.channels()),
       last_(static_cast<size_t>(width) * source.channels()) {
-  for (uint32_t x = 1; x < width; ++x) sameColumn_[x] = columns_[x] == columns_[x - 1];
-  // Means divide by the total weight, image height × image width. For every
-  // numerator below 65536 × total (all a weighted mean can reach), a
-  // multiply by 2^shift / total rounded up, then a shift, gives the same
-  // quotient as a division.
-  total_ = static_cast<uint64_t>(source.height()) * source.width();
+  // Output columns that average exactly what the column before them does
+  // are made once and repeated.
+  const std::vector<Span> columns = Spans(source.width(), width);
+  for (uint32_t x = 0; x < width; ++x) {
+    if (x > 0 && columns[x] == columns[x - 1]) {
+      ++columns_.back().repeat;
+      continue;
+    }
+    columns_.push_back({columns[x].first, static_cast<uint32_t>(columnWeights_.size()),
+                        static_cast<uint32_t>(columns[x].weights.size()), 1});
+    columnWeights_.insert(columnWeights_.end(), columns[x].weights.begin(),
+                          columns[x].weights.end());
+  }
+  // A sample is the mean on 0..65535, floor((sum + total / 2) / total) with
+  // total = image height x image width, rounded to 8 bits as
+  // floor((mean + 128) / 257) (65535 / 255 = 257). The two floors fold into
+  // one division: floor((sum + total / 2 + 128 total) / (257 total)). Its
+  // numerators stay below 65664 x total; for those, a multiply by 2^shift /
+  // divisor rounded up, then a shift, gives the same quotient when 2^shift
+  // is at least 65664 x 257 x total^2 (below 2^(25 + 2 bits)). The shift is
+  // at least 64 so that only the product's high half is shifted.
+  const uint64_t total = static_cast<uint64_t>(source.height()) * source.width();
+  divisor_ = 257 * total;
+  bias_ = total / 2 + 128 * total;
 #ifdef __SIZEOF_INT128__
-  const int bits = std::bit_width(total_);
+  const int bits = std::bit_width(total);
   if (bits <= 45) {
-    shift_ = 16 + 2 * bits + 1;
+    shift_ = std::max(64, 25 + 2 * bits);
     __extension__ typedef unsigned __int128 Wide;
-    magic_ = static_cast<uint64_t>((Wide{1} << shift_) / total_ + 1);
+    magic_ = static_cast<uint64_t>((Wide{1} << shift_) / divisor_ + 1);
   }
 #endif
 }
@@ -70,6 +86,38 @@ const std::vector<uint16_t> &Resampler::SourceRow(uint32_t index) {
     source_->ReadRow(window_.back().data());
   }
   return window_[index - windowStart_];
+}
+
+// Horizontal pass: each run of equal output columns is averaged once, from
+// the accumulator, and written `repeat` times. The sums are plain locals, one
+// per channel, so that they stay in registers.
+template <uint32_t Channels>
+void Resampler::Horizontal(uint8_t *out) const {
+  static_assert(Channels == 1 || Channels == 3);
+  for (const Columns &run : columns_) {
+    const uint64_t *sums = accumulator_.data() + static_cast<size_t>(run.first) * Channels;
+    const uint32_t *weights = columnWeights_.data() + run.weights;
+    uint64_t sum0 = 0, sum1 = 0, sum2 = 0;
+    for (uint32_t k = 0; k < run.count; ++k, sums += Channels) {
+      sum0 += sums[0] * weights[k];
+      if constexpr (Channels == 3) {
+        sum1 += sums[1] * weights[k];
+        sum2 += sums[2] * weights[k];
+      }
+    }
+    const uint8_t value0 = ToByte(sum0);
+    if constexpr (Channels == 1) {
+      std::memset(out, value0, run.repeat);
+      out += run.repeat;
+    } else {
+      const uint8_t value1 = ToByte(sum1), value2 = ToByte(sum2);
+      for (uint32_t r = 0; r < run.repeat; ++r, out += 3) {
+        out[0] = value0;
+        out[1] = value1;
+        out[2] = value2;
+      }
+    }
+  }
 }
 
 void Resampler::Row(uint32_t y, uint8_t *out) {
@@ -97,31 +145,21 @@ void Resampler::Row(uint32_t y, uint8_t *out) {
     }
   }
   // Vertical pass into the accumulator, in units of 1 / image height.
-  std::fill(accumulator_.begin(), accumulator_.end(), 0);
   for (size_t k = 0; k < rowSpan.weights.size(); ++k) {
     const uint16_t *source = SourceRow(static_cast<uint32_t>(rowSpan.first + k)).data();
     const uint64_t weight = rowSpan.weights[k];
-    for (size_t i = 0; i < accumulator_.size(); ++i) accumulator_[i] += source[i] * weight;
+    uint64_t *sum = accumulator_.data();
+    if (k == 0) {
+      for (size_t i = 0; i < accumulator_.size(); ++i) sum[i] = source[i] * weight;
+    } else {
+      for (size_t i = 0; i < accumulator_.size(); ++i) sum[i] += source[i] * weight;
+    }
   }
-  // Horizontal pass.
-  const uint64_t total = total_;
-  for (uint32_t x = 0; x < width_; ++x) {
-    uint8_t *pixel = out + static_cast<size_t>(x) * channels;
-    if (sameColumn_[x]) {
-      const uint8_t *previous = pixel - channels;
-      for (uint32_t c = 0; c < channels; ++c) pixel[c] = previous[c];
-      continue;
-    }
-    const Span &span = columns_[x];
-    for (uint32_t c = 0; c < channels; ++c) {
-      uint64_t sum = 0;
-      for (size_t k = 0; k < span.weights.size(); ++k) {
-        sum += accumulator_[(span.first + k) * channels + c] * span.weights[k];
-      }
-      // Mean on 0..65535, then to 8 bits with rounding (65535 / 255 = 257).
-      const uint64_t mean = Divide(sum + total / 2);
-      pixel[c] = static_cast<uint8_t>((mean + 128) / 257);
-    }
+  // Readers deliver grey or RGB.
+  if (channels == 1) {
+    Horizontal<1>(out);
+  } else {
+    Horizontal<3>(out);
   }
   std::memcpy(last_.data(), out, outSamples);
   lastRow_ = y;

@@ -1,8 +1,10 @@
-// Internal: a bounded queue of equal-sized row buffers between threads. One
-// producer fills free slots in order and publishes them; each of one or
-// more consumers takes every slot in the same order and releases it; a slot
-// is reused once every consumer has released it. Any side may abort, which
-// wakes the others: Acquire and Take then answer nullptr.
+// Internal: a bounded queue of equal-sized buffers between threads, each
+// holding a batch of consecutive rows, so that one lock and one wake-up
+// serve several rows. One producer fills free slots in order and publishes
+// them; each of one or more consumers takes every slot in the same order and
+// releases it; a slot is reused once every consumer has released it. Any
+// side may abort, which wakes the others: Acquire and Take then answer
+// nullptr.
 #pragma once
 
 #include <algorithm>
@@ -16,10 +18,10 @@ namespace inkdot::host::detail {
 
 class RowRing {
  public:
-  RowRing(size_t slots, size_t bytes, size_t consumers = 1)
-      : slots_(slots), bytes_(bytes), storage_(slots * bytes), rows_(slots), released_(consumers) {}
-
-  size_t bytes() const { return bytes_; }
+  // `slots` buffers of `bytes` bytes, every byte set to `fill` at the start.
+  RowRing(size_t slots, size_t bytes, size_t consumers = 1, uint8_t fill = 0)
+      : slots_(slots), bytes_(bytes), storage_(slots * bytes, fill), batches_(slots),
+        released_(consumers) {}
 
   // The next slot to fill; waits while every slot is full.
   uint8_t *Acquire() {
@@ -27,21 +29,25 @@ class RowRing {
     spaceFree_.wait(lock, [&] { return aborted_ || filled_ - Slowest() < slots_; });
     return aborted_ ? nullptr : Slot(filled_);
   }
-  // Hands the acquired slot, holding row `y`, to the consumers.
-  void Publish(uint32_t y) {
+  // Hands the acquired slot, holding rows first .. first + count - 1, to the
+  // consumers.
+  void Publish(uint32_t first, uint32_t count) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      rows_[filled_ % slots_] = y;
+      batches_[filled_ % slots_] = {first, count};
       ++filled_;
     }
     rowReady_.notify_all();
   }
-  // Consumer `c`'s next slot and its row number; waits while none is filled.
-  const uint8_t *Take(size_t c, uint32_t *y) {
+  // Consumer `c`'s next slot, its first row and row count; waits while none
+  // is filled.
+  const uint8_t *Take(size_t c, uint32_t *first, uint32_t *count) {
     std::unique_lock<std::mutex> lock(mutex_);
     rowReady_.wait(lock, [&] { return aborted_ || filled_ > released_[c]; });
     if (aborted_) return nullptr;
-    *y = rows_[released_[c] % slots_];
+    const Batch &batch = batches_[released_[c] % slots_];
+    *first = batch.first;
+    *count = batch.count;
     return Slot(released_[c]);
   }
   // Consumer `c` is done with the slot it took.
@@ -62,12 +68,15 @@ class RowRing {
   }
 
  private:
+  struct Batch {
+    uint32_t first = 0, count = 0;
+  };
   uint8_t *Slot(uint64_t count) { return storage_.data() + (count % slots_) * bytes_; }
   uint64_t Slowest() const { return *std::min_element(released_.begin(), released_.end()); }
 
   const size_t slots_, bytes_;
   std::vector<uint8_t> storage_;
-  std::vector<uint32_t> rows_;
+  std::vector<Batch> batches_;
   std::vector<uint64_t> released_;  // per consumer
   std::mutex mutex_;
   std::condition_variable spaceFree_, rowReady_;

@@ -112,6 +112,7 @@ TEST_F(CommandTest, UsageErrorsExitWithTwo) {
   EXPECT_EQ(Run(Print(image.string() + " --method blur")).status, 2);
   EXPECT_EQ(Run(Print(image.string() + " --offsets 1,2")).status, 2);
   EXPECT_EQ(Run(Print(image.string() + " --brightness bright")).status, 2);
+  EXPECT_EQ(Run(Print(image.string() + " --compression lzw")).status, 2);
   EXPECT_EQ(Run("frobnicate").status, 2);
   EXPECT_EQ(OutputCount(), 0u);
   Result help = Run("print --help");
@@ -215,6 +216,23 @@ TEST_F(PrintingTest, ThreadCountsDoNotChangeTheBytes) {
       }
     }
   }
+}
+
+TEST_F(PrintingTest, CompressionsDecodeToTheSamePlanes) {
+  const auto image = GradientPng("g.png", 120, 60);
+  std::map<std::string, std::uintmax_t> sizes;
+  std::vector<std::vector<uint8_t>> first;
+  for (const char *compression : {"deflate", "fast", "none"}) {
+    std::filesystem::remove_all(out());
+    Result result = Run(Print(image.string() + " -q --compression " + compression));
+    ASSERT_EQ(result.status, 0) << compression << result.err;
+    const host::DotPage page = host::ReadDotPageTiff(out() / "g.tif");
+    if (first.empty()) first = page.planes;
+    EXPECT_EQ(page.planes, first) << compression;
+    sizes[compression] = std::filesystem::file_size(out() / "g.tif");
+  }
+  EXPECT_LT(sizes["fast"], sizes["none"]);
+  EXPECT_LT(sizes["deflate"], sizes["none"]);
 }
 
 TEST_F(PrintingTest, ImageEndingMidPageLeavesNoOutputAtAll) {

@@ -38,6 +38,7 @@ struct PrintArgs {
   double inputDpi = 0;
   unsigned jobs = 0;
   unsigned pageThreads = 4;
+  std::string compression = "deflate";
   bool quiet = false;
 };
 
@@ -100,6 +101,9 @@ int RunPrint(const PrintArgs &args) {
   output.dir = args.output;
   output.preview = args.preview;
   output.previewOptions.dpi = args.previewDpi;
+  output.compression = args.compression == "fast"   ? host::PlaneCompression::kFast
+                       : args.compression == "none" ? host::PlaneCompression::kNone
+                                                    : host::PlaneCompression::kDeflate;
   if (args.preview && args.previewDpi == 0) {
     throw host::SettingError("--preview-dpi must be above 0");
   }
@@ -159,6 +163,11 @@ void AddPrintCommand(CLI::App &app, Runner &run) {
                   "Threads per page: 1 in turn, 2 writes on its own thread, 3 also reads on "
                   "its own, 4 and up share the planes' writing out")
       ->check(CLI::Range(1u, 8u))
+      ->capture_default_str();
+  cmd->add_option("--compression", args->compression,
+                  "Dot planes' compression: deflate, fast (deflate at its fastest level: "
+                  "larger files, less time) or none")
+      ->check(CLI::IsMember({"deflate", "fast", "none"}))
       ->capture_default_str();
   cmd->add_flag("-q,--quiet", args->quiet, "No progress bar and no summary");
   cmd->callback([args, &run] { run = [args] { return RunPrint(*args); }; });

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -24,6 +25,11 @@ struct DotPage {
   size_t rowBytes() const { return (static_cast<size_t>(width) * bitsPerPixel + 7) / 8; }
   // Allocates zeroed planes for the inks, size and depth already set.
   void Allocate();
+  // The size, depth, resolution and inks, without the planes.
+  DotPage Shape() const { return {width, height, bitsPerPixel, xDpi, yDpi, inks, {}}; }
+  // Calls `take` for every row y, top to bottom, with row y of plane k at
+  // rows + k * rowBytes(), the layout the plane writers take.
+  void ForEachRow(const std::function<void(uint32_t y, const uint8_t *rows)> &take) const;
   // The dot code (0..1 or 0..3) of pixel (x, y) in plane `plane`.
   uint8_t Code(size_t plane, uint32_t x, uint32_t y) const {
     const uint8_t byte = planes[plane][y * rowBytes() + x * bitsPerPixel / 8];
@@ -31,6 +37,11 @@ struct DotPage {
     return static_cast<uint8_t>((byte >> shift) & ((1u << bitsPerPixel) - 1));
   }
 };
+
+// How the planes' TIFF strips are compressed: deflate at libtiff's default
+// level, deflate at its fastest level (larger files, much less time), or
+// not at all. Readers take all three alike.
+enum class PlaneCompression { kDeflate, kFast, kNone };
 
 // Writes the page as a TIFF: one image per ink, named after the ink, with
 // its display colour in the description, resolution tags set. Throws
@@ -45,7 +56,8 @@ class DotPageWriter {
  public:
   // `layout` gives the size, depth, resolution and inks; its planes are not
   // read. Throws ImageError when a part file cannot be made.
-  DotPageWriter(const DotPage &layout, const std::filesystem::path &path);
+  DotPageWriter(const DotPage &layout, const std::filesystem::path &path,
+                PlaneCompression compression = PlaneCompression::kDeflate);
   ~DotPageWriter();  // removes the part files
   DotPageWriter(const DotPageWriter &) = delete;
   DotPageWriter &operator=(const DotPageWriter &) = delete;
@@ -61,6 +73,7 @@ class DotPageWriter {
  private:
   struct Part;
   DotPage layout_;
+  PlaneCompression compression_;
   std::filesystem::path path_;
   std::vector<std::unique_ptr<Part>> parts_;
 };

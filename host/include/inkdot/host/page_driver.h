@@ -60,6 +60,26 @@ inline bool GreyKernelReadsInk(uint32_t method, uint32_t dotMode) {
   return dotMode != 2 && (method == 0 || method == 3);
 }
 
+// The row buffers of a page `width` pixels wide: a source row holds the
+// pixels as the input format wants them, a dot row `planes` plane rows
+// planeStride bytes apart. Both end in spare bytes, since kernels that
+// work on pixel pairs may touch one pixel past a run's end.
+struct BandRows {
+  BandRows(uint32_t pageWidth, const BandLayout &bands);
+  uint32_t width;
+  BandLayout layout;
+  size_t rowBytes;      // bytes of one plane's row
+  size_t planeStride;   // rowBytes and the spare bytes
+  size_t sourceStride;  // bytes of a source row, spare bytes included
+
+  // Writes `width` pixels of `channels` 8-bit samples (1 grey, 3 RGB) as a
+  // source row; its spare bytes are left as they are.
+  void Convert(const uint8_t *pixels, uint32_t channels, uint8_t *source) const;
+  // Halftones row y of the page from a source row into a dot row, which it
+  // clears first. Throws EngineError when a Halftone call fails.
+  void Halftone(HalftoneContext *ht, uint32_t y, const uint8_t *source, uint8_t *dots) const;
+};
+
 // Halftones every row of `source` into `sink`. Calls `rowDone` after each
 // row. Throws EngineError when a Halftone call fails.
 void DrivePage(HalftoneContext *ht, RowSource &source, PlaneSink &sink, const BandLayout &layout,

@@ -52,6 +52,7 @@ struct PrintOutput {
   std::filesystem::path dir;
   bool preview = false;
   PreviewOptions previewOptions;
+  PlaneCompression compression = PlaneCompression::kDeflate;
 };
 
 // Live counters that a progress display may read while PrintFiles runs.

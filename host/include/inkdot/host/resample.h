@@ -37,30 +37,42 @@ class Resampler {
     std::vector<uint32_t> weights;  // overlap with each source index, summing to `total`
     bool operator==(const Span &) const = default;
   };
+  // A run of output columns that all average the same source columns.
+  struct Columns {
+    uint32_t first = 0;    // first source column
+    uint32_t weights = 0;  // where its weights start in columnWeights_
+    uint32_t count = 0;    // how many weights
+    uint32_t repeat = 0;   // output columns in the run
+  };
   static std::vector<Span> Spans(uint32_t source, uint32_t target);
+  template <uint32_t Channels>
+  void Horizontal(uint8_t *out) const;
   const std::vector<uint16_t> &SourceRow(uint32_t index);
-  // n / total_, through the multiply when there is one.
-  uint64_t Divide(uint64_t n) const {
+  // The 8-bit sample of a weighted sum, through the multiply when there is
+  // one.
+  uint8_t ToByte(uint64_t sum) const {
+    const uint64_t n = sum + bias_;
 #ifdef __SIZEOF_INT128__
     if (shift_ != 0) {
       __extension__ typedef unsigned __int128 Wide;
-      return static_cast<uint64_t>((Wide{n} * magic_) >> shift_);
+      return static_cast<uint8_t>(static_cast<uint64_t>((Wide{n} * magic_) >> 64) >> (shift_ - 64));
     }
 #endif
-    return n / total_;
+    return static_cast<uint8_t>(n / divisor_);
   }
 
   std::unique_ptr<ImageRows> owned_;
   ImageRows *source_;
   uint32_t width_, height_;
-  std::vector<Span> columns_, rows_;
-  std::vector<bool> sameColumn_;  // column x averages exactly what column x - 1 does
+  std::vector<Span> rows_;
+  std::vector<Columns> columns_;
+  std::vector<uint32_t> columnWeights_;
   std::deque<std::vector<uint16_t>> window_;  // source rows windowStart_, windowStart_ + 1, ...
   uint32_t windowStart_ = 0;
   std::vector<uint64_t> accumulator_;
   std::vector<uint8_t> last_;  // the previous output row
   int64_t lastRow_ = -1;
-  uint64_t total_ = 1;
+  uint64_t divisor_ = 1, bias_ = 0;
   uint64_t magic_ = 0;
   int shift_ = 0;  // 0: divide plainly
 };
