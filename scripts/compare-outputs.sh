@@ -3,7 +3,7 @@
 # dot-size and method, every resolution the default profile offers, colour
 # and grey, with previews, on the test chart and on a photo-like image
 # (netpbm's fractal clouds when ppmforge is installed), PNG, PPM and TIFF in.
-# The second build also runs at every --threads count and with -j 2.
+# The second build also runs at --threads 1 to 4 and with -j 2.
 #
 #   scripts/compare-outputs.sh REFERENCE_INKDOT [NEW_INKDOT]
 set -euo pipefail
@@ -43,7 +43,7 @@ for resolution in 720x720 1440x720 2880x720 720x1440 1440x1440; do
           unsupported=$((unsupported + 1))
           continue
         fi
-        for variant in "--threads 1 -j 1" "--threads 2 -j 1" "--threads 3 -j 1" "--threads 3 -j 2"; do
+        for variant in "--threads 1 -j 1" "--threads 2 -j 1" "--threads 3 -j 1" "--threads 4 -j 1" "--threads 3 -j 2"; do
           out="$work/new${variant// /}"
           # shellcheck disable=SC2086
           "$new" print "${inputs[@]}" -o "$out" "${args[@]}" $variant
