@@ -1,0 +1,100 @@
+// Eight-lane helpers shared by the AVX2 kernels. Include only from a file
+// whose functions are all compiled for AVX2 (INKDOT_AVX2): nothing here may
+// be called on a processor without it.
+#pragma once
+
+#include <immintrin.h>
+
+#include <cstdint>
+#include <cstring>
+
+#define INKDOT_AVX2 __attribute__((target("avx2")))
+
+namespace inkdot {
+
+// Entry i (0..255) of a table of 256 16-bit values for every lane, read as
+// the aligned pair of entries that holds it, so that no read passes the
+// table's end. A gridIndex (index, weight) pair reads the same way.
+INKDOT_AVX2 inline __m256i Gather16(const void *table, __m256i i) {
+  const __m256i pairs = _mm256_i32gather_epi32(static_cast<const int *>(table),
+                                               _mm256_srli_epi32(i, 1), 4);
+  const __m256i shift = _mm256_slli_epi32(_mm256_and_si256(i, _mm256_set1_epi32(1)), 4);
+  return _mm256_and_si256(_mm256_srlv_epi32(pairs, shift), _mm256_set1_epi32(0xFFFF));
+}
+
+INKDOT_AVX2 inline __m256i Byte(__m256i v, int k) {
+  return _mm256_and_si256(_mm256_srli_epi32(v, 8 * k), _mm256_set1_epi32(0xFF));
+}
+
+// Unsigned a > b.
+INKDOT_AVX2 inline __m256i GreaterU(__m256i a, __m256i b) {
+  const __m256i bias = _mm256_set1_epi32(INT32_MIN);
+  return _mm256_cmpgt_epi32(_mm256_xor_si256(a, bias), _mm256_xor_si256(b, bias));
+}
+
+// The lanes of the set bits of `bits` (bit j: lane j) all ones.
+INKDOT_AVX2 inline __m256i LaneMask(uint32_t bits) {
+  const __m256i lane = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+  return _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(static_cast<int>(bits)), lane),
+                            lane);
+}
+
+// Matrix values of columns x .. x + n - 1 (n a multiple of 8) of a matrix
+// row, as 32-bit values.
+INKDOT_AVX2 inline void MatrixWindow(const uint16_t *row, uint32_t columnMask, uint32_t x,
+                                     uint32_t n, uint32_t *out) {
+  const uint32_t column = x & columnMask;
+  if (column + n <= columnMask + 1 && column + n > column) {
+    for (uint32_t j = 0; j < n; j += 8) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + column + j));
+      _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + j), _mm256_cvtepu16_epi32(v));
+    }
+  } else {
+    for (uint32_t j = 0; j < n; ++j) out[j] = row[(x + j) & columnMask];
+  }
+}
+
+// The 4-byte source pixels of eight output pixels, from the group's first
+// source byte, for one way of stepping (kStep 0: a pixel per output pixel,
+// 1: each pixel twice, 2: pairs averaged as in a 2:1 reduction, byte by
+// byte with rounding up). `valid` (1..8) output pixels are in the run;
+// the lanes past them read zeros. With kStep 2 a pair of which exactly one
+// pixel is black (bytes 0..2 all 0) becomes black and is marked in
+// `halfBlack`.
+template <int kStep>
+INKDOT_AVX2 inline __m256i SourceLanes(const uint8_t *src, uint32_t valid, __m256i *halfBlack) {
+  alignas(32) uint8_t tail[64] = {};
+  if (valid < 8) {
+    const uint32_t bytes = kStep == 0 ? 4 * valid : kStep == 1 ? 4 * ((valid + 1) / 2) : 8 * valid;
+    std::memcpy(tail, src, bytes);
+    src = tail;
+  }
+  if constexpr (kStep == 0) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src));
+  } else if constexpr (kStep == 1) {
+    const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
+    return _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(four),
+                                       _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3));
+  } else {
+    const __m256 low = _mm256_loadu_ps(reinterpret_cast<const float *>(src));
+    const __m256 high = _mm256_loadu_ps(reinterpret_cast<const float *>(src + 32));
+    // Even source pixels are the pairs' first, odd ones their second.
+    const __m256i a = _mm256_permute4x64_epi64(
+        _mm256_castps_si256(_mm256_shuffle_ps(low, high, 0x88)), 0xD8);
+    const __m256i b = _mm256_permute4x64_epi64(
+        _mm256_castps_si256(_mm256_shuffle_ps(low, high, 0xDD)), 0xD8);
+    const __m256i rgb = _mm256_set1_epi32(0xFFFFFF);
+    const __m256i zero = _mm256_setzero_si256();
+    *halfBlack = _mm256_xor_si256(_mm256_cmpeq_epi32(_mm256_and_si256(a, rgb), zero),
+                                  _mm256_cmpeq_epi32(_mm256_and_si256(b, rgb), zero));
+    return _mm256_andnot_si256(*halfBlack, _mm256_avg_epu8(a, b));
+  }
+}
+
+// Lanes whose bytes 0..2 are all 255.
+INKDOT_AVX2 inline __m256i WhiteLanes(__m256i colours) {
+  const __m256i rgb = _mm256_set1_epi32(0xFFFFFF);
+  return _mm256_cmpeq_epi32(_mm256_and_si256(colours, rgb), rgb);
+}
+
+}  // namespace inkdot
