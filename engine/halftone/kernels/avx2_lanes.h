@@ -12,14 +12,30 @@
 
 namespace inkdot {
 
-// Entry i (0..255) of a table of 256 16-bit values for every lane, read as
-// the aligned pair of entries that holds it, so that no read passes the
-// table's end. A gridIndex (index, weight) pair reads the same way.
-INKDOT_AVX2 inline __m256i Gather16(const void *table, __m256i i) {
-  const __m256i pairs = _mm256_i32gather_epi32(static_cast<const int *>(table),
-                                               _mm256_srli_epi32(i, 1), 4);
-  const __m256i shift = _mm256_slli_epi32(_mm256_and_si256(i, _mm256_set1_epi32(1)), 4);
-  return _mm256_and_si256(_mm256_srlv_epi32(pairs, shift), _mm256_set1_epi32(0xFFFF));
+// Table lookups, lane by lane: the processor's gather instruction is
+// slower on some processors than eight plain loads. The results are put
+// into the lanes one by one, since a vector load of eight fresh scalar
+// stores would wait for all of them to leave the store buffer.
+template <class T>
+INKDOT_AVX2 inline __m256i Lookup(const T *table, __m256i i) {
+  alignas(32) uint32_t at[8];
+  _mm256_store_si256(reinterpret_cast<__m256i *>(at), i);
+  return _mm256_setr_epi32(table[at[0]], table[at[1]], table[at[2]], table[at[3]],
+                           table[at[4]], table[at[5]], table[at[6]], table[at[7]]);
+}
+
+// The gridIndex pair (index in the low byte, weight in the high byte) of
+// each lane's channel value.
+INKDOT_AVX2 inline __m256i GridPairs(const uint8_t *gridIndex, __m256i v) {
+  alignas(32) uint32_t at[8];
+  _mm256_store_si256(reinterpret_cast<__m256i *>(at), v);
+  auto pair = [&](int k) {
+    uint16_t p;
+    std::memcpy(&p, gridIndex + 2 * at[k], 2);
+    return p;
+  };
+  return _mm256_setr_epi32(pair(0), pair(1), pair(2), pair(3), pair(4), pair(5), pair(6),
+                           pair(7));
 }
 
 INKDOT_AVX2 inline __m256i Byte(__m256i v, int k) {

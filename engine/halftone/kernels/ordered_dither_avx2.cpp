@@ -1,9 +1,10 @@
 // The AVX2 path of DitherColorRow's pair loop. Each block of 64 pixels
-// takes three passes: eight lanes at a time for the grid coordinates and
-// the colour-table reads, one pixel at a time for the smoothing (a pixel's
-// levels depend on the previous pixel's), and eight lanes at a time again
-// for the level lookups, the dot rules and the bit packing. It writes the
-// bytes the portable loop writes.
+// takes three passes: eight lanes at a time for the grid coordinates, the
+// colour-table reads and the neighbour tests; one pixel at a time for the
+// smoothing itself (a pixel's levels depend on the previous pixel's), cut
+// down to three short chains; and eight lanes at a time again for the level
+// lookups, the dot rules and the bit packing. It writes the bytes the
+// portable loop writes.
 #include "halftone/kernels/vector_path.h"
 
 #if defined(__i386__) || defined(__x86_64__)
@@ -19,80 +20,118 @@ namespace {
 
 constexpr uint32_t kBlock = 64;
 
+// The smoothing of inks 0, 1 and 3 is y := ((y & carry) + x) >> 1 per ink,
+// with x and carry prepared by the first pass: for a neighbour of the
+// previous pixel x = level + rounding and carry all ones, otherwise
+// x = 2 * level and carry 0, so that y becomes the level itself.
 struct Block {
   alignas(32) uint32_t matrix[kBlock];
-  alignas(32) uint32_t keys[kBlock];
   alignas(32) uint32_t entries[kBlock];
-  alignas(32) uint32_t levels[kBlock];  // inks 0..3 in bytes 0..3
-  uint64_t white;                       // bit j: pixel j is white
+  alignas(32) uint32_t carry[kBlock];
+  alignas(32) uint32_t x[3][kBlock];  // inks 0, 1 and 3
+  alignas(32) uint32_t y[3][kBlock];  // their smoothed levels
+  uint64_t white;                     // bit j: pixel j is white
 };
 
 // Grid coordinate per lane: the grid point below v, or the one above when
 // the lower point's weight is at most `split`.
 INKDOT_AVX2 __m256i Coordinate(const uint8_t *gridIndex, __m256i v, __m256i split) {
-  const __m256i pair = Gather16(gridIndex, v);
+  const __m256i pair = GridPairs(gridIndex, v);
   const __m256i index = _mm256_and_si256(pair, _mm256_set1_epi32(0xFF));
   const __m256i above = _mm256_cmpgt_epi32(_mm256_srli_epi32(pair, 8), split);
   return _mm256_sub_epi32(_mm256_add_epi32(index, _mm256_set1_epi32(1)),
                           _mm256_and_si256(above, _mm256_set1_epi32(1)));
 }
 
+// Lane j of `v` moved to lane j + s, lanes below s taken from `fill`.
+template <int kShift>
+INKDOT_AVX2 __m256i LanesUp(__m256i v, __m256i fill) {
+  const __m256i from = _mm256_setr_epi32(0 - kShift, 1 - kShift, 2 - kShift, 3 - kShift,
+                                         4 - kShift, 5 - kShift, 6 - kShift, 7 - kShift);
+  const __m256i moved = _mm256_permutevar8x32_epi32(v, _mm256_and_si256(from, _mm256_set1_epi32(7)));
+  return _mm256_blend_epi32(moved, fill, (1 << kShift) - 1);
+}
+
+// The key of the last non-white pixel before each lane: `previous` (of the
+// pixels before the group) where none of the group's is.
+INKDOT_AVX2 __m256i PreviousKeys(__m256i keys, __m256i white, __m256i previous) {
+  __m256i before = LanesUp<1>(keys, previous);
+  __m256i gap = LanesUp<1>(white, _mm256_setzero_si256());
+  if (_mm256_testz_si256(gap, gap)) return before;
+  // Fill each gap from the left, doubling the reach each step.
+  before = _mm256_blendv_epi8(before, LanesUp<1>(before, previous), gap);
+  gap = _mm256_and_si256(gap, LanesUp<1>(gap, _mm256_setzero_si256()));
+  before = _mm256_blendv_epi8(before, LanesUp<2>(before, previous), gap);
+  gap = _mm256_and_si256(gap, LanesUp<2>(gap, _mm256_setzero_si256()));
+  return _mm256_blendv_epi8(before, LanesUp<4>(before, previous), gap);
+}
+
 template <int kStep>
 INKDOT_AVX2 void FrontEnd(const uint8_t *src, uint32_t pixels, const uint8_t *gridIndex,
-                          const uint32_t *colorTable, Block &block) {
+                          const uint32_t *colorTable, uint32_t &previousKey, Block &block) {
   block.white = 0;
   for (uint32_t j = 0; j < pixels; j += 8) {
     const uint32_t valid = pixels - j < 8 ? pixels - j : 8;
     const __m256i colours = SourceLanes<kStep>(src + (kStep == 1 ? 2 : 4) * j, valid, nullptr);
-    block.white |= uint64_t{static_cast<uint32_t>(
-                       _mm256_movemask_ps(_mm256_castsi256_ps(WhiteLanes(colours))))}
-                   << j;
+    const __m256i white = WhiteLanes(colours);
+    const uint32_t whiteBits =
+        static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(white)));
+    block.white |= uint64_t{whiteBits} << j;
+    if (whiteBits == 0xFF) continue;  // nothing to print, nothing to remember
     const __m256i m =
         _mm256_load_si256(reinterpret_cast<const __m256i *>(block.matrix + j));
     const __m256i split = _mm256_and_si256(m, _mm256_set1_epi32(0xFE));
     const __m256i a = Coordinate(gridIndex, Byte(colours, 0), split);
     const __m256i b = Coordinate(gridIndex, Byte(colours, 1), split);
     const __m256i c = Coordinate(gridIndex, Byte(colours, 2), split);
-    const __m256i entry = _mm256_i32gather_epi32(
-        reinterpret_cast<const int *>(colorTable),
-        _mm256_add_epi32(_mm256_slli_epi32(_mm256_add_epi32(_mm256_slli_epi32(a, 5), b), 5), c),
-        4);
+    const __m256i entry = Lookup(
+        colorTable,
+        _mm256_add_epi32(_mm256_slli_epi32(_mm256_add_epi32(_mm256_slli_epi32(a, 5), b), 5), c));
+    _mm256_store_si256(reinterpret_cast<__m256i *>(block.entries + j), entry);
+
+    // The neighbour test of NeighbourKeys, lane by lane.
+    alignas(32) uint32_t keys[8];
     const __m256i key = _mm256_or_si256(
         _mm256_or_si256(_mm256_slli_epi32(a, 20), _mm256_slli_epi32(b, 10)), c);
-    _mm256_store_si256(reinterpret_cast<__m256i *>(block.entries + j), entry);
-    _mm256_store_si256(reinterpret_cast<__m256i *>(block.keys + j), key);
+    _mm256_store_si256(reinterpret_cast<__m256i *>(keys), key);
+    const __m256i d = _mm256_sub_epi32(
+        key, PreviousKeys(key, white, _mm256_set1_epi32(static_cast<int>(previousKey))));
+    const __m256i spread = _mm256_or_si256(_mm256_add_epi32(d, _mm256_set1_epi32(0x00100401)),
+                                           _mm256_add_epi32(d, _mm256_set1_epi32(0x00200802)));
+    const __m256i fresh = _mm256_xor_si256(
+        _mm256_cmpeq_epi32(_mm256_and_si256(spread, _mm256_set1_epi32(0xFFCFF3FC)),
+                           _mm256_setzero_si256()),
+        _mm256_set1_epi32(-1));
+    previousKey = keys[31 - __builtin_clz(~whiteBits & 0xFF)];
+
+    // Rounds up when bit 2 of the matrix value is 0.
+    const __m256i round = _mm256_andnot_si256(_mm256_srli_epi32(m, 2), _mm256_set1_epi32(1));
+    const __m256i levels[3] = {Byte(entry, 0), Byte(entry, 1), _mm256_srli_epi32(entry, 24)};
+    for (int k = 0; k < 3; ++k) {
+      const __m256i x = _mm256_blendv_epi8(_mm256_add_epi32(levels[k], round),
+                                           _mm256_add_epi32(levels[k], levels[k]), fresh);
+      _mm256_store_si256(reinterpret_cast<__m256i *>(block.x[k] + j), x);
+    }
+    _mm256_store_si256(reinterpret_cast<__m256i *>(block.carry + j),
+                       _mm256_xor_si256(fresh, _mm256_set1_epi32(-1)));
   }
 }
 
-// The smoothing memory of the portable loop, carried from block to block.
+// The smoothing chains over the block's non-white pixels, carried from
+// block to block.
 struct Smoother {
-  uint32_t previousKey = kNoGridKey;
-  uint32_t previousEven = 0, previousOdd = 0;
+  uint32_t y0 = 0, y1 = 0, y3 = 0;
 
-  void Run(Block &block, uint32_t pixels) {
-    for (uint32_t j = 0; j < pixels; ++j) {
-      if ((block.white >> j) & 1) {
-        block.levels[j] = 0;
-        continue;
-      }
-      const uint32_t key = block.keys[j];
-      const uint32_t keep = NeighbourKeys(key, previousKey) ? 0u : ~0u;
-      previousKey = key;
-      const uint32_t entry = block.entries[j];
-      uint32_t even = entry & 0x00FF00FFu;
-      uint32_t odd = (entry >> 8) & 0x00FF00FFu;
-      const uint32_t roundBit = (~block.matrix[j] >> 2) & 1;
-      const uint32_t round = roundBit << 16 | roundBit;
-      // Arranged so that the chain from one pixel to the next is four
-      // operations long: add, shift, mask, merge.
-      const uint32_t smoothMask = 0x00FF00FFu & ~keep;
-      even = (((previousEven + (even + round)) >> 1) & smoothMask) | (even & keep);
-      odd = (((previousOdd + (odd + round)) >> 1) & smoothMask) | (odd & keep);
-      previousEven = even;
-      previousOdd = odd;
-      // Ink 2 is never smoothed: its level is the entry's.
-      block.levels[j] = (even & 0xFF) | (odd & 0xFF) << 8 | (entry & 0x00FF0000u) |
-                        (odd >> 16) << 24;
+  void Run(Block &block, uint64_t printed) {
+    for (; printed != 0; printed &= printed - 1) {
+      const uint32_t j = static_cast<uint32_t>(__builtin_ctzll(printed));
+      const uint32_t carry = block.carry[j];
+      y0 = ((y0 & carry) + block.x[0][j]) >> 1;
+      y1 = ((y1 & carry) + block.x[1][j]) >> 1;
+      y3 = ((y3 & carry) + block.x[2][j]) >> 1;
+      block.y[0][j] = y0;
+      block.y[1][j] = y1;
+      block.y[2][j] = y3;
     }
   }
 };
@@ -102,13 +141,15 @@ INKDOT_AVX2 void Dots(const Block &block, uint32_t pixels, const uint16_t *scale
                       uint64_t dots[4]) {
   const __m256i vtop = _mm256_set1_epi32(top);
   for (uint32_t j = 0; j < pixels; j += 8) {
-    const __m256i levels =
-        _mm256_load_si256(reinterpret_cast<const __m256i *>(block.levels + j));
-    const __m256i m = _mm256_load_si256(reinterpret_cast<const __m256i *>(block.matrix + j));
-    const __m256i d0 = Gather16(scale, Byte(levels, 0));
-    const __m256i d1 = Gather16(scale, Byte(levels, 1));
-    const __m256i d2 = Gather16(scale, Byte(levels, 2));
-    const __m256i d3 = Gather16(scale, _mm256_srli_epi32(levels, 24));
+    if (((block.white >> j) & 0xFF) == 0xFF) continue;
+    auto load = [&](const uint32_t *p) INKDOT_AVX2 {
+      return _mm256_load_si256(reinterpret_cast<const __m256i *>(p + j));
+    };
+    const __m256i m = load(block.matrix);
+    const __m256i d0 = Lookup(scale, load(block.y[0]));
+    const __m256i d1 = Lookup(scale, load(block.y[1]));
+    const __m256i d2 = Lookup(scale, Byte(load(block.entries), 2));
+    const __m256i d3 = Lookup(scale, load(block.y[2]));
     const __m256i mirrored = _mm256_sub_epi32(vtop, m);
     const __m256i dot3 = _mm256_cmpgt_epi32(d3, m);
     // Inks 0 and 3 as a pair: both by their own rule when together they
@@ -139,18 +180,19 @@ INKDOT_AVX2 void Pairs(const HalftoneContext *ht, const RowRun &run, uint32_t pa
   const int32_t top = static_cast<int32_t>((ht->matrixSize - 1) & 0xFFFF);
 
   BlockPlanes<4> out(run.dst, run.planeStride, run.firstBit & 7);
+  uint32_t previousKey = kNoGridKey;
   Smoother smoother;
-  Block block;
+  Block block{};  // the levels of white pixels stay in range
   for (uint32_t first = 0;; first += kBlock) {
     const uint32_t pixels = pairs - first < kBlock ? pairs - first : kBlock;
     MatrixWindow(matrixRow, columnMask, run.startX + first, (pixels + 7) & ~7u, block.matrix);
     FrontEnd<kStep>(run.src + (kStep == 1 ? 2 : 4) * static_cast<uintptr_t>(first), pixels,
-                    gridIndex, colorTable, block);
-    smoother.Run(block, pixels);
-    uint64_t dots[4] = {};
-    Dots(block, pixels, scale, top, dots);
+                    gridIndex, colorTable, previousKey, block);
     const uint64_t inRun = pixels == kBlock ? ~uint64_t{0} : (uint64_t{1} << pixels) - 1;
     const uint64_t printed = inRun & ~block.white;
+    smoother.Run(block, printed);
+    uint64_t dots[4] = {};
+    Dots(block, pixels, scale, top, dots);
     for (int k = 0; k < 4; ++k) {
       const uint64_t bits = FirstPixelHigh(dots[k] & printed);
       if (pixels == kBlock) {
