@@ -8,7 +8,8 @@
 #include <cstdint>
 #include <cstring>
 
-#define INKDOT_AVX2 __attribute__((target("avx2")))
+#define INKDOT_AVX2 __attribute__((target("avx2"), always_inline))
+#define INKDOT_AVX2_CALL __attribute__((target("avx2")))
 
 namespace inkdot {
 
@@ -20,6 +21,13 @@ template <class T>
 INKDOT_AVX2 inline __m256i Lookup(const T *table, __m256i i) {
   alignas(32) uint32_t at[8];
   _mm256_store_si256(reinterpret_cast<__m256i *>(at), i);
+  return _mm256_setr_epi32(table[at[0]], table[at[1]], table[at[2]], table[at[3]],
+                           table[at[4]], table[at[5]], table[at[6]], table[at[7]]);
+}
+
+// The same for indexes in memory, which may have just been stored one by one.
+template <class T>
+INKDOT_AVX2 inline __m256i LookupAt(const T *table, const uint32_t *at) {
   return _mm256_setr_epi32(table[at[0]], table[at[1]], table[at[2]], table[at[3]],
                            table[at[4]], table[at[5]], table[at[6]], table[at[7]]);
 }

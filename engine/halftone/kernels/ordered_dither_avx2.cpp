@@ -35,7 +35,7 @@ struct Block {
 
 // Grid coordinate per lane: the grid point below v, or the one above when
 // the lower point's weight is at most `split`.
-INKDOT_AVX2 __m256i Coordinate(const uint8_t *gridIndex, __m256i v, __m256i split) {
+INKDOT_AVX2 inline __m256i Coordinate(const uint8_t *gridIndex, __m256i v, __m256i split) {
   const __m256i pair = GridPairs(gridIndex, v);
   const __m256i index = _mm256_and_si256(pair, _mm256_set1_epi32(0xFF));
   const __m256i above = _mm256_cmpgt_epi32(_mm256_srli_epi32(pair, 8), split);
@@ -45,7 +45,7 @@ INKDOT_AVX2 __m256i Coordinate(const uint8_t *gridIndex, __m256i v, __m256i spli
 
 // Lane j of `v` moved to lane j + s, lanes below s taken from `fill`.
 template <int kShift>
-INKDOT_AVX2 __m256i LanesUp(__m256i v, __m256i fill) {
+INKDOT_AVX2 inline __m256i LanesUp(__m256i v, __m256i fill) {
   const __m256i from = _mm256_setr_epi32(0 - kShift, 1 - kShift, 2 - kShift, 3 - kShift,
                                          4 - kShift, 5 - kShift, 6 - kShift, 7 - kShift);
   const __m256i moved = _mm256_permutevar8x32_epi32(v, _mm256_and_si256(from, _mm256_set1_epi32(7)));
@@ -54,7 +54,7 @@ INKDOT_AVX2 __m256i LanesUp(__m256i v, __m256i fill) {
 
 // The key of the last non-white pixel before each lane: `previous` (of the
 // pixels before the group) where none of the group's is.
-INKDOT_AVX2 __m256i PreviousKeys(__m256i keys, __m256i white, __m256i previous) {
+INKDOT_AVX2 inline __m256i PreviousKeys(__m256i keys, __m256i white, __m256i previous) {
   __m256i before = LanesUp<1>(keys, previous);
   __m256i gap = LanesUp<1>(white, _mm256_setzero_si256());
   if (_mm256_testz_si256(gap, gap)) return before;
@@ -67,7 +67,7 @@ INKDOT_AVX2 __m256i PreviousKeys(__m256i keys, __m256i white, __m256i previous) 
 }
 
 template <int kStep>
-INKDOT_AVX2 void FrontEnd(const uint8_t *src, uint32_t pixels, const uint8_t *gridIndex,
+INKDOT_AVX2 inline void FrontEnd(const uint8_t *src, uint32_t pixels, const uint8_t *gridIndex,
                           const uint32_t *colorTable, uint32_t &previousKey, Block &block) {
   block.white = 0;
   for (uint32_t j = 0; j < pixels; j += 8) {
@@ -136,9 +136,10 @@ struct Smoother {
   }
 };
 
-// The dots of the block's pixels, plane k's in dots[k] (bit j: pixel j).
-INKDOT_AVX2 void Dots(const Block &block, uint32_t pixels, const uint16_t *scale, int32_t top,
-                      uint64_t dots[4]) {
+// The dots of the block's pixels, eight at a time: byte k of bytes[g] holds
+// plane k's bits of pixels 8g to 8g + 7, the first in bit 0.
+INKDOT_AVX2 inline void Dots(const Block &block, uint32_t pixels, const uint16_t *scale,
+                             int32_t top, uint32_t bytes[kBlock / 8]) {
   const __m256i vtop = _mm256_set1_epi32(top);
   for (uint32_t j = 0; j < pixels; j += 8) {
     if (((block.white >> j) & 0xFF) == 0xFF) continue;
@@ -146,10 +147,10 @@ INKDOT_AVX2 void Dots(const Block &block, uint32_t pixels, const uint16_t *scale
       return _mm256_load_si256(reinterpret_cast<const __m256i *>(p + j));
     };
     const __m256i m = load(block.matrix);
-    const __m256i d0 = Lookup(scale, load(block.y[0]));
-    const __m256i d1 = Lookup(scale, load(block.y[1]));
+    const __m256i d0 = LookupAt(scale, block.y[0] + j);
+    const __m256i d1 = LookupAt(scale, block.y[1] + j);
     const __m256i d2 = Lookup(scale, Byte(load(block.entries), 2));
-    const __m256i d3 = Lookup(scale, load(block.y[2]));
+    const __m256i d3 = LookupAt(scale, block.y[2] + j);
     const __m256i mirrored = _mm256_sub_epi32(vtop, m);
     const __m256i dot3 = _mm256_cmpgt_epi32(d3, m);
     // Inks 0 and 3 as a pair: both by their own rule when together they
@@ -161,17 +162,28 @@ INKDOT_AVX2 void Dots(const Block &block, uint32_t pixels, const uint16_t *scale
     const __m256i dot0 = _mm256_blendv_epi8(fill, over, both);
     const __m256i dot1 = _mm256_cmpgt_epi32(d1, mirrored);
     const __m256i dot2 = _mm256_cmpgt_epi32(d2, mirrored);
-    const __m256i planes[4] = {dot0, dot1, dot2, dot3};
-    for (int k = 0; k < 4; ++k) {
-      dots[k] |= uint64_t{static_cast<uint32_t>(
-                     _mm256_movemask_ps(_mm256_castsi256_ps(planes[k])))}
-                 << j;
-    }
+    // Plane k's eight bits go to byte k of one word.
+    const __m256i packed = _mm256_packs_epi16(_mm256_packs_epi32(dot0, dot1),
+                                              _mm256_packs_epi32(dot2, dot3));
+    const __m256i planes =
+        _mm256_permutevar8x32_epi32(packed, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+    bytes[j / 8] = static_cast<uint32_t>(_mm256_movemask_epi8(planes));
   }
 }
 
+// The eight words of Dots as plane k's 64 bits in dots[k], bit j pixel j's.
+INKDOT_AVX2 inline void Transpose(const uint32_t bytes[kBlock / 8], uint64_t dots[4]) {
+  const __m256i words = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bytes));
+  const __m256i byPlane = _mm256_shuffle_epi8(
+      words, _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 0, 4, 8,
+                              12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15));
+  _mm256_storeu_si256(
+      reinterpret_cast<__m256i *>(dots),
+      _mm256_permutevar8x32_epi32(byPlane, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7)));
+}
+
 template <int kStep>
-INKDOT_AVX2 void Pairs(const HalftoneContext *ht, const RowRun &run, uint32_t pairs) {
+INKDOT_AVX2_CALL void Pairs(const HalftoneContext *ht, const RowRun &run, uint32_t pairs) {
   const uint16_t *scale = BlockAs<uint16_t>(ht, kLevelScaleBlock);
   const uint32_t *colorTable = BlockAs<uint32_t>(ht, kColorTableBlock);
   const uint8_t *gridIndex = BlockAs<uint8_t>(ht, kGridIndexBlock);
@@ -191,8 +203,10 @@ INKDOT_AVX2 void Pairs(const HalftoneContext *ht, const RowRun &run, uint32_t pa
     const uint64_t inRun = pixels == kBlock ? ~uint64_t{0} : (uint64_t{1} << pixels) - 1;
     const uint64_t printed = inRun & ~block.white;
     smoother.Run(block, printed);
-    uint64_t dots[4] = {};
-    Dots(block, pixels, scale, top, dots);
+    uint32_t bytes[kBlock / 8] = {};
+    Dots(block, pixels, scale, top, bytes);
+    uint64_t dots[4];
+    Transpose(bytes, dots);
     for (int k = 0; k < 4; ++k) {
       const uint64_t bits = FirstPixelHigh(dots[k] & printed);
       if (pixels == kBlock) {
