@@ -121,4 +121,39 @@ INKDOT_AVX2 inline __m256i WhiteLanes(__m256i colours) {
   return _mm256_cmpeq_epi32(_mm256_and_si256(colours, rgb), rgb);
 }
 
+// Eight words whose byte k belongs to plane k, as four words of eight
+// bytes, plane k's in planes[k] with byte q from word q.
+INKDOT_AVX2 inline void Transpose(const uint32_t bytes[8], uint64_t planes[4]) {
+  const __m256i words = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bytes));
+  const __m256i byPlane = _mm256_shuffle_epi8(
+      words, _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 0, 4, 8,
+                              12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15));
+  _mm256_storeu_si256(
+      reinterpret_cast<__m256i *>(planes),
+      _mm256_permutevar8x32_epi32(byPlane, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7)));
+}
+
+// Lane j of `v` moved to lane j + s, lanes below s taken from `fill`.
+template <int kShift>
+INKDOT_AVX2 inline __m256i LanesUp(__m256i v, __m256i fill) {
+  const __m256i from = _mm256_setr_epi32(0 - kShift, 1 - kShift, 2 - kShift, 3 - kShift,
+                                         4 - kShift, 5 - kShift, 6 - kShift, 7 - kShift);
+  const __m256i moved = _mm256_permutevar8x32_epi32(v, _mm256_and_si256(from, _mm256_set1_epi32(7)));
+  return _mm256_blend_epi32(moved, fill, (1 << kShift) - 1);
+}
+
+// The key of the last non-white pixel before each lane: `previous` (of the
+// pixels before the group) where none of the group's is.
+INKDOT_AVX2 inline __m256i PreviousKeys(__m256i keys, __m256i white, __m256i previous) {
+  __m256i before = LanesUp<1>(keys, previous);
+  __m256i gap = LanesUp<1>(white, _mm256_setzero_si256());
+  if (_mm256_testz_si256(gap, gap)) return before;
+  // Fill each gap from the left, doubling the reach each step.
+  before = _mm256_blendv_epi8(before, LanesUp<1>(before, previous), gap);
+  gap = _mm256_and_si256(gap, LanesUp<1>(gap, _mm256_setzero_si256()));
+  before = _mm256_blendv_epi8(before, LanesUp<2>(before, previous), gap);
+  gap = _mm256_and_si256(gap, LanesUp<2>(gap, _mm256_setzero_si256()));
+  return _mm256_blendv_epi8(before, LanesUp<4>(before, previous), gap);
+}
+
 }  // namespace inkdot

@@ -17,7 +17,7 @@ struct Random {
   uint64_t state;
   uint32_t Next() {
     state = state * 6364136223846793005u + 1442695040888963407u;
-    return static_cast<uint32_t>(state >> 33);
+    return static_cast<uint32_t>(state >> 32);
   }
   uint32_t Below(uint32_t n) { return Next() % n; }
 };
