@@ -5,7 +5,9 @@
 // the run's last pixel are stored as 0 and no byte past them is touched.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace inkdot {
 
@@ -54,6 +56,11 @@ class BlockPlanes {
  private:
   uint8_t *Plane(int k) { return out_ + static_cast<uintptr_t>(k) * stride_; }
   static void Put(uint8_t *p, uint64_t word, uint32_t bytes) {
+    if (std::endian::native == std::endian::little && bytes == 8) {
+      const uint64_t inOrder = __builtin_bswap64(word);  // one store for a whole block
+      std::memcpy(p, &inOrder, 8);
+      return;
+    }
     for (uint32_t i = 0; i < bytes; ++i) p[i] = static_cast<uint8_t>(word >> (56 - 8 * i));
   }
 
