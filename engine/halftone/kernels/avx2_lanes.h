@@ -32,6 +32,14 @@ INKDOT_AVX2 inline __m256i LookupAt(const T *table, const uint32_t *at) {
                            table[at[4]], table[at[5]], table[at[6]], table[at[7]]);
 }
 
+// The same for eight byte indexes eight bytes apart (one per 64-bit word).
+template <class T>
+INKDOT_AVX2 inline __m256i LookupBytes(const T *table, const uint8_t *levels) {
+  return _mm256_setr_epi32(table[levels[0]], table[levels[8]], table[levels[16]],
+                           table[levels[24]], table[levels[32]], table[levels[40]],
+                           table[levels[48]], table[levels[56]]);
+}
+
 // The gridIndex pair (index in the low byte, weight in the high byte) of
 // each lane's channel value.
 INKDOT_AVX2 inline __m256i GridPairs(const uint8_t *gridIndex, __m256i v) {
@@ -113,6 +121,19 @@ INKDOT_AVX2 inline __m256i SourceLanes(const uint8_t *src, uint32_t valid, __m25
                                   _mm256_cmpeq_epi32(_mm256_and_si256(b, rgb), zero));
     return _mm256_andnot_si256(*halfBlack, _mm256_avg_epu8(a, b));
   }
+}
+
+// Four lanes of values below 65536 per pixel as one 64-bit word per pixel,
+// lane k in bits 16k and up, stored for the eight pixels at `out`.
+INKDOT_AVX2 inline void StoreWords(__m256i x0, __m256i x1, __m256i x2, __m256i x3,
+                                   uint64_t *out) {
+  const __m256i x01 = _mm256_or_si256(x0, _mm256_slli_epi32(x1, 16));
+  const __m256i x23 = _mm256_or_si256(x2, _mm256_slli_epi32(x3, 16));
+  const __m256i low = _mm256_unpacklo_epi32(x01, x23);   // pixels 0, 1, 4, 5
+  const __m256i high = _mm256_unpackhi_epi32(x01, x23);  // pixels 2, 3, 6, 7
+  _mm256_store_si256(reinterpret_cast<__m256i *>(out), _mm256_permute2x128_si256(low, high, 0x20));
+  _mm256_store_si256(reinterpret_cast<__m256i *>(out + 4),
+                     _mm256_permute2x128_si256(low, high, 0x31));
 }
 
 // Lanes whose bytes 0..2 are all 255.

@@ -21,15 +21,17 @@ namespace {
 
 constexpr uint32_t kBlock = 32;
 
-// As in the one-bit kernel's AVX2 path: each ink's smoothing is
-// y := ((y & carry) + x) >> 1, with x = level + rounding and carry all ones
-// for a neighbour of the previous pixel, x = 2 * level and carry 0 otherwise.
+// Each ink's smoothing is y := ((y & carry) + x) >> 1, with x = level +
+// rounding and carry all ones for a neighbour of the previous pixel,
+// x = 2 * level and carry 0 otherwise. The four inks share one 64-bit word
+// per pixel, ink k in bits 16k and up, so that a pixel's step is four
+// operations.
 struct Block {
   alignas(32) uint32_t t1[kBlock];
   alignas(32) uint32_t t2[kBlock];
-  alignas(32) uint32_t carry[kBlock];
-  alignas(32) uint32_t x[4][kBlock];
-  alignas(32) uint32_t y[4][kBlock];
+  alignas(32) int32_t carry[kBlock];
+  alignas(32) uint64_t x[kBlock];
+  alignas(32) uint64_t y[kBlock];
   alignas(32) uint32_t halfBlack[kBlock];
   uint32_t white;  // bit j: pixel j is white
 };
@@ -87,45 +89,43 @@ INKDOT_AVX2 inline void FrontEnd(const uint8_t *src, uint32_t pixels, const uint
 
     // Rounds up when bit 2 of t1 is 1.
     const __m256i round = _mm256_and_si256(_mm256_srli_epi32(t1, 2), _mm256_set1_epi32(1));
+    __m256i x[4];
     for (int k = 0; k < 4; ++k) {
       const __m256i level = Byte(entry, k);
-      const __m256i x = _mm256_blendv_epi8(_mm256_add_epi32(level, level),
-                                           _mm256_add_epi32(level, round), neighbour);
-      _mm256_store_si256(reinterpret_cast<__m256i *>(block.x[k] + j), x);
+      x[k] = _mm256_blendv_epi8(_mm256_add_epi32(level, level),
+                                _mm256_add_epi32(level, round), neighbour);
     }
+    StoreWords(x[0], x[1], x[2], x[3], block.x + j);
     _mm256_store_si256(reinterpret_cast<__m256i *>(block.carry + j), neighbour);
   }
 }
 
-// The smoothing chains over the block's non-white pixels, carried from
-// block to block.
+// The smoothing over the block's non-white pixels, carried from block to
+// block.
 struct Smoother {
-  uint32_t y[4] = {};
+  uint64_t y = 0;
 
   void Run(Block &block, uint32_t printed) {
-    uint32_t y0 = y[0], y1 = y[1], y2 = y[2], y3 = y[3];
     for (; printed != 0; printed &= printed - 1) {
       const uint32_t j = static_cast<uint32_t>(__builtin_ctz(printed));
-      const uint32_t carry = block.carry[j];
-      y0 = ((y0 & carry) + block.x[0][j]) >> 1;
-      y1 = ((y1 & carry) + block.x[1][j]) >> 1;
-      y2 = ((y2 & carry) + block.x[2][j]) >> 1;
-      y3 = ((y3 & carry) + block.x[3][j]) >> 1;
-      block.y[0][j] = y0;
-      block.y[1][j] = y1;
-      block.y[2][j] = y2;
-      block.y[3][j] = y3;
+      const uint64_t carry = static_cast<uint64_t>(int64_t{block.carry[j]});
+      y = (((y & carry) + block.x[j]) >> 1) & 0x00FF00FF00FF00FFu;
+      block.y[j] = y;
     }
-    y[0] = y0, y[1] = y1, y[2] = y2, y[3] = y3;
   }
 };
+
+// Ink k's smoothed level of pixel j, the first of eight.
+inline const uint8_t *Ink(const Block &block, uint32_t j, int k) {
+  return reinterpret_cast<const uint8_t *>(block.y + j) + 2 * k;
+}
 
 // ScreenedDot, lane by lane: no dot unless the total exceeds t, then large,
 // medium or small by the limits. All comparisons unsigned.
 INKDOT_AVX2 inline __m256i Screened(const uint32_t *totals, const uint32_t *limits,
-                                    const uint32_t *levels, __m256i t) {
-  const __m256i total = LookupAt(totals, levels);
-  const __m256i limit = LookupAt(limits, levels);
+                                    const uint8_t *levels, __m256i t) {
+  const __m256i total = LookupBytes(totals, levels);
+  const __m256i limit = LookupBytes(limits, levels);
   const __m256i any = GreaterU(total, t);
   const __m256i large = GreaterU(_mm256_and_si256(limit, _mm256_set1_epi32(0xFFFF)), t);
   const __m256i medium = GreaterU(_mm256_srli_epi32(limit, 16), t);
@@ -148,11 +148,11 @@ INKDOT_AVX2 inline void Codes(const Block &block, uint32_t pixels, const Halfton
     const __m256i halfBlack =
         _mm256_load_si256(reinterpret_cast<const __m256i *>(block.halfBlack + j));
     const uint32_t *totals = ht->paletteTotals, *limits = ht->paletteLimits;
-    const __m256i c0 = Screened(totals, limits, block.y[0] + j, t1);
-    const __m256i c1 = Screened(totals, limits, block.y[1] + j, _mm256_sub_epi32(vtop, t1));
-    const __m256i c2 = Screened(totals, limits, block.y[2] + j, _mm256_sub_epi32(vtop, t2));
+    const __m256i c0 = Screened(totals, limits, Ink(block, j, 0), t1);
+    const __m256i c1 = Screened(totals, limits, Ink(block, j, 1), _mm256_sub_epi32(vtop, t1));
+    const __m256i c2 = Screened(totals, limits, Ink(block, j, 2), _mm256_sub_epi32(vtop, t2));
     // A half-black pair gets a small dot of ink 3 whatever its level.
-    const __m256i c3 = _mm256_blendv_epi8(Screened(totals, limits, block.y[3] + j, t2),
+    const __m256i c3 = _mm256_blendv_epi8(Screened(totals, limits, Ink(block, j, 3), t2),
                                           _mm256_set1_epi32(kSmallDot), halfBlack);
     const __m256i printed = _mm256_xor_si256(LaneMask((block.white >> j) & 0xFF),
                                              _mm256_set1_epi32(-1));

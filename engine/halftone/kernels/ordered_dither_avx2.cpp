@@ -23,15 +23,22 @@ constexpr uint32_t kBlock = 64;
 // The smoothing of inks 0, 1 and 3 is y := ((y & carry) + x) >> 1 per ink,
 // with x and carry prepared by the first pass: for a neighbour of the
 // previous pixel x = level + rounding and carry all ones, otherwise
-// x = 2 * level and carry 0, so that y becomes the level itself.
+// x = 2 * level and carry 0, so that y becomes the level itself. The three
+// inks share one 64-bit word per pixel, in bits 0, 16 and 32 up, so that a
+// pixel's step is four operations.
 struct Block {
   alignas(32) uint32_t matrix[kBlock];
   alignas(32) uint32_t entries[kBlock];
-  alignas(32) uint32_t carry[kBlock];
-  alignas(32) uint32_t x[3][kBlock];  // inks 0, 1 and 3
-  alignas(32) uint32_t y[3][kBlock];  // their smoothed levels
-  uint64_t white;                     // bit j: pixel j is white
+  alignas(32) int32_t carry[kBlock];
+  alignas(32) uint64_t x[kBlock];
+  alignas(32) uint64_t y[kBlock];  // the smoothed levels
+  uint64_t white;                  // bit j: pixel j is white
 };
+
+// Smoothed ink 0, 1 or 3 (k = 0, 1, 2) of pixel j, the first of eight.
+inline const uint8_t *Ink(const Block &block, uint32_t j, int k) {
+  return reinterpret_cast<const uint8_t *>(block.y + j) + 2 * k;
+}
 
 // Grid coordinate per lane: the grid point below v, or the one above when
 // the lower point's weight is at most `split`.
@@ -84,31 +91,28 @@ INKDOT_AVX2 inline void FrontEnd(const uint8_t *src, uint32_t pixels, const uint
     // Rounds up when bit 2 of the matrix value is 0.
     const __m256i round = _mm256_andnot_si256(_mm256_srli_epi32(m, 2), _mm256_set1_epi32(1));
     const __m256i levels[3] = {Byte(entry, 0), Byte(entry, 1), _mm256_srli_epi32(entry, 24)};
+    __m256i x[3];
     for (int k = 0; k < 3; ++k) {
-      const __m256i x = _mm256_blendv_epi8(_mm256_add_epi32(levels[k], round),
-                                           _mm256_add_epi32(levels[k], levels[k]), fresh);
-      _mm256_store_si256(reinterpret_cast<__m256i *>(block.x[k] + j), x);
+      x[k] = _mm256_blendv_epi8(_mm256_add_epi32(levels[k], round),
+                                _mm256_add_epi32(levels[k], levels[k]), fresh);
     }
+    StoreWords(x[0], x[1], x[2], _mm256_setzero_si256(), block.x + j);
     _mm256_store_si256(reinterpret_cast<__m256i *>(block.carry + j),
                        _mm256_xor_si256(fresh, _mm256_set1_epi32(-1)));
   }
 }
 
-// The smoothing chains over the block's non-white pixels, carried from
-// block to block.
+// The smoothing over the block's non-white pixels, carried from block to
+// block.
 struct Smoother {
-  uint32_t y0 = 0, y1 = 0, y3 = 0;
+  uint64_t y = 0;
 
   void Run(Block &block, uint64_t printed) {
     for (; printed != 0; printed &= printed - 1) {
       const uint32_t j = static_cast<uint32_t>(__builtin_ctzll(printed));
-      const uint32_t carry = block.carry[j];
-      y0 = ((y0 & carry) + block.x[0][j]) >> 1;
-      y1 = ((y1 & carry) + block.x[1][j]) >> 1;
-      y3 = ((y3 & carry) + block.x[2][j]) >> 1;
-      block.y[0][j] = y0;
-      block.y[1][j] = y1;
-      block.y[2][j] = y3;
+      const uint64_t carry = static_cast<uint64_t>(int64_t{block.carry[j]});
+      y = (((y & carry) + block.x[j]) >> 1) & 0x000000FF00FF00FFu;
+      block.y[j] = y;
     }
   }
 };
@@ -124,10 +128,10 @@ INKDOT_AVX2 inline void Dots(const Block &block, uint32_t pixels, const uint16_t
       return _mm256_load_si256(reinterpret_cast<const __m256i *>(p + j));
     };
     const __m256i m = load(block.matrix);
-    const __m256i d0 = LookupAt(scale, block.y[0] + j);
-    const __m256i d1 = LookupAt(scale, block.y[1] + j);
+    const __m256i d0 = LookupBytes(scale, Ink(block, j, 0));
+    const __m256i d1 = LookupBytes(scale, Ink(block, j, 1));
     const __m256i d2 = Lookup(scale, Byte(load(block.entries), 2));
-    const __m256i d3 = LookupAt(scale, block.y[2] + j);
+    const __m256i d3 = LookupBytes(scale, Ink(block, j, 2));
     const __m256i mirrored = _mm256_sub_epi32(vtop, m);
     const __m256i dot3 = _mm256_cmpgt_epi32(d3, m);
     // Inks 0 and 3 as a pair: both by their own rule when together they
