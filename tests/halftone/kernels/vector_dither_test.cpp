@@ -53,11 +53,14 @@ void Randomise(Random &r, HalftoneContext &ht, Tables &t) {
 
 std::vector<uint8_t> Source(Random &r, uint32_t pixels) {
   std::vector<uint8_t> src(4 * pixels);
-  uint32_t previous = r.Next();
+  uint32_t previous = r.Next(), white = 0;
   for (uint32_t i = 0; i < pixels; ++i) {
     uint32_t px = previous;
-    switch (r.Below(10)) {
-      case 0: px = 0xFFFFFF; break;
+    switch (white > 0 ? 0 : r.Below(10)) {
+      case 0:  // white stretches, whole groups of lanes included
+        white = white > 0 ? white - 1 : r.Below(24);
+        px = 0xFFFFFF;
+        break;
       case 1: px = 0; break;
       case 2:
         for (int k = 0; k < 3; ++k) {
