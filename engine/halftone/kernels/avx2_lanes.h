@@ -25,12 +25,13 @@ INKDOT_AVX2 inline __m256i Lookup(const T *table, __m256i i) {
                            table[at[4]], table[at[5]], table[at[6]], table[at[7]]);
 }
 
-// The same for eight byte indexes eight bytes apart (one per 64-bit word).
-template <class T>
+// The same for eight byte indexes kStride bytes apart in memory.
+template <int kStride, class T>
 INKDOT_AVX2 inline __m256i LookupBytes(const T *table, const uint8_t *levels) {
-  return _mm256_setr_epi32(table[levels[0]], table[levels[8]], table[levels[16]],
-                           table[levels[24]], table[levels[32]], table[levels[40]],
-                           table[levels[48]], table[levels[56]]);
+  return _mm256_setr_epi32(table[levels[0]], table[levels[kStride]],
+                           table[levels[2 * kStride]], table[levels[3 * kStride]],
+                           table[levels[4 * kStride]], table[levels[5 * kStride]],
+                           table[levels[6 * kStride]], table[levels[7 * kStride]]);
 }
 
 // The gridIndex pair of each lane's channel value, read as one little-endian

@@ -124,8 +124,8 @@ inline const uint8_t *Ink(const Block &block, uint32_t j, int k) {
 // medium or small by the limits. All comparisons unsigned.
 INKDOT_AVX2 inline __m256i Screened(const uint32_t *totals, const uint32_t *limits,
                                     const uint8_t *levels, __m256i t) {
-  const __m256i total = LookupBytes(totals, levels);
-  const __m256i limit = LookupBytes(limits, levels);
+  const __m256i total = LookupBytes<8>(totals, levels);
+  const __m256i limit = LookupBytes<8>(limits, levels);
   const __m256i any = GreaterU(total, t);
   const __m256i large = GreaterU(_mm256_and_si256(limit, _mm256_set1_epi32(0xFFFF)), t);
   const __m256i medium = GreaterU(_mm256_srli_epi32(limit, 16), t);

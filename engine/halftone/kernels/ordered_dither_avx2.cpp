@@ -128,10 +128,11 @@ INKDOT_AVX2 inline void Dots(const Block &block, uint32_t pixels, const uint16_t
       return _mm256_load_si256(reinterpret_cast<const __m256i *>(p + j));
     };
     const __m256i m = load(block.matrix);
-    const __m256i d0 = LookupBytes(scale, Ink(block, j, 0));
-    const __m256i d1 = LookupBytes(scale, Ink(block, j, 1));
-    const __m256i d2 = Lookup(scale, Byte(load(block.entries), 2));
-    const __m256i d3 = LookupBytes(scale, Ink(block, j, 2));
+    const __m256i d0 = LookupBytes<8>(scale, Ink(block, j, 0));
+    const __m256i d1 = LookupBytes<8>(scale, Ink(block, j, 1));
+    const __m256i d2 =
+        LookupBytes<4>(scale, reinterpret_cast<const uint8_t *>(block.entries + j) + 2);
+    const __m256i d3 = LookupBytes<8>(scale, Ink(block, j, 2));
     const __m256i mirrored = _mm256_sub_epi32(vtop, m);
     const __m256i dot3 = _mm256_cmpgt_epi32(d3, m);
     // Inks 0 and 3 as a pair: both by their own rule when together they
