@@ -48,6 +48,26 @@ INKDOT_AVX2 inline __m256i GridPairs(const uint8_t *gridIndex, __m256i v) {
                            pair(7));
 }
 
+// The gridIndex pairs of channel k of the group's pixels, read from the
+// source bytes at `px` (one source pixel per lane, or with kStep 1 one per
+// two lanes).
+template <int kStep>
+INKDOT_AVX2 inline __m256i ChannelPairs(const uint8_t *gridIndex, const uint8_t *px) {
+  auto pair = [&](int i) {
+    uint16_t p;
+    std::memcpy(&p, gridIndex + 2 * px[4 * i], 2);
+    return p;
+  };
+  if constexpr (kStep == 1) {
+    const __m128i four = _mm_setr_epi32(pair(0), pair(1), pair(2), pair(3));
+    return _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(four),
+                                       _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3));
+  } else {
+    return _mm256_setr_epi32(pair(0), pair(1), pair(2), pair(3), pair(4), pair(5), pair(6),
+                             pair(7));
+  }
+}
+
 INKDOT_AVX2 inline __m256i Byte(__m256i v, int k) {
   return _mm256_and_si256(_mm256_srli_epi32(v, 8 * k), _mm256_set1_epi32(0xFF));
 }

@@ -38,8 +38,7 @@ struct Block {
 
 // Grid coordinate per lane: the point below c, or the one above when the
 // lower point's weight does not exceed d; never past point 31.
-INKDOT_AVX2 inline __m256i Coordinate(const uint8_t *grid, __m256i c, __m256i d) {
-  const __m256i pair = GridPairs(grid, c);
+INKDOT_AVX2 inline __m256i Coordinate(__m256i pair, __m256i d) {
   const __m256i index = _mm256_and_si256(pair, _mm256_set1_epi32(0xFF));
   const __m256i above = _mm256_cmpgt_epi32(_mm256_srli_epi32(pair, 8), d);
   const __m256i up = _mm256_andnot_si256(above, _mm256_set1_epi32(1));
@@ -53,8 +52,16 @@ INKDOT_AVX2 inline void FrontEnd(const uint8_t *src, uint32_t pixels, const uint
   for (uint32_t j = 0; j < pixels; j += 8) {
     const uint32_t valid = pixels - j < 8 ? pixels - j : 8;
     __m256i halfBlack = _mm256_setzero_si256();
-    const __m256i colours = SourceLanes<kStep>(
-        src + (kStep == 2 ? 8 : kStep == 1 ? 2 : 4) * j, valid, &halfBlack);
+    // Without the 2:1 reduction the grid reads take the channels straight
+    // from the source bytes: the group's, the run's last ones copied out
+    // with zeros after them.
+    const uint8_t *px = src + (kStep == 2 ? 8 : kStep == 1 ? 2 : 4) * j;
+    alignas(32) uint8_t tail[32] = {};
+    if (kStep != 2 && valid < 8) {
+      std::memcpy(tail, px, kStep == 1 ? 4 * ((valid + 1) / 2) : 4 * valid);
+      px = tail;
+    }
+    const __m256i colours = SourceLanes<kStep>(px, kStep == 2 ? valid : 8, &halfBlack);
     _mm256_store_si256(reinterpret_cast<__m256i *>(block.halfBlack + j), halfBlack);
     const __m256i white = WhiteLanes(colours);
     const uint32_t whiteBits =
@@ -63,9 +70,16 @@ INKDOT_AVX2 inline void FrontEnd(const uint8_t *src, uint32_t pixels, const uint
     if (whiteBits == 0xFF) continue;  // nothing to print, nothing to remember
     const __m256i t1 = _mm256_load_si256(reinterpret_cast<const __m256i *>(block.t1 + j));
     const __m256i d = _mm256_andnot_si256(_mm256_set1_epi32(1), t1);
-    const __m256i i0 = Coordinate(grid, Byte(colours, 0), d);
-    const __m256i i1 = Coordinate(grid, Byte(colours, 1), d);
-    const __m256i i2 = Coordinate(grid, Byte(colours, 2), d);
+    auto pairs = [&](int k) INKDOT_AVX2 {
+      if constexpr (kStep == 2) {
+        return GridPairs(grid, Byte(colours, k));
+      } else {
+        return ChannelPairs<kStep>(grid, px + k);
+      }
+    };
+    const __m256i i0 = Coordinate(pairs(0), d);
+    const __m256i i1 = Coordinate(pairs(1), d);
+    const __m256i i2 = Coordinate(pairs(2), d);
     const __m256i entry = Lookup(
         table, _mm256_add_epi32(_mm256_add_epi32(_mm256_slli_epi32(i0, 10),
                                                  _mm256_slli_epi32(i1, 5)),

@@ -42,8 +42,7 @@ inline const uint8_t *Ink(const Block &block, uint32_t j, int k) {
 
 // Grid coordinate per lane: the grid point below v, or the one above when
 // the lower point's weight is at most `split`.
-INKDOT_AVX2 inline __m256i Coordinate(const uint8_t *gridIndex, __m256i v, __m256i split) {
-  const __m256i pair = GridPairs(gridIndex, v);
+INKDOT_AVX2 inline __m256i Coordinate(__m256i pair, __m256i split) {
   const __m256i index = _mm256_and_si256(pair, _mm256_set1_epi32(0xFF));
   const __m256i above = _mm256_cmpgt_epi32(_mm256_srli_epi32(pair, 8), split);
   return _mm256_sub_epi32(_mm256_add_epi32(index, _mm256_set1_epi32(1)),
@@ -56,7 +55,15 @@ INKDOT_AVX2 inline void FrontEnd(const uint8_t *src, uint32_t pixels, const uint
   block.white = 0;
   for (uint32_t j = 0; j < pixels; j += 8) {
     const uint32_t valid = pixels - j < 8 ? pixels - j : 8;
-    const __m256i colours = SourceLanes<kStep>(src + (kStep == 1 ? 2 : 4) * j, valid, nullptr);
+    // The group's source bytes, the run's last ones copied out with zeros
+    // after them.
+    const uint8_t *px = src + (kStep == 1 ? 2 : 4) * j;
+    alignas(32) uint8_t tail[32] = {};
+    if (valid < 8) {
+      std::memcpy(tail, px, kStep == 1 ? 4 * ((valid + 1) / 2) : 4 * valid);
+      px = tail;
+    }
+    const __m256i colours = SourceLanes<kStep>(px, 8, nullptr);
     const __m256i white = WhiteLanes(colours);
     const uint32_t whiteBits =
         static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(white)));
@@ -65,9 +72,9 @@ INKDOT_AVX2 inline void FrontEnd(const uint8_t *src, uint32_t pixels, const uint
     const __m256i m =
         _mm256_load_si256(reinterpret_cast<const __m256i *>(block.matrix + j));
     const __m256i split = _mm256_and_si256(m, _mm256_set1_epi32(0xFE));
-    const __m256i a = Coordinate(gridIndex, Byte(colours, 0), split);
-    const __m256i b = Coordinate(gridIndex, Byte(colours, 1), split);
-    const __m256i c = Coordinate(gridIndex, Byte(colours, 2), split);
+    const __m256i a = Coordinate(ChannelPairs<kStep>(gridIndex, px + 0), split);
+    const __m256i b = Coordinate(ChannelPairs<kStep>(gridIndex, px + 1), split);
+    const __m256i c = Coordinate(ChannelPairs<kStep>(gridIndex, px + 2), split);
     const __m256i entry = Lookup(
         colorTable,
         _mm256_add_epi32(_mm256_slli_epi32(_mm256_add_epi32(_mm256_slli_epi32(a, 5), b), 5), c));
