@@ -10,6 +10,7 @@
 
 #include "frame/memory_blocks.h"
 #include "halftone/kernels/row_kernels.h"
+#include "halftone/kernels/vector_path.h"
 
 namespace {
 
@@ -42,6 +43,7 @@ class BenchObject {
     ht_->params = {method,    1, colorMode != 0 ? 2u : 0u, colorMode, 720, 720, 1, 0, 0,
                    maxPixels, 0};
     ht_->replication = 1;
+    ht_->vectorPath = inkdot::DetectVectorPath();
     ht_->matrixWidth = ht_->matrixHeight = 256;
     ht_->matrixSize = 65536;
     Lcg lcg;
@@ -116,10 +118,12 @@ std::vector<uint8_t> Image(uint32_t bytesPerPixel, uint32_t width, uint32_t rows
   return image;
 }
 
+// `portable`: the kernel's portable path even where a vector path would run.
 void RunKernel(benchmark::State &state, RowKernel kernel, uint32_t method,
-               uint32_t colorMode) {
+               uint32_t colorMode, bool portable = false) {
   const uint32_t bytes = colorMode != 0 ? 4 : 1;
   BenchObject object(method, colorMode, kRunPixels);
+  if (portable) object.get()->vectorPath = inkdot::kPortablePath;
   const std::vector<uint8_t> image = Image(bytes, kRunPixels, kRows);
   std::vector<uint8_t> planes(4 * kRunPixels / 8);
   uint32_t row = 0;
@@ -163,6 +167,7 @@ BENCHMARK_CAPTURE(RunKernel, DitherMonoRow, inkdot::DitherMonoRow, 3, 0);
 BENCHMARK_CAPTURE(RunKernel, DitherColorRowCorners, inkdot::DitherColorRowCorners, 0,
                   1);
 BENCHMARK_CAPTURE(RunKernel, DitherColorRow, inkdot::DitherColorRow, 3, 1);
+BENCHMARK_CAPTURE(RunKernel, DitherColorRowPortable, inkdot::DitherColorRow, 3, 1, true);
 BENCHMARK_CAPTURE(RunKernel, DiffuseMonoRow, inkdot::DiffuseMonoRow, 1, 0);
 BENCHMARK_CAPTURE(RunKernel, DiffuseMonoRow1440, inkdot::DiffuseMonoRow1440, 1, 0);
 BENCHMARK_CAPTURE(RunKernel, DiffuseMonoRowTall, inkdot::DiffuseMonoRowTall, 1, 0);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "halftone/kernels/row_kernels.h"
+#include "halftone/kernels/vector_path.h"
 
 namespace inkdot {
 namespace {
@@ -25,6 +26,7 @@ class BenchObject {
     ht.params.colorMode = colorMode;
     ht.params.dotMode = 2;
     ht.params.maxPixels = width;
+    ht.vectorPath = DetectVectorPath();
     ht.matrixWidth = ht.matrixHeight = 128;
     ht.matrixSize = 16384;
     ht.dotParams[0] = 15;
@@ -76,6 +78,7 @@ class BenchObject {
     output_.resize(width + 4);
   }
   ~BenchObject() { MemoryBlocksFree(ht_->blocks); }
+  HalftoneContext &get() { return *ht_; }
 
   void Row(RowKernel kernel, uint32_t row) {
     RowRun run{
@@ -114,6 +117,16 @@ void BM_HybridColorRow2880(benchmark::State &s) {
 }
 void BM_HybridColorRowInks(benchmark::State &s) { RunRows(s, HybridColorRow, 4, 1); }
 void BM_DotDitherColorRow(benchmark::State &s) { RunRows(s, DotDitherColorRow, 2, 1); }
+// The portable path even where a vector path would run.
+void BM_DotDitherColorRowPortable(benchmark::State &state) {
+  BenchObject object(2, 1);
+  object.get().vectorPath = kPortablePath;
+  uint32_t row = 0;
+  for (auto _ : state) object.Row(DotDitherColorRow, row++);
+  state.counters["Mpx/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * kRun * 1e-6,
+                         benchmark::Counter::kIsRate);
+}
 void BM_DotDitherMonoRow(benchmark::State &s) { RunRows(s, DotDitherMonoRow, 0, 0); }
 void BM_DotDiffuseMonoRow(benchmark::State &s) { RunRows(s, DotDiffuseMonoRow, 0, 0); }
 
@@ -141,6 +154,7 @@ BENCHMARK(BM_HybridColorRowWide);
 BENCHMARK(BM_HybridColorRow2880);
 BENCHMARK(BM_HybridColorRowInks);
 BENCHMARK(BM_DotDitherColorRow);
+BENCHMARK(BM_DotDitherColorRowPortable);
 BENCHMARK(BM_DotDitherMonoRow);
 BENCHMARK(BM_DotDiffuseMonoRow);
 

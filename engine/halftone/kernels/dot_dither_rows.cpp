@@ -8,6 +8,7 @@
 #include "halftone/kernels/dot_sizes.h"
 #include "halftone/kernels/row_kernels.h"
 #include "halftone/kernels/two_bit_planes.h"
+#include "halftone/kernels/vector_path.h"
 
 namespace inkdot {
 
@@ -189,6 +190,10 @@ ResultCode DotDitherColorRow(HalftoneContext *ht, const RowRun &run) {
   const ResultCode checked = CheckRun(ht, run, false);
   if (checked != kOk) return checked;
   ht->lastRow = run.row;
+  if (run.firstBit < 4 && FitsVectorPath(ht, run, 2 * run.firstBit, 2)) {
+    DotDitherColorRowAvx2(ht, run);
+    return kOk;
+  }
   // A run starting past the last field of a byte (firstBit 4..7) takes the
   // general writer.
   if (run.firstBit < 4) {

@@ -6,6 +6,7 @@
 #include "halftone/kernels/one_bit_planes.h"
 #include "halftone/kernels/row_kernels.h"
 #include "halftone/kernels/run_checks.h"
+#include "halftone/kernels/vector_path.h"
 
 namespace inkdot {
 
@@ -20,6 +21,29 @@ int32_t ThresholdTop(const HalftoneContext *ht) {
 // spends two output pixels on each source pixel.
 const uint8_t *ColourSource(const uint8_t *src, int32_t magnification, uint32_t i) {
   return src + 4 * static_cast<uintptr_t>(magnification == 1 ? i / 2 : i);
+}
+
+// The last pixel of an odd run of DitherColorRow: no smoothing and no white
+// test; with inputFormat 4 its bytes are the ink levels.
+void OddColourPixel(const HalftoneContext *ht, const RowRun &run, uint32_t paired,
+                    OneBitPlanes<4> &out) {
+  const uint16_t *scale = BlockAs<uint16_t>(ht, kLevelScaleBlock);
+  const uint32_t *colorTable = BlockAs<uint32_t>(ht, kColorTableBlock);
+  const uint8_t *gridIndex = BlockAs<uint8_t>(ht, kGridIndexBlock);
+  const uint32_t x = run.startX + paired;
+  const uint8_t *px = ColourSource(run.src, ht->params.magnification, paired);
+  const int32_t m = MatrixRow(ht, run.row)[x & (ht->matrixWidth - 1)];
+  const InkLevels levels =
+      ht->params.inputFormat == 4
+          ? LevelsOfBytes(px)
+          : LevelsOf(GridEntry(
+                colorTable, GridCoordinates(gridIndex, px, static_cast<uint32_t>(m) & 0xFE)));
+  int32_t d[4];
+  for (int k = 0; k < 4; ++k) d[k] = scale[levels.ink[k]];
+  bool dots[4];
+  OddPixelDots(d, m, ThresholdTop(ht), dots);
+  for (int k = 0; k < 4; ++k) out.Set(k, dots[k]);
+  out.Next();
 }
 
 }  // namespace
@@ -144,6 +168,18 @@ ResultCode DitherColorRowCorners(HalftoneContext *ht, const RowRun &run) {
 ResultCode DitherColorRow(HalftoneContext *ht, const RowRun &run) {
   if (ResultCode rc = CheckRunBounds(ht, run); rc != kOk) return rc;
   ht->lastRow = run.row;
+  if (FitsVectorPath(ht, run, run.firstBit & 7, 1)) {
+    const uint32_t paired = run.count & ~1u;
+    DitherColorPairsAvx2(ht, run, paired);
+    if (paired != run.count) {
+      // The odd pixel starts where the pairs' last byte left off.
+      const uint32_t bit = (run.firstBit & 7) + paired;
+      OneBitPlanes<4> out(run.dst + bit / 8, run.planeStride, bit % 8);
+      OddColourPixel(ht, run, paired, out);
+      out.Finish();
+    }
+    return kOk;
+  }
 
   const uint16_t *scale = BlockAs<uint16_t>(ht, kLevelScaleBlock);
   const uint32_t *colorTable = BlockAs<uint32_t>(ht, kColorTableBlock);
@@ -209,23 +245,7 @@ ResultCode DitherColorRow(HalftoneContext *ht, const RowRun &run) {
   } else {
     pairs.template operator()<false>();
   }
-  if (paired != run.count) {
-    const uint32_t x = run.startX + paired;
-    const uint8_t *px = ColourSource(run.src, magnification, paired);
-    const int32_t m = matrixRow[x & columnMask];
-    const InkLevels levels =
-        ht->params.inputFormat == 4
-            ? LevelsOfBytes(px)
-            : LevelsOf(GridEntry(
-                  colorTable,
-                  GridCoordinates(gridIndex, px, static_cast<uint32_t>(m) & 0xFE)));
-    int32_t d[4];
-    for (int k = 0; k < 4; ++k) d[k] = scale[levels.ink[k]];
-    bool dots[4];
-    OddPixelDots(d, m, top, dots);
-    for (int k = 0; k < 4; ++k) out.Set(k, dots[k]);
-    out.Next();
-  }
+  if (paired != run.count) OddColourPixel(ht, run, paired, out);
   out.Finish();
   return kOk;
 }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "halftone/kernels/vector_path.h"
+
 namespace inkdot {
 
 ResultCode NewHalftoneContext(const HalftoneParams *params, const CmLut *cmLut,
@@ -28,6 +30,7 @@ ResultCode NewHalftoneContext(const HalftoneParams *params, const CmLut *cmLut,
   ht->phase = 0;
   ht->lastRow = 0;
   ht->lastEndX = 0;
+  ht->vectorPath = DetectVectorPath();
   for (MemoryBlock &block : ht->blocks) MemoryBlockSet(&block, nullptr, 0, 0);
   // A list id of -1 means the host is told at once that nothing is wanted.
   ht->setupEnded = cmLut->halftoneResourceId == -1 ? 1 : 0;

@@ -53,6 +53,9 @@ struct HalftoneContext {
   // 1 once the last phase the page needs has succeeded after no failure:
   // only then do the band calls have every table they read.
   uint32_t setupComplete;
+  // The vector path of the kernels that have one (a VectorPath), chosen
+  // from the processor when the object is created.
+  uint32_t vectorPath;
 };
 
 namespace inkdot {

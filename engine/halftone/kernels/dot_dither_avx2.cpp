@@ -1,0 +1,253 @@
+// The AVX2 path of DotDitherColorRow, for runs starting at a pixel field
+// (firstBit 0..3). Each block of 32 pixels takes three passes: eight lanes
+// at a time for the source stepping, the grid coordinates, the
+// colour-table reads and the neighbour tests; one pixel at a time for the
+// smoothing (a pixel's levels depend on the previous pixel's), as four
+// short chains; and eight lanes at a time again for the palette decisions
+// and the packing of the two-bit codes. It writes the bytes of the
+// portable loop.
+#include "halftone/kernels/vector_path.h"
+
+#if defined(__i386__) || defined(__x86_64__)
+
+#include "halftone/kernels/avx2_lanes.h"
+#include "halftone/kernels/block_planes.h"
+#include "halftone/kernels/run_checks.h"
+#include "halftone/kernels/two_bit_planes.h"
+
+namespace inkdot {
+
+namespace {
+
+constexpr uint32_t kBlock = 32;
+
+// Each ink's smoothing is y := ((y & carry) + x) >> 1, with x = level +
+// rounding and carry all ones for a neighbour of the previous pixel,
+// x = 2 * level and carry 0 otherwise. The four inks share one 64-bit word
+// per pixel, ink k in bits 16k and up, so that a pixel's step is four
+// operations.
+struct Block {
+  alignas(32) uint32_t t1[kBlock];
+  alignas(32) uint32_t t2[kBlock];
+  alignas(32) int32_t carry[kBlock];
+  alignas(32) uint64_t x[kBlock];
+  alignas(32) uint64_t y[kBlock];
+  alignas(32) uint32_t halfBlack[kBlock];
+  uint32_t white;  // bit j: pixel j is white
+};
+
+// Grid coordinate per lane: the point below c, or the one above when the
+// lower point's weight does not exceed d; never past point 31.
+INKDOT_AVX2 inline __m256i Coordinate(__m256i pair, __m256i d) {
+  const __m256i index = _mm256_and_si256(pair, _mm256_set1_epi32(0xFF));
+  const __m256i above = _mm256_cmpgt_epi32(_mm256_srli_epi32(pair, 8), d);
+  const __m256i up = _mm256_andnot_si256(above, _mm256_set1_epi32(1));
+  return _mm256_min_epu32(_mm256_add_epi32(index, up), _mm256_set1_epi32(31));
+}
+
+template <int kStep>
+INKDOT_AVX2 inline void FrontEnd(const uint8_t *src, uint32_t pixels, const uint8_t *grid,
+                                 const uint32_t *table, uint32_t &previousKey, Block &block) {
+  block.white = 0;
+  for (uint32_t j = 0; j < pixels; j += 8) {
+    const uint32_t valid = pixels - j < 8 ? pixels - j : 8;
+    __m256i halfBlack = _mm256_setzero_si256();
+    // Without the 2:1 reduction the grid reads take the channels straight
+    // from the source bytes: the group's, the run's last ones copied out
+    // with zeros after them.
+    const uint8_t *px = src + (kStep == 2 ? 8 : kStep == 1 ? 2 : 4) * j;
+    alignas(32) uint8_t tail[32] = {};
+    if (kStep != 2 && valid < 8) {
+      std::memcpy(tail, px, kStep == 1 ? 4 * ((valid + 1) / 2) : 4 * valid);
+      px = tail;
+    }
+    const __m256i colours = SourceLanes<kStep>(px, kStep == 2 ? valid : 8, &halfBlack);
+    _mm256_store_si256(reinterpret_cast<__m256i *>(block.halfBlack + j), halfBlack);
+    const __m256i white = WhiteLanes(colours);
+    const uint32_t whiteBits =
+        static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(white)));
+    block.white |= whiteBits << j;
+    if (whiteBits == 0xFF) continue;  // nothing to print, nothing to remember
+    const __m256i t1 = _mm256_load_si256(reinterpret_cast<const __m256i *>(block.t1 + j));
+    const __m256i d = _mm256_andnot_si256(_mm256_set1_epi32(1), t1);
+    auto pairs = [&](int k) INKDOT_AVX2 {
+      if constexpr (kStep == 2) {
+        return GridPairs(grid, Byte(colours, k));
+      } else {
+        return ChannelPairs<kStep>(grid, px + k);
+      }
+    };
+    const __m256i i0 = Coordinate(pairs(0), d);
+    const __m256i i1 = Coordinate(pairs(1), d);
+    const __m256i i2 = Coordinate(pairs(2), d);
+    const __m256i entry = Lookup(
+        table, _mm256_add_epi32(_mm256_add_epi32(_mm256_slli_epi32(i0, 10),
+                                                 _mm256_slli_epi32(i1, 5)),
+                                i2));
+
+    // The neighbour test of the portable loop, lane by lane, on keys with
+    // fields 10, 6 and 5 bits wide.
+    alignas(32) uint32_t keys[8];
+    const __m256i key = _mm256_add_epi32(
+        _mm256_add_epi32(i2, _mm256_slli_epi32(i0, 10)), _mm256_slli_epi32(i1, 16));
+    _mm256_store_si256(reinterpret_cast<__m256i *>(keys), key);
+    const __m256i diff = _mm256_sub_epi32(
+        key, PreviousKeys(key, white, _mm256_set1_epi32(static_cast<int>(previousKey))));
+    const __m256i spread =
+        _mm256_or_si256(_mm256_add_epi32(diff, _mm256_set1_epi32(0x10401)),
+                        _mm256_add_epi32(diff, _mm256_set1_epi32(0x20802)));
+    const __m256i neighbour = _mm256_cmpeq_epi32(
+        _mm256_and_si256(spread, _mm256_set1_epi32(static_cast<int>(0xFFFCF3FCu))),
+        _mm256_setzero_si256());
+    previousKey = keys[31 - __builtin_clz(~whiteBits & 0xFF)];
+
+    // Rounds up when bit 2 of t1 is 1.
+    const __m256i round = _mm256_and_si256(_mm256_srli_epi32(t1, 2), _mm256_set1_epi32(1));
+    __m256i x[4];
+    for (int k = 0; k < 4; ++k) {
+      const __m256i level = Byte(entry, k);
+      x[k] = _mm256_blendv_epi8(_mm256_add_epi32(level, level),
+                                _mm256_add_epi32(level, round), neighbour);
+    }
+    StoreWords(x[0], x[1], x[2], x[3], block.x + j);
+    _mm256_store_si256(reinterpret_cast<__m256i *>(block.carry + j), neighbour);
+  }
+}
+
+// The smoothing over the block's non-white pixels, carried from block to
+// block.
+struct Smoother {
+  uint64_t y = 0;
+
+  void Run(Block &block, uint32_t printed) {
+    for (; printed != 0; printed &= printed - 1) {
+      const uint32_t j = static_cast<uint32_t>(__builtin_ctz(printed));
+      const uint64_t carry = static_cast<uint64_t>(int64_t{block.carry[j]});
+      y = (((y & carry) + block.x[j]) >> 1) & 0x00FF00FF00FF00FFu;
+      block.y[j] = y;
+    }
+  }
+};
+
+// Ink k's smoothed level of pixel j, the first of eight.
+inline const uint8_t *Ink(const Block &block, uint32_t j, int k) {
+  return reinterpret_cast<const uint8_t *>(block.y + j) + 2 * k;
+}
+
+// ScreenedDot, lane by lane: no dot unless the total exceeds t, then large,
+// medium or small by the limits. All comparisons unsigned.
+INKDOT_AVX2 inline __m256i Screened(const uint32_t *totals, const uint32_t *limits,
+                                    const uint8_t *levels, __m256i t) {
+  const __m256i total = LookupBytes<8>(totals, levels);
+  const __m256i limit = LookupBytes<8>(limits, levels);
+  const __m256i any = GreaterU(total, t);
+  const __m256i large = GreaterU(_mm256_and_si256(limit, _mm256_set1_epi32(0xFFFF)), t);
+  const __m256i medium = GreaterU(_mm256_srli_epi32(limit, 16), t);
+  // 1 + (medium | large) + large, as the masks are -1 where they hold.
+  const __m256i code = _mm256_sub_epi32(
+      _mm256_sub_epi32(_mm256_set1_epi32(1), _mm256_or_si256(medium, large)), large);
+  return _mm256_and_si256(code, any);
+}
+
+// The codes of the block's pixels packed into output bytes: byte k of
+// bytes[q] is plane k's byte q of the block, its first pixel on top.
+INKDOT_AVX2 inline void Codes(const Block &block, uint32_t pixels, const HalftoneContext *ht,
+                              uint32_t top, uint32_t bytes[8]) {
+  const __m256i vtop = _mm256_set1_epi32(static_cast<int>(top));
+  const __m256i fieldShift = _mm256_setr_epi32(6, 4, 2, 0, 6, 4, 2, 0);
+  for (uint32_t j = 0; j < pixels; j += 8) {
+    if (((block.white >> j) & 0xFF) == 0xFF) continue;
+    const __m256i t1 = _mm256_load_si256(reinterpret_cast<const __m256i *>(block.t1 + j));
+    const __m256i t2 = _mm256_load_si256(reinterpret_cast<const __m256i *>(block.t2 + j));
+    const __m256i halfBlack =
+        _mm256_load_si256(reinterpret_cast<const __m256i *>(block.halfBlack + j));
+    const uint32_t *totals = ht->paletteTotals, *limits = ht->paletteLimits;
+    const __m256i c0 = Screened(totals, limits, Ink(block, j, 0), t1);
+    const __m256i c1 = Screened(totals, limits, Ink(block, j, 1), _mm256_sub_epi32(vtop, t1));
+    const __m256i c2 = Screened(totals, limits, Ink(block, j, 2), _mm256_sub_epi32(vtop, t2));
+    // A half-black pair gets a small dot of ink 3 whatever its level.
+    const __m256i c3 = _mm256_blendv_epi8(Screened(totals, limits, Ink(block, j, 3), t2),
+                                          _mm256_set1_epi32(kSmallDot), halfBlack);
+    const __m256i printed = _mm256_xor_si256(LaneMask((block.white >> j) & 0xFF),
+                                             _mm256_set1_epi32(-1));
+    __m256i codes = _mm256_or_si256(
+        _mm256_or_si256(c0, _mm256_slli_epi32(c1, 8)),
+        _mm256_or_si256(_mm256_slli_epi32(c2, 16), _mm256_slli_epi32(c3, 24)));
+    codes = _mm256_sllv_epi32(_mm256_and_si256(codes, printed), fieldShift);
+    // Four pixels' fields of every plane into one word.
+    codes = _mm256_or_si256(codes, _mm256_shuffle_epi32(codes, 0xB1));
+    codes = _mm256_or_si256(codes, _mm256_shuffle_epi32(codes, 0x4E));
+    bytes[j / 4] = static_cast<uint32_t>(_mm256_cvtsi256_si32(codes));
+    bytes[j / 4 + 1] = static_cast<uint32_t>(_mm256_extract_epi32(codes, 4));
+  }
+}
+
+template <int kStep>
+INKDOT_AVX2_CALL void Run(const HalftoneContext *ht, const RowRun &run) {
+  const uint16_t *thresholds = MatrixRow(ht, run.row);
+  const uint32_t columnMask = ht->matrixWidth - 1;
+  const uint32_t top = (ht->matrixSize - 1) & 0xFFFF;
+  const auto *table = BlockAs<uint32_t>(ht, kColorTableBlock);
+  const auto *grid = BlockAs<uint8_t>(ht, kGridIndexBlock);
+
+  BlockPlanes<4> out(run.dst, run.planeStride, 2 * run.firstBit);
+  // 35 is no reachable key: the run's first pixel is never a neighbour.
+  uint32_t previousKey = 35;
+  Smoother smoother;
+  Block block{};  // the levels of white pixels stay in range
+  for (uint32_t first = 0;; first += kBlock) {
+    const uint32_t pixels = run.count - first < kBlock ? run.count - first : kBlock;
+    const uint32_t lanes = (pixels + 7) & ~7u;
+    MatrixWindow(thresholds, columnMask, run.startX + first, lanes, block.t1);
+    MatrixWindow(thresholds, columnMask, run.startX + first + 48, lanes, block.t2);
+    FrontEnd<kStep>(run.src + (kStep == 2 ? 8 : kStep == 1 ? 2 : 4) * uintptr_t{first},
+                    pixels, grid, table, previousKey, block);
+    // Lanes past the run print nothing, like white pixels.
+    block.white |= pixels == kBlock ? 0u : ~0u << pixels;
+    smoother.Run(block, ~block.white);
+    uint32_t bytes[8] = {};
+    Codes(block, pixels, ht, top, bytes);
+    uint64_t planes[4];
+    Transpose(bytes, planes);
+    for (int k = 0; k < 4; ++k) {
+      const uint64_t bits = __builtin_bswap64(planes[k]);
+      if (pixels == kBlock) {
+        out.Store(k, bits);
+      } else {
+        out.Finish(k, bits, 2 * pixels);
+      }
+    }
+    if (pixels < kBlock) return;
+    out.Next();
+    if (first + kBlock == run.count) {
+      for (int k = 0; k < 4; ++k) out.Finish(k, 0, 0);
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+void DotDitherColorRowAvx2(const HalftoneContext *ht, const RowRun &run) {
+  const int32_t magnification = ht->params.magnification;
+  if (magnification == -1) {
+    Run<2>(ht, run);
+  } else if (magnification == 1) {
+    Run<1>(ht, run);
+  } else {
+    Run<0>(ht, run);
+  }
+}
+
+}  // namespace inkdot
+
+#else
+
+namespace inkdot {
+
+// Never reached: DetectVectorPath chooses the portable path here.
+void DotDitherColorRowAvx2(const HalftoneContext *, const RowRun &) {}
+
+}  // namespace inkdot
+
+#endif

@@ -1,0 +1,29 @@
+#include "halftone/kernels/vector_path.h"
+
+#if defined(__i386__) || defined(__x86_64__)
+#include <cpuid.h>
+#endif
+
+namespace inkdot {
+
+uint32_t DetectVectorPath() {
+#if defined(__i386__) || defined(__x86_64__)
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return kPortablePath;
+  const unsigned osxsave = 1u << 27, avx = 1u << 28;
+  if ((ecx & (osxsave | avx)) != (osxsave | avx)) return kPortablePath;
+  // The operating system must save the XMM and YMM registers (XCR0 bits 1
+  // and 2) for the 256-bit registers to survive a task switch.
+  unsigned xcr0 = 0, xcr0High = 0;
+  __asm__("xgetbv" : "=a"(xcr0), "=d"(xcr0High) : "c"(0));
+  if ((xcr0 & 6u) != 6u) return kPortablePath;
+  if (__get_cpuid_max(0, nullptr) < 7) return kPortablePath;
+  __cpuid_count(7, 0, eax, ebx, ecx, edx);
+  const unsigned avx2 = 1u << 5;
+  return (ebx & avx2) != 0 ? kAvx2Path : kPortablePath;
+#else
+  return kPortablePath;
+#endif
+}
+
+}  // namespace inkdot

@@ -1,0 +1,133 @@
+// The vector paths of the ordered colour dither kernels write the bytes of
+// their portable paths: random tables, matrices and runs, sources mixing
+// smooth stretches (smoothing on), noise (off), white, black and the ends
+// of the channel range.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "halftone/kernels/row_kernels.h"
+#include "halftone/kernels/vector_path.h"
+
+namespace inkdot {
+namespace {
+
+struct Random {
+  uint64_t state;
+  uint32_t Next() {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    return static_cast<uint32_t>(state >> 32);
+  }
+  uint32_t Below(uint32_t n) { return Next() % n; }
+};
+
+struct Tables {
+  std::vector<uint32_t> colours = std::vector<uint32_t>(32768);
+  std::vector<uint8_t> grid = std::vector<uint8_t>(512);
+  std::vector<uint16_t> scale = std::vector<uint16_t>(256), matrix;
+};
+
+void Randomise(Random &r, HalftoneContext &ht, Tables &t) {
+  ht.matrixWidth = 1u << r.Below(9);
+  ht.matrixHeight = 1 + r.Below(40);
+  ht.matrixSize = 1 + r.Below(65536);  // thresholds may pass its top
+  t.matrix.resize(ht.matrixWidth * ht.matrixHeight);
+  for (uint16_t &m : t.matrix) m = static_cast<uint16_t>(r.Next());
+  for (uint32_t &c : t.colours) c = r.Next();
+  for (uint16_t &s : t.scale) s = static_cast<uint16_t>(r.Below(4) == 0 ? 0 : r.Next());
+  for (uint32_t v = 0; v < 256; ++v) {
+    const bool last = r.Below(8) == 0;  // on grid point 31, which never moves up
+    t.grid[2 * v] = static_cast<uint8_t>(last ? 31 : r.Below(31));
+    t.grid[2 * v + 1] = static_cast<uint8_t>(last ? 255 : r.Next());
+  }
+  for (uint32_t p = 0; p < 256; ++p) {
+    ht.paletteTotals[p] = r.Next() >> r.Below(32);
+    ht.paletteLimits[p] = r.Next();
+  }
+  ht.blocks[kColorTableBlock].pointer = t.colours.data();
+  ht.blocks[kGridIndexBlock].pointer = t.grid.data();
+  ht.blocks[kLevelScaleBlock].pointer = t.scale.data();
+  ht.blocks[kThresholdMatrixBlock].pointer = t.matrix.data();
+}
+
+std::vector<uint8_t> Source(Random &r, uint32_t pixels) {
+  std::vector<uint8_t> src(4 * pixels);
+  uint32_t previous = r.Next(), white = 0;
+  for (uint32_t i = 0; i < pixels; ++i) {
+    uint32_t px = previous;
+    switch (white > 0 ? 0 : r.Below(10)) {
+      case 0:  // white stretches, whole groups of lanes included
+        white = white > 0 ? white - 1 : r.Below(24);
+        px = 0xFFFFFF;
+        break;
+      case 1: px = 0; break;
+      case 2:
+        for (int k = 0; k < 3; ++k) {
+          const uint32_t pick = r.Below(3), v = pick == 0 ? 0 : pick == 1 ? 255 : r.Below(256);
+          px = (px & ~(0xFFu << 8 * k)) | v << 8 * k;
+        }
+        break;
+      default:
+        for (int k = 0; k < 3; ++k) {
+          const uint32_t v = ((px >> 8 * k) + r.Below(9) - 4) & 0xFF;  // wraps at the ends
+          px = (px & ~(0xFFu << 8 * k)) | v << 8 * k;
+        }
+    }
+    previous = px | r.Next() << 24;
+    for (int k = 0; k < 4; ++k) src[4 * i + k] = static_cast<uint8_t>(previous >> 8 * k);
+  }
+  return src;
+}
+
+struct Case {
+  RowKernel kernel;
+  uint32_t dotMode, bitsPerPixel;
+};
+
+class VectorDitherTest : public ::testing::TestWithParam<Case> {};
+
+TEST_P(VectorDitherTest, WritesThePortableBytes) {
+  if (DetectVectorPath() != kAvx2Path) GTEST_SKIP() << "no AVX2 on this processor";
+  const Case c = GetParam();
+  Random r{c.bitsPerPixel};
+  HalftoneContext ht{};
+  Tables tables;
+  for (int object = 0; object < 40; ++object) {
+    Randomise(r, ht, tables);
+    for (int trial = 0; trial < 60; ++trial) {
+      const int32_t magnifications[4] = {0, 1, -1, 2};
+      ht.params.magnification = magnifications[r.Below(4)];
+      ht.params.inputFormat = r.Below(2) == 0 ? 2 : 4;
+      const uint32_t count = r.Below(4) == 0 ? r.Below(24) : r.Below(400);
+      const uint32_t firstBit = r.Below(8), startX = r.Below(600);
+      ht.params.maxPixels = startX + count;
+      const uint32_t sourcePixels = ht.params.magnification == 1 ? (count + 1) / 2
+                                    : ht.params.magnification == -1 && c.dotMode == 2
+                                        ? 2 * count
+                                        : count;
+      const std::vector<uint8_t> src = Source(r, sourcePixels);
+      const uint32_t stride = (firstBit + count * c.bitsPerPixel + 7) / 8 + r.Below(3);
+      std::vector<uint8_t> portable(4 * stride + 8);
+      for (uint8_t &b : portable) b = static_cast<uint8_t>(r.Next());
+      std::vector<uint8_t> vector = portable;
+      const uint32_t row = r.Next() >> 16;
+      for (uint32_t path : {kPortablePath, kAvx2Path}) {
+        ht.vectorPath = path;
+        RowRun run{src.data(), (path == kAvx2Path ? vector : portable).data(), stride,
+                   firstBit, count, startX, 0, row, 0, 0};
+        ASSERT_EQ(c.kernel(&ht, run), kOk);
+      }
+      ASSERT_EQ(vector, portable) << "object " << object << ", magnification "
+                                  << ht.params.magnification << ", " << count
+                                  << " pixels from " << startX << ", firstBit " << firstBit;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernels, VectorDitherTest,
+                         ::testing::Values(Case{DitherColorRow, 0, 1},
+                                           Case{DotDitherColorRow, 2, 2}));
+
+}  // namespace
+}  // namespace inkdot
