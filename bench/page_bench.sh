@@ -11,14 +11,16 @@
 #
 # Environment: WORK (scratch folder, default /tmp/inkdot-page-bench),
 # THREADS (the print command's --threads, default 4; empty leaves the
-# option out, for builds before it), MODES (override the
-# list, "dots method resolution [--gray];...").
+# option out, for builds before it), EXTRA (further print options, e.g.
+# "--compression fast"), OTHERS (0 skips the other programs), MODES
+# (override the list, "dots method resolution [--gray];...").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 inkdot=$(realpath "${1:-build/default/tools/inkdot/inkdot}")
 runs=${2:-3}
 work=${WORK:-/tmp/inkdot-page-bench}
 threads=${THREADS-4}
+read -ra extra <<<"${EXTRA:-}"
 modes=${MODES:-"variable diffusion 1440x720;single screen 720x720;single diffusion 1440x720;variable screen 1440x720;single diffusion 1440x720 --gray"}
 mkdir -p "$work"
 page="$work/a4.png"
@@ -50,13 +52,14 @@ IFS=';' read -ra list <<<"$modes"
 for mode in "${list[@]}"; do
   read -r dots method resolution grey <<<"$mode"
   args=(print "$page" -o "$work/out" --input-dpi 300 --resolution "$resolution" --dots "$dots"
-        --method "$method" -j 1 ${threads:+--threads "$threads"} $grey)
+        --method "$method" -j 1 ${threads:+--threads "$threads"} $grey "${extra[@]}")
   mpx=$("$inkdot" "${args[@]}" | sed -n 's/.*page, \([0-9.]*\) megapixels.*/\1/p')
   report "inkdot $dots $method $resolution${grey:+ grey}" "$mpx" "$(best_of "$inkdot" "${args[@]}" -q)"
 done
 
 # The same page at 1440 x 720 device size, for the other programs. Their
 # inputs are made once, untimed.
+[ "${OTHERS:-1}" = 0 ] && exit 0
 if command -v pamditherbw >/dev/null && command -v pamscale >/dev/null; then
   grey="$work/device.pgm"
   [ -f "$grey" ] || pngtopam "$page" | pamscale -width 11904 -height 8419 | ppmtopgm >"$grey"
