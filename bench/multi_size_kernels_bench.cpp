@@ -98,9 +98,11 @@ class BenchObject {
   uint32_t width_;
 };
 
+// With `portable`, the portable path even where a vector path would run.
 void RunRows(benchmark::State &state, RowKernel kernel, uint32_t inputFormat,
-             uint32_t colorMode) {
+             uint32_t colorMode, bool portable = false) {
   BenchObject object(inputFormat, colorMode);
+  if (portable) object.get().vectorPath = kPortablePath;
   uint32_t row = 0;
   for (auto _ : state) object.Row(kernel, row++);
   state.counters["Mpx/s"] =
@@ -116,16 +118,15 @@ void BM_HybridColorRow2880(benchmark::State &s) {
   RunRows(s, HybridColorRow2880, 2, 1);
 }
 void BM_HybridColorRowInks(benchmark::State &s) { RunRows(s, HybridColorRow, 4, 1); }
+void BM_HybridColorRowPortable(benchmark::State &s) {
+  RunRows(s, HybridColorRow, 2, 1, true);
+}
+void BM_HybridColorRowWidePortable(benchmark::State &s) {
+  RunRows(s, HybridColorRowWide, 2, 1, true);
+}
 void BM_DotDitherColorRow(benchmark::State &s) { RunRows(s, DotDitherColorRow, 2, 1); }
-// The portable path even where a vector path would run.
-void BM_DotDitherColorRowPortable(benchmark::State &state) {
-  BenchObject object(2, 1);
-  object.get().vectorPath = kPortablePath;
-  uint32_t row = 0;
-  for (auto _ : state) object.Row(DotDitherColorRow, row++);
-  state.counters["Mpx/s"] =
-      benchmark::Counter(static_cast<double>(state.iterations()) * kRun * 1e-6,
-                         benchmark::Counter::kIsRate);
+void BM_DotDitherColorRowPortable(benchmark::State &s) {
+  RunRows(s, DotDitherColorRow, 2, 1, true);
 }
 void BM_DotDitherMonoRow(benchmark::State &s) { RunRows(s, DotDitherMonoRow, 0, 0); }
 void BM_DotDiffuseMonoRow(benchmark::State &s) { RunRows(s, DotDiffuseMonoRow, 0, 0); }
@@ -148,9 +149,11 @@ void BM_HybridColorRowWidePage(benchmark::State &s) {
 void BM_HybridColorRowPage(benchmark::State &s) { RunPage(s, HybridColorRow, 6120, 7920); }
 
 BENCHMARK(BM_HybridColorRow);
+BENCHMARK(BM_HybridColorRowPortable);
 BENCHMARK(BM_HybridColorRowWidePage)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_HybridColorRowPage)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_HybridColorRowWide);
+BENCHMARK(BM_HybridColorRowWidePortable);
 BENCHMARK(BM_HybridColorRow2880);
 BENCHMARK(BM_HybridColorRowInks);
 BENCHMARK(BM_DotDitherColorRow);

@@ -5,97 +5,16 @@
 #include <cstdint>
 
 #include "halftone/kernels/error_lines.h"
-#include "halftone/kernels/filters_2880.h"
-#include "halftone/kernels/filters_square.h"
-#include "halftone/kernels/filters_tall.h"
-#include "halftone/kernels/filters_wide.h"
-#include "halftone/kernels/hybrid_engine.h"
+#include "halftone/kernels/hybrid_members.h"
 #include "halftone/kernels/row_kernels.h"
 #include "halftone/kernels/two_bit_planes.h"
+#include "halftone/kernels/vector_path.h"
 
 namespace inkdot {
 
 namespace {
 
-// Incoming error: the cell in 32nds, truncated toward zero.
-int32_t TruncatedError(int32_t cell) { return (cell < 0 ? cell + 31 : cell) >> 5; }
-
-// Equal resolutions. `odd` passed to the filter is the complement of the
-// noise bit.
-struct Square {
-  static constexpr bool kSmallDotByMask = true;
-  static constexpr int32_t kDotValue = 255;
-  static constexpr int kOffsetShift = 0;
-  static int32_t IncomingError(int32_t cell) { return TruncatedError(cell); }
-  static int32_t Spread(bool heavy, bool dot, uint32_t small, const uint32_t *limits,
-                        bool odd, int32_t *cell, int32_t e, int32_t carry) {
-    return SpreadSquare(ChooseSquareFilter(heavy, dot, small, limits), cell, e, carry,
-                        odd);
-  }
-};
-
-// x = 2y.
-struct Wide : Square {
-  static constexpr bool kSmallDotByMask = false;  // measured slower by mask
-  static int32_t Spread(bool heavy, bool dot, uint32_t small, const uint32_t *limits,
-                        bool odd, int32_t *cell, int32_t e, int32_t carry) {
-    return SpreadWide(ChooseWideFilter(heavy, dot, small, limits), cell, e, carry, odd);
-  }
-};
-
-// 2880 × 720: a dot counts twice, offsets halved, incoming error with a
-// bias of 10 instead of truncation, fixed filter limits.
-struct Fine {
-  static constexpr bool kSmallDotByMask = false;  // measured slower by mask
-  static constexpr int32_t kDotValue = 510;
-  static constexpr int kOffsetShift = 1;
-  static int32_t IncomingError(int32_t cell) {
-    return (cell < 0 ? cell + 10 : cell) >> 5;
-  }
-  static int32_t Spread(bool, bool dot, uint32_t small, const uint32_t *, bool,
-                        int32_t *cell, int32_t e, int32_t carry) {
-    return SpreadFine(ChooseFineFilter(dot, small), cell, e, carry);
-  }
-};
-
-// 2x = y.
-struct Tall : Square {
-  static constexpr bool kSmallDotByMask = false;
-  static int32_t Spread(bool heavy, bool dot, uint32_t small, const uint32_t *limits,
-                        bool, int32_t *cell, int32_t e, int32_t carry) {
-    return SpreadTall(ChooseTallFilter(heavy, dot, small, limits, kTallHeavyColour),
-                      cell, e, carry);
-  }
-};
-
-// The tall member's pair path rounds the incoming error to the nearest.
-struct TallPairs : Tall {
-  static int32_t IncomingError(int32_t cell) { return (cell + 16) >> 5; }
-};
-
-// Lines: errorLines[0] for ink 0, [1] for ink 1, [2] for ink 3.
-struct RunState {
-  DiffusedInk ink3, ink0, ink1;
-  uint32_t activity = kActivityStart;
-
-  RunState(int32_t *const lines[3], uint32_t startX)
-      : ink3{lines[2] + startX, 0, 0x1F, 0x10},
-        ink0{lines[0] + startX, 0, 0x1F0000, 0x100000},
-        ink1{lines[1] + startX, 0, 0x1F00, 0x1000} {}
-
-  // White pixel: each cell takes its ink's carry, nothing else changes.
-  void PassWhite() {
-    *ink3.cell = ink3.carry;
-    *ink0.cell = ink0.carry;
-    *ink1.cell = ink1.carry;
-    ink3.carry = ink0.carry = ink1.carry = 0;
-  }
-  void NextColumn() {
-    ++ink3.cell;
-    ++ink0.cell;
-    ++ink1.cell;
-  }
-};
+using namespace hybrid;
 
 // Smoothing between neighbouring grid cells: when no coordinate moved by
 // more than one, each palette index becomes the rounded mean of its own and
@@ -130,17 +49,6 @@ class Smoothing {
   uint32_t even_ = 0;
   uint32_t odd_ = 0;
 };
-
-// Bits needed to bring matrix values down to the 0..255 step threshold.
-uint32_t ThresholdShift(uint32_t matrixSize) {
-  uint32_t q = (matrixSize + 1) >> 9;
-  uint32_t s = 0;
-  while (q > 0) {
-    ++s;
-    q >>= 1;
-  }
-  return s;
-}
 
 const uint16_t *MatrixRow(const HalftoneContext *ht, uint32_t row) {
   const auto *matrix =
@@ -327,6 +235,10 @@ ResultCode HybridRow(HalftoneContext *ht, const RowRun &run, bool tall) {
       RunTallPairs(ht, run, lines);
       return kOk;
     }
+  }
+  if (run.firstBit < 4 && FitsVectorPath(ht, run, 2 * run.firstBit, 2)) {
+    HybridColorRunAvx2<Member>(ht, run, lines);
+    return kOk;
   }
   RunHybrid<Member, false>(ht, run, lines, false);
   return kOk;

@@ -66,17 +66,16 @@ struct DiffusedInk {
   uint32_t laneFill;  // bit 4 of that lane
 };
 
-// The hybrid decision for one ink whose palette index is p, against matrix
-// value m with small-dot offset `offset`; updates the error line and the
-// carry and returns the dot code.
+// The error side of the hybrid decision for one ink whose palette index is
+// p and whose matrix-placed dot is `code` (MatrixDot of its limits): a
+// small dot where the matrix placed none and the error asks for one;
+// updates the error line and the carry and returns the dot code.
 template <class Member>
-inline uint32_t DiffuseInk(const HybridTables &tables, const uint32_t *dotParams,
-                           uint32_t p, uint32_t m, int32_t offset, uint32_t &activity,
-                           DiffusedInk &ink, bool odd) {
+inline uint32_t DiffuseSmallDot(const HybridTables &tables, const uint32_t *dotParams,
+                                uint32_t p, uint32_t code, int32_t offset,
+                                uint32_t &activity, DiffusedInk &ink, bool odd) {
   const uint32_t small = tables.amounts[p] & 0xFFFF;
   if (small != 0) activity |= ink.laneFill;
-  const uint32_t limits = tables.limits[p];
-  uint32_t code = MatrixDot(limits, m);
   if ((activity & ink.lane) == 0) {
     // Inactive: no small dots and no error; the row above's error is
     // dropped here and the carry lands in this cell.
@@ -98,9 +97,19 @@ inline uint32_t DiffuseInk(const HybridTables &tables, const uint32_t *dotParams
   const int32_t e = Member::kSmallDotByMask
                         ? value - (Member::kDotValue & -static_cast<int32_t>(dot))
                         : (dot ? value - Member::kDotValue : value);
-  ink.carry = Member::Spread((limits >> 16) != 0, dot, small, dotParams, odd, ink.cell,
-                             e, ink.carry);
+  ink.carry = Member::Spread((tables.limits[p] >> 16) != 0, dot, small, dotParams, odd,
+                             ink.cell, e, ink.carry);
   return code;
+}
+
+// The whole hybrid decision for one ink against matrix value m with
+// small-dot offset `offset`.
+template <class Member>
+inline uint32_t DiffuseInk(const HybridTables &tables, const uint32_t *dotParams,
+                           uint32_t p, uint32_t m, int32_t offset, uint32_t &activity,
+                           DiffusedInk &ink, bool odd) {
+  return DiffuseSmallDot<Member>(tables, dotParams, p, MatrixDot(tables.limits[p], m),
+                                 offset, activity, ink, odd);
 }
 
 }  // namespace inkdot

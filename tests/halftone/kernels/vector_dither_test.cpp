@@ -1,12 +1,14 @@
-// The vector paths of the ordered colour dither kernels write the bytes of
-// their portable paths: random tables, matrices and runs, sources mixing
-// smooth stretches (smoothing on), noise (off), white, black and the ends
-// of the channel range.
+// The vector paths of the ordered colour dither and hybrid colour kernels
+// write the bytes (and leave the error lines) of their portable paths:
+// random tables, matrices and runs, sources mixing smooth stretches
+// (smoothing on), noise (off), white, black and the ends of the channel
+// range.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <vector>
 
+#include "halftone/kernels/error_lines.h"
 #include "halftone/kernels/row_kernels.h"
 #include "halftone/kernels/vector_path.h"
 
@@ -128,6 +130,71 @@ TEST_P(VectorDitherTest, WritesThePortableBytes) {
 INSTANTIATE_TEST_SUITE_P(Kernels, VectorDitherTest,
                          ::testing::Values(Case{DitherColorRow, 0, 1},
                                            Case{DotDitherColorRow, 2, 2}));
+
+// Rows of runs through one object per path, each with its own error lines:
+// after every run the planes and the error lines must agree.
+TEST(VectorHybridTest, WritesThePortableBytesAndErrors) {
+  if (DetectVectorPath() != kAvx2Path) GTEST_SKIP() << "no AVX2 on this processor";
+  const RowKernel kernels[4] = {HybridColorRow, HybridColorRowWide, HybridColorRow2880,
+                                HybridColorRowTall};
+  constexpr uint32_t kWidth = 700;
+  Random r{7};
+  HalftoneContext ht[2]{};
+  Tables tables;
+  std::vector<int16_t> curve(256);
+  std::vector<int32_t> lines[2][3];
+  for (int object = 0; object < 24; ++object) {
+    const RowKernel kernel = kernels[object % 4];
+    Randomise(r, ht[0], tables);
+    if (object % 4 == 3) ht[0].matrixSize = 16384;  // the tall member's only size
+    for (uint32_t p = 0; p < 256; ++p) {
+      const uint32_t small = r.Below(3) == 0 ? 0 : r.Below(256);
+      ht[0].paletteAmounts[p] = small | (small + r.Below(256)) << 16;
+      ht[0].paletteLimits[p] &= r.Below(3) == 0 ? 0xFFFFu : ~0u;  // no medium
+      curve[p] = static_cast<int16_t>(r.Below(700) - 100);
+    }
+    for (uint32_t &d : ht[0].dotParams) d = r.Below(256);
+    ht[0].blocks[kDotCurveBlock].pointer = curve.data();
+    ht[0].params.inputFormat = 2;
+    ht[0].params.maxPixels = kWidth;
+    ht[1] = ht[0];
+    for (int path = 0; path < 2; ++path) {
+      ht[path].vectorPath = path == 0 ? kPortablePath : kAvx2Path;
+      for (int k = 0; k < 3; ++k) {
+        lines[path][k].assign(kWidth + 2 * kErrorMargin + 8, 0);
+        ht[path].blocks[kErrorLineBlock + k].pointer = lines[path][k].data();
+      }
+    }
+    uint32_t row = r.Next() >> 20;
+    for (int trial = 0; trial < 40; ++trial) {
+      const int32_t magnifications[3] = {0, 1, -1};
+      const int32_t magnification = magnifications[r.Below(3)];
+      const uint32_t startX = r.Below(4) == 0 ? 0 : r.Below(kWidth - 16);
+      const uint32_t rest = kWidth - startX;
+      const uint32_t count = r.Below(4) == 0 ? rest : r.Below(rest + 1);
+      const uint32_t firstBit = r.Below(6);
+      const bool pairs = magnification == -1 && kernel == HybridColorRowTall;
+      const std::vector<uint8_t> src =
+          Source(r, magnification == 1 ? (count + 1) / 2 : pairs ? 2 * count : count);
+      const uint32_t stride = (2 * firstBit + 2 * count + 7) / 8 + r.Below(3);
+      std::vector<uint8_t> out[2];
+      out[0].resize(4 * stride + 8);
+      for (uint8_t &b : out[0]) b = static_cast<uint8_t>(r.Next());
+      out[1] = out[0];
+      row += r.Below(4) == 0 ? 0 : 1;
+      for (int path = 0; path < 2; ++path) {
+        ht[path].params.magnification = magnification;
+        RowRun run{src.data(), out[path].data(), stride, firstBit, count, startX, 0, row, 0, 0};
+        ASSERT_EQ(kernel(&ht[path], run), kOk);
+      }
+      const auto where = ::testing::Message()
+                         << "object " << object << ", magnification " << magnification << ", "
+                         << count << " pixels from " << startX << ", firstBit " << firstBit;
+      ASSERT_EQ(out[1], out[0]) << where;
+      for (int k = 0; k < 3; ++k) ASSERT_EQ(lines[1][k], lines[0][k]) << where << ", line " << k;
+    }
+  }
+}
 
 }  // namespace
 }  // namespace inkdot

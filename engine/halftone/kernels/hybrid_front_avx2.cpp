@@ -1,0 +1,339 @@
+// The AVX2 path of the hybrid colour kernels' colour-table path, for runs
+// starting at a pixel field (firstBit 0..3). Each block of 32 pixels takes
+// four passes: eight lanes at a time for the matrix reads, the grid
+// coordinates, the colour-table reads and the neighbour tests; one pixel at
+// a time for the smoothing (a pixel's indexes depend on the previous
+// pixel's); eight lanes at a time again for ink 2's screened dot, the
+// matrix-placed dots of the other inks and the small-dot offsets; and one
+// pixel at a time for the diffusion, which alone depends on the pixels
+// before. The codes then go out 32 pixels per plane at once.
+#include "halftone/kernels/hybrid_members.h"
+
+#if defined(__i386__) || defined(__x86_64__)
+
+#include "halftone/kernels/avx2_lanes.h"
+#include "halftone/kernels/block_planes.h"
+#include "halftone/kernels/run_checks.h"
+
+namespace inkdot {
+namespace hybrid {
+
+namespace {
+
+constexpr uint32_t kBlock = 32;
+
+// What the front leaves for the diffusion. The smoothing is y := ((y &
+// carry) + x) >> 1 per ink, with x = index + rounding and carry all ones
+// for a neighbour of the previous printed pixel, x = 2 * index and carry 0
+// otherwise; the four inks share one 64-bit word per pixel, ink k in bits
+// 16k and up.
+struct Block {
+  alignas(32) uint32_t m0[kBlock];   // matrix row A at x: ink 0
+  alignas(32) uint32_t m16[kBlock];  // row B at x + 16: ink 1
+  alignas(32) uint32_t m24[kBlock];  // row A at x + 24: step threshold and noise
+  alignas(32) uint32_t m40[kBlock];  // row B at x + 40: ink 3
+  alignas(32) uint32_t m48[kBlock];  // row A at x + 48: ink 2
+  alignas(32) int32_t carry[kBlock];
+  alignas(32) int32_t offset[kBlock];  // small-dot offset of inks 3 and 0
+  alignas(32) uint32_t codes[kBlock];  // byte k: ink k's code so far
+  alignas(32) uint64_t x[kBlock];
+  alignas(32) uint64_t y[kBlock];
+  uint32_t white;  // bit j: pixel j is white (or past the run)
+};
+
+// Grid coordinate per lane: the point below the channel, or the one above
+// when the lower point's weight does not exceed t; never past point 31.
+INKDOT_AVX2 inline __m256i Coordinate(__m256i pair, __m256i t) {
+  const __m256i index = _mm256_and_si256(pair, _mm256_set1_epi32(0xFF));
+  const __m256i above = _mm256_cmpgt_epi32(_mm256_srli_epi32(pair, 8), t);
+  const __m256i up = _mm256_andnot_si256(above, _mm256_set1_epi32(1));
+  return _mm256_min_epu32(_mm256_add_epi32(index, up), _mm256_set1_epi32(31));
+}
+
+// The step threshold of each lane, from the matrix at x + 24.
+INKDOT_AVX2 inline __m256i StepThreshold(const Block &block, uint32_t j, __m128i shift) {
+  const __m256i m24 = _mm256_load_si256(reinterpret_cast<const __m256i *>(block.m24 + j));
+  return _mm256_and_si256(_mm256_srl_epi32(m24, shift), _mm256_set1_epi32(0xFE));
+}
+
+template <int kStep>
+INKDOT_AVX2 inline void Front(const uint8_t *src, uint32_t pixels, const uint8_t *grid,
+                              const uint32_t *table, __m128i shift, uint32_t &previousKey,
+                              Block &block) {
+  block.white = 0;
+  for (uint32_t j = 0; j < pixels; j += 8) {
+    const uint32_t valid = pixels - j < 8 ? pixels - j : 8;
+    // The run's last source pixels copied out with zeros after them.
+    const uint8_t *px = src + (kStep == 1 ? 2 : 4) * j;
+    alignas(32) uint8_t tail[32] = {};
+    if (valid < 8) {
+      std::memcpy(tail, px, kStep == 1 ? 4 * ((valid + 1) / 2) : 4 * valid);
+      px = tail;
+    }
+    const __m256i colours = SourceLanes<kStep>(px, 8, nullptr);
+    const __m256i white = WhiteLanes(colours);
+    const uint32_t whiteBits =
+        static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(white)));
+    block.white |= whiteBits << j;
+    if (whiteBits == 0xFF) continue;  // nothing to print, nothing to remember
+    const __m256i t = StepThreshold(block, j, shift);
+    const __m256i i0 = Coordinate(ChannelPairs<kStep>(grid, px + 0), t);
+    const __m256i i1 = Coordinate(ChannelPairs<kStep>(grid, px + 1), t);
+    const __m256i i2 = Coordinate(ChannelPairs<kStep>(grid, px + 2), t);
+    const __m256i entry = Lookup(
+        table, _mm256_add_epi32(_mm256_add_epi32(_mm256_slli_epi32(i0, 10),
+                                                 _mm256_slli_epi32(i1, 5)),
+                                i2));
+
+    // The neighbour test (no coordinate moved by more than one since the
+    // last printed pixel) on keys with fields 10, 6 and 5 bits wide.
+    alignas(32) uint32_t keys[8];
+    const __m256i key = _mm256_add_epi32(
+        _mm256_add_epi32(i2, _mm256_slli_epi32(i0, 10)), _mm256_slli_epi32(i1, 16));
+    _mm256_store_si256(reinterpret_cast<__m256i *>(keys), key);
+    const __m256i diff = _mm256_sub_epi32(
+        key, PreviousKeys(key, white, _mm256_set1_epi32(static_cast<int>(previousKey))));
+    const __m256i spread =
+        _mm256_or_si256(_mm256_add_epi32(diff, _mm256_set1_epi32(0x10401)),
+                        _mm256_add_epi32(diff, _mm256_set1_epi32(0x20802)));
+    const __m256i neighbour = _mm256_cmpeq_epi32(
+        _mm256_and_si256(spread, _mm256_set1_epi32(static_cast<int>(0xFFFCF3FCu))),
+        _mm256_setzero_si256());
+    previousKey = keys[31 - __builtin_clz(~whiteBits & 0xFF)];
+
+    // Rounds up when the noise bit (bit 0 of the matrix at x + 24) is 0.
+    const __m256i m24 = _mm256_load_si256(reinterpret_cast<const __m256i *>(block.m24 + j));
+    const __m256i round = _mm256_andnot_si256(m24, _mm256_set1_epi32(1));
+    __m256i x[4];
+    for (int k = 0; k < 4; ++k) {
+      const __m256i index = Byte(entry, k);
+      x[k] = _mm256_blendv_epi8(_mm256_add_epi32(index, index),
+                                _mm256_add_epi32(index, round), neighbour);
+    }
+    StoreWords(x[0], x[1], x[2], x[3], block.x + j);
+    _mm256_store_si256(reinterpret_cast<__m256i *>(block.carry + j), neighbour);
+  }
+}
+
+// The smoothing over the block's printed pixels, carried from block to
+// block.
+struct Smoother {
+  uint64_t y = 0;
+
+  void Run(Block &block, uint32_t printed) {
+    for (; printed != 0; printed &= printed - 1) {
+      const uint32_t j = static_cast<uint32_t>(__builtin_ctz(printed));
+      const uint64_t carry = static_cast<uint64_t>(int64_t{block.carry[j]});
+      y = (((y & carry) + block.x[j]) >> 1) & 0x00FF00FF00FF00FFu;
+      block.y[j] = y;
+    }
+  }
+};
+
+// Ink k's palette index of pixel j, the first of eight.
+inline const uint8_t *Ink(const Block &block, uint32_t j, int k) {
+  return reinterpret_cast<const uint8_t *>(block.y + j) + 2 * k;
+}
+
+INKDOT_AVX2 inline __m256i Load(const uint32_t *p) {
+  return _mm256_load_si256(reinterpret_cast<const __m256i *>(p));
+}
+
+// MatrixDot lane by lane: 2 for medium, 3 for large (with or without
+// medium). Limits and matrix values are below 65536.
+INKDOT_AVX2 inline __m256i MatrixDots(__m256i limits, __m256i m) {
+  const __m256i large = _mm256_cmpgt_epi32(_mm256_and_si256(limits, _mm256_set1_epi32(0xFFFF)), m);
+  const __m256i medium = _mm256_cmpgt_epi32(_mm256_srli_epi32(limits, 16), m);
+  return _mm256_or_si256(_mm256_and_si256(_mm256_or_si256(medium, large), _mm256_set1_epi32(2)),
+                         _mm256_and_si256(large, _mm256_set1_epi32(1)));
+}
+
+// ScreenedInkDot lane by lane: nothing unless the total exceeds m, then 1,
+// 2 with medium, 3 with medium and large.
+INKDOT_AVX2 inline __m256i ScreenedDots(__m256i total, __m256i limits, __m256i m) {
+  const __m256i any = GreaterU(total, m);
+  const __m256i large = _mm256_cmpgt_epi32(_mm256_and_si256(limits, _mm256_set1_epi32(0xFFFF)), m);
+  const __m256i medium = _mm256_cmpgt_epi32(_mm256_srli_epi32(limits, 16), m);
+  const __m256i code = _mm256_sub_epi32(_mm256_sub_epi32(_mm256_set1_epi32(1), medium),
+                                        _mm256_and_si256(medium, large));
+  return _mm256_and_si256(code, any);
+}
+
+// The small-dot offset by the step threshold t (even, 0..254), as
+// ThresholdOffset, shifted right by `offsetShift`.
+template <int kOffsetShift>
+INKDOT_AVX2 inline __m256i Offsets(__m256i t) {
+  const __m256i low = _mm256_cmpgt_epi32(_mm256_set1_epi32(8), t);      // 24
+  const __m256i mid = _mm256_cmpgt_epi32(_mm256_set1_epi32(129), t);    // 20
+  const __m256i high = _mm256_cmpgt_epi32(_mm256_set1_epi32(248), t);   // -20, else -24
+  __m256i offset = _mm256_blendv_epi8(_mm256_set1_epi32(-24), _mm256_set1_epi32(-20), high);
+  offset = _mm256_blendv_epi8(offset, _mm256_set1_epi32(20), mid);
+  offset = _mm256_blendv_epi8(offset, _mm256_set1_epi32(24), low);
+  return _mm256_srai_epi32(offset, kOffsetShift);
+}
+
+// Ink 2's dots, the matrix-placed dots of inks 3, 0 and 1 and the offsets.
+template <int kOffsetShift>
+INKDOT_AVX2 inline void Dots(const HybridTables &tables, uint32_t pixels, __m128i shift,
+                             Block &block) {
+  for (uint32_t j = 0; j < pixels; j += 8) {
+    const uint32_t white = (block.white >> j) & 0xFF;
+    if (white == 0xFF) {
+      _mm256_store_si256(reinterpret_cast<__m256i *>(block.codes + j), _mm256_setzero_si256());
+      continue;
+    }
+    const __m256i limits0 = LookupBytes<8>(tables.limits, Ink(block, j, 0));
+    const __m256i limits1 = LookupBytes<8>(tables.limits, Ink(block, j, 1));
+    const __m256i limits2 = LookupBytes<8>(tables.limits, Ink(block, j, 2));
+    const __m256i limits3 = LookupBytes<8>(tables.limits, Ink(block, j, 3));
+    const __m256i totals2 = LookupBytes<8>(tables.totals, Ink(block, j, 2));
+    const __m256i c0 = MatrixDots(limits0, Load(block.m0 + j));
+    const __m256i c1 = MatrixDots(limits1, Load(block.m16 + j));
+    const __m256i c2 = ScreenedDots(totals2, limits2, Load(block.m48 + j));
+    const __m256i c3 = MatrixDots(limits3, Load(block.m40 + j));
+    const __m256i printed = _mm256_xor_si256(LaneMask(white), _mm256_set1_epi32(-1));
+    const __m256i codes = _mm256_or_si256(
+        _mm256_or_si256(c0, _mm256_slli_epi32(c1, 8)),
+        _mm256_or_si256(_mm256_slli_epi32(c2, 16), _mm256_slli_epi32(c3, 24)));
+    _mm256_store_si256(reinterpret_cast<__m256i *>(block.codes + j),
+                       _mm256_and_si256(codes, printed));
+    _mm256_store_si256(reinterpret_cast<__m256i *>(block.offset + j),
+                       Offsets<kOffsetShift>(StepThreshold(block, j, shift)));
+  }
+}
+
+// The diffusion of inks 3, 0 and 1, pixel by pixel, adding their small
+// dots to the codes.
+template <class Member>
+inline void Back(const HybridTables &tables, const uint32_t *dotParams, uint32_t pixels,
+                 Block &block, RunState &state) {
+  for (uint32_t j = 0; j < pixels; ++j, state.NextColumn()) {
+    if ((block.white >> j) & 1) {
+      state.PassWhite();
+      continue;
+    }
+    const uint64_t y = block.y[j];
+    const uint32_t p0 = static_cast<uint32_t>(y) & 0xFF;
+    const uint32_t p1 = static_cast<uint32_t>(y >> 16) & 0xFF;
+    const uint32_t p3 = static_cast<uint32_t>(y >> 48);
+    const uint32_t codes = block.codes[j];
+    const int32_t offset = block.offset[j];
+    const bool odd = (block.m24[j] & 1) == 0;
+    state.activity = (state.activity >> 1) & kActivityLanes;
+    const uint32_t c3 = DiffuseSmallDot<Member>(tables, dotParams, p3, codes >> 24, offset,
+                                                state.activity, state.ink3, odd);
+    const uint32_t c0 = DiffuseSmallDot<Member>(tables, dotParams, p0, codes & 0xFF, offset,
+                                                state.activity, state.ink0, odd);
+    const uint32_t c1 = DiffuseSmallDot<Member>(tables, dotParams, p1, (codes >> 8) & 0xFF,
+                                                -offset, state.activity, state.ink1, odd);
+    block.codes[j] = c0 | c1 << 8 | (codes & 0xFF0000) | c3 << 24;
+  }
+}
+
+// The codes of the block packed into output bytes: byte k of bytes[q] is
+// plane k's byte q of the block, its first pixel on top.
+INKDOT_AVX2 inline void Pack(const Block &block, uint32_t pixels, uint32_t bytes[8]) {
+  const __m256i fieldShift = _mm256_setr_epi32(6, 4, 2, 0, 6, 4, 2, 0);
+  for (uint32_t j = 0; j < pixels; j += 8) {
+    __m256i codes = _mm256_sllv_epi32(Load(block.codes + j), fieldShift);
+    // Four pixels' fields of every plane into one word.
+    codes = _mm256_or_si256(codes, _mm256_shuffle_epi32(codes, 0xB1));
+    codes = _mm256_or_si256(codes, _mm256_shuffle_epi32(codes, 0x4E));
+    bytes[j / 4] = static_cast<uint32_t>(_mm256_cvtsi256_si32(codes));
+    bytes[j / 4 + 1] = static_cast<uint32_t>(_mm256_extract_epi32(codes, 4));
+  }
+}
+
+template <class Member, int kStep>
+INKDOT_AVX2_CALL void Run(HalftoneContext *ht, const RowRun &run, int32_t *const lines[3]) {
+  HybridTables tables;
+  tables.Load(ht, false);
+  const uint32_t *dotParams = ht->dotParams;
+  const auto *table = BlockAs<uint32_t>(ht, kColorTableBlock);
+  const auto *grid = BlockAs<uint8_t>(ht, kGridIndexBlock);
+  const uint16_t *rowA = MatrixRow(ht, run.row);
+  const uint16_t *rowB = MatrixRow(ht, run.row + 24);
+  const uint32_t columnMask = ht->matrixWidth - 1;
+  const __m128i shift = _mm_cvtsi32_si128(static_cast<int>(ThresholdShift(ht->matrixSize)));
+
+  BlockPlanes<4> out(run.dst, run.planeStride, 2 * run.firstBit);
+  RunState state(lines, run.startX);
+  // 35 is no reachable key: the run's first pixel is never a neighbour.
+  uint32_t previousKey = 35;
+  Smoother smoother;
+  Block block{};  // the indexes of white pixels stay in range
+  for (uint32_t first = 0;; first += kBlock) {
+    const uint32_t pixels = run.count - first < kBlock ? run.count - first : kBlock;
+    const uint32_t lanes = (pixels + 7) & ~7u;
+    const uint32_t x = run.startX + first;
+    MatrixWindow(rowA, columnMask, x, lanes, block.m0);
+    MatrixWindow(rowB, columnMask, x + 16, lanes, block.m16);
+    MatrixWindow(rowA, columnMask, x + 24, lanes, block.m24);
+    MatrixWindow(rowB, columnMask, x + 40, lanes, block.m40);
+    MatrixWindow(rowA, columnMask, x + 48, lanes, block.m48);
+    Front<kStep>(run.src + (kStep == 1 ? 2 : 4) * uintptr_t{first}, pixels, grid, table,
+                 shift, previousKey, block);
+    // Lanes past the run print nothing, like white pixels.
+    block.white |= pixels == kBlock ? 0u : ~0u << pixels;
+    smoother.Run(block, ~block.white);
+    Dots<Member::kOffsetShift>(tables, pixels, shift, block);
+    Back<Member>(tables, dotParams, pixels, block, state);
+    uint32_t bytes[8] = {};
+    Pack(block, pixels, bytes);
+    uint64_t planes[4];
+    Transpose(bytes, planes);
+    for (int k = 0; k < 4; ++k) {
+      const uint64_t bits = __builtin_bswap64(planes[k]);
+      if (pixels == kBlock) {
+        out.Store(k, bits);
+      } else {
+        out.Finish(k, bits, 2 * pixels);
+      }
+    }
+    if (pixels < kBlock) return;
+    out.Next();
+    if (first + kBlock == run.count) {
+      for (int k = 0; k < 4; ++k) out.Finish(k, 0, 0);
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+template <class Member>
+void HybridColorRunAvx2(HalftoneContext *ht, const RowRun &run, int32_t *const lines[3]) {
+  if (ht->params.magnification == 1) {
+    Run<Member, 1>(ht, run, lines);
+  } else {
+    Run<Member, 0>(ht, run, lines);
+  }
+}
+
+}  // namespace hybrid
+}  // namespace inkdot
+
+#else
+
+namespace inkdot {
+namespace hybrid {
+
+// Never reached: DetectVectorPath chooses the portable path here.
+template <class Member>
+void HybridColorRunAvx2(HalftoneContext *, const RowRun &, int32_t *const[3]) {}
+
+}  // namespace hybrid
+}  // namespace inkdot
+
+#endif
+
+namespace inkdot {
+namespace hybrid {
+
+template void HybridColorRunAvx2<Square>(HalftoneContext *, const RowRun &, int32_t *const[3]);
+template void HybridColorRunAvx2<Wide>(HalftoneContext *, const RowRun &, int32_t *const[3]);
+template void HybridColorRunAvx2<Fine>(HalftoneContext *, const RowRun &, int32_t *const[3]);
+template void HybridColorRunAvx2<Tall>(HalftoneContext *, const RowRun &, int32_t *const[3]);
+
+}  // namespace hybrid
+}  // namespace inkdot
