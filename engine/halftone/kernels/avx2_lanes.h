@@ -86,17 +86,18 @@ INKDOT_AVX2 inline __m256i LaneMask(uint32_t bits) {
 }
 
 // Matrix values of columns x .. x + n - 1 (n a multiple of 8) of a matrix
-// row, as 32-bit values.
+// row, as 32-bit values. Eight columns at a time by one load unless they
+// wrap round the row's end.
 INKDOT_AVX2 inline void MatrixWindow(const uint16_t *row, uint32_t columnMask, uint32_t x,
                                      uint32_t n, uint32_t *out) {
-  const uint32_t column = x & columnMask;
-  if (column + n <= columnMask + 1 && column + n > column) {
-    for (uint32_t j = 0; j < n; j += 8) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + column + j));
+  for (uint32_t j = 0; j < n; j += 8) {
+    const uint32_t column = (x + j) & columnMask;
+    if (column + 8 <= columnMask + 1 && column + 8 > column) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + column));
       _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + j), _mm256_cvtepu16_epi32(v));
+    } else {
+      for (uint32_t i = j; i < j + 8; ++i) out[i] = row[(x + i) & columnMask];
     }
-  } else {
-    for (uint32_t j = 0; j < n; ++j) out[j] = row[(x + j) & columnMask];
   }
 }
 
