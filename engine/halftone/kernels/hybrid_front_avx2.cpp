@@ -205,7 +205,7 @@ INKDOT_AVX2 inline void Dots(const HybridTables &tables, uint32_t pixels, __m128
 // The diffusion of inks 3, 0 and 1, pixel by pixel, adding their small
 // dots to the codes.
 template <class Member>
-inline void Back(const HybridTables &tables, const uint32_t *dotParams, uint32_t pixels,
+__attribute__((flatten)) inline void Back(const HybridTables &tables, const uint32_t *dotParams, uint32_t pixels,
                  Block &block, RunState &state) {
   for (uint32_t j = 0; j < pixels; ++j, state.NextColumn()) {
     if ((block.white >> j) & 1) {
