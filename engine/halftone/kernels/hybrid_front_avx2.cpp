@@ -23,17 +23,19 @@ namespace {
 constexpr uint32_t kBlock = 32;
 
 // What the front leaves for the diffusion. The smoothing is y := ((y &
-// carry) + x) >> 1 per ink, with x = index + rounding and carry all ones
-// for a neighbour of the previous printed pixel, x = 2 * index and carry 0
+// carry) + x) >> 1 per ink, with x = index + rounding and carry 0xFF for a
+// neighbour of the previous printed pixel, x = 2 * index and carry 0
 // otherwise; the four inks share one 64-bit word per pixel, ink k in bits
-// 16k and up.
+// 16k and up. The shift leaves the next ink's bit 0 on top of each 16-bit
+// field; the carry masks it off, so the chain is three operations a pixel
+// and the indexes are the fields' low bytes.
 struct Block {
   alignas(32) uint32_t m0[kBlock];   // matrix row A at x: ink 0
   alignas(32) uint32_t m16[kBlock];  // row B at x + 16: ink 1
   alignas(32) uint32_t m24[kBlock];  // row A at x + 24: step threshold and noise
   alignas(32) uint32_t m40[kBlock];  // row B at x + 40: ink 3
   alignas(32) uint32_t m48[kBlock];  // row A at x + 48: ink 2
-  alignas(32) int32_t carry[kBlock];
+  alignas(32) uint64_t carry[kBlock];
   alignas(32) int32_t offset[kBlock];  // small-dot offset of inks 3 and 0
   alignas(32) uint32_t codes[kBlock];  // byte k: ink k's code so far
   alignas(32) uint64_t x[kBlock];
@@ -111,7 +113,8 @@ INKDOT_AVX2 inline void Front(const uint8_t *src, uint32_t pixels, const uint8_t
                                 _mm256_add_epi32(index, round), neighbour);
     }
     StoreWords(x[0], x[1], x[2], x[3], block.x + j);
-    _mm256_store_si256(reinterpret_cast<__m256i *>(block.carry + j), neighbour);
+    const __m256i mask = _mm256_and_si256(neighbour, _mm256_set1_epi32(0xFF));
+    StoreWords(mask, mask, mask, mask, block.carry + j);
   }
 }
 
@@ -123,8 +126,7 @@ struct Smoother {
   void Run(Block &block, uint32_t printed) {
     for (; printed != 0; printed &= printed - 1) {
       const uint32_t j = static_cast<uint32_t>(__builtin_ctz(printed));
-      const uint64_t carry = static_cast<uint64_t>(int64_t{block.carry[j]});
-      y = (((y & carry) + block.x[j]) >> 1) & 0x00FF00FF00FF00FFu;
+      y = ((y & block.carry[j]) + block.x[j]) >> 1;
       block.y[j] = y;
     }
   }
@@ -215,7 +217,7 @@ __attribute__((flatten)) inline void Back(const HybridTables &tables, const uint
     const uint64_t y = block.y[j];
     const uint32_t p0 = static_cast<uint32_t>(y) & 0xFF;
     const uint32_t p1 = static_cast<uint32_t>(y >> 16) & 0xFF;
-    const uint32_t p3 = static_cast<uint32_t>(y >> 48);
+    const uint32_t p3 = static_cast<uint32_t>(y >> 48) & 0xFF;
     const uint32_t codes = block.codes[j];
     const int32_t offset = block.offset[j];
     const bool odd = (block.m24[j] & 1) == 0;
