@@ -36,7 +36,7 @@ struct Block {
   alignas(32) uint32_t m40[kBlock];  // row B at x + 40: ink 3
   alignas(32) uint32_t m48[kBlock];  // row A at x + 48: ink 2
   alignas(32) uint64_t carry[kBlock];
-  alignas(32) int32_t offset[kBlock];  // small-dot offset of inks 3 and 0
+  alignas(32) int32_t offset[kBlock];  // small-dot offset (ink 1 takes its negative)
   alignas(32) uint32_t codes[kBlock];  // byte k: ink k's code so far
   alignas(32) uint64_t x[kBlock];
   alignas(32) uint64_t y[kBlock];
