@@ -22,14 +22,16 @@ constexpr uint32_t kBlock = 64;
 
 // The smoothing of inks 0, 1 and 3 is y := ((y & carry) + x) >> 1 per ink,
 // with x and carry prepared by the first pass: for a neighbour of the
-// previous pixel x = level + rounding and carry all ones, otherwise
-// x = 2 * level and carry 0, so that y becomes the level itself. The three
-// inks share one 64-bit word per pixel, in bits 0, 16 and 32 up, so that a
-// pixel's step is four operations.
+// previous pixel x = level + rounding and carry the ink's low 8 bits,
+// otherwise x = 2 * level and carry 0, so that y becomes the level itself.
+// The three inks share one 64-bit word per pixel, in bits 0, 16 and 32 up,
+// so that a pixel's step is three operations: the shift moves the low bit
+// of each ink into the top bit of the one below, which the next step's
+// carry clears and the level lookups, reading bytes 0, 2 and 4, never see.
 struct Block {
   alignas(32) uint32_t matrix[kBlock];
   alignas(32) uint32_t entries[kBlock];
-  alignas(32) int32_t carry[kBlock];
+  alignas(32) uint64_t carry[kBlock];
   alignas(32) uint64_t x[kBlock];
   alignas(32) uint64_t y[kBlock];  // the smoothed levels
   uint64_t white;                  // bit j: pixel j is white
@@ -96,8 +98,8 @@ INKDOT_PAIRS inline void FrontEnd(const uint8_t *src, uint32_t pixels, const Tab
                                 _mm256_add_epi32(levels[k], levels[k]), fresh);
     }
     StoreWords(x[0], x[1], x[2], _mm256_setzero_si256(), block.x + j);
-    _mm256_store_si256(reinterpret_cast<__m256i *>(block.carry + j),
-                       _mm256_xor_si256(fresh, _mm256_set1_epi32(-1)));
+    const __m256i keep = _mm256_andnot_si256(fresh, _mm256_set1_epi32(0xFF));
+    StoreWords(keep, keep, keep, _mm256_setzero_si256(), block.carry + j);
   }
 }
 
@@ -107,10 +109,17 @@ struct Smoother {
   uint64_t y = 0;
 
   void Run(Block &block, uint64_t printed) {
+    if (printed == ~uint64_t{0}) {  // no white pixel: no bit scans
+#pragma GCC unroll 4
+      for (uint32_t j = 0; j < kBlock; ++j) {
+        y = ((y & block.carry[j]) + block.x[j]) >> 1;
+        block.y[j] = y;
+      }
+      return;
+    }
     for (; printed != 0; printed &= printed - 1) {
       const uint32_t j = static_cast<uint32_t>(__builtin_ctzll(printed));
-      const uint64_t carry = static_cast<uint64_t>(int64_t{block.carry[j]});
-      y = (((y & carry) + block.x[j]) >> 1) & 0x000000FF00FF00FFu;
+      y = ((y & block.carry[j]) + block.x[j]) >> 1;
       block.y[j] = y;
     }
   }

@@ -56,9 +56,10 @@ void Randomise(Random &r, HalftoneContext &ht, Tables &t) {
 std::vector<uint8_t> Source(Random &r, uint32_t pixels) {
   std::vector<uint8_t> src(4 * pixels);
   uint32_t previous = r.Next(), white = 0;
+  const uint32_t firstKind = r.Below(3) == 0 ? 1 : 0;  // a third of the sources have no white
   for (uint32_t i = 0; i < pixels; ++i) {
     uint32_t px = previous;
-    switch (white > 0 ? 0 : r.Below(10)) {
+    switch (white > 0 ? 0 : firstKind + r.Below(10 - firstKind)) {
       case 0:  // white stretches, whole groups of lanes included
         white = white > 0 ? white - 1 : r.Below(24);
         px = 0xFFFFFF;
