@@ -2,7 +2,7 @@
 // AVX-512 paths. Each block of 64 pixels takes three passes: eight lanes at a
 // time for the grid coordinates, the colour-table reads and the neighbour
 // tests; one pixel at a time for the smoothing itself (a pixel's levels
-// depend on the previous pixel's), cut down to three short chains; and eight
+// depend on the previous pixel's), a short chain on one word; and eight
 // lanes at a time again for the level lookups, the dot rules and the bit
 // packing. It writes the bytes the portable loop writes.
 //
@@ -14,6 +14,7 @@
 //     the grid coordinates of the group's pixels (source bytes at px, their
 //     lanes in colours), the one above where the lower point's weight is at
 //     most split;
+//   template <class Block>
 //   void Levels(const Block &block, uint32_t j, __m256i d[4]) const;
 //     the scaled levels of the four inks of pixels j to j + 7.
 // No include guard: each including file compiles it for its own target.
@@ -36,11 +37,6 @@ struct Block {
   alignas(32) uint64_t y[kBlock];  // the smoothed levels
   uint64_t white;                  // bit j: pixel j is white
 };
-
-// Smoothed ink 0, 1 or 3 (k = 0, 1, 2) of pixel j, the first of eight.
-inline const uint8_t *Ink(const Block &block, uint32_t j, int k) {
-  return reinterpret_cast<const uint8_t *>(block.y + j) + 2 * k;
-}
 
 template <int kStep>
 INKDOT_PAIRS inline void FrontEnd(const uint8_t *src, uint32_t pixels, const Tables &tables,
