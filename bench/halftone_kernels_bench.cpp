@@ -118,12 +118,14 @@ std::vector<uint8_t> Image(uint32_t bytesPerPixel, uint32_t width, uint32_t rows
   return image;
 }
 
-// `portable`: the kernel's portable path even where a vector path would run.
+// `path`: a narrower vector path, or the portable one, than the processor's.
 void RunKernel(benchmark::State &state, RowKernel kernel, uint32_t method,
-               uint32_t colorMode, bool portable = false) {
+               uint32_t colorMode, int path = -1) {
   const uint32_t bytes = colorMode != 0 ? 4 : 1;
   BenchObject object(method, colorMode, kRunPixels);
-  if (portable) object.get()->vectorPath = inkdot::kPortablePath;
+  if (path >= 0 && static_cast<uint32_t>(path) < object.get()->vectorPath) {
+    object.get()->vectorPath = static_cast<uint32_t>(path);
+  }
   const std::vector<uint8_t> image = Image(bytes, kRunPixels, kRows);
   std::vector<uint8_t> planes(4 * kRunPixels / 8);
   uint32_t row = 0;
@@ -167,7 +169,10 @@ BENCHMARK_CAPTURE(RunKernel, DitherMonoRow, inkdot::DitherMonoRow, 3, 0);
 BENCHMARK_CAPTURE(RunKernel, DitherColorRowCorners, inkdot::DitherColorRowCorners, 0,
                   1);
 BENCHMARK_CAPTURE(RunKernel, DitherColorRow, inkdot::DitherColorRow, 3, 1);
-BENCHMARK_CAPTURE(RunKernel, DitherColorRowPortable, inkdot::DitherColorRow, 3, 1, true);
+BENCHMARK_CAPTURE(RunKernel, DitherColorRowAvx2, inkdot::DitherColorRow, 3, 1,
+                  inkdot::kAvx2Path);
+BENCHMARK_CAPTURE(RunKernel, DitherColorRowPortable, inkdot::DitherColorRow, 3, 1,
+                  inkdot::kPortablePath);
 BENCHMARK_CAPTURE(RunKernel, DiffuseMonoRow, inkdot::DiffuseMonoRow, 1, 0);
 BENCHMARK_CAPTURE(RunKernel, DiffuseMonoRow1440, inkdot::DiffuseMonoRow1440, 1, 0);
 BENCHMARK_CAPTURE(RunKernel, DiffuseMonoRowTall, inkdot::DiffuseMonoRowTall, 1, 0);

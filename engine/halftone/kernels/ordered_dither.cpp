@@ -170,7 +170,11 @@ ResultCode DitherColorRow(HalftoneContext *ht, const RowRun &run) {
   ht->lastRow = run.row;
   if (FitsVectorPath(ht, run, run.firstBit & 7, 1)) {
     const uint32_t paired = run.count & ~1u;
-    DitherColorPairsAvx2(ht, run, paired);
+    if (ht->vectorPath == kAvx512Path) {
+      DitherColorPairsAvx512(ht, run, paired);
+    } else {
+      DitherColorPairsAvx2(ht, run, paired);
+    }
     if (paired != run.count) {
       // The odd pixel starts where the pairs' last byte left off.
       const uint32_t bit = (run.firstBit & 7) + paired;

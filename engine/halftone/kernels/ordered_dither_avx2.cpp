@@ -1,10 +1,5 @@
-// The AVX2 path of DitherColorRow's pair loop. Each block of 64 pixels
-// takes three passes: eight lanes at a time for the grid coordinates, the
-// colour-table reads and the neighbour tests; one pixel at a time for the
-// smoothing itself (a pixel's levels depend on the previous pixel's), cut
-// down to three short chains; and eight lanes at a time again for the level
-// lookups, the dot rules and the bit packing. It writes the bytes the
-// portable loop writes.
+// The AVX2 path of DitherColorRow's pair loop: the grid and level tables
+// read by plain loads, eight per lookup.
 #include "halftone/kernels/vector_path.h"
 
 #if defined(__i386__) || defined(__x86_64__)
@@ -14,193 +9,50 @@
 #include "halftone/kernels/colour_front_end.h"
 #include "halftone/kernels/run_checks.h"
 
+#define INKDOT_PAIRS INKDOT_AVX2
+#define INKDOT_PAIRS_CALL INKDOT_AVX2_CALL
+
 namespace inkdot {
 
 namespace {
 
-constexpr uint32_t kBlock = 64;
+class Tables {
+ public:
+  explicit Tables(const HalftoneContext *ht)
+      : gridIndex_(BlockAs<uint8_t>(ht, kGridIndexBlock)),
+        scale_(BlockAs<uint16_t>(ht, kLevelScaleBlock)) {}
 
-// The smoothing of inks 0, 1 and 3 is y := ((y & carry) + x) >> 1 per ink,
-// with x and carry prepared by the first pass: for a neighbour of the
-// previous pixel x = level + rounding and carry all ones, otherwise
-// x = 2 * level and carry 0, so that y becomes the level itself. The three
-// inks share one 64-bit word per pixel, in bits 0, 16 and 32 up, so that a
-// pixel's step is four operations.
-struct Block {
-  alignas(32) uint32_t matrix[kBlock];
-  alignas(32) uint32_t entries[kBlock];
-  alignas(32) int32_t carry[kBlock];
-  alignas(32) uint64_t x[kBlock];
-  alignas(32) uint64_t y[kBlock];  // the smoothed levels
-  uint64_t white;                  // bit j: pixel j is white
+  template <int kStep>
+  INKDOT_AVX2 void Grid(const uint8_t *px, __m256i, __m256i split, __m256i abc[3]) const {
+    for (int k = 0; k < 3; ++k) abc[k] = Coordinate(ChannelPairs<kStep>(gridIndex_, px + k), split);
+  }
+
+  // The smoothed inks 0, 1 and 3 in bytes 0, 2 and 4 of block.y, ink 2 in
+  // byte 2 of the colour-table entry.
+  template <class Block>
+  INKDOT_AVX2 void Levels(const Block &block, uint32_t j, __m256i d[4]) const {
+    const uint8_t *y = reinterpret_cast<const uint8_t *>(block.y + j);
+    d[0] = LookupBytes<8>(scale_, y);
+    d[1] = LookupBytes<8>(scale_, y + 2);
+    d[2] = LookupBytes<4>(scale_, reinterpret_cast<const uint8_t *>(block.entries + j) + 2);
+    d[3] = LookupBytes<8>(scale_, y + 4);
+  }
+
+ private:
+  // Grid coordinate per lane: the grid point below v, or the one above when
+  // the lower point's weight is at most `split`.
+  INKDOT_AVX2 static __m256i Coordinate(__m256i pair, __m256i split) {
+    const __m256i index = _mm256_and_si256(pair, _mm256_set1_epi32(0xFF));
+    const __m256i above = _mm256_cmpgt_epi32(_mm256_srli_epi32(pair, 8), split);
+    return _mm256_sub_epi32(_mm256_add_epi32(index, _mm256_set1_epi32(1)),
+                            _mm256_and_si256(above, _mm256_set1_epi32(1)));
+  }
+
+  const uint8_t *gridIndex_;
+  const uint16_t *scale_;
 };
 
-// Smoothed ink 0, 1 or 3 (k = 0, 1, 2) of pixel j, the first of eight.
-inline const uint8_t *Ink(const Block &block, uint32_t j, int k) {
-  return reinterpret_cast<const uint8_t *>(block.y + j) + 2 * k;
-}
-
-// Grid coordinate per lane: the grid point below v, or the one above when
-// the lower point's weight is at most `split`.
-INKDOT_AVX2 inline __m256i Coordinate(__m256i pair, __m256i split) {
-  const __m256i index = _mm256_and_si256(pair, _mm256_set1_epi32(0xFF));
-  const __m256i above = _mm256_cmpgt_epi32(_mm256_srli_epi32(pair, 8), split);
-  return _mm256_sub_epi32(_mm256_add_epi32(index, _mm256_set1_epi32(1)),
-                          _mm256_and_si256(above, _mm256_set1_epi32(1)));
-}
-
-template <int kStep>
-INKDOT_AVX2 inline void FrontEnd(const uint8_t *src, uint32_t pixels, const uint8_t *gridIndex,
-                          const uint32_t *colorTable, uint32_t &previousKey, Block &block) {
-  block.white = 0;
-  for (uint32_t j = 0; j < pixels; j += 8) {
-    const uint32_t valid = pixels - j < 8 ? pixels - j : 8;
-    // The group's source bytes, the run's last ones copied out with zeros
-    // after them.
-    const uint8_t *px = src + (kStep == 1 ? 2 : 4) * j;
-    alignas(32) uint8_t tail[32] = {};
-    if (valid < 8) {
-      std::memcpy(tail, px, kStep == 1 ? 4 * ((valid + 1) / 2) : 4 * valid);
-      px = tail;
-    }
-    const __m256i colours = SourceLanes<kStep>(px, 8, nullptr);
-    const __m256i white = WhiteLanes(colours);
-    const uint32_t whiteBits =
-        static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(white)));
-    block.white |= uint64_t{whiteBits} << j;
-    if (whiteBits == 0xFF) continue;  // nothing to print, nothing to remember
-    const __m256i m =
-        _mm256_load_si256(reinterpret_cast<const __m256i *>(block.matrix + j));
-    const __m256i split = _mm256_and_si256(m, _mm256_set1_epi32(0xFE));
-    const __m256i a = Coordinate(ChannelPairs<kStep>(gridIndex, px + 0), split);
-    const __m256i b = Coordinate(ChannelPairs<kStep>(gridIndex, px + 1), split);
-    const __m256i c = Coordinate(ChannelPairs<kStep>(gridIndex, px + 2), split);
-    const __m256i entry = Lookup(
-        colorTable,
-        _mm256_add_epi32(_mm256_slli_epi32(_mm256_add_epi32(_mm256_slli_epi32(a, 5), b), 5), c));
-    _mm256_store_si256(reinterpret_cast<__m256i *>(block.entries + j), entry);
-
-    // The neighbour test of NeighbourKeys, lane by lane.
-    alignas(32) uint32_t keys[8];
-    const __m256i key = _mm256_or_si256(
-        _mm256_or_si256(_mm256_slli_epi32(a, 20), _mm256_slli_epi32(b, 10)), c);
-    _mm256_store_si256(reinterpret_cast<__m256i *>(keys), key);
-    const __m256i d = _mm256_sub_epi32(
-        key, PreviousKeys(key, white, _mm256_set1_epi32(static_cast<int>(previousKey))));
-    const __m256i spread = _mm256_or_si256(_mm256_add_epi32(d, _mm256_set1_epi32(0x00100401)),
-                                           _mm256_add_epi32(d, _mm256_set1_epi32(0x00200802)));
-    const __m256i fresh = _mm256_xor_si256(
-        _mm256_cmpeq_epi32(_mm256_and_si256(spread, _mm256_set1_epi32(0xFFCFF3FC)),
-                           _mm256_setzero_si256()),
-        _mm256_set1_epi32(-1));
-    previousKey = keys[31 - __builtin_clz(~whiteBits & 0xFF)];
-
-    // Rounds up when bit 2 of the matrix value is 0.
-    const __m256i round = _mm256_andnot_si256(_mm256_srli_epi32(m, 2), _mm256_set1_epi32(1));
-    const __m256i levels[3] = {Byte(entry, 0), Byte(entry, 1), _mm256_srli_epi32(entry, 24)};
-    __m256i x[3];
-    for (int k = 0; k < 3; ++k) {
-      x[k] = _mm256_blendv_epi8(_mm256_add_epi32(levels[k], round),
-                                _mm256_add_epi32(levels[k], levels[k]), fresh);
-    }
-    StoreWords(x[0], x[1], x[2], _mm256_setzero_si256(), block.x + j);
-    _mm256_store_si256(reinterpret_cast<__m256i *>(block.carry + j),
-                       _mm256_xor_si256(fresh, _mm256_set1_epi32(-1)));
-  }
-}
-
-// The smoothing over the block's non-white pixels, carried from block to
-// block.
-struct Smoother {
-  uint64_t y = 0;
-
-  void Run(Block &block, uint64_t printed) {
-    for (; printed != 0; printed &= printed - 1) {
-      const uint32_t j = static_cast<uint32_t>(__builtin_ctzll(printed));
-      const uint64_t carry = static_cast<uint64_t>(int64_t{block.carry[j]});
-      y = (((y & carry) + block.x[j]) >> 1) & 0x000000FF00FF00FFu;
-      block.y[j] = y;
-    }
-  }
-};
-
-// The dots of the block's pixels, eight at a time: byte k of bytes[g] holds
-// plane k's bits of pixels 8g to 8g + 7, the first in bit 0.
-INKDOT_AVX2 inline void Dots(const Block &block, uint32_t pixels, const uint16_t *scale,
-                             int32_t top, uint32_t bytes[kBlock / 8]) {
-  const __m256i vtop = _mm256_set1_epi32(top);
-  for (uint32_t j = 0; j < pixels; j += 8) {
-    if (((block.white >> j) & 0xFF) == 0xFF) continue;
-    auto load = [&](const uint32_t *p) INKDOT_AVX2 {
-      return _mm256_load_si256(reinterpret_cast<const __m256i *>(p + j));
-    };
-    const __m256i m = load(block.matrix);
-    const __m256i d0 = LookupBytes<8>(scale, Ink(block, j, 0));
-    const __m256i d1 = LookupBytes<8>(scale, Ink(block, j, 1));
-    const __m256i d2 =
-        LookupBytes<4>(scale, reinterpret_cast<const uint8_t *>(block.entries + j) + 2);
-    const __m256i d3 = LookupBytes<8>(scale, Ink(block, j, 2));
-    const __m256i mirrored = _mm256_sub_epi32(vtop, m);
-    const __m256i dot3 = _mm256_cmpgt_epi32(d3, m);
-    // Inks 0 and 3 as a pair: both by their own rule when together they
-    // exceed the range, else ink 0 only where ink 3 left a gap.
-    const __m256i sum = _mm256_add_epi32(d0, d3);
-    const __m256i both = _mm256_cmpgt_epi32(sum, vtop);
-    const __m256i over = _mm256_cmpgt_epi32(d0, mirrored);
-    const __m256i fill = _mm256_andnot_si256(dot3, _mm256_cmpgt_epi32(sum, m));
-    const __m256i dot0 = _mm256_blendv_epi8(fill, over, both);
-    const __m256i dot1 = _mm256_cmpgt_epi32(d1, mirrored);
-    const __m256i dot2 = _mm256_cmpgt_epi32(d2, mirrored);
-    // Plane k's eight bits go to byte k of one word.
-    const __m256i packed = _mm256_packs_epi16(_mm256_packs_epi32(dot0, dot1),
-                                              _mm256_packs_epi32(dot2, dot3));
-    const __m256i planes =
-        _mm256_permutevar8x32_epi32(packed, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
-    bytes[j / 8] = static_cast<uint32_t>(_mm256_movemask_epi8(planes));
-  }
-}
-
-template <int kStep>
-INKDOT_AVX2_CALL void Pairs(const HalftoneContext *ht, const RowRun &run, uint32_t pairs) {
-  const uint16_t *scale = BlockAs<uint16_t>(ht, kLevelScaleBlock);
-  const uint32_t *colorTable = BlockAs<uint32_t>(ht, kColorTableBlock);
-  const uint8_t *gridIndex = BlockAs<uint8_t>(ht, kGridIndexBlock);
-  const uint16_t *matrixRow = MatrixRow(ht, run.row);
-  const uint32_t columnMask = ht->matrixWidth - 1;
-  const int32_t top = static_cast<int32_t>((ht->matrixSize - 1) & 0xFFFF);
-
-  BlockPlanes<4> out(run.dst, run.planeStride, run.firstBit & 7);
-  uint32_t previousKey = kNoGridKey;
-  Smoother smoother;
-  Block block{};  // the levels of white pixels stay in range
-  for (uint32_t first = 0;; first += kBlock) {
-    const uint32_t pixels = pairs - first < kBlock ? pairs - first : kBlock;
-    MatrixWindow(matrixRow, columnMask, run.startX + first, (pixels + 7) & ~7u, block.matrix);
-    FrontEnd<kStep>(run.src + (kStep == 1 ? 2 : 4) * static_cast<uintptr_t>(first), pixels,
-                    gridIndex, colorTable, previousKey, block);
-    const uint64_t inRun = pixels == kBlock ? ~uint64_t{0} : (uint64_t{1} << pixels) - 1;
-    const uint64_t printed = inRun & ~block.white;
-    smoother.Run(block, printed);
-    uint32_t bytes[kBlock / 8] = {};
-    Dots(block, pixels, scale, top, bytes);
-    uint64_t dots[4];
-    Transpose(bytes, dots);
-    for (int k = 0; k < 4; ++k) {
-      const uint64_t bits = FirstPixelHigh(dots[k] & printed);
-      if (pixels == kBlock) {
-        out.Store(k, bits);
-      } else {
-        out.Finish(k, bits, pixels);
-      }
-    }
-    if (pixels < kBlock) return;
-    out.Next();
-    if (first + kBlock == pairs) {
-      for (int k = 0; k < 4; ++k) out.Finish(k, 0, 0);
-      return;
-    }
-  }
-}
+#include "halftone/kernels/ordered_dither_pairs.h"
 
 }  // namespace
 

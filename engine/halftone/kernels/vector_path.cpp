@@ -20,7 +20,13 @@ uint32_t DetectVectorPath() {
   if (__get_cpuid_max(0, nullptr) < 7) return kPortablePath;
   __cpuid_count(7, 0, eax, ebx, ecx, edx);
   const unsigned avx2 = 1u << 5;
-  return (ebx & avx2) != 0 ? kAvx2Path : kPortablePath;
+  if ((ebx & avx2) == 0) return kPortablePath;
+  // AVX-512 needs the opmask and all 512-bit register state saved as well
+  // (XCR0 bits 5 to 7).
+  const unsigned f = 1u << 16, bw = 1u << 30, vl = 1u << 31, vbmi = 1u << 1;
+  const bool avx512 = (ebx & (f | bw | vl)) == (f | bw | vl) && (ecx & vbmi) != 0 &&
+                      (xcr0 & 0xE0u) == 0xE0u;
+  return avx512 ? kAvx512Path : kAvx2Path;
 #else
   return kPortablePath;
 #endif
