@@ -192,4 +192,86 @@ INKDOT_AVX2 inline __m256i PreviousKeys(__m256i keys, __m256i white, __m256i pre
   return _mm256_blendv_epi8(before, LanesUp<4>(before, previous), gap);
 }
 
+// The source bytes of the group of up to eight pixels from pixel j (a
+// source pixel serves two output pixels when kStep is 1, a pair of source
+// pixels one when kStep is 2): in place, or, for the run's last group, a
+// copy in `tail` (32 zero bytes) so that whole lanes can be read. The 2:1
+// reduction reads only the valid lanes itself and needs no copy.
+template <int kStep>
+INKDOT_AVX2 inline const uint8_t *GroupSource(const uint8_t *src, uint32_t j,
+                                              uint32_t valid, uint8_t *tail) {
+  const uint8_t *px = src + (kStep == 2 ? 8 : kStep == 1 ? 2 : 4) * j;
+  if (kStep == 2 || valid == 8) return px;
+  std::memcpy(tail, px, kStep == 1 ? 4 * ((valid + 1) / 2) : 4 * valid);
+  return tail;
+}
+
+// The colour-table entries of the grid points (i0, i1, i2), 32 steps each.
+INKDOT_AVX2 inline __m256i GridEntries(const uint32_t *table, __m256i i0, __m256i i1,
+                                       __m256i i2) {
+  return Lookup(table, _mm256_add_epi32(_mm256_add_epi32(_mm256_slli_epi32(i0, 10),
+                                                         _mm256_slli_epi32(i1, 5)),
+                                        i2));
+}
+
+// Smoothing's neighbour test for the two-bit kernels, lane by lane: all ones
+// where no grid coordinate moved by more than one from the last non-white
+// pixel before the lane (`previousKey` for the group's first). Keys hold the
+// coordinates in fields 10, 6 and 5 bits wide; previousKey becomes the
+// group's last non-white key.
+INKDOT_AVX2 inline __m256i NeighbourLanes(__m256i i0, __m256i i1, __m256i i2, __m256i white,
+                                          uint32_t whiteBits, uint32_t &previousKey) {
+  alignas(32) uint32_t keys[8];
+  const __m256i key = _mm256_add_epi32(_mm256_add_epi32(i2, _mm256_slli_epi32(i0, 10)),
+                                       _mm256_slli_epi32(i1, 16));
+  _mm256_store_si256(reinterpret_cast<__m256i *>(keys), key);
+  const __m256i diff = _mm256_sub_epi32(
+      key, PreviousKeys(key, white, _mm256_set1_epi32(static_cast<int>(previousKey))));
+  const __m256i spread =
+      _mm256_or_si256(_mm256_add_epi32(diff, _mm256_set1_epi32(0x10401)),
+                      _mm256_add_epi32(diff, _mm256_set1_epi32(0x20802)));
+  previousKey = keys[31 - __builtin_clz(~whiteBits & 0xFF)];
+  return _mm256_cmpeq_epi32(
+      _mm256_and_si256(spread, _mm256_set1_epi32(static_cast<int>(0xFFFCF3FCu))),
+      _mm256_setzero_si256());
+}
+
+// The smoothing step's addend of each of the four levels or palette
+// indexes in `entry`'s bytes: value + round for a neighbour, 2 * value
+// otherwise; one 64-bit word per pixel, value k in bits 16k and up.
+INKDOT_AVX2 inline void StoreSmoothingTerms(__m256i entry, __m256i round, __m256i neighbour,
+                                            uint64_t *x) {
+  __m256i terms[4];
+  for (int k = 0; k < 4; ++k) {
+    const __m256i value = Byte(entry, k);
+    terms[k] = _mm256_blendv_epi8(_mm256_add_epi32(value, value),
+                                  _mm256_add_epi32(value, round), neighbour);
+  }
+  StoreWords(terms[0], terms[1], terms[2], terms[3], x);
+}
+
+// Writes a block of 32 two-bit codes per plane (their bytes as Transpose
+// takes them, `pixels` of them valid) through a BlockPlanes writer and moves
+// to the next block; true once the run is done: a short block, or a whole
+// one that `endsRun`.
+template <class Out>
+INKDOT_AVX2 inline bool PutTwoBitBlock(Out &out, const uint32_t bytes[8], uint32_t pixels,
+                                       bool endsRun) {
+  uint64_t planes[4];
+  Transpose(bytes, planes);
+  for (int k = 0; k < 4; ++k) {
+    const uint64_t bits = __builtin_bswap64(planes[k]);
+    if (pixels == 32) {
+      out.Store(k, bits);
+    } else {
+      out.Finish(k, bits, 2 * pixels);
+    }
+  }
+  if (pixels < 32) return true;
+  out.Next();
+  if (!endsRun) return false;
+  for (int k = 0; k < 4; ++k) out.Finish(k, 0, 0);
+  return true;
+}
+
 }  // namespace inkdot

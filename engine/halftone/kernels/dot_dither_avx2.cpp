@@ -53,14 +53,9 @@ INKDOT_AVX2 inline void FrontEnd(const uint8_t *src, uint32_t pixels, const uint
     const uint32_t valid = pixels - j < 8 ? pixels - j : 8;
     __m256i halfBlack = _mm256_setzero_si256();
     // Without the 2:1 reduction the grid reads take the channels straight
-    // from the source bytes: the group's, the run's last ones copied out
-    // with zeros after them.
-    const uint8_t *px = src + (kStep == 2 ? 8 : kStep == 1 ? 2 : 4) * j;
+    // from the source bytes.
     alignas(32) uint8_t tail[32] = {};
-    if (kStep != 2 && valid < 8) {
-      std::memcpy(tail, px, kStep == 1 ? 4 * ((valid + 1) / 2) : 4 * valid);
-      px = tail;
-    }
+    const uint8_t *px = GroupSource<kStep>(src, j, valid, tail);
     const __m256i colours = SourceLanes<kStep>(px, kStep == 2 ? valid : 8, &halfBlack);
     _mm256_store_si256(reinterpret_cast<__m256i *>(block.halfBlack + j), halfBlack);
     const __m256i white = WhiteLanes(colours);
@@ -80,36 +75,11 @@ INKDOT_AVX2 inline void FrontEnd(const uint8_t *src, uint32_t pixels, const uint
     const __m256i i0 = Coordinate(pairs(0), d);
     const __m256i i1 = Coordinate(pairs(1), d);
     const __m256i i2 = Coordinate(pairs(2), d);
-    const __m256i entry = Lookup(
-        table, _mm256_add_epi32(_mm256_add_epi32(_mm256_slli_epi32(i0, 10),
-                                                 _mm256_slli_epi32(i1, 5)),
-                                i2));
-
-    // The neighbour test of the portable loop, lane by lane, on keys with
-    // fields 10, 6 and 5 bits wide.
-    alignas(32) uint32_t keys[8];
-    const __m256i key = _mm256_add_epi32(
-        _mm256_add_epi32(i2, _mm256_slli_epi32(i0, 10)), _mm256_slli_epi32(i1, 16));
-    _mm256_store_si256(reinterpret_cast<__m256i *>(keys), key);
-    const __m256i diff = _mm256_sub_epi32(
-        key, PreviousKeys(key, white, _mm256_set1_epi32(static_cast<int>(previousKey))));
-    const __m256i spread =
-        _mm256_or_si256(_mm256_add_epi32(diff, _mm256_set1_epi32(0x10401)),
-                        _mm256_add_epi32(diff, _mm256_set1_epi32(0x20802)));
-    const __m256i neighbour = _mm256_cmpeq_epi32(
-        _mm256_and_si256(spread, _mm256_set1_epi32(static_cast<int>(0xFFFCF3FCu))),
-        _mm256_setzero_si256());
-    previousKey = keys[31 - __builtin_clz(~whiteBits & 0xFF)];
-
+    const __m256i entry = GridEntries(table, i0, i1, i2);
+    const __m256i neighbour = NeighbourLanes(i0, i1, i2, white, whiteBits, previousKey);
     // Rounds up when bit 2 of t1 is 1.
     const __m256i round = _mm256_and_si256(_mm256_srli_epi32(t1, 2), _mm256_set1_epi32(1));
-    __m256i x[4];
-    for (int k = 0; k < 4; ++k) {
-      const __m256i level = Byte(entry, k);
-      x[k] = _mm256_blendv_epi8(_mm256_add_epi32(level, level),
-                                _mm256_add_epi32(level, round), neighbour);
-    }
-    StoreWords(x[0], x[1], x[2], x[3], block.x + j);
+    StoreSmoothingTerms(entry, round, neighbour, block.x + j);
     _mm256_store_si256(reinterpret_cast<__m256i *>(block.carry + j), neighbour);
   }
 }
@@ -207,22 +177,7 @@ INKDOT_AVX2_CALL void Run(const HalftoneContext *ht, const RowRun &run) {
     smoother.Run(block, ~block.white);
     uint32_t bytes[8] = {};
     Codes(block, pixels, ht, top, bytes);
-    uint64_t planes[4];
-    Transpose(bytes, planes);
-    for (int k = 0; k < 4; ++k) {
-      const uint64_t bits = __builtin_bswap64(planes[k]);
-      if (pixels == kBlock) {
-        out.Store(k, bits);
-      } else {
-        out.Finish(k, bits, 2 * pixels);
-      }
-    }
-    if (pixels < kBlock) return;
-    out.Next();
-    if (first + kBlock == run.count) {
-      for (int k = 0; k < 4; ++k) out.Finish(k, 0, 0);
-      return;
-    }
+    if (PutTwoBitBlock(out, bytes, pixels, first + kBlock == run.count)) return;
   }
 }
 

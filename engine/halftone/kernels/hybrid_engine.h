@@ -102,43 +102,15 @@ inline uint32_t DiffuseSmallDot(const HybridTables &tables, const uint32_t *dotP
   return code;
 }
 
-// The whole hybrid decision, for the portable loops, for one ink whose
-// palette index is p, against matrix value m with small-dot offset
-// `offset`; updates the error line and the carry and returns the dot code.
-// Written out rather than through DiffuseSmallDot: that costs the portable
-// loops about 1.5 % more instructions.
+// The whole hybrid decision for one ink whose palette index is p, against
+// matrix value m with small-dot offset `offset`: the matrix-placed dot, then
+// DiffuseSmallDot.
 template <class Member>
 inline uint32_t DiffuseInk(const HybridTables &tables, const uint32_t *dotParams,
                            uint32_t p, uint32_t m, int32_t offset, uint32_t &activity,
                            DiffusedInk &ink, bool odd) {
-  const uint32_t small = tables.amounts[p] & 0xFFFF;
-  if (small != 0) activity |= ink.laneFill;
-  const uint32_t limits = tables.limits[p];
-  uint32_t code = MatrixDot(limits, m);
-  if ((activity & ink.lane) == 0) {
-    // Inactive: no small dots and no error; the row above's error is
-    // dropped here and the carry lands in this cell.
-    *ink.cell = ink.carry;
-    ink.carry = 0;
-    return code;
-  }
-  const int32_t value =
-      static_cast<int32_t>(tables.amounts[p] >> 16) + Member::IncomingError(*ink.cell);
-  if constexpr (Member::kSmallDotByMask) {
-    // Without branches where the member's filter choice does not branch on
-    // the dot straight away: the matrix and the error scatter the outcome.
-    code |= static_cast<uint32_t>((code == kNoDot) & (small != 0) &
-                                  (value >= tables.dotCurve[p] + offset));
-  } else if (code == kNoDot && small != 0 && value >= tables.dotCurve[p] + offset) {
-    code = kSmallDot;
-  }
-  const bool dot = code != kNoDot;
-  const int32_t e = Member::kSmallDotByMask
-                        ? value - (Member::kDotValue & -static_cast<int32_t>(dot))
-                        : (dot ? value - Member::kDotValue : value);
-  ink.carry = Member::Spread((limits >> 16) != 0, dot, small, dotParams, odd, ink.cell,
-                             e, ink.carry);
-  return code;
+  return DiffuseSmallDot<Member>(tables, dotParams, p, MatrixDot(tables.limits[p], m), offset,
+                                 activity, ink, odd);
 }
 
 }  // namespace inkdot

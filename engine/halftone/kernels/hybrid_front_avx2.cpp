@@ -65,13 +65,8 @@ INKDOT_AVX2 inline void Front(const uint8_t *src, uint32_t pixels, const uint8_t
   block.white = 0;
   for (uint32_t j = 0; j < pixels; j += 8) {
     const uint32_t valid = pixels - j < 8 ? pixels - j : 8;
-    // The run's last source pixels copied out with zeros after them.
-    const uint8_t *px = src + (kStep == 1 ? 2 : 4) * j;
     alignas(32) uint8_t tail[32] = {};
-    if (valid < 8) {
-      std::memcpy(tail, px, kStep == 1 ? 4 * ((valid + 1) / 2) : 4 * valid);
-      px = tail;
-    }
+    const uint8_t *px = GroupSource<kStep>(src, j, valid, tail);
     const __m256i colours = SourceLanes<kStep>(px, 8, nullptr);
     const __m256i white = WhiteLanes(colours);
     const uint32_t whiteBits =
@@ -82,37 +77,12 @@ INKDOT_AVX2 inline void Front(const uint8_t *src, uint32_t pixels, const uint8_t
     const __m256i i0 = Coordinate(ChannelPairs<kStep>(grid, px + 0), t);
     const __m256i i1 = Coordinate(ChannelPairs<kStep>(grid, px + 1), t);
     const __m256i i2 = Coordinate(ChannelPairs<kStep>(grid, px + 2), t);
-    const __m256i entry = Lookup(
-        table, _mm256_add_epi32(_mm256_add_epi32(_mm256_slli_epi32(i0, 10),
-                                                 _mm256_slli_epi32(i1, 5)),
-                                i2));
-
-    // The neighbour test (no coordinate moved by more than one since the
-    // last printed pixel) on keys with fields 10, 6 and 5 bits wide.
-    alignas(32) uint32_t keys[8];
-    const __m256i key = _mm256_add_epi32(
-        _mm256_add_epi32(i2, _mm256_slli_epi32(i0, 10)), _mm256_slli_epi32(i1, 16));
-    _mm256_store_si256(reinterpret_cast<__m256i *>(keys), key);
-    const __m256i diff = _mm256_sub_epi32(
-        key, PreviousKeys(key, white, _mm256_set1_epi32(static_cast<int>(previousKey))));
-    const __m256i spread =
-        _mm256_or_si256(_mm256_add_epi32(diff, _mm256_set1_epi32(0x10401)),
-                        _mm256_add_epi32(diff, _mm256_set1_epi32(0x20802)));
-    const __m256i neighbour = _mm256_cmpeq_epi32(
-        _mm256_and_si256(spread, _mm256_set1_epi32(static_cast<int>(0xFFFCF3FCu))),
-        _mm256_setzero_si256());
-    previousKey = keys[31 - __builtin_clz(~whiteBits & 0xFF)];
-
+    const __m256i entry = GridEntries(table, i0, i1, i2);
+    const __m256i neighbour = NeighbourLanes(i0, i1, i2, white, whiteBits, previousKey);
     // Rounds up when the noise bit (bit 0 of the matrix at x + 24) is 0.
     const __m256i m24 = _mm256_load_si256(reinterpret_cast<const __m256i *>(block.m24 + j));
     const __m256i round = _mm256_andnot_si256(m24, _mm256_set1_epi32(1));
-    __m256i x[4];
-    for (int k = 0; k < 4; ++k) {
-      const __m256i index = Byte(entry, k);
-      x[k] = _mm256_blendv_epi8(_mm256_add_epi32(index, index),
-                                _mm256_add_epi32(index, round), neighbour);
-    }
-    StoreWords(x[0], x[1], x[2], x[3], block.x + j);
+    StoreSmoothingTerms(entry, round, neighbour, block.x + j);
     const __m256i mask = _mm256_and_si256(neighbour, _mm256_set1_epi32(0xFF));
     StoreWords(mask, mask, mask, mask, block.carry + j);
   }
@@ -282,22 +252,7 @@ INKDOT_AVX2_CALL void Run(HalftoneContext *ht, const RowRun &run, int32_t *const
     Back<Member>(tables, dotParams, pixels, block, state);
     uint32_t bytes[8] = {};
     Pack(block, pixels, bytes);
-    uint64_t planes[4];
-    Transpose(bytes, planes);
-    for (int k = 0; k < 4; ++k) {
-      const uint64_t bits = __builtin_bswap64(planes[k]);
-      if (pixels == kBlock) {
-        out.Store(k, bits);
-      } else {
-        out.Finish(k, bits, 2 * pixels);
-      }
-    }
-    if (pixels < kBlock) return;
-    out.Next();
-    if (first + kBlock == run.count) {
-      for (int k = 0; k < 4; ++k) out.Finish(k, 0, 0);
-      return;
-    }
+    if (PutTwoBitBlock(out, bytes, pixels, first + kBlock == run.count)) return;
   }
 }
 

@@ -57,11 +57,7 @@ class Tables {
 }  // namespace
 
 void DitherColorPairsAvx2(const HalftoneContext *ht, const RowRun &run, uint32_t pairs) {
-  if (ht->params.magnification == 1) {
-    Pairs<1>(ht, run, pairs);
-  } else {
-    Pairs<0>(ht, run, pairs);
-  }
+  AllPairs(ht, run, pairs);
 }
 
 }  // namespace inkdot

@@ -45,14 +45,8 @@ INKDOT_PAIRS inline void FrontEnd(const uint8_t *src, uint32_t pixels, const Tab
   block.white = 0;
   for (uint32_t j = 0; j < pixels; j += 8) {
     const uint32_t valid = pixels - j < 8 ? pixels - j : 8;
-    // The group's source bytes, the run's last ones copied out with zeros
-    // after them.
-    const uint8_t *px = src + (kStep == 1 ? 2 : 4) * j;
     alignas(32) uint8_t tail[32] = {};
-    if (valid < 8) {
-      std::memcpy(tail, px, kStep == 1 ? 4 * ((valid + 1) / 2) : 4 * valid);
-      px = tail;
-    }
+    const uint8_t *px = GroupSource<kStep>(src, j, valid, tail);
     const __m256i colours = SourceLanes<kStep>(px, 8, nullptr);
     const __m256i white = WhiteLanes(colours);
     const uint32_t whiteBits =
@@ -65,9 +59,7 @@ INKDOT_PAIRS inline void FrontEnd(const uint8_t *src, uint32_t pixels, const Tab
     __m256i abc[3];
     tables.Grid<kStep>(px, colours, split, abc);
     const __m256i a = abc[0], b = abc[1], c = abc[2];
-    const __m256i entry = Lookup(
-        colorTable,
-        _mm256_add_epi32(_mm256_slli_epi32(_mm256_add_epi32(_mm256_slli_epi32(a, 5), b), 5), c));
+    const __m256i entry = GridEntries(colorTable, a, b, c);
     _mm256_store_si256(reinterpret_cast<__m256i *>(block.entries + j), entry);
 
     // The neighbour test of NeighbourKeys, lane by lane.
@@ -193,3 +185,12 @@ INKDOT_PAIRS_CALL void Pairs(const HalftoneContext *ht, const RowRun &run, uint3
   }
 }
 
+// The pair loop, for the way the run steps through the source.
+INKDOT_PAIRS_CALL inline void AllPairs(const HalftoneContext *ht, const RowRun &run,
+                                       uint32_t pairs) {
+  if (ht->params.magnification == 1) {
+    Pairs<1>(ht, run, pairs);
+  } else {
+    Pairs<0>(ht, run, pairs);
+  }
+}
