@@ -75,7 +75,7 @@ static int ParseHeaders(const uint8_t *file, size_t size, Headers *h, char *erro
     return Fail(error, errorSize, "not an MZ executable");
   }
   const uint32_t pe = U32(file + 0x3C);
-  if (pe > size - 24 - 96 || memcmp(file + pe, "PE\0\0", 4) != 0) {
+  if ((uint64_t)pe + 24 + 96 > size || memcmp(file + pe, "PE\0\0", 4) != 0) {
     return Fail(error, errorSize, "no PE header");
   }
   const uint8_t *coff = file + pe + 4;
@@ -182,6 +182,7 @@ static int BindImports(const Headers *h, uint8_t *base, uint32_t *count, char *e
     const uint8_t *desc = base + at;
     const uint32_t lookup = U32(desc), nameRva = U32(desc + 12), iat = U32(desc + 16);
     if (nameRva == 0) break;
+    if (!InRange(nameRva, 1, h->imageSize)) return Fail(error, errorSize, "malformed imports");
     const char *dll = (const char *)base + nameRva;
     for (uint32_t i = 0;; ++i) {
       const uint32_t slot = (lookup != 0 ? lookup : iat) + 4 * i;
@@ -193,6 +194,9 @@ static int BindImports(const Headers *h, uint8_t *base, uint32_t *count, char *e
       if (entry & 0x80000000u) {
         return Fail(error, errorSize, "imports %s ordinal %u, which the loader does not provide",
                     dll, entry & 0xFFFF);
+      }
+      if (!InRange(entry, 3, h->imageSize)) {
+        return Fail(error, errorSize, "malformed imports of %s", dll);
       }
       const char *name = (const char *)base + entry + 2;
       const Shim *shim = ShimFind(dll, name);
