@@ -4,7 +4,11 @@
 #    (and the DLL run under Wine where Wine can run it);
 #  - the engine and its unit tests built for 32-bit Linux and run under
 #    qemu's user-mode emulator, and the scenario pages of that build
-#    compared, digest by digest, with the default (64-bit) build's.
+#    compared, digest by digest, with the default (64-bit) build's;
+#  - in the same 32-bit build, a small PE loader that runs the DLL built
+#    above under the emulator: the scenario pages through the DLL's own code
+#    on its AVX2 and portable paths, and failures injected in its imports
+#    (so the DLL must be built before the linux-32 tests run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
