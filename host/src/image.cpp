@@ -1,5 +1,6 @@
 // Image reading: picks the format by its magic bytes and composites alpha.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -37,6 +38,12 @@ void CompositeRow(const uint16_t *in, uint32_t width, uint32_t channels, bool pr
       out[p * colours + c] = static_cast<uint16_t>(result);
     }
   }
+}
+
+double WholeDpiWhenClose(double dpi) {
+  constexpr double kHalfStep = 0.0254 / 2;  // half of one pixel per metre, in dpi
+  const double whole = std::round(dpi);
+  return whole > 0 && std::fabs(dpi - whole) <= kHalfStep + 1e-9 ? whole : dpi;
 }
 
 void CheckImageSize(const std::filesystem::path &path, uint64_t width, uint64_t height) {

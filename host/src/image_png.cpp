@@ -72,8 +72,8 @@ class PngRows : public ImageRows {
     int unit = 0;
     png_get_pHYs(png, info, &xPerMetre, &yPerMetre, &unit);
     if (unit == PNG_RESOLUTION_METER) {
-      xDpi_ = xPerMetre * kMetresPerInch;
-      yDpi_ = yPerMetre * kMetresPerInch;
+      xDpi_ = WholeDpiWhenClose(xPerMetre * kMetresPerInch);
+      yDpi_ = WholeDpiWhenClose(yPerMetre * kMetresPerInch);
     }
     rowBytes_ = png_get_rowbytes(png, info);
     samples_.resize(static_cast<size_t>(width_) * rawChannels_);

@@ -30,6 +30,13 @@ Image FinishImage(uint32_t width, uint32_t height, uint32_t channels,
 // hours of work.
 inline constexpr uint64_t kMaxImagePixels = 1ull << 27;
 
+// A resolution from a file's metadata, snapped to the nearest whole dpi when
+// it lies within half a pixel-per-metre step (0.0127 dpi) of it: files that
+// count pixels per metre (PNG) or per centimetre (TIFF) cannot hold 150 dpi
+// exactly, and 5906 px/m must still print 150-dpi pages to the dot. Other
+// values, and 0 (not given), are kept.
+double WholeDpiWhenClose(double dpi);
+
 // Refuses a page of no pixels or of more than kMaxImagePixels.
 void CheckImageSize(const std::filesystem::path &path, uint64_t width, uint64_t height);
 

@@ -22,8 +22,8 @@ void ReadResolution(TIFF *tiff, Image *image) {
     return;
   }
   double scale = unit == RESUNIT_CENTIMETER ? 2.54 : unit == RESUNIT_INCH ? 1.0 : 0.0;
-  image->xDpi = x * scale;
-  image->yDpi = y * scale;
+  image->xDpi = WholeDpiWhenClose(x * scale);
+  image->yDpi = WholeDpiWhenClose(y * scale);
 }
 
 // The layouts read scanline by scanline: grey or RGB (alpha last), 8 or 16

@@ -10,6 +10,7 @@
 
 #include "inkdot/host/dot_page.h"
 #include "inkdot/host/image.h"
+#include "inkdot/inkdot.h"
 #include "test_resources.h"
 
 namespace inkdot::cli {
@@ -118,6 +119,55 @@ TEST_F(CommandTest, UsageErrorsExitWithTwo) {
   Result help = Run("print --help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("--resolution"), std::string::npos);
+}
+
+TEST_F(CommandTest, FollowsTheConventionsOfCommandLineTools) {
+  for (const char *flag : {"--version", "-V"}) {
+    Result version = Run(flag);
+    EXPECT_EQ(version.status, 0) << flag;
+    EXPECT_EQ(version.out, "inkdot " + std::to_string(INKDOT_VERSION_MAJOR) + "." +
+                               std::to_string(INKDOT_VERSION_MINOR) + "." +
+                               std::to_string(INKDOT_VERSION_PATCH) + "\n");
+  }
+  Result help = Run("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("inkdot " + std::to_string(INKDOT_VERSION_MAJOR) + "."),
+            std::string::npos);
+  // Alone, the command shows the same help (and still fails, as a usage error).
+  Result alone = Run("");
+  EXPECT_EQ(alone.status, 2);
+  EXPECT_EQ(alone.out, help.out);
+
+  Result typo = Run("prnt a.png");
+  EXPECT_EQ(typo.status, 2);
+  EXPECT_EQ(typo.err.rfind("inkdot: ", 0), 0u) << typo.err;
+  EXPECT_NE(typo.err.find("\"prnt\""), std::string::npos) << typo.err;
+  EXPECT_NE(typo.err.find("print, preview, inspect, profile, chart"), std::string::npos)
+      << typo.err;
+
+  for (const char *wrong : {"print --bogus", "--bogus", "print"}) {
+    Result parse = Run(wrong);
+    EXPECT_EQ(parse.status, 2) << wrong;
+    EXPECT_EQ(parse.err.rfind("inkdot: ", 0), 0u) << parse.err;
+    EXPECT_EQ(std::count(parse.err.begin(), parse.err.end(), '\n'), 1) << parse.err;
+  }
+}
+
+TEST_F(CommandTest, CombinationsWithoutAKernelAreRefusedBeforeAnyWork) {
+  const std::string image = Png("a.png", 4, 4, 255, 255, 255).string();
+  ExpectFailure(Run(Print(image + " --method midpoint")),
+                {"--method midpoint", "--dots variable",
+                 "--dots variable with diffusion, dither, screen; --dots single with "
+                 "diffusion, dither, midpoint, screen"});
+  EXPECT_EQ(Run(Print(image + " --method midpoint --dots single -q")).status, 0);
+}
+
+TEST_F(CommandTest, InputDpiMustBeAboveZero) {
+  const std::string image = Png("a.png", 4, 4, 255, 255, 255).string();
+  for (const char *dpi : {"0", "-3", "nan"}) {
+    ExpectFailure(Run(Print(image + " --input-dpi " + dpi)), {"--input-dpi", "above 0"});
+  }
+  EXPECT_EQ(Run(Print(image + " --input-dpi 72 -q")).status, 0);
 }
 
 TEST_F(CommandTest, OutOfRangeSettingsExitWithOne) {

@@ -1,4 +1,5 @@
 // inkdot print: images to dot planes (and previews) through a profile.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -8,6 +9,7 @@
 
 #include "commands.h"
 #include "inkdot/host/errors.h"
+#include "inkdot/host/page_driver.h"
 #include "inkdot/host/print_job.h"
 #include "inkdot/host/profile.h"
 #include "progress_display.h"
@@ -15,8 +17,6 @@
 namespace inkdot::cli {
 
 namespace {
-
-constexpr uint32_t kMultiSizeDotMode = 2;
 
 struct PrintArgs {
   std::vector<std::filesystem::path> images;
@@ -35,7 +35,8 @@ struct PrintArgs {
   std::vector<int> calibration;
   bool preview = false;
   uint32_t previewDpi = 150;
-  double inputDpi = 0;
+  double inputDpi = 0;  // 0: the image's own resolution
+  bool inputDpiGiven = false;
   unsigned jobs = 0;
   unsigned pageThreads = 4;
   std::string compression = "deflate";
@@ -43,12 +44,40 @@ struct PrintArgs {
 };
 
 uint32_t DotModeFor(const std::string &dots, const host::Profile &profile) {
-  if (dots == "variable") return kMultiSizeDotMode;
+  if (dots == "variable") return INKDOT_DOTS_MULTI;
   // Single-size dots: the first such mode the profile offers.
   for (uint32_t mode : profile.dotModes) {
-    if (mode != kMultiSizeDotMode) return mode;
+    if (mode != INKDOT_DOTS_MULTI) return mode;
   }
   throw host::SettingError("the profile " + profile.name + " offers no single-size dot mode");
+}
+
+// Refuses a method and dot size the engine has no kernel for, before any
+// work, naming the combinations the profile does offer.
+void CheckKernelExists(const PrintArgs &args, const host::Profile &profile,
+                       const host::PrintSettings &settings) {
+  if (host::HasKernel(settings.method, settings.dotMode)) return;
+  std::string offered;
+  for (const char *dots : {"variable", "single"}) {
+    uint32_t dotMode = INKDOT_DOTS_MULTI;
+    if (std::string(dots) == "single") {
+      auto single = std::find_if(profile.dotModes.begin(), profile.dotModes.end(),
+                                 [](uint32_t mode) { return mode != INKDOT_DOTS_MULTI; });
+      if (single == profile.dotModes.end()) continue;
+      dotMode = *single;
+    } else if (std::find(profile.dotModes.begin(), profile.dotModes.end(), dotMode) ==
+               profile.dotModes.end()) {
+      continue;
+    }
+    std::string methods;
+    for (const auto &[name, choice] : profile.methods) {
+      if (host::HasKernel(choice.method, dotMode)) methods += (methods.empty() ? "" : ", ") + name;
+    }
+    if (methods.empty()) continue;
+    offered += (offered.empty() ? "" : "; ") + std::string("--dots ") + dots + " with " + methods;
+  }
+  throw host::SettingError("--method " + args.method + " has no halftone kernel with --dots " +
+                           args.dots + " (the combinations that exist: " + offered + ")");
 }
 
 int RunPrint(const PrintArgs &args) {
@@ -69,6 +98,7 @@ int RunPrint(const PrintArgs &args) {
   }
   settings.method = method->second.method;
   settings.methodVariant = method->second.variant;
+  CheckKernelExists(args, profile, settings);
   settings.grey = args.gray;
   settings.inputDpi = args.inputDpi;
   settings.pageThreads = args.pageThreads;
@@ -95,7 +125,9 @@ int RunPrint(const PrintArgs &args) {
     }
     colour.calibration.push_back(static_cast<uint8_t>(value));
   }
-  if (args.inputDpi < 0) throw host::SettingError("--input-dpi must be above 0");
+  if (args.inputDpiGiven && !(args.inputDpi > 0 && std::isfinite(args.inputDpi))) {
+    throw host::SettingError("--input-dpi must be above 0");
+  }
 
   host::PrintOutput output;
   output.dir = args.output;
@@ -156,8 +188,9 @@ void AddPrintCommand(CLI::App &app, Runner &run) {
       ->delimiter(',');
   cmd->add_flag("--preview", args->preview, "Also write a preview PNG per page");
   cmd->add_option("--preview-dpi", args->previewDpi, "Preview resolution")->capture_default_str();
-  cmd->add_option("--input-dpi", args->inputDpi,
-                  "Image resolution (default: the image's own, else one image pixel per dot)");
+  CLI::Option *inputDpi = cmd->add_option(
+      "--input-dpi", args->inputDpi,
+      "Image resolution, above 0 (default: the image's own, else one image pixel per dot)");
   cmd->add_option("-j,--jobs", args->jobs, "Pages at a time (default: the number of cores)");
   cmd->add_option("--threads", args->pageThreads,
                   "Threads per page: 1 in turn, 2 writes on its own thread, 3 also reads on "
@@ -170,7 +203,10 @@ void AddPrintCommand(CLI::App &app, Runner &run) {
       ->check(CLI::IsMember({"deflate", "fast", "none"}))
       ->capture_default_str();
   cmd->add_flag("-q,--quiet", args->quiet, "No progress bar and no summary");
-  cmd->callback([args, &run] { run = [args] { return RunPrint(*args); }; });
+  cmd->callback([args, inputDpi, &run] {
+    args->inputDpiGiven = inputDpi->count() > 0;
+    run = [args] { return RunPrint(*args); };
+  });
 }
 
 }  // namespace inkdot::cli
