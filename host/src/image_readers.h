@@ -56,6 +56,15 @@ class MemoryRows : public ImageRows {
 
 std::unique_ptr<ImageRows> OpenPng(const std::filesystem::path &path);
 std::unique_ptr<ImageRows> OpenPnm(const std::filesystem::path &path);
+std::unique_ptr<ImageRows> OpenJpeg(const std::filesystem::path &path);
+
+// Wraps a format reader (grey, RGB, or 4 = CMYK ink amounts) so that its
+// rows come out in sRGB (grey: sRGB's tone curve) through the image's
+// profile or `input`'s. Untagged grey and RGB pass untouched; CMYK without
+// a profile is refused.
+std::unique_ptr<ImageRows> ManageColour(std::unique_ptr<ImageRows> rows,
+                                        const std::filesystem::path &path,
+                                        const ColourInput &input);
 uint32_t CountTiffPages(const std::filesystem::path &path);
 std::unique_ptr<ImageRows> OpenTiffPage(const std::filesystem::path &path, uint32_t page);
 

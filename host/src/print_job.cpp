@@ -177,7 +177,7 @@ uint64_t PrintPage(const Profile &profile, const PrintSettings &settings,
                    const std::filesystem::path &planesPath, const std::filesystem::path *previewPath,
                    const PrintOutput &output,
                    const std::function<void(uint32_t, uint32_t)> &rowDone) {
-  std::unique_ptr<ImageRows> rows = OpenImagePage(input, pageIndex);
+  std::unique_ptr<ImageRows> rows = OpenImagePage(input, pageIndex, settings.colourInput);
   Resampler resampler = DeviceResampler(settings, *rows);
   ResampledSource source(resampler);
   const DotPage shape = PageShape(profile, settings, source.width(), source.height());

@@ -51,16 +51,18 @@ int main(int argc, char **argv) {
                "inkdot"};
   app.require_subcommand(1);
   app.set_version_flag("-V,--version", "inkdot " + Version());
-  app.footer(
-      "Run \"inkdot SUBCOMMAND --help\" for a subcommand's options.\n"
+  const std::string exitStatus =
       "Exit status: 0 success, 1 failure (bad value, bad input, invalid resource, engine "
-      "error), 2 usage error.");
+      "error), 2 usage error.";
+  app.footer(exitStatus);  // inherited by the subcommands added below
   inkdot::cli::Runner run;
   inkdot::cli::AddPrintCommand(app, run);
   inkdot::cli::AddPreviewCommand(app, run);
   inkdot::cli::AddInspectCommand(app, run);
   inkdot::cli::AddProfileCommand(app, run);
   inkdot::cli::AddChartCommand(app, run);
+  app.footer("Run \"inkdot SUBCOMMAND --help\" for a subcommand's options; \"man inkdot\" for "
+             "the manual.\n" + exitStatus);
   if (argc < 2) {
     std::cout << app.help();
     return kUsage;

@@ -13,6 +13,7 @@
 #include "inkdot/host/print_job.h"
 #include "inkdot/host/profile.h"
 #include "progress_display.h"
+#include "standard_streams.h"
 
 namespace inkdot::cli {
 
@@ -37,6 +38,9 @@ struct PrintArgs {
   uint32_t previewDpi = 150;
   double inputDpi = 0;  // 0: the image's own resolution
   bool inputDpiGiven = false;
+  std::filesystem::path inputProfile;
+  std::string intent = "perceptual";
+  bool blackPointCompensation = false;
   unsigned jobs = 0;
   unsigned pageThreads = 4;
   std::string compression = "deflate";
@@ -80,7 +84,7 @@ void CheckKernelExists(const PrintArgs &args, const host::Profile &profile,
                            args.dots + " (the combinations that exist: " + offered + ")");
 }
 
-int RunPrint(const PrintArgs &args) {
+int PrintWith(const PrintArgs &args, StandardStreams &streams) {
   const auto started = std::chrono::steady_clock::now();
   const std::filesystem::path profileDir =
       args.profile.empty() ? DefaultProfileDir() : args.profile;
@@ -101,6 +105,15 @@ int RunPrint(const PrintArgs &args) {
   CheckKernelExists(args, profile, settings);
   settings.grey = args.gray;
   settings.inputDpi = args.inputDpi;
+  if (!args.inputProfile.empty()) {
+    settings.colourInput.profile = host::ReadFileBytes(args.inputProfile);
+    settings.colourInput.profileName = args.inputProfile.string();
+  }
+  settings.colourInput.intent = args.intent == "relative"     ? host::RenderingIntent::kRelative
+                                : args.intent == "saturation" ? host::RenderingIntent::kSaturation
+                                : args.intent == "absolute"   ? host::RenderingIntent::kAbsolute
+                                                              : host::RenderingIntent::kPerceptual;
+  settings.colourInput.blackPointCompensation = args.blackPointCompensation;
   settings.pageThreads = args.pageThreads;
   host::ColourSettings &colour = settings.colour;
   colour.brightness = args.brightness;
@@ -129,8 +142,20 @@ int RunPrint(const PrintArgs &args) {
     throw host::SettingError("--input-dpi must be above 0");
   }
 
+  const bool toStdout = IsStandardStream(args.output);
+  std::vector<std::filesystem::path> images;
+  for (const auto &image : args.images) images.push_back(streams.Input(image, "stdin"));
+  if (toStdout) {
+    uint32_t pages = 0;
+    for (const auto &image : images) pages += host::CountImagePages(image);
+    if (pages != 1 || args.preview) {
+      throw host::SettingError("-o - writes a single output to standard output: one page (here " +
+                               std::to_string(pages) + ") and no --preview");
+    }
+  }
+
   host::PrintOutput output;
-  output.dir = args.output;
+  output.dir = toStdout ? streams.Output("out") : args.output;
   output.preview = args.preview;
   output.previewOptions.dpi = args.previewDpi;
   output.compression = args.compression == "fast"   ? host::PlaneCompression::kFast
@@ -145,7 +170,11 @@ int RunPrint(const PrintArgs &args) {
   host::PrintSummary summary;
   {
     ProgressDisplay display(progress, !args.quiet);
-    summary = host::PrintFiles(profile, settings, args.images, output, threads, &progress);
+    summary = host::PrintFiles(profile, settings, images, output, threads, &progress);
+  }
+  if (toStdout) {
+    StandardStreams::CopyToStdout(summary.outputs.at(0));
+    return 0;  // standard output holds the planes alone
   }
   if (!args.quiet) {
     const double seconds =
@@ -158,13 +187,24 @@ int RunPrint(const PrintArgs &args) {
   return 0;
 }
 
+int RunPrint(const PrintArgs &args) {
+  StandardStreams streams;
+  try {
+    return PrintWith(args, streams);
+  } catch (const std::exception &e) {
+    throw host::Error(streams.Reword(e.what()));
+  }
+}
+
 }  // namespace
 
 void AddPrintCommand(CLI::App &app, Runner &run) {
   auto args = std::make_shared<PrintArgs>();
   CLI::App *cmd = app.add_subcommand("print", "Halftone images into dot planes (one TIFF per page)");
-  cmd->add_option("images", args->images, "PNG, TIFF, PGM or PPM images")->required();
-  cmd->add_option("-o,--output", args->output, "Folder for the dot planes")->required();
+  cmd->add_option("images", args->images, "PNG, TIFF, JPEG, PGM or PPM images; - reads standard input")->required();
+  cmd->add_option("-o,--output", args->output,
+                  "Folder for the dot planes; - writes a single page's planes to standard output")
+      ->required();
   cmd->add_option("--profile", args->profile, "Printer profile folder (default: the bundled one)");
   cmd->add_option("--resolution", args->resolution, "Device resolution XxY")->capture_default_str();
   cmd->add_option("--dots", args->dots, "Dot sizes")
@@ -191,6 +231,14 @@ void AddPrintCommand(CLI::App &app, Runner &run) {
   CLI::Option *inputDpi = cmd->add_option(
       "--input-dpi", args->inputDpi,
       "Image resolution, above 0 (default: the image's own, else one image pixel per dot)");
+  cmd->add_option("--input-profile", args->inputProfile,
+                  "ICC profile of the images, in place of their own (untagged images are "
+                  "taken as sRGB; CMYK images need one)");
+  cmd->add_option("--intent", args->intent, "Rendering intent from the images' profiles to sRGB")
+      ->check(CLI::IsMember({"perceptual", "relative", "saturation", "absolute"}))
+      ->capture_default_str();
+  cmd->add_flag("--black-point-compensation,--bpc", args->blackPointCompensation,
+                "Map the images' black point to sRGB's");
   cmd->add_option("-j,--jobs", args->jobs, "Pages at a time (default: the number of cores)");
   cmd->add_option("--threads", args->pageThreads,
                   "Threads per page: 1 in turn, 2 writes on its own thread, 3 also reads on "
