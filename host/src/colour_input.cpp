@@ -133,8 +133,6 @@ class ManagedRows : public ImageRows {
 std::unique_ptr<ImageRows> ManageColour(std::unique_ptr<ImageRows> rows,
                                         const std::filesystem::path &path,
                                         const ColourInput &input) {
-  static std::once_flag quiet;
-  std::call_once(quiet, [] { cmsSetLogErrorHandler(nullptr); });
   const uint32_t channels = rows->channels();
   const EmbeddedColour &embedded = rows->embeddedColour();
   ProfilePtr source;

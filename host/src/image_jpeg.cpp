@@ -67,7 +67,7 @@ class JpegRows : public ImageRows {
     error_->manager.emit_message = JpegQuiet;
     if (setjmp(error_->jump)) Corrupt();
     jpeg_create_decompress(&info_);
-    created_ = true;
+    jpeg_.created = true;
     jpeg_stdio_src(&info_, file_.get());
     jpeg_save_markers(&info_, JPEG_APP0 + 1, 0xFFFF);  // EXIF
     jpeg_save_markers(&info_, JPEG_APP0 + 2, 0xFFFF);  // ICC profile
@@ -92,10 +92,6 @@ class JpegRows : public ImageRows {
       whole_.resize(line_.size() * stored_.height);
       for (uint32_t y = 0; y < stored_.height; ++y) ReadScanline(whole_.data() + y * line_.size());
     }
-  }
-
-  ~JpegRows() override {
-    if (created_) jpeg_destroy_decompress(&info_);
   }
 
   void ReadRow(uint16_t *out) override {
@@ -178,8 +174,15 @@ class JpegRows : public ImageRows {
   std::filesystem::path path_;
   std::unique_ptr<FILE, FileCloser> file_;
   std::unique_ptr<JpegError> error_;
-  jpeg_decompress_struct info_{};
-  bool created_ = false;
+  // Released before error_, and also when the constructor throws.
+  struct Decompressor {
+    jpeg_decompress_struct info{};
+    bool created = false;
+    ~Decompressor() {
+      if (created) jpeg_destroy_decompress(&info);
+    }
+  } jpeg_;
+  jpeg_decompress_struct &info_ = jpeg_.info;
   Size stored_;
   uint32_t rawChannels_ = 0, orientation_ = 1, next_ = 0, read_ = 0;
   std::vector<uint8_t> line_, whole_;
