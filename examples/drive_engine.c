@@ -108,7 +108,8 @@ static const void *halftone_resource(int32_t id) {
 }
 
 static int check(const char *operation, ResultCode code) {
-  if (code != INKDOT_OK) fprintf(stderr, "%s failed with %u\n", operation, (unsigned)code);
+  if (code != INKDOT_OK) fprintf(stderr, "%s failed with %u: %s\n", operation, (unsigned)code,
+            InkdotResultText(code));
   return code == INKDOT_OK;
 }
 
@@ -128,11 +129,11 @@ int main(void) {
   memset(&params, 0, sizeof params);
   params.neutralBalance = 50;
   memset(&page, 0, sizeof page);
-  page.method = 1;      /* error diffusion */
-  page.inputFormat = 2; /* colour pixels, handed over as R, G, B, 0 */
-  page.colorMode = 1;
+  page.method = INKDOT_METHOD_DIFFUSION;
+  page.inputFormat = INKDOT_INPUT_RGB; /* handed over as R, G, B, 0 */
+  page.colorMode = INKDOT_COLOR_TABLE;
   page.xResolution = page.yResolution = 720;
-  page.dotMode = 2; /* small, medium and large dots */
+  page.dotMode = INKDOT_DOTS_MULTI; /* small, medium and large dots */
   page.maxPixels = kWidth;
 
   /* 1. The colour conversation, following nextId until -1. */

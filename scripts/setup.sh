@@ -16,6 +16,7 @@ PACKAGES=(
   g++-multilib
   libpng-dev
   libtiff-dev
+  libjpeg62-turbo-dev
   libcli11-dev
   nlohmann-json3-dev
   g++-mingw-w64-i686

@@ -1,5 +1,6 @@
 // Image reading: picks the format by its magic bytes and composites alpha.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -37,6 +38,12 @@ void CompositeRow(const uint16_t *in, uint32_t width, uint32_t channels, bool pr
       out[p * colours + c] = static_cast<uint16_t>(result);
     }
   }
+}
+
+double WholeDpiWhenClose(double dpi) {
+  constexpr double kHalfStep = 0.0254 / 2;  // half of one pixel per metre, in dpi
+  const double whole = std::round(dpi);
+  return whole > 0 && std::fabs(dpi - whole) <= kHalfStep + 1e-9 ? whole : dpi;
 }
 
 void CheckImageSize(const std::filesystem::path &path, uint64_t width, uint64_t height) {
@@ -89,7 +96,7 @@ void MemoryRows::ReadRow(uint16_t *out) {
 
 namespace {
 
-enum class Format { kPng, kTiff, kPnm, kUnknown };
+enum class Format { kPng, kTiff, kPnm, kJpeg, kUnknown };
 
 Format Sniff(const std::filesystem::path &path) {
   std::ifstream in(path, std::ios::binary);
@@ -104,11 +111,12 @@ Format Sniff(const std::filesystem::path &path) {
     return Format::kTiff;
   }
   if (got >= 2 && magic[0] == 'P' && (magic[1] == '5' || magic[1] == '6')) return Format::kPnm;
+  if (got >= 3 && magic[0] == 0xFF && magic[1] == 0xD8 && magic[2] == 0xFF) return Format::kJpeg;
   return Format::kUnknown;
 }
 
 [[noreturn]] void Unknown(const std::filesystem::path &path) {
-  detail::ImageFailure(path, "not a PNG, TIFF, PGM or PPM image (unrecognised first bytes)");
+  detail::ImageFailure(path, "not a PNG, TIFF, JPEG, PGM or PPM image (unrecognised first bytes)");
 }
 
 }  // namespace
@@ -117,18 +125,32 @@ uint32_t CountImagePages(const std::filesystem::path &path) {
   switch (Sniff(path)) {
     case Format::kTiff: return detail::CountTiffPages(path);
     case Format::kPng:
+    case Format::kJpeg:
     case Format::kPnm: return 1;
     case Format::kUnknown: break;
   }
   Unknown(path);
 }
 
-std::unique_ptr<ImageRows> OpenImagePage(const std::filesystem::path &path, uint32_t page) {
+namespace {
+
+std::unique_ptr<ImageRows> OpenFormatReader(const std::filesystem::path &path, uint32_t page) {
   Format format = Sniff(path);
   if (format == Format::kTiff) return detail::OpenTiffPage(path, page);
   if (format == Format::kUnknown) Unknown(path);
   if (page != 0) detail::ImageFailure(path, "has only one page");
-  return format == Format::kPng ? detail::OpenPng(path) : detail::OpenPnm(path);
+  switch (format) {
+    case Format::kPng: return detail::OpenPng(path);
+    case Format::kJpeg: return detail::OpenJpeg(path);
+    default: return detail::OpenPnm(path);
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<ImageRows> OpenImagePage(const std::filesystem::path &path, uint32_t page,
+                                         const ColourInput &colour) {
+  return detail::ManageColour(OpenFormatReader(path, page), path, colour);
 }
 
 Image ReadImagePage(const std::filesystem::path &path, uint32_t page) {

@@ -4,6 +4,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
@@ -72,9 +73,10 @@ class PngRows : public ImageRows {
     int unit = 0;
     png_get_pHYs(png, info, &xPerMetre, &yPerMetre, &unit);
     if (unit == PNG_RESOLUTION_METER) {
-      xDpi_ = xPerMetre * kMetresPerInch;
-      yDpi_ = yPerMetre * kMetresPerInch;
+      xDpi_ = WholeDpiWhenClose(xPerMetre * kMetresPerInch);
+      yDpi_ = WholeDpiWhenClose(yPerMetre * kMetresPerInch);
     }
+    ReadColourChunks(png, info);
     rowBytes_ = png_get_rowbytes(png, info);
     samples_.resize(static_cast<size_t>(width_) * rawChannels_);
     if (passes > 1) {
@@ -111,6 +113,29 @@ class PngRows : public ImageRows {
  private:
   [[noreturn]] void Corrupt() {
     ImageFailure(path_, std::string("corrupt or truncated PNG: ") + state_->message);
+  }
+
+  // iCCP first; sRGB next; gAMA and cHRM otherwise, as the PNG rules rank them.
+  void ReadColourChunks(png_structp png, png_infop info) {
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 length = 0;
+    if (png_get_iCCP(png, info, &name, &compression, &profile, &length) && profile) {
+      colour_.icc.assign(profile, profile + length);
+      return;
+    }
+    int intent = 0;
+    if (png_get_sRGB(png, info, &intent)) {
+      colour_.srgb = true;
+      return;
+    }
+    double gamma = 0;
+    if (png_get_gAMA(png, info, &gamma) && gamma > 0) colour_.gamma = gamma;
+    std::array<double, 8> c{};
+    if (png_get_cHRM(png, info, &c[0], &c[1], &c[2], &c[3], &c[4], &c[5], &c[6], &c[7])) {
+      colour_.chromaticities = c;
+    }
   }
 
   std::filesystem::path path_;

@@ -30,6 +30,13 @@ Image FinishImage(uint32_t width, uint32_t height, uint32_t channels,
 // hours of work.
 inline constexpr uint64_t kMaxImagePixels = 1ull << 27;
 
+// A resolution from a file's metadata, snapped to the nearest whole dpi when
+// it lies within half a pixel-per-metre step (0.0127 dpi) of it: files that
+// count pixels per metre (PNG) or per centimetre (TIFF) cannot hold 150 dpi
+// exactly, and 5906 px/m must still print 150-dpi pages to the dot. Other
+// values, and 0 (not given), are kept.
+double WholeDpiWhenClose(double dpi);
+
 // Refuses a page of no pixels or of more than kMaxImagePixels.
 void CheckImageSize(const std::filesystem::path &path, uint64_t width, uint64_t height);
 
@@ -49,6 +56,15 @@ class MemoryRows : public ImageRows {
 
 std::unique_ptr<ImageRows> OpenPng(const std::filesystem::path &path);
 std::unique_ptr<ImageRows> OpenPnm(const std::filesystem::path &path);
+std::unique_ptr<ImageRows> OpenJpeg(const std::filesystem::path &path);
+
+// Wraps a format reader (grey, RGB, or 4 = CMYK ink amounts) so that its
+// rows come out in sRGB (grey: sRGB's tone curve) through the image's
+// profile or `input`'s. Untagged grey and RGB pass untouched; CMYK without
+// a profile is refused.
+std::unique_ptr<ImageRows> ManageColour(std::unique_ptr<ImageRows> rows,
+                                        const std::filesystem::path &path,
+                                        const ColourInput &input);
 uint32_t CountTiffPages(const std::filesystem::path &path);
 std::unique_ptr<ImageRows> OpenTiffPage(const std::filesystem::path &path, uint32_t page);
 

@@ -1,5 +1,6 @@
-// TIFF in: every page; 8- and 16-bit grey and RGB (with alpha) in strips
-// read row by row, every other layout through libtiff's RGBA reader.
+// TIFF in: every page; 8- and 16-bit grey, RGB (with alpha) and CMYK in
+// strips read row by row, with the page's ICC profile; every other layout
+// but ink separations through libtiff's RGBA reader.
 #include <cstring>
 #include <memory>
 
@@ -22,8 +23,17 @@ void ReadResolution(TIFF *tiff, Image *image) {
     return;
   }
   double scale = unit == RESUNIT_CENTIMETER ? 2.54 : unit == RESUNIT_INCH ? 1.0 : 0.0;
-  image->xDpi = x * scale;
-  image->yDpi = y * scale;
+  image->xDpi = WholeDpiWhenClose(x * scale);
+  image->yDpi = WholeDpiWhenClose(y * scale);
+}
+
+// Four inks, CMYK, with no extra samples.
+bool IsCmyk(TIFF *tiff) {
+  uint16_t photometric = 0, samples = 0, inkSet = INKSET_CMYK;
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_INKSET, &inkSet);
+  return TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric) &&
+         photometric == PHOTOMETRIC_SEPARATED && samples == 4 && inkSet == INKSET_CMYK;
 }
 
 // The layouts read scanline by scanline: grey or RGB (alpha last), 8 or 16
@@ -40,7 +50,8 @@ bool Direct(TIFF *tiff) {
   if ((bits != 8 && bits != 16) || planar != PLANARCONFIG_CONTIG || format != SAMPLEFORMAT_UINT) {
     return false;
   }
-  return (grey && (samples == 1 || samples == 2)) || (rgb && (samples == 3 || samples == 4));
+  return (grey && (samples == 1 || samples == 2)) || (rgb && (samples == 3 || samples == 4)) ||
+         IsCmyk(tiff);
 }
 
 // Strip TIFFs stream one scanline per row; every other layout goes through
@@ -70,8 +81,19 @@ class TiffRows : public ImageRows {
     ReadResolution(tiff, &resolution);
     xDpi_ = resolution.xDpi;
     yDpi_ = resolution.yDpi;
+    uint32_t iccLength = 0;
+    void *icc = nullptr;
+    if (TIFFGetField(tiff, TIFFTAG_ICCPROFILE, &iccLength, &icc) && icc) {
+      colour_.icc.assign(static_cast<uint8_t *>(icc), static_cast<uint8_t *>(icc) + iccLength);
+    }
+    uint16_t photometric = 0;
     if (Direct(tiff)) {
       StartDirect();
+    } else if (TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric) &&
+               photometric == PHOTOMETRIC_SEPARATED) {
+      // libtiff's RGBA reader would turn inks into colours naively.
+      ImageFailure(path, "ink-separated TIFF pages are read as 8- or 16-bit CMYK in strips "
+                         "only");
     } else {
       whole_ = std::make_unique<MemoryRows>(ReadThroughRgba());
       channels_ = whole_->channels();
@@ -94,6 +116,10 @@ class TiffRows : public ImageRows {
       if (minIsWhite_ && (i % rawChannels_) == 0) value = static_cast<uint16_t>(65535 - value);
       samples_[i] = value;
     }
+    if (cmyk_) {
+      std::memcpy(out, samples_.data(), samples_.size() * sizeof(uint16_t));
+      return;
+    }
     CompositeRow(samples_.data(), width_, rawChannels_, premultiplied_, out);
   }
 
@@ -111,7 +137,8 @@ class TiffRows : public ImageRows {
     }
     bits_ = bits;
     rawChannels_ = samples;
-    channels_ = samples == 2 || samples == 4 ? samples - 1u : samples;
+    cmyk_ = IsCmyk(tiff);
+    channels_ = cmyk_ ? 4 : samples == 2 || samples == 4 ? samples - 1u : samples;
     minIsWhite_ = photometric == PHOTOMETRIC_MINISWHITE;
     samples_.resize(static_cast<size_t>(width_) * samples);
     line_.resize(TIFFScanlineSize(tiff));
@@ -145,7 +172,7 @@ class TiffRows : public ImageRows {
   TiffFile tiff_;
   std::unique_ptr<MemoryRows> whole_;
   uint32_t bits_ = 8, rawChannels_ = 1, next_ = 0;
-  bool premultiplied_ = false, minIsWhite_ = false;
+  bool premultiplied_ = false, minIsWhite_ = false, cmyk_ = false;
   std::vector<uint8_t> line_;
   std::vector<uint16_t> samples_;
 };

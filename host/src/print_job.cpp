@@ -18,8 +18,6 @@ namespace inkdot::host {
 
 namespace {
 
-constexpr uint32_t kMultiSizeDotMode = 2;
-
 class ResampledSource : public RowSource {
  public:
   explicit ResampledSource(Resampler &resampler) : resampler_(resampler) {}
@@ -81,7 +79,7 @@ HalftoneParams MakePageParams(const PrintSettings &settings, uint32_t width) {
   page.method = settings.method;
   page.methodVariant = settings.methodVariant;
   page.inputFormat = settings.grey ? kGreyInputFormat : kColourInputFormat;
-  page.colorMode = settings.grey ? 0 : 1;
+  page.colorMode = settings.grey ? INKDOT_COLOR_GREY : INKDOT_COLOR_TABLE;
   page.xResolution = settings.xResolution;
   page.yResolution = settings.yResolution;
   page.dotMode = settings.dotMode;
@@ -122,7 +120,7 @@ DotPage PageShape(const Profile &profile, const PrintSettings &settings, uint32_
   DotPage page;
   page.width = width;
   page.height = height;
-  page.bitsPerPixel = settings.dotMode == kMultiSizeDotMode ? 2 : 1;
+  page.bitsPerPixel = settings.dotMode == INKDOT_DOTS_MULTI ? 2 : 1;
   page.xDpi = settings.xResolution;
   page.yDpi = settings.yResolution;
   if (settings.grey) {
@@ -179,7 +177,7 @@ uint64_t PrintPage(const Profile &profile, const PrintSettings &settings,
                    const std::filesystem::path &planesPath, const std::filesystem::path *previewPath,
                    const PrintOutput &output,
                    const std::function<void(uint32_t, uint32_t)> &rowDone) {
-  std::unique_ptr<ImageRows> rows = OpenImagePage(input, pageIndex);
+  std::unique_ptr<ImageRows> rows = OpenImagePage(input, pageIndex, settings.colourInput);
   Resampler resampler = DeviceResampler(settings, *rows);
   ResampledSource source(resampler);
   const DotPage shape = PageShape(profile, settings, source.width(), source.height());

@@ -30,6 +30,15 @@
 #include <stddef.h>
 #include <stdint.h>
 
+/* Version of this interface and of the library that implements it. */
+#define INKDOT_VERSION_MAJOR 0
+#define INKDOT_VERSION_MINOR 1
+#define INKDOT_VERSION_PATCH 0
+/* One number that rises with every release: 0x00MMmmpp. */
+#define INKDOT_VERSION                                                    \
+  ((INKDOT_VERSION_MAJOR << 16) | (INKDOT_VERSION_MINOR << 8) |           \
+   INKDOT_VERSION_PATCH)
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -88,6 +97,111 @@ enum {
   INKDOT_BAD_PALETTE = 784 /* a dot palette entry sums above 255 */
 };
 
+#if defined(__cplusplus) || \
+    (defined(__STDC_VERSION__) && __STDC_VERSION__ >= 199901L)
+#define INKDOT_INLINE static inline
+#elif defined(__GNUC__)
+#define INKDOT_INLINE static __inline__
+#else
+#define INKDOT_INLINE static
+#endif
+
+/* A short English sentence for a result code, or "unknown result code" for
+ * a value the library never returns. The text is static, never null. Defined
+ * here, not exported, so that every host words the codes alike. */
+INKDOT_INLINE const char *InkdotResultText(ResultCode code) {
+  switch (code) {
+    case INKDOT_OK:
+      return "success";
+    case INKDOT_ALLOC_FAILED:
+      return "an allocation failed, or a selection table selected a negative "
+             "resource id";
+    case INKDOT_LOCK_FAILED:
+      return "locking a new allocation failed";
+    case INKDOT_UNLOCK_FAILED:
+      return "unlocking an allocation failed";
+    case INKDOT_FREE_FAILED:
+      return "freeing an allocation failed";
+    case INKDOT_NO_KERNEL:
+      return "no halftone kernel exists for this combination of method, "
+             "input, resolution and dot mode";
+    case INKDOT_BAD_PARAMS:
+      return "parameters refused: a colour setting outside -50..50, a "
+             "refused input format, a missing colour table, or no dot "
+             "parameters for the resolution";
+    case INKDOT_BAD_TABLE:
+      return "refused: gamma outside 1.00..3.00, a missing colour-matching "
+             "result, or a grid resource without 32 points per axis";
+    case INKDOT_BAD_RESERVED:
+      return "a reserved argument of HalftoneNew is not 0";
+    case INKDOT_RUN_TOO_LONG:
+      return "a run ends beyond the page width the halftone object was "
+             "made for";
+    case INKDOT_BAD_RESERVED_A:
+      return "the first reserved argument of Halftone is not 0";
+    case INKDOT_BAD_RESERVED_B:
+      return "the second reserved argument of Halftone is not 0";
+    case INKDOT_BAD_RESOURCE:
+      return "no selection-table line matches the page, or a halftone "
+             "resource, call or threshold matrix is unusable";
+    case INKDOT_BAD_PALETTE:
+      return "a dot palette entry adds up to more than 255";
+    default:
+      return "unknown result code";
+  }
+}
+
+/* ------------------------------------------------------------------------
+ * Named values of the mode fields.
+ * ------------------------------------------------------------------------ */
+
+/* HalftoneParams.method. */
+enum {
+  /* Single-size dots: two-level midpoint dither (colour pages snap to the
+   * corners of the colour cube). No multi-size-dot kernel. */
+  INKDOT_METHOD_MIDPOINT = 0,
+  /* Error diffusion, one error line per plane. */
+  INKDOT_METHOD_DIFFUSION = 1,
+  /* Set up as a screening method (no error lines for grey input) but run
+   * by the diffusion kernels, which then answer 512. No multi-size-dot
+   * kernel. */
+  INKDOT_METHOD_UNBUFFERED_DIFFUSION = 2,
+  /* Screening against the threshold matrix; with single-size dots and
+   * colour input, methodVariant 0 or 2 adds diffusion, others dither. */
+  INKDOT_METHOD_SCREEN = 3
+};
+
+/* HalftoneParams.inputFormat: the layout of one source pixel. Values 1 and
+ * 3 are refused by HalftoneNew; values not listed take four bytes. */
+enum {
+  INKDOT_INPUT_GREY = 0,      /* one byte: the grey level */
+  INKDOT_INPUT_RGB = 2,       /* red, green, blue */
+  INKDOT_INPUT_INKS = 4,      /* four bytes: the ink levels themselves */
+  INKDOT_INPUT_RGB_ALT = 5,   /* three bytes, read as INKDOT_INPUT_RGB */
+  INKDOT_INPUT_SIX_BYTES = 6  /* six bytes per pixel */
+};
+
+/* HalftoneParams.colorMode. */
+enum {
+  INKDOT_COLOR_GREY = 0,       /* one channel, used directly */
+  INKDOT_COLOR_TABLE = 1,      /* colour through the 3-D colour table */
+  INKDOT_COLOR_TABLE_WIDE = 3  /* as 1, and a wider area before the dot curve */
+};
+
+/* HalftoneParams.dotMode. */
+enum {
+  INKDOT_DOTS_SINGLE = 0,       /* one bit per pixel per ink */
+  INKDOT_DOTS_SINGLE_CURVE = 1, /* as 0, with the grey-curve remap of levels */
+  INKDOT_DOTS_MULTI = 2         /* small, medium, large: two bits per pixel */
+};
+
+/* CmParams.grayMode. */
+enum {
+  INKDOT_GRAY_NORMAL = 0,
+  INKDOT_GRAY_COMPOSITE = 1, /* grey built from the colour inks, match mode 4 */
+  INKDOT_GRAY_PLAIN = 4      /* match mode 0, colorAdjustMode taken as 0 */
+};
+
 /* ------------------------------------------------------------------------
  * Records.
  * ------------------------------------------------------------------------ */
@@ -107,11 +221,26 @@ typedef struct CmOption {
   const void *value;
 } CmOption;
 
-/* The host's option list: `count` pairs follow the count. */
+/* The host's option list: `count` pairs follow the count. The flexible
+ * array member is standard C99; C89 and C++ compilers take it as an
+ * extension, which the guards below keep quiet under -pedantic. */
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wunknown-warning-option"
+#pragma clang diagnostic ignored "-Wc99-extensions"
+#pragma clang diagnostic ignored "-Wflexible-array-extensions"
+#endif
 typedef struct CmOptionList {
   int32_t count;
+#if defined(__GNUC__)
+  __extension__ CmOption pairs[]; /* `count` entries */
+#else
   CmOption pairs[]; /* `count` entries */
+#endif
 } CmOptionList;
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 
 /* The user's colour settings, copied by CmNew. */
 typedef struct CmParams {
@@ -124,7 +253,7 @@ typedef struct CmParams {
   int32_t blueOffset;      /* -50..50 */
   int32_t tableKeyNumber;  /* must equal column 8 of the selected line */
   int32_t tableKeyName;    /* must equal the key named by column 4 */
-  int32_t grayMode;        /* 0 normal, 1 composite grey, 4 plain */
+  int32_t grayMode;        /* INKDOT_GRAY_*: 0 normal, 1 composite, 4 plain */
   int32_t colorAdjustMode; /* low 16 bits: match mode; 2 = enhanced */
   int32_t neutralBalance;  /* 50 = neutral */
   int32_t unused12;
@@ -134,13 +263,13 @@ typedef struct CmParams {
 
 /* The page parameters, copied by CmNew and HalftoneNew. */
 typedef struct HalftoneParams {
-  uint32_t method;        /* 1 diffusion, 3 screening, 0 and 2 dither */
-  uint32_t methodVariant;
-  uint32_t inputFormat;   /* 0 grey, 2 and 5 RGB, 4 four inks, 6 ... */
-  uint32_t colorMode;     /* 0 exactly when inputFormat is 0 */
+  uint32_t method;        /* INKDOT_METHOD_* */
+  uint32_t methodVariant; /* with method 3: 0 screening with diffusion, 1 dither */
+  uint32_t inputFormat;   /* INKDOT_INPUT_* */
+  uint32_t colorMode;     /* INKDOT_COLOR_*; 0 exactly when inputFormat is 0 */
   uint32_t xResolution;
   uint32_t yResolution;
-  uint32_t dotMode;       /* 2 = multi-size dots */
+  uint32_t dotMode;       /* INKDOT_DOTS_*; 2 = multi-size dots */
   int32_t magnification;  /* each source pixel covers n + 1 output pixels */
   uint32_t spareWord1;
   uint32_t maxPixels;     /* largest startX + count of a band call */
@@ -257,7 +386,9 @@ INKDOT_API ResultCode INKDOT_CALL HalftoneSetResource(HalftoneContext *handle,
  * `firstBit` pixel positions of the first byte kept. `spareArg` is not
  * read; `reservedA` and `reservedB` must be 0.
  * Multi-size-dot kernels: the tall colour kernel's 2:1 reduction of colour
- * pixels needs a matrix width that divides 256 (else 768); a channel lying
+ * pixels needs a matrix width that divides 256 (else 768), and when exactly
+ * one pixel of a pair is black its small dot of ink 3 does not mark ink 3's
+ * activity lane (the lanes shift as for any other pixel); a channel lying
  * on the last grid point never steps past it; a grey curve pad of 0 counts
  * as 1.
  * Choices of this library: a call on an object whose set-up is not complete
@@ -288,10 +419,18 @@ INKDOT_API ResultCode INKDOT_CALL HalftoneDelete(HalftoneContext *handle);
 /* ------------------------------------------------------------------------
  * Layout checks.
  * ------------------------------------------------------------------------ */
-#if defined(__cplusplus)
+#if (defined(__cplusplus) && __cplusplus >= 201103L) || \
+    (defined(_MSVC_LANG) && _MSVC_LANG >= 201103L)
 #define INKDOT_STATIC_ASSERT(c, m) static_assert(c, m)
-#else
+#elif !defined(__cplusplus) && defined(__STDC_VERSION__) && \
+    __STDC_VERSION__ >= 201112L
 #define INKDOT_STATIC_ASSERT(c, m) _Static_assert(c, m)
+#else
+/* Older languages: an array type of negative size stops the build. */
+#define INKDOT_ASSERT_NAME2(line) inkdot_layout_check_##line
+#define INKDOT_ASSERT_NAME(line) INKDOT_ASSERT_NAME2(line)
+#define INKDOT_STATIC_ASSERT(c, m) \
+  typedef char INKDOT_ASSERT_NAME(__LINE__)[(c) ? 1 : -1]
 #endif
 
 INKDOT_STATIC_ASSERT(offsetof(CmLut, tableKind) == 4, "CmLut word 1");
@@ -333,6 +472,8 @@ INKDOT_STATIC_ASSERT(offsetof(CmLut, blockHandle) == 508, "CmLut word 127");
 #endif
 
 #undef INKDOT_STATIC_ASSERT
+#undef INKDOT_ASSERT_NAME
+#undef INKDOT_ASSERT_NAME2
 
 #ifdef __cplusplus
 }

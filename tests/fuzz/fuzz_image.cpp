@@ -1,4 +1,4 @@
-// One image reader (chosen at build time: PNG, TIFF or PNM) over arbitrary
+// One image reader (chosen at build time: PNG, TIFF, PNM or JPEG) over arbitrary
 // file bytes. Every failure must arrive as an ImageError.
 #include <cstdint>
 #include <memory>
@@ -30,6 +30,8 @@ void ReadAllPages(const std::filesystem::path &path) {
   }
 #elif defined(INKDOT_FUZZ_PNM)
   ReadRows(OpenPnm(path));
+#elif defined(INKDOT_FUZZ_JPEG)
+  ReadRows(OpenJpeg(path));
 #else
 #error "choose a reader"
 #endif

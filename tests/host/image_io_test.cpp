@@ -10,6 +10,7 @@
 
 #include "inkdot/host/errors.h"
 #include "inkdot/host/image.h"
+#include "image_readers.h"
 #include "test_resources.h"
 
 namespace inkdot::host {
@@ -107,9 +108,30 @@ TEST(ImageInput, StreamedAndWholeLayoutsHandOutTheSameRows) {
       }
     }
   }
+  // 150 dpi is stored as 5906 pixels per metre and reads back whole.
   const std::unique_ptr<ImageRows> rows = OpenImagePage(plain, 0);
-  EXPECT_NEAR(rows->xDpi(), 150, 0.05);
-  EXPECT_NEAR(rows->yDpi(), 150, 0.05);
+  EXPECT_EQ(rows->xDpi(), 150);
+  EXPECT_EQ(rows->yDpi(), 150);
+}
+
+TEST(ImageInput, ResolutionsSnapToWholeDpiOnlyWhenClose) {
+  struct Case {
+    double stored;
+    double read;
+  };
+  const Case cases[] = {
+      {5906 * 0.0254, 150},     // PNG pixels per metre
+      {2835 * 0.0254, 72},      // 72.009
+      {59.06 * 2.54, 150},      // TIFF pixels per centimetre
+      {11811 * 0.0254, 300},    // 299.9994
+      {5905 * 0.0254, 5905 * 0.0254},  // 149.987: a step away, kept
+      {150.5, 150.5},
+      {0, 0},                   // not given
+      {0.004, 0.004},           // never snapped to 0
+  };
+  for (const Case &c : cases) {
+    EXPECT_EQ(detail::WholeDpiWhenClose(c.stored), c.read) << c.stored;
+  }
 }
 
 TEST(ImageInput, PgmAndPpmAtEightAndSixteenBits) {

@@ -2,6 +2,8 @@
 // 1 for every other failure, one clear message naming what is wrong, and no
 // output file left behind.
 #include <gtest/gtest.h>
+#include <lcms2.h>
+#include <png.h>
 #include <sys/wait.h>
 
 #include <fstream>
@@ -10,6 +12,7 @@
 
 #include "inkdot/host/dot_page.h"
 #include "inkdot/host/image.h"
+#include "inkdot/inkdot.h"
 #include "test_resources.h"
 
 namespace inkdot::cli {
@@ -38,10 +41,10 @@ class CommandTest : public ::testing::Test {
   std::filesystem::path profile() const { return work_.path() / "profile"; }
   std::filesystem::path out() const { return work_.path() / "out"; }
 
-  Result Run(const std::string &arguments) {
+  Result Run(const std::string &arguments, const std::string &before = "") {
     const auto stdoutFile = work_.path() / "stdout.txt";
     const auto stderrFile = work_.path() / "stderr.txt";
-    const std::string command = std::string(INKDOT_COMMAND) + " " + arguments + " >" +
+    const std::string command = before + std::string(INKDOT_COMMAND) + " " + arguments + " >" +
                                 stdoutFile.string() + " 2>" + stderrFile.string();
     const int raw = std::system(command.c_str());
     Result result;
@@ -120,6 +123,55 @@ TEST_F(CommandTest, UsageErrorsExitWithTwo) {
   EXPECT_NE(help.out.find("--resolution"), std::string::npos);
 }
 
+TEST_F(CommandTest, FollowsTheConventionsOfCommandLineTools) {
+  for (const char *flag : {"--version", "-V"}) {
+    Result version = Run(flag);
+    EXPECT_EQ(version.status, 0) << flag;
+    EXPECT_EQ(version.out, "inkdot " + std::to_string(INKDOT_VERSION_MAJOR) + "." +
+                               std::to_string(INKDOT_VERSION_MINOR) + "." +
+                               std::to_string(INKDOT_VERSION_PATCH) + "\n");
+  }
+  Result help = Run("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("inkdot " + std::to_string(INKDOT_VERSION_MAJOR) + "."),
+            std::string::npos);
+  // Alone, the command shows the same help (and still fails, as a usage error).
+  Result alone = Run("");
+  EXPECT_EQ(alone.status, 2);
+  EXPECT_EQ(alone.out, help.out);
+
+  Result typo = Run("prnt a.png");
+  EXPECT_EQ(typo.status, 2);
+  EXPECT_EQ(typo.err.rfind("inkdot: ", 0), 0u) << typo.err;
+  EXPECT_NE(typo.err.find("\"prnt\""), std::string::npos) << typo.err;
+  EXPECT_NE(typo.err.find("print, preview, inspect, profile, chart"), std::string::npos)
+      << typo.err;
+
+  for (const char *wrong : {"print --bogus", "--bogus", "print"}) {
+    Result parse = Run(wrong);
+    EXPECT_EQ(parse.status, 2) << wrong;
+    EXPECT_EQ(parse.err.rfind("inkdot: ", 0), 0u) << parse.err;
+    EXPECT_EQ(std::count(parse.err.begin(), parse.err.end(), '\n'), 1) << parse.err;
+  }
+}
+
+TEST_F(CommandTest, CombinationsWithoutAKernelAreRefusedBeforeAnyWork) {
+  const std::string image = Png("a.png", 4, 4, 255, 255, 255).string();
+  ExpectFailure(Run(Print(image + " --method midpoint")),
+                {"--method midpoint", "--dots variable",
+                 "--dots variable with diffusion, dither, screen; --dots single with "
+                 "diffusion, dither, midpoint, screen"});
+  EXPECT_EQ(Run(Print(image + " --method midpoint --dots single -q")).status, 0);
+}
+
+TEST_F(CommandTest, InputDpiMustBeAboveZero) {
+  const std::string image = Png("a.png", 4, 4, 255, 255, 255).string();
+  for (const char *dpi : {"0", "-3", "nan"}) {
+    ExpectFailure(Run(Print(image + " --input-dpi " + dpi)), {"--input-dpi", "above 0"});
+  }
+  EXPECT_EQ(Run(Print(image + " --input-dpi 72 -q")).status, 0);
+}
+
 TEST_F(CommandTest, OutOfRangeSettingsExitWithOne) {
   const std::string image = Png("a.png", 4, 4, 255, 255, 255).string();
   ExpectFailure(Run(Print(image + " --brightness 60")), {"brightness 60", "-50..50"});
@@ -149,7 +201,7 @@ TEST_F(CommandTest, BadImagesExitWithOne) {
   EXPECT_FALSE(std::filesystem::exists(out() / "new"));
   const auto foreign = work_.path() / "foreign.png";
   testing::WriteFile(foreign, testing::TextBytes("BM not an image we read"));
-  ExpectFailure(Run(Print(foreign.string())), {"foreign.png", "not a PNG, TIFF, PGM or PPM"});
+  ExpectFailure(Run(Print(foreign.string())), {"foreign.png", "not a PNG, TIFF, JPEG, PGM or PPM"});
   ExpectFailure(Run(Print((work_.path() / "absent.png").string())), {"absent.png", "cannot open"});
 }
 
@@ -169,6 +221,127 @@ TEST_F(CommandTest, InvalidResourcesExitWithOne) {
 }
 
 using PrintingTest = CommandTest;
+
+TEST_F(PrintingTest, StandardInputAndOutputStandInForFiles) {
+  const auto image = GradientPng("g.png", 40, 30);
+  ASSERT_EQ(Run(Print(image.string() + " -q")).status, 0);
+  const std::string planes = Slurp(out() / "g.tif");
+  std::filesystem::remove_all(out());
+
+  // A pipe in, a folder out: the page is named after standard input.
+  Result piped = Run(Print("- -q"), "cat " + image.string() + " | ");
+  ASSERT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(Slurp(out() / "stdin.tif"), planes);
+  // A file in, standard output out: the same bytes, and nothing else.
+  Result toStdout = Run("print --profile " + profile().string() + " " + image.string() + " -o -");
+  ASSERT_EQ(toStdout.status, 0) << toStdout.err;
+  EXPECT_EQ(toStdout.out, planes);
+  // Both at once.
+  Result both = Run("print --profile " + profile().string() + " - -o -",
+                    "cat " + image.string() + " | ");
+  ASSERT_EQ(both.status, 0) << both.err;
+  EXPECT_EQ(both.out, planes);
+
+  // Previews and charts too.
+  ASSERT_EQ(Run("preview " + (out() / "stdin.tif").string() + " -o " +
+                (work_.path() / "p.png").string()).status, 0);
+  Result preview = Run("preview " + (out() / "stdin.tif").string() + " -o -");
+  ASSERT_EQ(preview.status, 0) << preview.err;
+  EXPECT_EQ(preview.out, Slurp(work_.path() / "p.png"));
+  Result chart = Run("chart --size 80x64 -o -");
+  ASSERT_EQ(chart.status, 0) << chart.err;
+  EXPECT_EQ(chart.out.substr(0, 4), "\x89PNG");
+}
+
+// Dots per ink of a printed page.
+std::vector<size_t> InkCounts(const host::DotPage &page) {
+  std::vector<size_t> counts;
+  for (const auto &plane : page.planes) {
+    size_t dots = 0;
+    for (uint8_t byte : plane) dots += static_cast<size_t>(__builtin_popcount(byte));
+    counts.push_back(dots);
+  }
+  return counts;
+}
+
+// A solid red PNG that carries a profile with red and green swapped:
+// viewers show it green, and so must the print.
+void WriteSwappedRedPng(const std::filesystem::path &path) {
+  cmsToneCurve *curve = cmsBuildGamma(nullptr, 2.2);
+  cmsToneCurve *curves[3] = {curve, curve, curve};
+  const cmsCIExyY white = {0.3127, 0.3290, 1};
+  const cmsCIExyYTRIPLE swapped = {{0.30, 0.60, 1}, {0.64, 0.33, 1}, {0.15, 0.06, 1}};
+  cmsHPROFILE profile = cmsCreateRGBProfile(&white, &swapped, curves);
+  cmsUInt32Number size = 0;
+  cmsSaveProfileToMem(profile, nullptr, &size);
+  std::vector<uint8_t> icc(size);
+  cmsSaveProfileToMem(profile, icc.data(), &size);
+  cmsCloseProfile(profile);
+  cmsFreeToneCurve(curve);
+  FILE *file = std::fopen(path.c_str(), "wb");
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_init_io(png, file);
+  png_set_IHDR(png, info, 40, 20, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_iCCP(png, info, "swapped", 0, icc.data(), size);
+  png_write_info(png, info);
+  std::vector<uint8_t> row;
+  for (int x = 0; x < 40; ++x) row.insert(row.end(), {255, 0, 0});
+  for (int y = 0; y < 20; ++y) png_write_row(png, row.data());
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  std::fclose(file);
+}
+
+TEST_F(PrintingTest, EmbeddedProfilesDecideThePrintedColours) {
+  WriteSwappedRedPng(work_.path() / "tagged.png");
+  Png("green.png", 40, 20, 0, 255, 0);
+  Png("red.png", 40, 20, 255, 0, 0);
+  std::map<std::string, std::vector<size_t>> inks;
+  for (const std::string name : {"tagged", "green", "red"}) {
+    Result result = Run(Print((work_.path() / (name + ".png")).string() + " -q"));
+    ASSERT_EQ(result.status, 0) << result.err;
+    inks[name] = InkCounts(host::ReadDotPageTiff(out() / (name + ".tif")));
+  }
+  ASSERT_NE(inks["green"], inks["red"]);  // the profile's table tells them apart
+  for (size_t ink = 0; ink < inks["green"].size(); ++ink) {
+    const double green = static_cast<double>(inks["green"][ink]);
+    EXPECT_NEAR(static_cast<double>(inks["tagged"][ink]), green, 0.05 * green + 8) << ink;
+  }
+  // The same file with sRGB given in place of its own profile prints red.
+  cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+  cmsSaveProfileToFile(srgb, (work_.path() / "srgb.icc").c_str());
+  cmsCloseProfile(srgb);
+  std::filesystem::remove_all(out());
+  ASSERT_EQ(Run(Print((work_.path() / "tagged.png").string() + " -q --input-profile " +
+                      (work_.path() / "srgb.icc").string())).status, 0);
+  const std::vector<size_t> given = InkCounts(host::ReadDotPageTiff(out() / "tagged.tif"));
+  for (size_t ink = 0; ink < given.size(); ++ink) {
+    const double red = static_cast<double>(inks["red"][ink]);
+    EXPECT_NEAR(static_cast<double>(given[ink]), red, 0.01 * red + 2) << ink;
+  }
+}
+
+TEST_F(PrintingTest, StandardStreamsFailAsFilesDo) {
+  const auto image = GradientPng("g.png", 40, 30);
+  const std::string bytes = Slurp(image);
+  const auto cut = work_.path() / "cut.png";
+  std::ofstream(cut, std::ios::binary).write(bytes.data(), 60);
+  Result truncated = Run(Print("-"), "cat " + cut.string() + " | ");
+  ExpectFailure(truncated, {"standard input", "PNG"});
+  EXPECT_EQ(truncated.err.find("/tmp"), std::string::npos) << truncated.err;
+  ExpectFailure(Run(Print("- -"), "cat " + image.string() + " | "), {"standard input", "once"});
+  Result two = Run("print --profile " + profile().string() + " " + image.string() + " " +
+                   image.string() + " -o -");
+  EXPECT_EQ(two.status, 1);
+  EXPECT_NE(two.err.find("single output"), std::string::npos) << two.err;
+  EXPECT_EQ(two.out, "");
+  Result preview = Run("print --profile " + profile().string() + " " + image.string() +
+                       " -o - --preview");
+  EXPECT_EQ(preview.status, 1);
+  EXPECT_EQ(preview.out, "");
+}
 
 TEST_F(PrintingTest, ColourPageGivesPlanesAndPreview) {
   const auto image = Png("page.png", 90, 40, 200, 30, 60);

@@ -11,11 +11,11 @@ std::filesystem::path DefaultProfileDir() {
   if (!error) {
     const auto installed = self.parent_path() / ".." / "share" / "inkdot" / "profiles" / "default";
     if (std::filesystem::exists(installed / "profile.json")) return installed.lexically_normal();
-  }
-#ifdef INKDOT_BUILD_PROFILE_DIR
-  const std::filesystem::path built = INKDOT_BUILD_PROFILE_DIR;
-  if (std::filesystem::exists(built / "profile.json")) return built;
+#ifdef INKDOT_BUILD_PROFILE_RELATIVE
+    const auto built = self.parent_path() / INKDOT_BUILD_PROFILE_RELATIVE;
+    if (std::filesystem::exists(built / "profile.json")) return built.lexically_normal();
 #endif
+  }
   throw host::SettingError("no default profile was found; pass --profile DIR");
 }
 

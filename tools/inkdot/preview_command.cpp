@@ -6,6 +6,7 @@
 #include "inkdot/host/errors.h"
 #include "inkdot/host/output_files.h"
 #include "inkdot/host/preview.h"
+#include "standard_streams.h"
 
 namespace inkdot::cli {
 
@@ -30,6 +31,13 @@ int RunPreview(const PreviewArgs &args) {
     options.cropHeight = args.crop[3];
   }
   host::RgbImage8 image = host::RenderPreview(page, options);
+  if (IsStandardStream(args.output)) {
+    StandardStreams streams;
+    const auto file = streams.Output("preview.png");
+    host::WritePng(image, host::PreviewResolution(page, options), file);
+    StandardStreams::CopyToStdout(file);
+    return 0;
+  }
   host::OutputFiles files;
   host::WritePng(image, host::PreviewResolution(page, options), files.Add(args.output));
   files.Commit();
@@ -42,7 +50,8 @@ void AddPreviewCommand(CLI::App &app, Runner &run) {
   auto args = std::make_shared<PreviewArgs>();
   CLI::App *cmd = app.add_subcommand("preview", "Render dot planes as an sRGB PNG");
   cmd->add_option("planes", args->planes, "Dot planes written by inkdot print")->required();
-  cmd->add_option("-o,--output", args->output, "PNG to write")->required();
+  cmd->add_option("-o,--output", args->output, "PNG to write; - for standard output")
+      ->required();
   cmd->add_option("--dpi", args->dpi, "Viewing resolution")->capture_default_str();
   cmd->add_option("--crop", args->crop, "Show X,Y,W,H at 1:1 (device pixels) to see the dots")
       ->delimiter(',')

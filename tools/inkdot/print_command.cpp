@@ -1,4 +1,5 @@
 // inkdot print: images to dot planes (and previews) through a profile.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -8,15 +9,15 @@
 
 #include "commands.h"
 #include "inkdot/host/errors.h"
+#include "inkdot/host/page_driver.h"
 #include "inkdot/host/print_job.h"
 #include "inkdot/host/profile.h"
 #include "progress_display.h"
+#include "standard_streams.h"
 
 namespace inkdot::cli {
 
 namespace {
-
-constexpr uint32_t kMultiSizeDotMode = 2;
 
 struct PrintArgs {
   std::vector<std::filesystem::path> images;
@@ -35,7 +36,11 @@ struct PrintArgs {
   std::vector<int> calibration;
   bool preview = false;
   uint32_t previewDpi = 150;
-  double inputDpi = 0;
+  double inputDpi = 0;  // 0: the image's own resolution
+  bool inputDpiGiven = false;
+  std::filesystem::path inputProfile;
+  std::string intent = "perceptual";
+  bool blackPointCompensation = false;
   unsigned jobs = 0;
   unsigned pageThreads = 4;
   std::string compression = "deflate";
@@ -43,15 +48,43 @@ struct PrintArgs {
 };
 
 uint32_t DotModeFor(const std::string &dots, const host::Profile &profile) {
-  if (dots == "variable") return kMultiSizeDotMode;
+  if (dots == "variable") return INKDOT_DOTS_MULTI;
   // Single-size dots: the first such mode the profile offers.
   for (uint32_t mode : profile.dotModes) {
-    if (mode != kMultiSizeDotMode) return mode;
+    if (mode != INKDOT_DOTS_MULTI) return mode;
   }
   throw host::SettingError("the profile " + profile.name + " offers no single-size dot mode");
 }
 
-int RunPrint(const PrintArgs &args) {
+// Refuses a method and dot size the engine has no kernel for, before any
+// work, naming the combinations the profile does offer.
+void CheckKernelExists(const PrintArgs &args, const host::Profile &profile,
+                       const host::PrintSettings &settings) {
+  if (host::HasKernel(settings.method, settings.dotMode)) return;
+  std::string offered;
+  for (const char *dots : {"variable", "single"}) {
+    uint32_t dotMode = INKDOT_DOTS_MULTI;
+    if (std::string(dots) == "single") {
+      auto single = std::find_if(profile.dotModes.begin(), profile.dotModes.end(),
+                                 [](uint32_t mode) { return mode != INKDOT_DOTS_MULTI; });
+      if (single == profile.dotModes.end()) continue;
+      dotMode = *single;
+    } else if (std::find(profile.dotModes.begin(), profile.dotModes.end(), dotMode) ==
+               profile.dotModes.end()) {
+      continue;
+    }
+    std::string methods;
+    for (const auto &[name, choice] : profile.methods) {
+      if (host::HasKernel(choice.method, dotMode)) methods += (methods.empty() ? "" : ", ") + name;
+    }
+    if (methods.empty()) continue;
+    offered += (offered.empty() ? "" : "; ") + std::string("--dots ") + dots + " with " + methods;
+  }
+  throw host::SettingError("--method " + args.method + " has no halftone kernel with --dots " +
+                           args.dots + " (the combinations that exist: " + offered + ")");
+}
+
+int PrintWith(const PrintArgs &args, StandardStreams &streams) {
   const auto started = std::chrono::steady_clock::now();
   const std::filesystem::path profileDir =
       args.profile.empty() ? DefaultProfileDir() : args.profile;
@@ -69,8 +102,18 @@ int RunPrint(const PrintArgs &args) {
   }
   settings.method = method->second.method;
   settings.methodVariant = method->second.variant;
+  CheckKernelExists(args, profile, settings);
   settings.grey = args.gray;
   settings.inputDpi = args.inputDpi;
+  if (!args.inputProfile.empty()) {
+    settings.colourInput.profile = host::ReadFileBytes(args.inputProfile);
+    settings.colourInput.profileName = args.inputProfile.string();
+  }
+  settings.colourInput.intent = args.intent == "relative"     ? host::RenderingIntent::kRelative
+                                : args.intent == "saturation" ? host::RenderingIntent::kSaturation
+                                : args.intent == "absolute"   ? host::RenderingIntent::kAbsolute
+                                                              : host::RenderingIntent::kPerceptual;
+  settings.colourInput.blackPointCompensation = args.blackPointCompensation;
   settings.pageThreads = args.pageThreads;
   host::ColourSettings &colour = settings.colour;
   colour.brightness = args.brightness;
@@ -95,10 +138,24 @@ int RunPrint(const PrintArgs &args) {
     }
     colour.calibration.push_back(static_cast<uint8_t>(value));
   }
-  if (args.inputDpi < 0) throw host::SettingError("--input-dpi must be above 0");
+  if (args.inputDpiGiven && !(args.inputDpi > 0 && std::isfinite(args.inputDpi))) {
+    throw host::SettingError("--input-dpi must be above 0");
+  }
+
+  const bool toStdout = IsStandardStream(args.output);
+  std::vector<std::filesystem::path> images;
+  for (const auto &image : args.images) images.push_back(streams.Input(image, "stdin"));
+  if (toStdout) {
+    uint32_t pages = 0;
+    for (const auto &image : images) pages += host::CountImagePages(image);
+    if (pages != 1 || args.preview) {
+      throw host::SettingError("-o - writes a single output to standard output: one page (here " +
+                               std::to_string(pages) + ") and no --preview");
+    }
+  }
 
   host::PrintOutput output;
-  output.dir = args.output;
+  output.dir = toStdout ? streams.Output("out") : args.output;
   output.preview = args.preview;
   output.previewOptions.dpi = args.previewDpi;
   output.compression = args.compression == "fast"   ? host::PlaneCompression::kFast
@@ -113,7 +170,11 @@ int RunPrint(const PrintArgs &args) {
   host::PrintSummary summary;
   {
     ProgressDisplay display(progress, !args.quiet);
-    summary = host::PrintFiles(profile, settings, args.images, output, threads, &progress);
+    summary = host::PrintFiles(profile, settings, images, output, threads, &progress);
+  }
+  if (toStdout) {
+    StandardStreams::CopyToStdout(summary.outputs.at(0));
+    return 0;  // standard output holds the planes alone
   }
   if (!args.quiet) {
     const double seconds =
@@ -126,13 +187,24 @@ int RunPrint(const PrintArgs &args) {
   return 0;
 }
 
+int RunPrint(const PrintArgs &args) {
+  StandardStreams streams;
+  try {
+    return PrintWith(args, streams);
+  } catch (const std::exception &e) {
+    throw host::Error(streams.Reword(e.what()));
+  }
+}
+
 }  // namespace
 
 void AddPrintCommand(CLI::App &app, Runner &run) {
   auto args = std::make_shared<PrintArgs>();
   CLI::App *cmd = app.add_subcommand("print", "Halftone images into dot planes (one TIFF per page)");
-  cmd->add_option("images", args->images, "PNG, TIFF, PGM or PPM images")->required();
-  cmd->add_option("-o,--output", args->output, "Folder for the dot planes")->required();
+  cmd->add_option("images", args->images, "PNG, TIFF, JPEG, PGM or PPM images; - reads standard input")->required();
+  cmd->add_option("-o,--output", args->output,
+                  "Folder for the dot planes; - writes a single page's planes to standard output")
+      ->required();
   cmd->add_option("--profile", args->profile, "Printer profile folder (default: the bundled one)");
   cmd->add_option("--resolution", args->resolution, "Device resolution XxY")->capture_default_str();
   cmd->add_option("--dots", args->dots, "Dot sizes")
@@ -156,8 +228,17 @@ void AddPrintCommand(CLI::App &app, Runner &run) {
       ->delimiter(',');
   cmd->add_flag("--preview", args->preview, "Also write a preview PNG per page");
   cmd->add_option("--preview-dpi", args->previewDpi, "Preview resolution")->capture_default_str();
-  cmd->add_option("--input-dpi", args->inputDpi,
-                  "Image resolution (default: the image's own, else one image pixel per dot)");
+  CLI::Option *inputDpi = cmd->add_option(
+      "--input-dpi", args->inputDpi,
+      "Image resolution, above 0 (default: the image's own, else one image pixel per dot)");
+  cmd->add_option("--input-profile", args->inputProfile,
+                  "ICC profile of the images, in place of their own (untagged images are "
+                  "taken as sRGB; CMYK images need one)");
+  cmd->add_option("--intent", args->intent, "Rendering intent from the images' profiles to sRGB")
+      ->check(CLI::IsMember({"perceptual", "relative", "saturation", "absolute"}))
+      ->capture_default_str();
+  cmd->add_flag("--black-point-compensation,--bpc", args->blackPointCompensation,
+                "Map the images' black point to sRGB's");
   cmd->add_option("-j,--jobs", args->jobs, "Pages at a time (default: the number of cores)");
   cmd->add_option("--threads", args->pageThreads,
                   "Threads per page: 1 in turn, 2 writes on its own thread, 3 also reads on "
@@ -170,7 +251,10 @@ void AddPrintCommand(CLI::App &app, Runner &run) {
       ->check(CLI::IsMember({"deflate", "fast", "none"}))
       ->capture_default_str();
   cmd->add_flag("-q,--quiet", args->quiet, "No progress bar and no summary");
-  cmd->callback([args, &run] { run = [args] { return RunPrint(*args); }; });
+  cmd->callback([args, inputDpi, &run] {
+    args->inputDpiGiven = inputDpi->count() > 0;
+    run = [args] { return RunPrint(*args); };
+  });
 }
 
 }  // namespace inkdot::cli

@@ -9,6 +9,7 @@
 #include "inkdot/host/image.h"
 #include "inkdot/host/output_files.h"
 #include "profile_builder.h"
+#include "standard_streams.h"
 
 namespace inkdot::cli {
 
@@ -58,6 +59,13 @@ int RunChart(const ChartArgs &args) {
   if (image.rgb.size() != static_cast<size_t>(image.width) * image.height * 3) {
     throw host::Error("the test chart has the wrong number of pixels");
   }
+  if (IsStandardStream(args.output)) {
+    StandardStreams streams;
+    const auto file = streams.Output("chart.png");
+    host::WritePng(image, kChartDpi, file);
+    StandardStreams::CopyToStdout(file);
+    return 0;
+  }
   host::OutputFiles files;
   host::WritePng(image, kChartDpi, files.Add(args.output));
   files.Commit();
@@ -79,7 +87,7 @@ void AddProfileCommand(CLI::App &app, Runner &run) {
 void AddChartCommand(CLI::App &app, Runner &run) {
   auto args = std::make_shared<ChartArgs>();
   CLI::App *cmd = app.add_subcommand("chart", "Write the test chart as a PNG");
-  cmd->add_option("-o,--output", args->output, "PNG to write")->required();
+  cmd->add_option("-o,--output", args->output, "PNG to write; - for standard output")->required();
   cmd->add_option("--size", args->size, "Size WxH in pixels")->capture_default_str();
   cmd->callback([args, &run] { run = [args] { return RunChart(*args); }; });
 }

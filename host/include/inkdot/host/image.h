@@ -1,14 +1,39 @@
-// Images in: PNG, TIFF (every page) and binary PGM/PPM, 8 or 16 bits per
-// sample, grey, grey with alpha, RGB or RGBA. Alpha is composited on white
-// when the image is read, so every page comes out as grey or RGB.
+// Images in: PNG, TIFF (every page), JPEG and binary PGM/PPM, 8 or 16 bits
+// per sample, grey, grey with alpha, RGB or RGBA, and CMYK with a colour
+// profile. Alpha is composited on white when the image is read, and colours
+// are converted to sRGB (grey: sRGB's tone curve) through the image's
+// profile, so every page comes out as grey or sRGB.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace inkdot::host {
+
+// What a file says about its colours: an ICC profile, or PNG's sRGB, gAMA
+// and cHRM chunks. Nothing at all means sRGB.
+struct EmbeddedColour {
+  std::vector<uint8_t> icc;
+  bool srgb = false;  // PNG sRGB chunk
+  double gamma = 0;   // PNG gAMA: the encoding exponent (1/2.2 = 0.45455); 0 = none
+  // PNG cHRM: white, red, green and blue x, y.
+  std::optional<std::array<double, 8>> chromaticities;
+};
+
+enum class RenderingIntent { kPerceptual = 0, kRelative = 1, kSaturation = 2, kAbsolute = 3 };
+
+// How images' colours are brought to sRGB.
+struct ColourInput {
+  std::vector<uint8_t> profile;  // an ICC profile used in place of the images' own
+  std::string profileName;       // names it in messages
+  RenderingIntent intent = RenderingIntent::kPerceptual;
+  bool blackPointCompensation = false;
+};
 
 struct Image {
   uint32_t width = 0;
@@ -44,15 +69,20 @@ class ImageRows {
   // Reads the next row, width() * channels() samples. Throws ImageError for
   // a corrupt or truncated file.
   virtual void ReadRow(uint16_t *out) = 0;
+  const EmbeddedColour &embeddedColour() const { return colour_; }
 
  protected:
-  uint32_t width_ = 0, height_ = 0, channels_ = 0;
+  uint32_t width_ = 0, height_ = 0, channels_ = 0;  // the format readers: 4 = CMYK inks
   double xDpi_ = 0, yDpi_ = 0;
+  EmbeddedColour colour_;
 };
 
-// Opens page `page` (from 0) for reading row by row. Throws ImageError as
-// ReadImagePage does.
-std::unique_ptr<ImageRows> OpenImagePage(const std::filesystem::path &path, uint32_t page);
+// Opens page `page` (from 0) for reading row by row, its colours converted
+// row by row to sRGB through the image's profile (or colour.profile).
+// Throws ImageError as ReadImagePage does, and for a CMYK image without a
+// profile or a profile that does not fit the image.
+std::unique_ptr<ImageRows> OpenImagePage(const std::filesystem::path &path, uint32_t page,
+                                         const ColourInput &colour = {});
 
 // The rows of an image in memory; `image` must outlive the reader.
 std::unique_ptr<ImageRows> RowsOfImage(const Image &image);

@@ -49,15 +49,27 @@ struct BandLayout {
 };
 
 // The input format values the host uses.
-inline constexpr uint32_t kGreyInputFormat = 0;
-inline constexpr uint32_t kColourInputFormat = 2;  // pixels handed over as R, G, B, 0
+inline constexpr uint32_t kGreyInputFormat = INKDOT_INPUT_GREY;
+inline constexpr uint32_t kColourInputFormat = INKDOT_INPUT_RGB;  // pixels handed over as R, G, B, 0
+
+// Whether the engine has a row kernel for this method and dot mode at all:
+// multi-size dots are only diffused or screened, and method 2 sets up no
+// error lines for the diffusion kernels it ends in. (A few resolutions lack
+// a kernel as well; the profile's resolutions leave those out.)
+inline bool HasKernel(uint32_t method, uint32_t dotMode) {
+  if (dotMode == INKDOT_DOTS_MULTI) {
+    return method == INKDOT_METHOD_DIFFUSION || method == INKDOT_METHOD_SCREEN;
+  }
+  return method != INKDOT_METHOD_UNBUFFERED_DIFFUSION;
+}
 
 // Whether the grey kernel of these page parameters reads ink amounts: the
 // single-size-dot dither kernels (methods 0 and 3) take a grey byte as the
 // ink level itself, where every other grey kernel maps lightness through the
 // profile's grey curve.
 inline bool GreyKernelReadsInk(uint32_t method, uint32_t dotMode) {
-  return dotMode != 2 && (method == 0 || method == 3);
+  return dotMode != INKDOT_DOTS_MULTI &&
+         (method == INKDOT_METHOD_MIDPOINT || method == INKDOT_METHOD_SCREEN);
 }
 
 // The row buffers of a page `width` pixels wide: a source row holds the

@@ -28,6 +28,7 @@ struct PrintSettings {
   uint32_t dotMode = 2;
   bool grey = false;      // grey input: one plane, the last ink
   double inputDpi = 0;    // overrides the image's own resolution when above 0
+  ColourInput colourInput;  // how the images' colours reach sRGB
   uint32_t runLength = 0; // pixels per Halftone call; 0 = whole rows
   // Threads per page in PrintFiles: 1 reads, halftones and writes in turn;
   // 2 writes (TIFF and preview) on a thread of its own; 3 also reads and
