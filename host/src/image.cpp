@@ -2,10 +2,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <cerrno>
 #include <fstream>
 
 #include "image_readers.h"
 #include "inkdot/host/errors.h"
+#include "inkdot/host/system_errors.h"
 
 namespace inkdot::host {
 
@@ -41,11 +43,27 @@ void CompositeRow(const uint16_t *in, uint32_t width, uint32_t channels, bool pr
 
 void CheckImageSize(const std::filesystem::path &path, uint64_t width, uint64_t height) {
   if (width == 0 || height == 0) ImageFailure(path, "the image has no pixels");
-  if (width * height > kMaxImagePixels) {
+  if (width * height > kMaxImagePixels || width > kMaxImageSide || height > kMaxImageSide) {
     ImageFailure(path, "the image is too large: " + std::to_string(width) + " x " +
                            std::to_string(height) + " pixels, at most " +
-                           std::to_string(kMaxImagePixels) + " are read");
+                           std::to_string(kMaxImagePixels) + " and " +
+                           std::to_string(kMaxImageSide) + " a side are read");
   }
+}
+
+void CheckWholeDecode(const std::filesystem::path &path, const char *layout, uint64_t bytes,
+                      uint64_t budget) {
+  if (bytes > budget) {
+    ImageFailure(path, std::string("decoding this ") + layout + " needs " + MebibyteText(bytes) +
+                           " at once, above the memory budget of " + MebibyteText(budget));
+  }
+}
+
+std::string OpenFailure(const std::filesystem::path &path) {
+  const int error = errno;
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) return "cannot open the file: is a directory";
+  return "cannot open the file: " + PlainReason(error);
 }
 
 Image FinishImage(uint32_t width, uint32_t height, uint32_t channels,
@@ -92,8 +110,13 @@ namespace {
 enum class Format { kPng, kTiff, kPnm, kUnknown };
 
 Format Sniff(const std::filesystem::path &path) {
+  errno = 0;
   std::ifstream in(path, std::ios::binary);
-  if (!in) detail::ImageFailure(path, "cannot open the file");
+  // A folder opens as a stream but reads nothing.
+  std::error_code ignored;
+  if (!in || std::filesystem::is_directory(path, ignored)) {
+    detail::ImageFailure(path, detail::OpenFailure(path));
+  }
   unsigned char magic[8] = {};
   in.read(reinterpret_cast<char *>(magic), sizeof magic);
   const std::streamsize got = in.gcount();
@@ -123,16 +146,17 @@ uint32_t CountImagePages(const std::filesystem::path &path) {
   Unknown(path);
 }
 
-std::unique_ptr<ImageRows> OpenImagePage(const std::filesystem::path &path, uint32_t page) {
+std::unique_ptr<ImageRows> OpenImagePage(const std::filesystem::path &path, uint32_t page,
+                                         uint64_t memoryBudget) {
   Format format = Sniff(path);
-  if (format == Format::kTiff) return detail::OpenTiffPage(path, page);
+  if (format == Format::kTiff) return detail::OpenTiffPage(path, page, memoryBudget);
   if (format == Format::kUnknown) Unknown(path);
   if (page != 0) detail::ImageFailure(path, "has only one page");
-  return format == Format::kPng ? detail::OpenPng(path) : detail::OpenPnm(path);
+  return format == Format::kPng ? detail::OpenPng(path, memoryBudget) : detail::OpenPnm(path);
 }
 
-Image ReadImagePage(const std::filesystem::path &path, uint32_t page) {
-  std::unique_ptr<ImageRows> rows = OpenImagePage(path, page);
+Image ReadImagePage(const std::filesystem::path &path, uint32_t page, uint64_t memoryBudget) {
+  std::unique_ptr<ImageRows> rows = OpenImagePage(path, page, memoryBudget);
   Image image;
   image.width = rows->width();
   image.height = rows->height();

@@ -25,13 +25,25 @@ Image FinishImage(uint32_t width, uint32_t height, uint32_t channels,
 [[noreturn]] void ImageFailure(const std::filesystem::path &path, const std::string &problem);
 
 // The largest page the readers take: 2^27 pixels (an A3 page at 720 dpi is
-// 100 million). Checked when a page is opened, before anything is
-// allocated, so that a few bytes of header cannot ask for gigabytes or
-// hours of work.
+// 100 million), 2^17 a side (so that one row stays within a megabyte).
+// Checked when a page is opened, before anything is allocated, so that a
+// few bytes of header cannot ask for gigabytes or hours of work.
 inline constexpr uint64_t kMaxImagePixels = 1ull << 27;
+inline constexpr uint64_t kMaxImageSide = 1ull << 17;
 
-// Refuses a page of no pixels or of more than kMaxImagePixels.
+// Refuses a page of no pixels, of more than kMaxImagePixels or of a side
+// above kMaxImageSide.
 void CheckImageSize(const std::filesystem::path &path, uint64_t width, uint64_t height);
+
+// Refuses to decode a page whole in `bytes` of memory above `budget`,
+// naming the layout that needs it ("interlaced PNG").
+void CheckWholeDecode(const std::filesystem::path &path, const char *layout, uint64_t bytes,
+                      uint64_t budget);
+
+// The reason the file at `path` cannot be opened for reading, in plain
+// words, from errno after a failed open ("permission denied", "is a
+// directory").
+std::string OpenFailure(const std::filesystem::path &path);
 
 // Hands out the rows of a whole image held in memory, owned or borrowed.
 class MemoryRows : public ImageRows {
@@ -47,9 +59,11 @@ class MemoryRows : public ImageRows {
   uint32_t next_ = 0;
 };
 
-std::unique_ptr<ImageRows> OpenPng(const std::filesystem::path &path);
+std::unique_ptr<ImageRows> OpenPng(const std::filesystem::path &path,
+                                   uint64_t memoryBudget = kDefaultMemoryBudget);
 std::unique_ptr<ImageRows> OpenPnm(const std::filesystem::path &path);
 uint32_t CountTiffPages(const std::filesystem::path &path);
-std::unique_ptr<ImageRows> OpenTiffPage(const std::filesystem::path &path, uint32_t page);
+std::unique_ptr<ImageRows> OpenTiffPage(const std::filesystem::path &path, uint32_t page,
+                                        uint64_t memoryBudget = kDefaultMemoryBudget);
 
 }  // namespace inkdot::host::detail

@@ -16,10 +16,16 @@ struct PreviewArgs {
   std::filesystem::path output;
   uint32_t dpi = 150;
   std::vector<uint32_t> crop;
+  uint64_t memoryLimit = host::kDefaultMemoryBudget >> 20;  // MiB
 };
 
 int RunPreview(const PreviewArgs &args) {
-  host::DotPage page = host::ReadDotPageTiff(args.planes);
+  // The target is checked before the planes are read: a preview never
+  // replaces its own planes.
+  host::OutputFiles files;
+  files.Protect(args.planes);
+  const std::filesystem::path temporary = files.Add(args.output);
+  host::DotPage page = host::ReadDotPageTiff(args.planes, args.memoryLimit << 20);
   host::PreviewOptions options;
   options.dpi = args.dpi;
   if (!args.crop.empty()) {
@@ -30,8 +36,7 @@ int RunPreview(const PreviewArgs &args) {
     options.cropHeight = args.crop[3];
   }
   host::RgbImage8 image = host::RenderPreview(page, options);
-  host::OutputFiles files;
-  host::WritePng(image, host::PreviewResolution(page, options), files.Add(args.output));
+  host::WritePng(image, host::PreviewResolution(page, options), temporary, args.output);
   files.Commit();
   return 0;
 }
@@ -47,6 +52,9 @@ void AddPreviewCommand(CLI::App &app, Runner &run) {
   cmd->add_option("--crop", args->crop, "Show X,Y,W,H at 1:1 (device pixels) to see the dots")
       ->delimiter(',')
       ->expected(4);
+  cmd->add_option("--memory-limit", args->memoryLimit, "MiB the dot planes may take")
+      ->check(CLI::Range(uint64_t{1}, uint64_t{1} << 20))
+      ->capture_default_str();
   cmd->callback([args, &run] { run = [args] { return RunPreview(*args); }; });
 }
 

@@ -8,6 +8,8 @@
 
 #include "commands.h"
 #include "inkdot/host/errors.h"
+#include "inkdot/host/limits.h"
+#include "inkdot/host/system_errors.h"
 #include "inkdot/host/print_job.h"
 #include "inkdot/host/profile.h"
 #include "progress_display.h"
@@ -40,7 +42,11 @@ struct PrintArgs {
   unsigned pageThreads = 4;
   std::string compression = "deflate";
   bool quiet = false;
+  uint64_t memoryLimit = host::kDefaultMemoryBudget >> 20;  // MiB
 };
+
+// The most a tone-curves file holds: three curves of 256 entries.
+constexpr uint64_t kToneCurveBytes = 768;
 
 uint32_t DotModeFor(const std::string &dots, const host::Profile &profile) {
   if (dots == "variable") return kMultiSizeDotMode;
@@ -70,7 +76,9 @@ int RunPrint(const PrintArgs &args) {
   settings.method = method->second.method;
   settings.methodVariant = method->second.variant;
   settings.grey = args.gray;
+  if (args.inputDpi != 0) host::CheckInputDpi(args.inputDpi, "--input-dpi");
   settings.inputDpi = args.inputDpi;
+  settings.memoryBudget = args.memoryLimit << 20;
   settings.pageThreads = args.pageThreads;
   host::ColourSettings &colour = settings.colour;
   colour.brightness = args.brightness;
@@ -87,7 +95,14 @@ int RunPrint(const PrintArgs &args) {
     }
     colour.gamma = static_cast<int32_t>(std::lround(args.gamma * 100));
   }
-  if (!args.toneCurves.empty()) colour.toneCurves = host::ReadFileBytes(args.toneCurves);
+  if (!args.toneCurves.empty()) {
+    colour.toneCurves = host::ReadCappedFile(args.toneCurves, kToneCurveBytes, "tone curves");
+    if (colour.toneCurves.size() != kToneCurveBytes) {
+      throw host::SettingError(args.toneCurves.string() + ": tone curves must be 768 bytes (red, "
+                               "green, blue), not " +
+                               std::to_string(colour.toneCurves.size()));
+    }
+  }
   for (int value : args.calibration) {
     if (value < 30 || value > 70) {
       throw host::SettingError("calibration value " + std::to_string(value) +
@@ -95,7 +110,6 @@ int RunPrint(const PrintArgs &args) {
     }
     colour.calibration.push_back(static_cast<uint8_t>(value));
   }
-  if (args.inputDpi < 0) throw host::SettingError("--input-dpi must be above 0");
 
   host::PrintOutput output;
   output.dir = args.output;
@@ -168,6 +182,11 @@ void AddPrintCommand(CLI::App &app, Runner &run) {
                   "Dot planes' compression: deflate, fast (deflate at its fastest level: "
                   "larger files, less time) or none")
       ->check(CLI::IsMember({"deflate", "fast", "none"}))
+      ->capture_default_str();
+  cmd->add_option("--memory-limit", args->memoryLimit,
+                  "MiB one input may take when it must be decoded whole (interlaced PNG, tiled "
+                  "TIFF)")
+      ->check(CLI::Range(uint64_t{1}, uint64_t{1} << 20))
       ->capture_default_str();
   cmd->add_flag("-q,--quiet", args->quiet, "No progress bar and no summary");
   cmd->callback([args, &run] { run = [args] { return RunPrint(*args); }; });
