@@ -179,6 +179,7 @@ DotPage ReadDotPageTiff(const std::filesystem::path &path, uint64_t memoryBudget
   detail::TiffFile tiff(path, "r");
   if (!tiff.get()) Fail(path, "cannot read the TIFF: " + tiff.LastError("open failed"));
   TIFF *t = tiff.get();
+  const uint64_t planeCount = TIFFNumberOfDirectories(t);
   DotPage page;
   uint32_t index = 0;
   do {
@@ -229,11 +230,12 @@ DotPage ReadDotPageTiff(const std::filesystem::path &path, uint64_t memoryBudget
                      " dots; the limit is " + std::to_string(kMaxPageSide) + " dots a side and " +
                      std::to_string(kMaxPageDots) + " dots in all");
     }
+    // Every plane is held at once: all of them must fit the budget.
     const uint64_t planeBytes = static_cast<uint64_t>(page.rowBytes()) * height;
-    if (planeBytes * (index + 1) > memoryBudget) {
-      Fail(path, "its " + std::to_string(index + 1) + " dot planes of " + std::to_string(width) +
+    if (index == 0 && planeBytes * planeCount > memoryBudget) {
+      Fail(path, "its " + std::to_string(planeCount) + " dot planes of " + std::to_string(width) +
                      " x " + std::to_string(height) + " dots need " +
-                     MebibyteText(planeBytes * (index + 1)) + ", above the memory budget of " +
+                     MebibyteText(planeBytes * planeCount) + ", above the memory budget of " +
                      MebibyteText(memoryBudget));
     }
     std::vector<uint8_t> plane(page.rowBytes() * height);
