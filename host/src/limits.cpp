@@ -51,6 +51,19 @@ PageSize DevicePageSize(const std::filesystem::path &image, uint32_t width, uint
   return {static_cast<uint32_t>(w), static_cast<uint32_t>(h)};
 }
 
+void CheckPreviewSize(const std::filesystem::path &preview, double width, double height,
+                      uint64_t memoryBudget) {
+  const double bytes = (std::ceil(width) + 1) * (std::ceil(height) + 1) * 3;
+  if (bytes > static_cast<double>(memoryBudget)) {
+    char size[96];
+    std::snprintf(size, sizeof size, "%.0f x %.0f pixels", std::ceil(width), std::ceil(height));
+    throw SettingError(preview.string() + ": a preview of " + size + " needs " +
+                       MebibyteText(static_cast<uint64_t>(bytes)) +
+                       ", above the memory budget of " + MebibyteText(memoryBudget) +
+                       "; choose a lower preview resolution");
+  }
+}
+
 std::string MebibyteText(uint64_t bytes) {
   return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MiB";
 }

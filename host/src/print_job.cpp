@@ -196,7 +196,14 @@ uint64_t PrintPage(const Profile &profile, const PrintSettings &settings,
   const DotPage shape = PageShape(profile, settings, source.width(), source.height());
   const BandLayout bands = PageBands(settings, shape);
   std::optional<PreviewBuilder> preview;
-  if (previewPath) preview.emplace(shape, output.previewOptions);
+  if (previewPath) {
+    // A preview never has more pixels than the page on either axis.
+    const double dpi = output.previewOptions.dpi;
+    CheckPreviewSize(job.preview, shape.width * std::min<double>(dpi, shape.xDpi) / shape.xDpi,
+                     shape.height * std::min<double>(dpi, shape.yDpi) / shape.yDpi,
+                     settings.memoryBudget);
+    preview.emplace(shape, output.previewOptions);
+  }
   DotPageWriter writer(shape, planesPath, output.compression, job.planes);
   WritingSink writing(writer, preview ? &*preview : nullptr);  // for --threads 1
   PageEngine engine(profile, settings.colour, MakePageParams(settings, shape.width));

@@ -249,6 +249,12 @@ std::vector<HostileInputTest::Row> HostileInputTest::SizeRows() const {
       {"a missing image",
        [](auto &t) { return t.Print(t.Path("absent.png") + " -o " + t.Path("out")); },
        "absent.png: cannot open the file: no such file or folder"},
+      {"a preview too large to hold",
+       [](auto &t) {
+         return t.Print(t.Path("a.png") + " --input-dpi 1 --preview --preview-dpi 720 -o " +
+                        t.Path("out"));
+       },
+       "out/a.png: a preview of 11520 x 11520 pixels needs 380 MiB"},
       {"a chart too large to hold",
        [](auto &t) { return "chart --size 20000x20000 -o " + t.Path("c.png"); },
        "chart size 20000x20000 is too large"},

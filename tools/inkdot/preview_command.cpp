@@ -1,9 +1,11 @@
 // inkdot preview: a PNG of what earlier dot planes would look like.
+#include <algorithm>
 #include <memory>
 
 #include "commands.h"
 #include "inkdot/host/dot_page.h"
 #include "inkdot/host/errors.h"
+#include "inkdot/host/limits.h"
 #include "inkdot/host/output_files.h"
 #include "inkdot/host/preview.h"
 
@@ -35,6 +37,13 @@ int RunPreview(const PreviewArgs &args) {
     options.cropWidth = args.crop[2];
     options.cropHeight = args.crop[3];
   }
+  // A preview never has more pixels than the page on either axis.
+  const double dpi = args.dpi;
+  host::CheckPreviewSize(
+      args.output,
+      options.crop ? options.cropWidth : page.width * std::min<double>(dpi, page.xDpi) / page.xDpi,
+      options.crop ? options.cropHeight : page.height * std::min<double>(dpi, page.yDpi) / page.yDpi,
+      args.memoryLimit << 20);
   host::RgbImage8 image = host::RenderPreview(page, options);
   host::WritePng(image, host::PreviewResolution(page, options), temporary, args.output);
   files.Commit();

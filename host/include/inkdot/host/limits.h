@@ -43,6 +43,11 @@ struct PageSize {
 PageSize DevicePageSize(const std::filesystem::path &image, uint32_t width, uint32_t height,
                         double xDpi, double yDpi, uint32_t xResolution, uint32_t yResolution);
 
+// Refuses a preview of about `width` x `height` pixels (three bytes each,
+// held whole until it is written) above `memoryBudget`, naming `preview`.
+void CheckPreviewSize(const std::filesystem::path &preview, double width, double height,
+                      uint64_t memoryBudget);
+
 // "256 MiB", for messages.
 std::string MebibyteText(uint64_t bytes);
 
