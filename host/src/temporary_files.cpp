@@ -25,10 +25,17 @@ Registry &TheRegistry() {
   return *registry;
 }
 
+// The stopping signals the process was not told to ignore: under nohup,
+// SIGHUP stays ignored, and an ignored SIGPIPE or SIGXFSZ already turns
+// into a failed write.
 sigset_t StoppingSignals() {
   sigset_t set;
   sigemptyset(&set);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ}) sigaddset(&set, signal);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ}) {
+    struct sigaction current {};
+    if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
+    sigaddset(&set, signal);
+  }
   return set;
 }
 

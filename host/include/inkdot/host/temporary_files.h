@@ -21,7 +21,8 @@ void ForgetTemporary(const std::filesystem::path &path);
 // removes every registered temporary and ends the process by that signal
 // (status 128 + its number in a shell). A write past the file-size limit
 // then fails with "file too large" instead of killing the process, and a
-// write to a closed pipe with "broken pipe". Call once, first thing in
+// write to a closed pipe with "broken pipe". Signals the process inherited
+// as ignored (SIGHUP under nohup) stay ignored. Call once, first thing in
 // main, before any other thread starts.
 void RemoveTemporariesOnSignals();
 
