@@ -66,25 +66,6 @@ std::string OpenFailure(const std::filesystem::path &path) {
   return "cannot open the file: " + PlainReason(error);
 }
 
-Image FinishImage(uint32_t width, uint32_t height, uint32_t channels,
-                  std::vector<uint16_t> samples, bool premultiplied) {
-  Image image;
-  image.width = width;
-  image.height = height;
-  const bool alpha = channels == 2 || channels == 4;
-  image.channels = alpha ? channels - 1 : channels;
-  if (!alpha) {
-    image.samples = std::move(samples);
-    return image;
-  }
-  image.samples.resize(static_cast<size_t>(width) * height * image.channels);
-  for (uint32_t y = 0; y < height; ++y) {
-    CompositeRow(samples.data() + static_cast<size_t>(y) * width * channels, width, channels,
-                 premultiplied, image.samples.data() + static_cast<size_t>(y) * width * image.channels);
-  }
-  return image;
-}
-
 MemoryRows::MemoryRows(Image image) : owned_(std::move(image)), image_(&owned_) { Adopt(); }
 
 MemoryRows::MemoryRows(const Image *image) : image_(image) { Adopt(); }

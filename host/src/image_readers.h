@@ -17,11 +17,6 @@ namespace inkdot::host::detail {
 void CompositeRow(const uint16_t *in, uint32_t width, uint32_t channels, bool premultiplied,
                   uint16_t *out);
 
-// Samples already scaled to 0..65535; `channels` 1..4 (2 and 4 carry alpha
-// last). Composites alpha on white and returns a grey or RGB image.
-Image FinishImage(uint32_t width, uint32_t height, uint32_t channels,
-                  std::vector<uint16_t> samples, bool premultiplied);
-
 [[noreturn]] void ImageFailure(const std::filesystem::path &path, const std::string &problem);
 
 // The largest page the readers take: 2^27 pixels (an A3 page at 720 dpi is

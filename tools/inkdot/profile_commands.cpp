@@ -36,17 +36,23 @@ int RunBuild(const BuildArgs &args) {
   // A short name whatever the target's length; removed on a stopping signal.
   const std::filesystem::path temporary =
       target.parent_path() / (".inkdot-" + std::to_string(::getpid()) + ".d");
+  // The builder stages its work beside the folder it is given.
+  std::filesystem::path staging = temporary;
+  staging += ".partial";
   host::RegisterTemporary(temporary, host::TemporaryKind::kTree);
+  host::RegisterTemporary(staging, host::TemporaryKind::kTree);
   try {
     profile::BuildOptions options;
     options.icc = args.icc;
     profile::BuildProfile(temporary, options);
     std::filesystem::rename(temporary, target);
     host::ForgetTemporary(temporary);
+    host::ForgetTemporary(staging);
   } catch (...) {
     std::error_code ignored;
     std::filesystem::remove_all(temporary, ignored);
     host::ForgetTemporary(temporary);
+    host::ForgetTemporary(staging);
     throw;
   }
   return 0;
