@@ -10,10 +10,10 @@
 
 #include "inkdot/host/errors.h"
 #include "inkdot/host/output_files.h"
-#include "inkdot/host/system_errors.h"
-#include "inkdot/host/temporary_files.h"
 #include "inkdot/host/page_driver.h"
 #include "inkdot/host/resample.h"
+#include "inkdot/host/system_errors.h"
+#include "inkdot/host/temporary_files.h"
 #include "page_stages.h"
 
 namespace inkdot::host {
@@ -185,13 +185,14 @@ namespace {
 // Prints one page from its file to its planes (and preview), streaming:
 // rows flow from the reader through the resampler and the engine into the
 // TIFF writer and the preview builder. Returns the page's device pixels.
-uint64_t PrintPage(const Profile &profile, const PrintSettings &settings,
-                   const std::filesystem::path &input, uint32_t pageIndex,
-                   const PageJob &job, const std::filesystem::path &planesPath,
+// `planesPath` and `previewPath` are the temporary files for the job's
+// outputs; messages name the job's own.
+uint64_t PrintPage(const Profile &profile, const PrintSettings &settings, const PageJob &job,
+                   const std::filesystem::path &planesPath,
                    const std::filesystem::path *previewPath, const PrintOutput &output,
                    const std::function<void(uint32_t, uint32_t)> &rowDone) {
-  std::unique_ptr<ImageRows> rows = OpenImagePage(input, pageIndex, settings.memoryBudget);
-  Resampler resampler = DeviceResampler(settings, *rows, input);
+  std::unique_ptr<ImageRows> rows = OpenImagePage(job.input, job.page, settings.memoryBudget);
+  Resampler resampler = DeviceResampler(settings, *rows, job.input);
   ResampledSource source(resampler);
   const DotPage shape = PageShape(profile, settings, source.width(), source.height());
   const BandLayout bands = PageBands(settings, shape);
@@ -281,7 +282,7 @@ PrintSummary PrintFiles(const Profile &profile, const PrintSettings &settings,
         uint64_t reported = 0;
         const auto &[planes, preview] = temporaries[index];
         const uint64_t pixels = PrintPage(
-            profile, settings, job.input, job.page, job, planes, output.preview ? &preview : nullptr,
+            profile, settings, job, planes, output.preview ? &preview : nullptr,
             output, [&](uint32_t done, uint32_t height) {
               if (!progress) return;
               const uint64_t now = static_cast<uint64_t>(done) * 1000000 / height;

@@ -204,6 +204,7 @@ std::vector<HostileInputTest::Row> HostileInputTest::SizeRows() const {
       {"--input-dpi nan", dpi("nan"), "--input-dpi nan is outside"},
       {"--input-dpi inf", dpi("inf"), "--input-dpi inf is outside"},
       {"--input-dpi -5", dpi("-5"), "--input-dpi -5 is outside"},
+      {"--input-dpi 0", dpi("0"), "--input-dpi 0 is outside"},
       {"an interlaced PNG header and no data",
        [](auto &t) {
          InterlacedPngHeader(t.dir() / "lace.png", 16384, 8192);

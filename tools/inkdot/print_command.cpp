@@ -4,14 +4,15 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "commands.h"
 #include "inkdot/host/errors.h"
 #include "inkdot/host/limits.h"
-#include "inkdot/host/system_errors.h"
 #include "inkdot/host/print_job.h"
 #include "inkdot/host/profile.h"
+#include "inkdot/host/system_errors.h"
 #include "progress_display.h"
 
 namespace inkdot::cli {
@@ -37,7 +38,7 @@ struct PrintArgs {
   std::vector<int> calibration;
   bool preview = false;
   uint32_t previewDpi = 150;
-  double inputDpi = 0;
+  std::optional<double> inputDpi;
   unsigned jobs = 0;
   unsigned pageThreads = 4;
   std::string compression = "deflate";
@@ -76,8 +77,10 @@ int RunPrint(const PrintArgs &args) {
   settings.method = method->second.method;
   settings.methodVariant = method->second.variant;
   settings.grey = args.gray;
-  if (args.inputDpi != 0) host::CheckInputDpi(args.inputDpi, "--input-dpi");
-  settings.inputDpi = args.inputDpi;
+  if (args.inputDpi) {
+    host::CheckInputDpi(*args.inputDpi, "--input-dpi");
+    settings.inputDpi = *args.inputDpi;
+  }
   settings.memoryBudget = args.memoryLimit << 20;
   settings.pageThreads = args.pageThreads;
   host::ColourSettings &colour = settings.colour;
