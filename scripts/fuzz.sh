@@ -13,7 +13,7 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 if [ "${#targets[@]}" -eq 0 ]; then
-  targets=(fuzz_engine fuzz_profile fuzz_image_png fuzz_image_tiff fuzz_image_pnm
+  targets=(fuzz_engine fuzz_profile fuzz_page_size fuzz_image_png fuzz_image_tiff fuzz_image_pnm
            fuzz_image_jpeg)
 fi
 

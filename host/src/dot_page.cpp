@@ -1,11 +1,14 @@
 #include "inkdot/host/dot_page.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include "inkdot/host/errors.h"
+#include "inkdot/host/system_errors.h"
+#include "inkdot/host/temporary_files.h"
 #include "tiff_file.h"
 
 namespace inkdot::host {
@@ -18,6 +21,14 @@ constexpr char kDescriptionPrefix[] = "inkdot dot plane; ink colour ";
 
 [[noreturn]] void Fail(const std::filesystem::path &path, const std::string &problem) {
   throw ImageError(path.string() + ": " + problem);
+}
+
+// Why a write through libtiff failed, in plain words: the system's reason
+// when there is one (errno is cleared before each write), else libtiff's.
+// Libtiff's text may name the temporary file, so it is never shown.
+std::string WriteFailure(int error) {
+  return "writing the TIFF failed: " +
+         (error != 0 ? PlainReason(error) : std::string("the TIFF library refused the data"));
 }
 
 }  // namespace
@@ -76,16 +87,30 @@ void SetPlaneTags(TIFF *t, const DotPage &page, uint16_t plane, PlaneCompression
 struct DotPageWriter::Part {
   std::filesystem::path path;
   detail::TiffFile tiff;
-  explicit Part(std::filesystem::path where) : path(std::move(where)), tiff(path, "w") {}
+  explicit Part(std::filesystem::path where) : path(Registered(std::move(where))), tiff(path, "w") {}
+
+  // Recorded for removal on a stopping signal before the file is made;
+  // errno cleared so that a failure to make it tells its own reason.
+  static std::filesystem::path Registered(std::filesystem::path where) {
+    RegisterTemporary(where, TemporaryKind::kFile);
+    errno = 0;
+    return where;
+  }
 };
 
 DotPageWriter::DotPageWriter(const DotPage &layout, const std::filesystem::path &path,
-                             PlaneCompression compression)
-    : layout_(layout.Shape()), compression_(compression), path_(path) {
+                             PlaneCompression compression, const std::filesystem::path &shownAs)
+    : layout_(layout.Shape()),
+      compression_(compression),
+      path_(path),
+      shownAs_(shownAs.empty() ? path : shownAs) {
   for (uint16_t k = 0; k < layout_.inks.size(); ++k) {
     auto part = std::make_unique<Part>(path.string() + ".part" + std::to_string(k));
     if (!part->tiff.get()) {
-      Fail(path, "cannot create the TIFF: " + part->tiff.LastError("open failed"));
+      const int error = errno;
+      ForgetTemporary(part->path);
+      Fail(shownAs_, "cannot create the TIFF: " +
+                         (error != 0 ? PlainReason(error) : std::string("open failed")));
     }
     SetPlaneTags(part->tiff.get(), layout_, k, compression_);
     parts_.push_back(std::move(part));
@@ -97,6 +122,7 @@ DotPageWriter::~DotPageWriter() {
     part->tiff.Close();
     std::error_code ignored;
     std::filesystem::remove(part->path, ignored);
+    ForgetTemporary(part->path);
   }
 }
 
@@ -105,37 +131,42 @@ void DotPageWriter::AddRow(uint32_t y, const uint8_t *planes, size_t planeStride
 }
 
 void DotPageWriter::AddPlaneRow(size_t k, uint32_t y, const uint8_t *row) {
+  errno = 0;
   if (TIFFWriteScanline(parts_[k]->tiff.get(), const_cast<uint8_t *>(row), y, 0) < 0) {
-    Fail(path_, "writing the TIFF failed: " + parts_[k]->tiff.LastError("scanline"));
+    Fail(shownAs_, WriteFailure(errno));
   }
 }
 
 void DotPageWriter::Finish() {
+  errno = 0;
   detail::TiffFile tiff(path_, "w");
-  if (!tiff.get()) Fail(path_, "cannot create the TIFF: " + tiff.LastError("open failed"));
+  if (!tiff.get()) Fail(shownAs_, WriteFailure(errno));
   TIFF *t = tiff.get();
   std::vector<uint8_t> strip;
   for (uint16_t k = 0; k < parts_.size(); ++k) {
     Part &part = *parts_[k];
-    if (!part.tiff.Close()) Fail(path_, "writing the TIFF failed: " + part.tiff.LastError("close"));
+    errno = 0;
+    if (!part.tiff.Close()) Fail(shownAs_, WriteFailure(errno));
     detail::TiffFile in(part.path, "r");
-    if (!in.get()) Fail(path_, "reading back a plane failed: " + in.LastError("open failed"));
+    if (!in.get()) Fail(shownAs_, "reading back a plane failed: " + PlainReason(errno));
     SetPlaneTags(t, layout_, k, compression_);
     const uint32_t strips = TIFFNumberOfStrips(in.get());
     for (uint32_t s = 0; s < strips; ++s) {
       const tmsize_t size = TIFFRawStripSize(in.get(), s);
       strip.resize(static_cast<size_t>(std::max<tmsize_t>(size, 1)));
+      errno = 0;
       if (size < 0 || TIFFReadRawStrip(in.get(), s, strip.data(), size) != size ||
           TIFFWriteRawStrip(t, s, strip.data(), size) != size) {
-        Fail(path_, "writing the TIFF failed: " +
-                        (tiff.errors().empty() ? in.LastError("strip") : tiff.errors()));
+        Fail(shownAs_, WriteFailure(errno));
       }
     }
-    if (!TIFFWriteDirectory(t)) Fail(path_, "writing the TIFF failed: " + tiff.LastError("directory"));
+    errno = 0;
+    if (!TIFFWriteDirectory(t)) Fail(shownAs_, WriteFailure(errno));
     std::error_code ignored;
     std::filesystem::remove(part.path, ignored);
   }
-  if (!tiff.Close()) Fail(path_, "writing the TIFF failed: " + tiff.LastError("close"));
+  errno = 0;
+  if (!tiff.Close()) Fail(shownAs_, WriteFailure(errno));
 }
 
 void WriteDotPageTiff(const DotPage &page, const std::filesystem::path &path) {
@@ -144,10 +175,11 @@ void WriteDotPageTiff(const DotPage &page, const std::filesystem::path &path) {
   writer.Finish();
 }
 
-DotPage ReadDotPageTiff(const std::filesystem::path &path) {
+DotPage ReadDotPageTiff(const std::filesystem::path &path, uint64_t memoryBudget) {
   detail::TiffFile tiff(path, "r");
   if (!tiff.get()) Fail(path, "cannot read the TIFF: " + tiff.LastError("open failed"));
   TIFF *t = tiff.get();
+  const uint64_t planeCount = TIFFNumberOfDirectories(t);
   DotPage page;
   uint32_t index = 0;
   do {
@@ -189,6 +221,22 @@ DotPage ReadDotPageTiff(const std::filesystem::path &path) {
     }
     if (TIFFScanlineSize(t) != static_cast<tmsize_t>(page.rowBytes())) {
       Fail(path, where + " has an unexpected row size");
+    }
+    // Checked before the plane is allocated: a header of a few bytes may
+    // claim any size.
+    if (index == 0 && (width > kMaxPageSide || height > kMaxPageSide ||
+                       static_cast<uint64_t>(width) * height > kMaxPageDots)) {
+      Fail(path, "the dot planes are " + std::to_string(width) + " x " + std::to_string(height) +
+                     " dots; the limit is " + std::to_string(kMaxPageSide) + " dots a side and " +
+                     std::to_string(kMaxPageDots) + " dots in all");
+    }
+    // Every plane is held at once: all of them must fit the budget.
+    const uint64_t planeBytes = static_cast<uint64_t>(page.rowBytes()) * height;
+    if (index == 0 && planeBytes * planeCount > memoryBudget) {
+      Fail(path, "its " + std::to_string(planeCount) + " dot planes of " + std::to_string(width) +
+                     " x " + std::to_string(height) + " dots need " +
+                     MebibyteText(planeBytes * planeCount) + ", above the memory budget of " +
+                     MebibyteText(memoryBudget));
     }
     std::vector<uint8_t> plane(page.rowBytes() * height);
     for (uint32_t row = 0; row < height; ++row) {

@@ -19,7 +19,11 @@ std::vector<uint16_t> ValidateIdList(std::span<const uint8_t> bytes, const Resou
   for (size_t at = 0;; at += 2) {
     RequireBytes(bytes, at, 2, ref, ids.empty() ? "end mark 0xFFFF" : "id or end mark 0xFFFF");
     uint16_t id = detail::U16BE(bytes, at);
-    if (id == kIdListEnd) return ids;
+    if (id == kIdListEnd) {
+      // The engine takes the grid's id from the list's first place.
+      if (ids.empty()) Refuse(ref, "id list", at, "holds no ids before the end mark");
+      return ids;
+    }
     if (ids.size() == static_cast<size_t>(kMaxHalftoneIds)) {
       Refuse(ref, "id list", at,
              "more than " + std::to_string(kMaxHalftoneIds) + " ids before the end mark");

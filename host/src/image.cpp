@@ -3,10 +3,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <cerrno>
 #include <fstream>
 
 #include "image_readers.h"
 #include "inkdot/host/errors.h"
+#include "inkdot/host/system_errors.h"
 
 namespace inkdot::host {
 
@@ -48,30 +50,27 @@ double WholeDpiWhenClose(double dpi) {
 
 void CheckImageSize(const std::filesystem::path &path, uint64_t width, uint64_t height) {
   if (width == 0 || height == 0) ImageFailure(path, "the image has no pixels");
-  if (width * height > kMaxImagePixels) {
+  if (width * height > kMaxImagePixels || width > kMaxImageSide || height > kMaxImageSide) {
     ImageFailure(path, "the image is too large: " + std::to_string(width) + " x " +
                            std::to_string(height) + " pixels, at most " +
-                           std::to_string(kMaxImagePixels) + " are read");
+                           std::to_string(kMaxImagePixels) + " and " +
+                           std::to_string(kMaxImageSide) + " a side are read");
   }
 }
 
-Image FinishImage(uint32_t width, uint32_t height, uint32_t channels,
-                  std::vector<uint16_t> samples, bool premultiplied) {
-  Image image;
-  image.width = width;
-  image.height = height;
-  const bool alpha = channels == 2 || channels == 4;
-  image.channels = alpha ? channels - 1 : channels;
-  if (!alpha) {
-    image.samples = std::move(samples);
-    return image;
+void CheckWholeDecode(const std::filesystem::path &path, const char *layout, uint64_t bytes,
+                      uint64_t budget) {
+  if (bytes > budget) {
+    ImageFailure(path, std::string("decoding this ") + layout + " needs " + MebibyteText(bytes) +
+                           " at once, above the memory budget of " + MebibyteText(budget));
   }
-  image.samples.resize(static_cast<size_t>(width) * height * image.channels);
-  for (uint32_t y = 0; y < height; ++y) {
-    CompositeRow(samples.data() + static_cast<size_t>(y) * width * channels, width, channels,
-                 premultiplied, image.samples.data() + static_cast<size_t>(y) * width * image.channels);
-  }
-  return image;
+}
+
+std::string OpenFailure(const std::filesystem::path &path) {
+  const int error = errno;
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) return "cannot open the file: is a directory";
+  return "cannot open the file: " + PlainReason(error);
 }
 
 MemoryRows::MemoryRows(Image image) : owned_(std::move(image)), image_(&owned_) { Adopt(); }
@@ -99,8 +98,13 @@ namespace {
 enum class Format { kPng, kTiff, kPnm, kJpeg, kUnknown };
 
 Format Sniff(const std::filesystem::path &path) {
+  errno = 0;
   std::ifstream in(path, std::ios::binary);
-  if (!in) detail::ImageFailure(path, "cannot open the file");
+  // A folder opens as a stream but reads nothing.
+  std::error_code ignored;
+  if (!in || std::filesystem::is_directory(path, ignored)) {
+    detail::ImageFailure(path, detail::OpenFailure(path));
+  }
   unsigned char magic[8] = {};
   in.read(reinterpret_cast<char *>(magic), sizeof magic);
   const std::streamsize got = in.gcount();
@@ -134,14 +138,15 @@ uint32_t CountImagePages(const std::filesystem::path &path) {
 
 namespace {
 
-std::unique_ptr<ImageRows> OpenFormatReader(const std::filesystem::path &path, uint32_t page) {
+std::unique_ptr<ImageRows> OpenFormatReader(const std::filesystem::path &path, uint32_t page,
+                                            uint64_t memoryBudget) {
   Format format = Sniff(path);
-  if (format == Format::kTiff) return detail::OpenTiffPage(path, page);
+  if (format == Format::kTiff) return detail::OpenTiffPage(path, page, memoryBudget);
   if (format == Format::kUnknown) Unknown(path);
   if (page != 0) detail::ImageFailure(path, "has only one page");
   switch (format) {
-    case Format::kPng: return detail::OpenPng(path);
-    case Format::kJpeg: return detail::OpenJpeg(path);
+    case Format::kPng: return detail::OpenPng(path, memoryBudget);
+    case Format::kJpeg: return detail::OpenJpeg(path, memoryBudget);
     default: return detail::OpenPnm(path);
   }
 }
@@ -149,12 +154,12 @@ std::unique_ptr<ImageRows> OpenFormatReader(const std::filesystem::path &path, u
 }  // namespace
 
 std::unique_ptr<ImageRows> OpenImagePage(const std::filesystem::path &path, uint32_t page,
-                                         const ColourInput &colour) {
-  return detail::ManageColour(OpenFormatReader(path, page), path, colour);
+                                         const ColourInput &colour, uint64_t memoryBudget) {
+  return detail::ManageColour(OpenFormatReader(path, page, memoryBudget), path, colour);
 }
 
-Image ReadImagePage(const std::filesystem::path &path, uint32_t page) {
-  std::unique_ptr<ImageRows> rows = OpenImagePage(path, page);
+Image ReadImagePage(const std::filesystem::path &path, uint32_t page, uint64_t memoryBudget) {
+  std::unique_ptr<ImageRows> rows = OpenImagePage(path, page, {}, memoryBudget);
   Image image;
   image.width = rows->width();
   image.height = rows->height();

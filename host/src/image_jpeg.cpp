@@ -59,9 +59,9 @@ void StoredPosition(uint32_t orientation, uint32_t x, uint32_t y, uint32_t w, ui
 
 class JpegRows : public ImageRows {
  public:
-  explicit JpegRows(const std::filesystem::path &path)
+  JpegRows(const std::filesystem::path &path, uint64_t memoryBudget)
       : path_(path), file_(std::fopen(path.c_str(), "rb")), error_(std::make_unique<JpegError>()) {
-    if (!file_) ImageFailure(path, "cannot open the file");
+    if (!file_) ImageFailure(path, OpenFailure(path));
     info_.err = jpeg_std_error(&error_->manager);
     error_->manager.error_exit = JpegFail;
     error_->manager.emit_message = JpegQuiet;
@@ -89,6 +89,8 @@ class JpegRows : public ImageRows {
     height_ = sideways ? stored_.width : stored_.height;
     line_.resize(static_cast<size_t>(stored_.width) * rawChannels_);
     if (orientation_ > 2) {
+      CheckWholeDecode(path, "rotated JPEG", static_cast<uint64_t>(line_.size()) * stored_.height,
+                       memoryBudget);
       whole_.resize(line_.size() * stored_.height);
       for (uint32_t y = 0; y < stored_.height; ++y) ReadScanline(whole_.data() + y * line_.size());
     }
@@ -190,8 +192,8 @@ class JpegRows : public ImageRows {
 
 }  // namespace
 
-std::unique_ptr<ImageRows> OpenJpeg(const std::filesystem::path &path) {
-  return std::make_unique<JpegRows>(path);
+std::unique_ptr<ImageRows> OpenJpeg(const std::filesystem::path &path, uint64_t memoryBudget) {
+  return std::make_unique<JpegRows>(path, memoryBudget);
 }
 
 }  // namespace inkdot::host::detail

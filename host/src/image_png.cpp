@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,7 @@
 
 #include "image_readers.h"
 #include "inkdot/host/errors.h"
+#include "inkdot/host/system_errors.h"
 
 namespace inkdot::host {
 
@@ -20,10 +22,12 @@ namespace {
 
 struct PngState {
   char message[256] = "unknown libpng error";
+  int systemError = 0;  // errno when libpng gave up, for a failed write
 };
 
 void PngError(png_structp png, png_const_charp message) {
   auto *state = static_cast<PngState *>(png_get_error_ptr(png));
+  state->systemError = errno;
   std::snprintf(state->message, sizeof state->message, "%s", message);
   png_longjmp(png, 1);
 }
@@ -47,9 +51,9 @@ namespace {
 // opened.
 class PngRows : public ImageRows {
  public:
-  explicit PngRows(const std::filesystem::path &path)
+  PngRows(const std::filesystem::path &path, uint64_t memoryBudget)
       : path_(path), file_(std::fopen(path.c_str(), "rb")), state_(std::make_unique<PngState>()) {
-    if (!file_) ImageFailure(path, "cannot open the file");
+    if (!file_) ImageFailure(path, OpenFailure(path));
     read_.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, state_.get(), PngError, PngWarning);
     if (!read_.png) ImageFailure(path, "out of memory");
     read_.info = png_create_info_struct(read_.png);
@@ -80,6 +84,9 @@ class PngRows : public ImageRows {
     rowBytes_ = png_get_rowbytes(png, info);
     samples_.resize(static_cast<size_t>(width_) * rawChannels_);
     if (passes > 1) {
+      CheckWholeDecode(path, "interlaced PNG",
+                       (static_cast<uint64_t>(rowBytes_) + sizeof(png_bytep)) * height_,
+                       memoryBudget);
       whole_.resize(rowBytes_ * height_);
       rows_.resize(height_);
       for (png_uint_32 y = 0; y < height_; ++y) rows_[y] = whole_.data() + y * rowBytes_;
@@ -158,27 +165,34 @@ class PngRows : public ImageRows {
 
 }  // namespace
 
-std::unique_ptr<ImageRows> OpenPng(const std::filesystem::path &path) {
-  return std::make_unique<PngRows>(path);
+std::unique_ptr<ImageRows> OpenPng(const std::filesystem::path &path, uint64_t memoryBudget) {
+  return std::make_unique<PngRows>(path, memoryBudget);
 }
 
 }  // namespace detail
 
-void WritePng(const RgbImage8 &image, double dpi, const std::filesystem::path &path) {
+void WritePng(const RgbImage8 &image, double dpi, const std::filesystem::path &path,
+              const std::filesystem::path &shownAs) {
+  const std::string name = (shownAs.empty() ? path : shownAs).string();
+  errno = 0;
   std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-  if (!file) throw ImageError(path.string() + ": cannot create the file");
+  if (!file) throw ImageError(name + ": cannot create the file: " + PlainReason(errno));
   auto state = std::make_unique<PngState>();
   png_structp png =
       png_create_write_struct(PNG_LIBPNG_VER_STRING, state.get(), PngError, PngWarning);
-  if (!png) throw ImageError(path.string() + ": out of memory");
+  if (!png) throw ImageError(name + ": out of memory");
   png_infop info = png_create_info_struct(png);
   if (!info) {
     png_destroy_write_struct(&png, nullptr);
-    throw ImageError(path.string() + ": out of memory");
+    throw ImageError(name + ": out of memory");
   }
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
-    throw ImageError(path.string() + ": writing the PNG failed: " + state->message);
+    // A failed write shows the system's reason ("no space left on device"),
+    // not libpng's "Write Error".
+    throw ImageError(name + ": writing the PNG failed: " +
+                     (state->systemError != 0 ? PlainReason(state->systemError)
+                                              : std::string(state->message)));
   }
   png_init_io(png, file.get());
   png_set_IHDR(png, info, image.width, image.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
@@ -188,13 +202,21 @@ void WritePng(const RgbImage8 &image, double dpi, const std::filesystem::path &p
     auto perMetre = static_cast<png_uint_32>(std::lround(dpi / kMetresPerInch));
     png_set_pHYs(png, info, perMetre, perMetre, PNG_RESOLUTION_METER);
   }
+  errno = 0;
   png_write_info(png, info);
   for (uint32_t y = 0; y < image.height; ++y) {
     png_write_row(png, image.rgb.data() + static_cast<size_t>(y) * image.width * 3);
   }
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
-  if (std::fflush(file.get()) != 0) throw ImageError(path.string() + ": writing failed");
+  errno = 0;
+  if (std::fflush(file.get()) != 0 || std::ferror(file.get())) {
+    throw ImageError(name + ": writing the PNG failed: " + PlainReason(errno ? errno : EIO));
+  }
+  errno = 0;
+  if (std::fclose(file.release()) != 0) {
+    throw ImageError(name + ": writing the PNG failed: " + PlainReason(errno ? errno : EIO));
+  }
 }
 
 }  // namespace inkdot::host

@@ -56,7 +56,7 @@ class HeaderReader {
 class PnmRows : public ImageRows {
  public:
   explicit PnmRows(const std::filesystem::path &path) : path_(path), in_(path, std::ios::binary) {
-    if (!in_) ImageFailure(path, "cannot open the file");
+    if (!in_) ImageFailure(path, OpenFailure(path));
     char magic[2] = {};
     in_.read(magic, 2);
     // Checked here too, not only by the caller that sniffed the format.

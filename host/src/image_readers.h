@@ -17,18 +17,14 @@ namespace inkdot::host::detail {
 void CompositeRow(const uint16_t *in, uint32_t width, uint32_t channels, bool premultiplied,
                   uint16_t *out);
 
-// Samples already scaled to 0..65535; `channels` 1..4 (2 and 4 carry alpha
-// last). Composites alpha on white and returns a grey or RGB image.
-Image FinishImage(uint32_t width, uint32_t height, uint32_t channels,
-                  std::vector<uint16_t> samples, bool premultiplied);
-
 [[noreturn]] void ImageFailure(const std::filesystem::path &path, const std::string &problem);
 
 // The largest page the readers take: 2^27 pixels (an A3 page at 720 dpi is
-// 100 million). Checked when a page is opened, before anything is
-// allocated, so that a few bytes of header cannot ask for gigabytes or
-// hours of work.
+// 100 million), 2^17 a side (so that one row stays within a megabyte).
+// Checked when a page is opened, before anything is allocated, so that a
+// few bytes of header cannot ask for gigabytes or hours of work.
 inline constexpr uint64_t kMaxImagePixels = 1ull << 27;
+inline constexpr uint64_t kMaxImageSide = 1ull << 17;
 
 // A resolution from a file's metadata, snapped to the nearest whole dpi when
 // it lies within half a pixel-per-metre step (0.0127 dpi) of it: files that
@@ -37,8 +33,19 @@ inline constexpr uint64_t kMaxImagePixels = 1ull << 27;
 // values, and 0 (not given), are kept.
 double WholeDpiWhenClose(double dpi);
 
-// Refuses a page of no pixels or of more than kMaxImagePixels.
+// Refuses a page of no pixels, of more than kMaxImagePixels or of a side
+// above kMaxImageSide.
 void CheckImageSize(const std::filesystem::path &path, uint64_t width, uint64_t height);
+
+// Refuses to decode a page whole in `bytes` of memory above `budget`,
+// naming the layout that needs it ("interlaced PNG").
+void CheckWholeDecode(const std::filesystem::path &path, const char *layout, uint64_t bytes,
+                      uint64_t budget);
+
+// The reason the file at `path` cannot be opened for reading, in plain
+// words, from errno after a failed open ("permission denied", "is a
+// directory").
+std::string OpenFailure(const std::filesystem::path &path);
 
 // Hands out the rows of a whole image held in memory, owned or borrowed.
 class MemoryRows : public ImageRows {
@@ -54,9 +61,11 @@ class MemoryRows : public ImageRows {
   uint32_t next_ = 0;
 };
 
-std::unique_ptr<ImageRows> OpenPng(const std::filesystem::path &path);
+std::unique_ptr<ImageRows> OpenPng(const std::filesystem::path &path,
+                                   uint64_t memoryBudget = kDefaultMemoryBudget);
 std::unique_ptr<ImageRows> OpenPnm(const std::filesystem::path &path);
-std::unique_ptr<ImageRows> OpenJpeg(const std::filesystem::path &path);
+std::unique_ptr<ImageRows> OpenJpeg(const std::filesystem::path &path,
+                                    uint64_t memoryBudget = kDefaultMemoryBudget);
 
 // Wraps a format reader (grey, RGB, or 4 = CMYK ink amounts) so that its
 // rows come out in sRGB (grey: sRGB's tone curve) through the image's
@@ -66,6 +75,7 @@ std::unique_ptr<ImageRows> ManageColour(std::unique_ptr<ImageRows> rows,
                                         const std::filesystem::path &path,
                                         const ColourInput &input);
 uint32_t CountTiffPages(const std::filesystem::path &path);
-std::unique_ptr<ImageRows> OpenTiffPage(const std::filesystem::path &path, uint32_t page);
+std::unique_ptr<ImageRows> OpenTiffPage(const std::filesystem::path &path, uint32_t page,
+                                        uint64_t memoryBudget = kDefaultMemoryBudget);
 
 }  // namespace inkdot::host::detail

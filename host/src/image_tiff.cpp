@@ -1,7 +1,9 @@
 // TIFF in: every page; 8- and 16-bit grey, RGB (with alpha) and CMYK in
 // strips read row by row, with the page's ICC profile; every other layout
 // but ink separations through libtiff's RGBA reader.
+#include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <memory>
 
 #include "image_readers.h"
@@ -12,7 +14,14 @@ namespace inkdot::host::detail {
 namespace {
 
 void OpenOrFail(const TiffFile &tiff, const std::filesystem::path &path) {
-  if (!tiff.get()) ImageFailure(path, "cannot read the TIFF: " + tiff.LastError("open failed"));
+  if (tiff.get()) return;
+  // The system's reason when the file itself cannot be opened, libtiff's
+  // when its contents are wrong.
+  errno = 0;
+  std::ifstream probe(path, std::ios::binary);
+  std::error_code ignored;
+  if (!probe || std::filesystem::is_directory(path, ignored)) ImageFailure(path, OpenFailure(path));
+  ImageFailure(path, "cannot read the TIFF: " + tiff.LastError("open failed"));
 }
 
 void ReadResolution(TIFF *tiff, Image *image) {
@@ -58,7 +67,8 @@ bool Direct(TIFF *tiff) {
 // libtiff's RGBA reader, which decodes the whole page at once.
 class TiffRows : public ImageRows {
  public:
-  TiffRows(const std::filesystem::path &path, uint32_t page) : path_(path), tiff_(path, "r") {
+  TiffRows(const std::filesystem::path &path, uint32_t page, uint64_t memoryBudget)
+      : path_(path), tiff_(path, "r") {
     OpenOrFail(tiff_, path);
     TIFF *tiff = tiff_.get();
     if (!TIFFSetDirectory(tiff, static_cast<tdir_t>(page))) {
@@ -95,7 +105,7 @@ class TiffRows : public ImageRows {
       ImageFailure(path, "ink-separated TIFF pages are read as 8- or 16-bit CMYK in strips "
                          "only");
     } else {
-      whole_ = std::make_unique<MemoryRows>(ReadThroughRgba());
+      whole_ = std::make_unique<MemoryRows>(ReadThroughRgba(memoryBudget));
       channels_ = whole_->channels();
     }
   }
@@ -147,25 +157,40 @@ class TiffRows : public ImageRows {
     }
   }
 
-  Image ReadThroughRgba() {
+  // The whole page through libtiff's RGBA reader: four bytes a pixel for
+  // its raster and six for the composited RGB page, both held at once.
+  Image ReadThroughRgba(uint64_t memoryBudget) {
     TIFF *tiff = tiff_.get();
     char message[1024] = "";
     if (!TIFFRGBAImageOK(tiff, message)) {
       ImageFailure(path_, std::string("unsupported TIFF: ") + message);
     }
-    std::vector<uint32_t> raster(static_cast<size_t>(width_) * height_);
+    const uint64_t pixels = static_cast<uint64_t>(width_) * height_;
+    CheckWholeDecode(path_, TIFFIsTiled(tiff) ? "tiled TIFF" : "TIFF layout", pixels * 10,
+                     memoryBudget);
+    std::vector<uint32_t> raster(pixels);
     if (!TIFFReadRGBAImageOriented(tiff, width_, height_, raster.data(), ORIENTATION_TOPLEFT, 1)) {
       ImageFailure(path_, "corrupt or truncated TIFF");
     }
-    std::vector<uint16_t> data(raster.size() * 4);
-    for (size_t p = 0; p < raster.size(); ++p) {
-      data[4 * p] = static_cast<uint16_t>(TIFFGetR(raster[p]) * 257);
-      data[4 * p + 1] = static_cast<uint16_t>(TIFFGetG(raster[p]) * 257);
-      data[4 * p + 2] = static_cast<uint16_t>(TIFFGetB(raster[p]) * 257);
-      data[4 * p + 3] = static_cast<uint16_t>(TIFFGetA(raster[p]) * 257);
+    // The RGBA reader hands back associated (premultiplied) alpha; each row
+    // is composited on white as it is widened to 16 bits.
+    Image image;
+    image.width = width_;
+    image.height = height_;
+    image.channels = 3;
+    image.samples.resize(pixels * 3);
+    std::vector<uint16_t> row(static_cast<size_t>(width_) * 4);
+    for (uint32_t y = 0; y < height_; ++y) {
+      const uint32_t *in = raster.data() + static_cast<size_t>(y) * width_;
+      for (uint32_t x = 0; x < width_; ++x) {
+        row[4 * x] = static_cast<uint16_t>(TIFFGetR(in[x]) * 257);
+        row[4 * x + 1] = static_cast<uint16_t>(TIFFGetG(in[x]) * 257);
+        row[4 * x + 2] = static_cast<uint16_t>(TIFFGetB(in[x]) * 257);
+        row[4 * x + 3] = static_cast<uint16_t>(TIFFGetA(in[x]) * 257);
+      }
+      CompositeRow(row.data(), width_, 4, true, image.samples.data() + static_cast<size_t>(y) * width_ * 3);
     }
-    // The RGBA reader hands back associated (premultiplied) alpha.
-    return FinishImage(width_, height_, 4, std::move(data), true);
+    return image;
   }
 
   std::filesystem::path path_;
@@ -185,8 +210,9 @@ uint32_t CountTiffPages(const std::filesystem::path &path) {
   return TIFFNumberOfDirectories(tiff.get());
 }
 
-std::unique_ptr<ImageRows> OpenTiffPage(const std::filesystem::path &path, uint32_t page) {
-  return std::make_unique<TiffRows>(path, page);
+std::unique_ptr<ImageRows> OpenTiffPage(const std::filesystem::path &path, uint32_t page,
+                                        uint64_t memoryBudget) {
+  return std::make_unique<TiffRows>(path, page, memoryBudget);
 }
 
 }  // namespace inkdot::host::detail

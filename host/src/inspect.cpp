@@ -179,6 +179,17 @@ bool DescribeProfile(std::ostream &out, const std::filesystem::path &dir) {
       out << "\n";
     }
   }
+  // The verdict is the loader's own, the one printing runs, so that a
+  // profile called valid here always prints; it also checks what no single
+  // resource shows (a colour table's channels against the inks).
+  if (valid) {
+    try {
+      LoadProfile(dir);
+    } catch (const Error &e) {
+      out << "INVALID: " << e.what() << "\n";
+      valid = false;
+    }
+  }
   out << (valid ? "profile valid\n" : "profile INVALID\n");
   return valid;
 }

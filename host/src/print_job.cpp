@@ -12,6 +12,8 @@
 #include "inkdot/host/output_files.h"
 #include "inkdot/host/page_driver.h"
 #include "inkdot/host/resample.h"
+#include "inkdot/host/system_errors.h"
+#include "inkdot/host/temporary_files.h"
 #include "page_stages.h"
 
 namespace inkdot::host {
@@ -141,11 +143,20 @@ BandLayout PageBands(const PrintSettings &settings, const DotPage &page) {
   return layout;
 }
 
-Resampler DeviceResampler(const PrintSettings &settings, ImageRows &rows) {
+// The page's device size, checked against the page limits: from
+// --input-dpi, else the image's own resolution, else one pixel per dot.
+PageSize DevicePage(const PrintSettings &settings, const ImageRows &rows,
+                    const std::filesystem::path &input) {
   const double xDpi = settings.inputDpi > 0 ? settings.inputDpi : rows.xDpi();
   const double yDpi = settings.inputDpi > 0 ? settings.inputDpi : rows.yDpi();
-  return Resampler(rows, DeviceSize(rows.width(), xDpi, settings.xResolution),
-                   DeviceSize(rows.height(), yDpi, settings.yResolution));
+  return DevicePageSize(input, rows.width(), rows.height(), xDpi, yDpi, settings.xResolution,
+                        settings.yResolution);
+}
+
+Resampler DeviceResampler(const PrintSettings &settings, ImageRows &rows,
+                          const std::filesystem::path &input) {
+  const PageSize size = DevicePage(settings, rows, input);
+  return Resampler(rows, size.width, size.height);
 }
 
 }  // namespace
@@ -153,7 +164,7 @@ Resampler DeviceResampler(const PrintSettings &settings, ImageRows &rows) {
 DotPage PrintImage(const Profile &profile, const PrintSettings &settings, const Image &image,
                    const std::function<void(uint32_t, uint32_t)> &rowDone) {
   std::unique_ptr<ImageRows> rows = RowsOfImage(image);
-  Resampler resampler = DeviceResampler(settings, *rows);
+  Resampler resampler = DeviceResampler(settings, *rows, "the image");
   ResampledSource source(resampler);
   DotPage page = PageShape(profile, settings, source.width(), source.height());
   page.Allocate();
@@ -172,19 +183,28 @@ namespace {
 // Prints one page from its file to its planes (and preview), streaming:
 // rows flow from the reader through the resampler and the engine into the
 // TIFF writer and the preview builder. Returns the page's device pixels.
-uint64_t PrintPage(const Profile &profile, const PrintSettings &settings,
-                   const std::filesystem::path &input, uint32_t pageIndex,
-                   const std::filesystem::path &planesPath, const std::filesystem::path *previewPath,
-                   const PrintOutput &output,
+// `planesPath` and `previewPath` are the temporary files for the job's
+// outputs; messages name the job's own.
+uint64_t PrintPage(const Profile &profile, const PrintSettings &settings, const PageJob &job,
+                   const std::filesystem::path &planesPath,
+                   const std::filesystem::path *previewPath, const PrintOutput &output,
                    const std::function<void(uint32_t, uint32_t)> &rowDone) {
-  std::unique_ptr<ImageRows> rows = OpenImagePage(input, pageIndex, settings.colourInput);
-  Resampler resampler = DeviceResampler(settings, *rows);
+  std::unique_ptr<ImageRows> rows =
+      OpenImagePage(job.input, job.page, settings.colourInput, settings.memoryBudget);
+  Resampler resampler = DeviceResampler(settings, *rows, job.input);
   ResampledSource source(resampler);
   const DotPage shape = PageShape(profile, settings, source.width(), source.height());
   const BandLayout bands = PageBands(settings, shape);
   std::optional<PreviewBuilder> preview;
-  if (previewPath) preview.emplace(shape, output.previewOptions);
-  DotPageWriter writer(shape, planesPath, output.compression);
+  if (previewPath) {
+    // A preview never has more pixels than the page on either axis.
+    const double dpi = output.previewOptions.dpi;
+    CheckPreviewSize(job.preview, shape.width * std::min<double>(dpi, shape.xDpi) / shape.xDpi,
+                     shape.height * std::min<double>(dpi, shape.yDpi) / shape.yDpi,
+                     settings.memoryBudget);
+    preview.emplace(shape, output.previewOptions);
+  }
+  DotPageWriter writer(shape, planesPath, output.compression, job.planes);
   WritingSink writing(writer, preview ? &*preview : nullptr);  // for --threads 1
   PageEngine engine(profile, settings.colour, MakePageParams(settings, shape.width));
   const auto engineRowDone = [&](uint32_t row) {
@@ -200,7 +220,7 @@ uint64_t PrintPage(const Profile &profile, const PrintSettings &settings,
   writer.Finish();
   if (preview) {
     RgbImage8 image = preview->Finish();
-    WritePng(image, PreviewResolution(shape, output.previewOptions), *previewPath);
+    WritePng(image, PreviewResolution(shape, output.previewOptions), *previewPath, job.preview);
   }
   return static_cast<uint64_t>(shape.width) * shape.height;
 }
@@ -216,10 +236,12 @@ PrintSummary PrintFiles(const Profile &profile, const PrintSettings &settings,
   bool madeFolder = false;
   if (!std::filesystem::exists(output.dir)) {
     std::error_code error;
+    RegisterTemporary(output.dir, TemporaryKind::kEmptyFolder);
     madeFolder = std::filesystem::create_directories(output.dir, error);
     if (error) {
+      ForgetTemporary(output.dir);
       throw SettingError(output.dir.string() + ": cannot make the output folder: " +
-                         error.message());
+                         PlainReason(error));
     }
   } else if (!std::filesystem::is_directory(output.dir)) {
     throw SettingError(output.dir.string() + ": the output path is not a folder");
@@ -230,11 +252,20 @@ PrintSummary PrintFiles(const Profile &profile, const PrintSettings &settings,
     ~FolderGuard() {
       std::error_code ignored;
       if (remove) std::filesystem::remove(dir, ignored);  // only removes it when empty
+      ForgetTemporary(dir);
     }
   } folderGuard{output.dir, madeFolder};
   if (progress) progress->pagesTotal = static_cast<uint32_t>(jobs.size());
 
+  // Every output's temporary file is made before any page starts, so that a
+  // refused target (an input, a folder, a device) fails the run at once.
   OutputFiles files;
+  for (const auto &input : inputs) files.Protect(input);
+  std::vector<std::pair<std::filesystem::path, std::filesystem::path>> temporaries;
+  for (const PageJob &job : jobs) {
+    temporaries.emplace_back(files.Add(job.planes),
+                             output.preview ? files.Add(job.preview) : std::filesystem::path());
+  }
   PrintSummary summary;
   std::mutex mutex;
   std::exception_ptr failure;
@@ -248,10 +279,9 @@ PrintSummary PrintFiles(const Profile &profile, const PrintSettings &settings,
       const PageJob &job = jobs[index];
       try {
         uint64_t reported = 0;
-        const std::filesystem::path planes = files.Add(job.planes);
-        const std::filesystem::path preview = output.preview ? files.Add(job.preview) : "";
+        const auto &[planes, preview] = temporaries[index];
         const uint64_t pixels = PrintPage(
-            profile, settings, job.input, job.page, planes, output.preview ? &preview : nullptr,
+            profile, settings, job, planes, output.preview ? &preview : nullptr,
             output, [&](uint32_t done, uint32_t height) {
               if (!progress) return;
               const uint64_t now = static_cast<uint64_t>(done) * 1000000 / height;

@@ -1,10 +1,13 @@
 #include "inkdot/host/profile.h"
 
+#include <climits>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
 
 #include "inkdot/host/errors.h"
+#include "inkdot/host/limits.h"
+#include "inkdot/host/system_errors.h"
 
 namespace inkdot::host {
 
@@ -49,6 +52,47 @@ T Member(const json &object, const char *key, const std::filesystem::path &manif
   }
 }
 
+// The ranges of the manifest's numbers.
+constexpr int64_t kInt32Min = INT32_MIN;
+constexpr int64_t kInt32Max = INT32_MAX;
+constexpr int64_t kMaxResolution = 100000;
+constexpr int64_t kMaxDotMode = 2;
+constexpr int64_t kMaxMethod = 3;
+constexpr int64_t kMaxVariant = 3;
+constexpr int64_t kMaxHeadId = 253;
+
+// A JSON value that must be an integer in min..max: a fraction, a number
+// written with an exponent or out of range, a negative number where only
+// positive ones are meant, fail naming `name`, the value and the range.
+int64_t IntegerValue(const json &value, const std::string &name, int64_t min, int64_t max,
+                     const std::filesystem::path &manifest) {
+  const std::string range = std::to_string(min) + ".." + std::to_string(max);
+  int64_t number = 0;
+  bool inRange = false;
+  if (value.is_number_unsigned()) {
+    const uint64_t unsignedValue = value.get<uint64_t>();
+    inRange = unsignedValue <= static_cast<uint64_t>(max);
+    number = inRange ? static_cast<int64_t>(unsignedValue) : 0;
+  } else if (value.is_number_integer()) {
+    number = value.get<int64_t>();
+    inRange = true;
+  } else {
+    ManifestError(manifest, "\"" + name + "\" is " + value.dump() + "; it must be an integer in " +
+                                range);
+  }
+  if (!inRange || number < min || number > max) {
+    ManifestError(manifest, "\"" + name + "\" is " + value.dump() + "; it must lie in " + range);
+  }
+  return number;
+}
+
+int64_t Integer(const json &object, const char *key, const std::filesystem::path &manifest,
+                const std::string &where, int64_t min, int64_t max) {
+  const std::string missing = where.empty() ? "" : where.substr(0, where.size() - 1) + ": ";
+  const json value = Member<json>(object, key, manifest, missing);
+  return IntegerValue(value, where + key, min, max, manifest);
+}
+
 bool IsColourKind(ResourceKind kind) {
   switch (kind) {
     case ResourceKind::kSelectionTable:
@@ -70,7 +114,9 @@ std::map<int32_t, Resource> ReadResourceList(const json &root, const char *key, 
   for (size_t i = 0; i < list.size(); ++i) {
     std::string where = std::string(key) + "[" + std::to_string(i) + "]: ";
     Resource resource;
-    resource.id = Member<int32_t>(list[i], "id", manifest, where);
+    resource.id = static_cast<int32_t>(
+        Integer(list[i], "id", manifest, std::string(key) + "[" + std::to_string(i) + "].", 0,
+                kInt32Max));
     std::string kind = Member<std::string>(list[i], "kind", manifest, where);
     if (!KindFromName(kind, &resource.kind)) {
       ManifestError(manifest, where + "unknown kind \"" + kind + "\"");
@@ -125,17 +171,12 @@ bool ParseHexColour(const std::string &text, std::array<uint8_t, 3> *colour) {
 }
 
 std::vector<uint8_t> ReadFileBytes(const std::filesystem::path &path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw Error(path.string() + ": cannot open the file");
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                             std::istreambuf_iterator<char>());
-  if (in.bad()) throw Error(path.string() + ": reading the file failed");
-  return bytes;
+  return ReadCappedFile(path, kMaxResourceBytes, "a resource");
 }
 
 Profile LoadManifest(const std::filesystem::path &dir) {
   const std::filesystem::path manifest = dir / "profile.json";
-  std::vector<uint8_t> text = ReadFileBytes(manifest);
+  std::vector<uint8_t> text = ReadCappedFile(manifest, kMaxManifestBytes, "a profile manifest");
   json root;
   try {
     root = json::parse(text.begin(), text.end());
@@ -147,7 +188,7 @@ Profile LoadManifest(const std::filesystem::path &dir) {
 
   Profile profile;
   profile.dir = dir;
-  int format = Member<int>(root, "format", manifest, "");
+  const int64_t format = Integer(root, "format", manifest, "", kInt32Min, kInt32Max);
   if (format != kManifestFormat) {
     ManifestError(manifest, "format " + std::to_string(format) + " is not supported (only " +
                                 std::to_string(kManifestFormat) + ")");
@@ -168,38 +209,49 @@ Profile LoadManifest(const std::filesystem::path &dir) {
     }
     profile.inks.push_back(std::move(ink));
   }
-  for (const auto &pair :
-       Member<std::vector<std::vector<uint32_t>>>(root, "resolutions", manifest, "")) {
-    if (pair.size() != 2 || pair[0] == 0 || pair[1] == 0) {
+  const json resolutions = Member<json>(root, "resolutions", manifest, "");
+  if (!resolutions.is_array()) ManifestError(manifest, "\"resolutions\" is not a list");
+  for (size_t i = 0; i < resolutions.size(); ++i) {
+    const json &pair = resolutions[i];
+    if (!pair.is_array() || pair.size() != 2) {
       ManifestError(manifest, "every resolution must be a pair [x, y] of positive numbers");
     }
-    profile.resolutions.emplace_back(pair[0], pair[1]);
+    const std::string name = "resolutions[" + std::to_string(i) + "]";
+    profile.resolutions.emplace_back(
+        static_cast<uint32_t>(IntegerValue(pair[0], name + "[0]", 1, kMaxResolution, manifest)),
+        static_cast<uint32_t>(IntegerValue(pair[1], name + "[1]", 1, kMaxResolution, manifest)));
   }
-  profile.dotModes = Member<std::vector<uint32_t>>(root, "dotModes", manifest, "");
+  const json dotModes = Member<json>(root, "dotModes", manifest, "");
+  if (!dotModes.is_array()) ManifestError(manifest, "\"dotModes\" is not a list");
+  for (size_t i = 0; i < dotModes.size(); ++i) {
+    profile.dotModes.push_back(static_cast<uint32_t>(IntegerValue(
+        dotModes[i], "dotModes[" + std::to_string(i) + "]", 0, kMaxDotMode, manifest)));
+  }
   json methods = Member<json>(root, "methods", manifest, "");
   if (!methods.is_object()) ManifestError(manifest, "\"methods\" must map names to methods");
   for (const auto &[name, value] : methods.items()) {
     // A method is a number, or {"method": m, "variant": v}.
-    const std::string where = "methods: " + name + ": ";
+    const std::string where = "methods." + name + ".";
     MethodChoice choice;
     if (value.is_object()) {
-      choice.method = Member<uint32_t>(value, "method", manifest, where);
+      choice.method = static_cast<uint32_t>(Integer(value, "method", manifest, where, 0, kMaxMethod));
       if (value.contains("variant")) {
-        choice.variant = Member<uint32_t>(value, "variant", manifest, where);
+        choice.variant =
+            static_cast<uint32_t>(Integer(value, "variant", manifest, where, 0, kMaxVariant));
       }
     } else {
-      choice.method = Member<uint32_t>(methods, name.c_str(), manifest, "methods: ");
+      choice.method = static_cast<uint32_t>(
+          IntegerValue(value, "methods." + name, 0, kMaxMethod, manifest));
     }
     profile.methods[name] = choice;
   }
   json key = Member<json>(root, "tableKey", manifest, "");
-  profile.tableKeyName = Member<int32_t>(key, "name", manifest, "tableKey: ");
-  profile.tableKeyNumber = Member<int32_t>(key, "number", manifest, "tableKey: ");
-  int head = Member<int>(root, "calibrationHeadId", manifest, "");
-  if (head < 0 || head > 253) {
-    ManifestError(manifest, "\"calibrationHeadId\" must lie in 0..253");
-  }
-  profile.calibrationHeadId = static_cast<uint8_t>(head);
+  profile.tableKeyName =
+      static_cast<int32_t>(Integer(key, "name", manifest, "tableKey.", kInt32Min, kInt32Max));
+  profile.tableKeyNumber =
+      static_cast<int32_t>(Integer(key, "number", manifest, "tableKey.", kInt32Min, kInt32Max));
+  profile.calibrationHeadId =
+      static_cast<uint8_t>(Integer(root, "calibrationHeadId", manifest, "", 0, kMaxHeadId));
   profile.colourResources = ReadResourceList(root, "colourResources", true, manifest);
   profile.halftoneResources = ReadResourceList(root, "halftoneResources", false, manifest);
   return profile;

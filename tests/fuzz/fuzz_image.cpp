@@ -1,16 +1,24 @@
 // One image reader (chosen at build time: PNG, TIFF, PNM or JPEG) over arbitrary
-// file bytes. Every failure must arrive as an ImageError.
+// file bytes, and the device page its own resolution asks for. Every
+// failure must arrive as an ImageError, or a SettingError for a page beyond
+// the limits.
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "image_readers.h"
 #include "inkdot/host/errors.h"
+#include "inkdot/host/limits.h"
 #include "temp_file.h"
 
 namespace {
 
 void ReadRows(std::unique_ptr<inkdot::host::ImageRows> rows) {
+  try {
+    inkdot::host::DevicePageSize("fuzzed", rows->width(), rows->height(), rows->xDpi(),
+                                 rows->yDpi(), 1440, 720);
+  } catch (const inkdot::host::SettingError &) {
+  }
   std::vector<uint16_t> row(static_cast<size_t>(rows->width()) * rows->channels());
   for (uint32_t y = 0; y < rows->height(); ++y) rows->ReadRow(row.data());
 }

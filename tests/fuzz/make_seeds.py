@@ -156,8 +156,18 @@ def main(profile, corpus):
         {'id': 100, 'kind': 'idList', 'file': 'r2'},
         {'id': 410, 'kind': 'matrix', 'file': 'r3'}]
     text = json.dumps(manifest, separators=(',', ':')).encode()
-    write(profile_corpus, 'manifest', bytes([9]) + chunk(text) + chunk(selection) +
-          chunk(plain) + chunk(ids) + chunk(matrix))
+    folder = chunk(text) + chunk(selection) + chunk(plain) + chunk(ids) + chunk(matrix)
+    write(profile_corpus, 'manifest', bytes([9]) + folder)
+    write(profile_corpus, 'inspected', bytes([10]) + folder)
+
+    # Page sizes: width, height, x and y dpi (doubles), device resolution.
+    pages = os.path.join(corpus, 'fuzz_page_size')
+    for name, (width, height, x_dpi, y_dpi, x_res, y_res) in {
+            'a4-at-300': (2480, 3508, 300.0, 300.0, 1440, 720),
+            'no-resolution': (640, 480, 0.0, 0.0, 720, 720),
+            'one-per-metre': (32, 32, 0.0254, 0.0254, 1440, 720),
+            'at-the-side-limit': (131072, 1, 720.0, 720.0, 720, 720)}.items():
+        write(pages, name, struct.pack('<IIddII', width, height, x_dpi, y_dpi, x_res, y_res))
 
     grey = [[(x * 32 + y) & 255 for x in range(8)] for y in range(8)]
     rgb = [[v for x in range(8) for v in (x * 32, y * 32, 128)] for y in range(8)]

@@ -164,14 +164,6 @@ TEST_F(CommandTest, CombinationsWithoutAKernelAreRefusedBeforeAnyWork) {
   EXPECT_EQ(Run(Print(image + " --method midpoint --dots single -q")).status, 0);
 }
 
-TEST_F(CommandTest, InputDpiMustBeAboveZero) {
-  const std::string image = Png("a.png", 4, 4, 255, 255, 255).string();
-  for (const char *dpi : {"0", "-3", "nan"}) {
-    ExpectFailure(Run(Print(image + " --input-dpi " + dpi)), {"--input-dpi", "above 0"});
-  }
-  EXPECT_EQ(Run(Print(image + " --input-dpi 72 -q")).status, 0);
-}
-
 TEST_F(CommandTest, OutOfRangeSettingsExitWithOne) {
   const std::string image = Png("a.png", 4, 4, 255, 255, 255).string();
   ExpectFailure(Run(Print(image + " --brightness 60")), {"brightness 60", "-50..50"});

@@ -3,13 +3,19 @@
 //
 // Exit status: 0 success; 1 a failure (bad setting, unreadable or corrupt
 // input, invalid resource, engine failure); 2 a usage error (unknown option,
-// missing or malformed argument).
+// missing or malformed argument). Stopped by SIGINT, SIGTERM, SIGHUP,
+// SIGPIPE or SIGXFSZ, it removes its temporary files first and ends by that
+// signal.
 #include <algorithm>
+#include <filesystem>
 #include <iostream>
+#include <new>
 #include <string>
 
 #include "commands.h"
 #include "inkdot/host/errors.h"
+#include "inkdot/host/system_errors.h"
+#include "inkdot/host/temporary_files.h"
 #include "inkdot/inkdot.h"
 
 namespace {
@@ -47,6 +53,7 @@ std::string Context(const CLI::App &app) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  inkdot::host::RemoveTemporariesOnSignals();
   CLI::App app{"inkdot " + Version() + ": colour matching and halftoning for inkjet printers",
                "inkdot"};
   app.require_subcommand(1);
@@ -86,10 +93,24 @@ int main(int argc, char **argv) {
               << (context.empty() ? "" : context + " ") << "--help)\n";
     return kUsage;
   }
+  // Failures are reported in plain words: the host's own messages name the
+  // file and the problem; the standard library's never reach the user raw.
   try {
     return run ? run() : kUsage;
-  } catch (const std::exception &e) {
+  } catch (const inkdot::host::Error &e) {
     std::cerr << "inkdot: error: " << e.what() << "\n";
-    return kFailure;
+  } catch (const std::bad_alloc &) {
+    std::cerr << "inkdot: error: out of memory\n";
+  } catch (const std::filesystem::filesystem_error &e) {
+    std::cerr << "inkdot: error: " << e.path1().string() << ": "
+              << inkdot::host::PlainReason(e.code()) << "\n";
+  } catch (const std::system_error &e) {
+    std::cerr << "inkdot: error: " << inkdot::host::PlainReason(e.code()) << "\n";
+  } catch (const std::runtime_error &e) {
+    // The profile tools' own failures, which say what is wrong.
+    std::cerr << "inkdot: error: " << e.what() << "\n";
+  } catch (const std::exception &) {
+    std::cerr << "inkdot: error: an unexpected internal failure\n";
   }
+  return kFailure;
 }

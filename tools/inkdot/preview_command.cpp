@@ -1,9 +1,11 @@
 // inkdot preview: a PNG of what earlier dot planes would look like.
+#include <algorithm>
 #include <memory>
 
 #include "commands.h"
 #include "inkdot/host/dot_page.h"
 #include "inkdot/host/errors.h"
+#include "inkdot/host/limits.h"
 #include "inkdot/host/output_files.h"
 #include "inkdot/host/preview.h"
 #include "standard_streams.h"
@@ -17,10 +19,17 @@ struct PreviewArgs {
   std::filesystem::path output;
   uint32_t dpi = 150;
   std::vector<uint32_t> crop;
+  uint64_t memoryLimit = host::kDefaultMemoryBudget >> 20;  // MiB
 };
 
 int RunPreview(const PreviewArgs &args) {
-  host::DotPage page = host::ReadDotPageTiff(args.planes);
+  // The target is checked before the planes are read: a preview never
+  // replaces its own planes.
+  host::OutputFiles files;
+  files.Protect(args.planes);
+  const bool toStdout = IsStandardStream(args.output);
+  const std::filesystem::path temporary = toStdout ? std::filesystem::path() : files.Add(args.output);
+  host::DotPage page = host::ReadDotPageTiff(args.planes, args.memoryLimit << 20);
   host::PreviewOptions options;
   options.dpi = args.dpi;
   if (!args.crop.empty()) {
@@ -30,16 +39,22 @@ int RunPreview(const PreviewArgs &args) {
     options.cropWidth = args.crop[2];
     options.cropHeight = args.crop[3];
   }
+  // A preview never has more pixels than the page on either axis.
+  const double dpi = args.dpi;
+  host::CheckPreviewSize(
+      args.output,
+      options.crop ? options.cropWidth : page.width * std::min<double>(dpi, page.xDpi) / page.xDpi,
+      options.crop ? options.cropHeight : page.height * std::min<double>(dpi, page.yDpi) / page.yDpi,
+      args.memoryLimit << 20);
   host::RgbImage8 image = host::RenderPreview(page, options);
-  if (IsStandardStream(args.output)) {
+  if (toStdout) {
     StandardStreams streams;
     const auto file = streams.Output("preview.png");
     host::WritePng(image, host::PreviewResolution(page, options), file);
     StandardStreams::CopyToStdout(file);
     return 0;
   }
-  host::OutputFiles files;
-  host::WritePng(image, host::PreviewResolution(page, options), files.Add(args.output));
+  host::WritePng(image, host::PreviewResolution(page, options), temporary, args.output);
   files.Commit();
   return 0;
 }
@@ -56,6 +71,9 @@ void AddPreviewCommand(CLI::App &app, Runner &run) {
   cmd->add_option("--crop", args->crop, "Show X,Y,W,H at 1:1 (device pixels) to see the dots")
       ->delimiter(',')
       ->expected(4);
+  cmd->add_option("--memory-limit", args->memoryLimit, "MiB the dot planes may take")
+      ->check(CLI::Range(uint64_t{1}, uint64_t{1} << 20))
+      ->capture_default_str();
   cmd->callback([args, &run] { run = [args] { return RunPreview(*args); }; });
 }
 

@@ -5,13 +5,16 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "commands.h"
 #include "inkdot/host/errors.h"
+#include "inkdot/host/limits.h"
 #include "inkdot/host/page_driver.h"
 #include "inkdot/host/print_job.h"
 #include "inkdot/host/profile.h"
+#include "inkdot/host/system_errors.h"
 #include "progress_display.h"
 #include "standard_streams.h"
 
@@ -36,8 +39,7 @@ struct PrintArgs {
   std::vector<int> calibration;
   bool preview = false;
   uint32_t previewDpi = 150;
-  double inputDpi = 0;  // 0: the image's own resolution
-  bool inputDpiGiven = false;
+  std::optional<double> inputDpi;  // unset: the image's own resolution
   std::filesystem::path inputProfile;
   std::string intent = "perceptual";
   bool blackPointCompensation = false;
@@ -45,7 +47,14 @@ struct PrintArgs {
   unsigned pageThreads = 4;
   std::string compression = "deflate";
   bool quiet = false;
+  uint64_t memoryLimit = host::kDefaultMemoryBudget >> 20;  // MiB
 };
+
+// The most a tone-curves file holds: three curves of 256 entries.
+constexpr uint64_t kToneCurveBytes = 768;
+// The largest ICC profile taken for --input-profile; real ones are a few
+// kilobytes to a few megabytes.
+constexpr uint64_t kIccProfileBytes = 64ull << 20;
 
 uint32_t DotModeFor(const std::string &dots, const host::Profile &profile) {
   if (dots == "variable") return INKDOT_DOTS_MULTI;
@@ -104,9 +113,14 @@ int PrintWith(const PrintArgs &args, StandardStreams &streams) {
   settings.methodVariant = method->second.variant;
   CheckKernelExists(args, profile, settings);
   settings.grey = args.gray;
-  settings.inputDpi = args.inputDpi;
+  if (args.inputDpi) {
+    host::CheckInputDpi(*args.inputDpi, "--input-dpi");
+    settings.inputDpi = *args.inputDpi;
+  }
+  settings.memoryBudget = args.memoryLimit << 20;
   if (!args.inputProfile.empty()) {
-    settings.colourInput.profile = host::ReadFileBytes(args.inputProfile);
+    settings.colourInput.profile =
+        host::ReadCappedFile(args.inputProfile, kIccProfileBytes, "ICC profile");
     settings.colourInput.profileName = args.inputProfile.string();
   }
   settings.colourInput.intent = args.intent == "relative"     ? host::RenderingIntent::kRelative
@@ -130,16 +144,20 @@ int PrintWith(const PrintArgs &args, StandardStreams &streams) {
     }
     colour.gamma = static_cast<int32_t>(std::lround(args.gamma * 100));
   }
-  if (!args.toneCurves.empty()) colour.toneCurves = host::ReadFileBytes(args.toneCurves);
+  if (!args.toneCurves.empty()) {
+    colour.toneCurves = host::ReadCappedFile(args.toneCurves, kToneCurveBytes, "tone curves");
+    if (colour.toneCurves.size() != kToneCurveBytes) {
+      throw host::SettingError(args.toneCurves.string() + ": tone curves must be 768 bytes (red, "
+                               "green, blue), not " +
+                               std::to_string(colour.toneCurves.size()));
+    }
+  }
   for (int value : args.calibration) {
     if (value < 30 || value > 70) {
       throw host::SettingError("calibration value " + std::to_string(value) +
                                " is outside 30..70");
     }
     colour.calibration.push_back(static_cast<uint8_t>(value));
-  }
-  if (args.inputDpiGiven && !(args.inputDpi > 0 && std::isfinite(args.inputDpi))) {
-    throw host::SettingError("--input-dpi must be above 0");
   }
 
   const bool toStdout = IsStandardStream(args.output);
@@ -191,7 +209,8 @@ int RunPrint(const PrintArgs &args) {
   StandardStreams streams;
   try {
     return PrintWith(args, streams);
-  } catch (const std::exception &e) {
+  } catch (const host::Error &e) {
+    // Messages about standard input's private copy name it as the user did.
     throw host::Error(streams.Reword(e.what()));
   }
 }
@@ -228,7 +247,7 @@ void AddPrintCommand(CLI::App &app, Runner &run) {
       ->delimiter(',');
   cmd->add_flag("--preview", args->preview, "Also write a preview PNG per page");
   cmd->add_option("--preview-dpi", args->previewDpi, "Preview resolution")->capture_default_str();
-  CLI::Option *inputDpi = cmd->add_option(
+  cmd->add_option(
       "--input-dpi", args->inputDpi,
       "Image resolution, above 0 (default: the image's own, else one image pixel per dot)");
   cmd->add_option("--input-profile", args->inputProfile,
@@ -250,11 +269,13 @@ void AddPrintCommand(CLI::App &app, Runner &run) {
                   "larger files, less time) or none")
       ->check(CLI::IsMember({"deflate", "fast", "none"}))
       ->capture_default_str();
+  cmd->add_option("--memory-limit", args->memoryLimit,
+                  "MiB one input may take when it must be decoded whole (interlaced PNG, tiled "
+                  "TIFF)")
+      ->check(CLI::Range(uint64_t{1}, uint64_t{1} << 20))
+      ->capture_default_str();
   cmd->add_flag("-q,--quiet", args->quiet, "No progress bar and no summary");
-  cmd->callback([args, inputDpi, &run] {
-    args->inputDpiGiven = inputDpi->count() > 0;
-    run = [args] { return RunPrint(*args); };
-  });
+  cmd->callback([args, &run] { run = [args] { return RunPrint(*args); }; });
 }
 
 }  // namespace inkdot::cli

@@ -7,7 +7,9 @@
 #include "commands.h"
 #include "inkdot/host/errors.h"
 #include "inkdot/host/image.h"
+#include "inkdot/host/limits.h"
 #include "inkdot/host/output_files.h"
+#include "inkdot/host/temporary_files.h"
 #include "profile_builder.h"
 #include "standard_streams.h"
 
@@ -32,17 +34,26 @@ int RunBuild(const BuildArgs &args) {
     throw host::SettingError(args.output.string() + " already exists; choose a new folder");
   }
   const std::filesystem::path target = std::filesystem::absolute(args.output);
+  // A short name whatever the target's length; removed on a stopping signal.
   const std::filesystem::path temporary =
-      target.parent_path() / ("." + target.filename().string() + ".partial-" +
-                              std::to_string(::getpid()));
+      target.parent_path() / (".inkdot-" + std::to_string(::getpid()) + ".d");
+  // The builder stages its work beside the folder it is given.
+  std::filesystem::path staging = temporary;
+  staging += ".partial";
+  host::RegisterTemporary(temporary, host::TemporaryKind::kTree);
+  host::RegisterTemporary(staging, host::TemporaryKind::kTree);
   try {
     profile::BuildOptions options;
     options.icc = args.icc;
     profile::BuildProfile(temporary, options);
     std::filesystem::rename(temporary, target);
+    host::ForgetTemporary(temporary);
+    host::ForgetTemporary(staging);
   } catch (...) {
     std::error_code ignored;
     std::filesystem::remove_all(temporary, ignored);
+    host::ForgetTemporary(temporary);
+    host::ForgetTemporary(staging);
     throw;
   }
   return 0;
@@ -50,6 +61,13 @@ int RunBuild(const BuildArgs &args) {
 
 int RunChart(const ChartArgs &args) {
   const auto [width, height] = ParseSize(args.size, "chart size");
+  // Three bytes a pixel, held whole while the chart is drawn.
+  if (width > host::kMaxPageSide || height > host::kMaxPageSide ||
+      3ull * width * height > host::kDefaultMemoryBudget) {
+    throw host::SettingError("chart size " + args.size + " is too large: at most " +
+                             std::to_string(host::kMaxPageSide) + " pixels a side and " +
+                             host::MebibyteText(host::kDefaultMemoryBudget) + " of pixels");
+  }
   profile::RgbImage chart =
       profile::MakeTestChart(static_cast<int>(width), static_cast<int>(height));
   host::RgbImage8 image;
@@ -67,7 +85,7 @@ int RunChart(const ChartArgs &args) {
     return 0;
   }
   host::OutputFiles files;
-  host::WritePng(image, kChartDpi, files.Add(args.output));
+  host::WritePng(image, kChartDpi, files.Add(args.output), args.output);
   files.Commit();
   return 0;
 }

@@ -9,12 +9,16 @@
 #include <vector>
 
 #include "inkdot/host/errors.h"
+#include "inkdot/host/temporary_files.h"
 
 namespace inkdot::cli {
 
 StandardStreams::~StandardStreams() {
   std::error_code ignored;
-  if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
+  if (!folder_.empty()) {
+    std::filesystem::remove_all(folder_, ignored);
+    host::ForgetTemporary(folder_);
+  }
 }
 
 const std::filesystem::path &StandardStreams::Folder() {
@@ -24,6 +28,8 @@ const std::filesystem::path &StandardStreams::Folder() {
       throw host::Error(std::string("cannot make a temporary folder: ") + std::strerror(errno));
     }
     folder_ = pattern;
+    // A stopping signal removes the folder with the run's other temporaries.
+    host::RegisterTemporary(folder_, host::TemporaryKind::kTree);
   }
   return folder_;
 }

@@ -26,7 +26,7 @@ _inkdot() {
       return ;;
     --profile) COMPREPLY=($(compgen -d -- "$cur")); return ;;
     --resolution|--size|--brightness|--contrast|--saturation|--gamma|--offsets|\
-    --calibration|--preview-dpi|--input-dpi|-j|--jobs|--threads|--dpi|--crop|--channels)
+    --calibration|--preview-dpi|--input-dpi|--memory-limit|-j|--jobs|--threads|--dpi|--crop|--channels)
       return ;;
   esac
 
@@ -37,8 +37,8 @@ _inkdot() {
       options="--help --output --profile --resolution --dots --method --gray --brightness
         --contrast --saturation --gamma --offsets --tone-curves --calibration --preview
         --preview-dpi --input-dpi --input-profile --intent --black-point-compensation --bpc
-        --jobs --threads --compression --quiet" ;;
-    preview) options="--help --output --dpi --crop" ;;
+        --jobs --threads --compression --memory-limit --quiet" ;;
+    preview) options="--help --output --dpi --crop --memory-limit" ;;
     inspect) options="--help --kind --channels" ;;
     profile) options="--help build --output --icc" ;;
     chart) options="--help --output --size" ;;

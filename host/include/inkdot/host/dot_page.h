@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "inkdot/host/limits.h"
 #include "inkdot/host/profile.h"
 
 namespace inkdot::host {
@@ -55,9 +56,12 @@ void WriteDotPageTiff(const DotPage &page, const std::filesystem::path &path);
 class DotPageWriter {
  public:
   // `layout` gives the size, depth, resolution and inks; its planes are not
-  // read. Throws ImageError when a part file cannot be made.
+  // read. Messages name `shownAs` (`path` when empty): the file the user
+  // asked for when `path` is a temporary one. Throws ImageError when a part
+  // file cannot be made.
   DotPageWriter(const DotPage &layout, const std::filesystem::path &path,
-                PlaneCompression compression = PlaneCompression::kDeflate);
+                PlaneCompression compression = PlaneCompression::kDeflate,
+                const std::filesystem::path &shownAs = {});
   ~DotPageWriter();  // removes the part files
   DotPageWriter(const DotPageWriter &) = delete;
   DotPageWriter &operator=(const DotPageWriter &) = delete;
@@ -75,11 +79,14 @@ class DotPageWriter {
   DotPage layout_;
   PlaneCompression compression_;
   std::filesystem::path path_;
+  std::filesystem::path shownAs_;
   std::vector<std::unique_ptr<Part>> parts_;
 };
 
 // Reads a file written by WriteDotPageTiff. Throws ImageError for anything
-// else.
-DotPage ReadDotPageTiff(const std::filesystem::path &path);
+// else, and for planes that together take more than `memoryBudget` bytes or
+// a page beyond the device page limits.
+DotPage ReadDotPageTiff(const std::filesystem::path &path,
+                        uint64_t memoryBudget = kDefaultMemoryBudget);
 
 }  // namespace inkdot::host

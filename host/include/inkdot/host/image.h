@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "inkdot/host/limits.h"
+
 namespace inkdot::host {
 
 // What a file says about its colours: an ICC profile, or PNG's sRGB, gAMA
@@ -49,9 +51,12 @@ struct Image {
 uint32_t CountImagePages(const std::filesystem::path &path);
 
 // Reads page `page` (from 0). Throws ImageError naming the file and the
-// problem for an unreadable, truncated or unsupported image, and for a page
-// of more than 2^27 pixels.
-Image ReadImagePage(const std::filesystem::path &path, uint32_t page);
+// problem for an unreadable, truncated or unsupported image, for a page of
+// more than 2^27 pixels or 2^17 a side, and for one whose layout must be
+// decoded whole (interlaced PNG, tiled TIFF) in more than `memoryBudget`
+// bytes.
+Image ReadImagePage(const std::filesystem::path &path, uint32_t page,
+                    uint64_t memoryBudget = kDefaultMemoryBudget);
 
 // A page read row by row, top to bottom, so that printing never holds a
 // whole page. Samples as in Image: 0..65535, alpha already composited.
@@ -82,7 +87,8 @@ class ImageRows {
 // Throws ImageError as ReadImagePage does, and for a CMYK image without a
 // profile or a profile that does not fit the image.
 std::unique_ptr<ImageRows> OpenImagePage(const std::filesystem::path &path, uint32_t page,
-                                         const ColourInput &colour = {});
+                                         const ColourInput &colour = {},
+                                         uint64_t memoryBudget = kDefaultMemoryBudget);
 
 // The rows of an image in memory; `image` must outlive the reader.
 std::unique_ptr<ImageRows> RowsOfImage(const Image &image);
@@ -95,7 +101,9 @@ struct RgbImage8 {
 };
 
 // Writes an sRGB PNG with its resolution (dots per inch; 0 = none) to
-// `path`. Throws ImageError on failure.
-void WritePng(const RgbImage8 &image, double dpi, const std::filesystem::path &path);
+// `path`. Throws ImageError on failure, naming `shownAs` (`path` when
+// empty): the file the user asked for when `path` is a temporary one.
+void WritePng(const RgbImage8 &image, double dpi, const std::filesystem::path &path,
+              const std::filesystem::path &shownAs = {});
 
 }  // namespace inkdot::host

@@ -13,6 +13,7 @@
 
 #include "inkdot/host/dot_page.h"
 #include "inkdot/host/image.h"
+#include "inkdot/host/limits.h"
 #include "inkdot/host/preview.h"
 #include "inkdot/host/profile.h"
 #include "inkdot/host/session.h"
@@ -35,6 +36,8 @@ struct PrintSettings {
   // resamples on its own; from 4, the planes' compression is shared out
   // among count - 2 writing threads. The bytes are the same for every count.
   unsigned pageThreads = 4;
+  // The most memory one input may take at once (whole-image decoding).
+  uint64_t memoryBudget = kDefaultMemoryBudget;
 };
 
 // The page parameters for a page `width` device pixels wide.
@@ -74,8 +77,10 @@ struct PrintSummary {
 // named after the input, "-pN" added for multi-page inputs; previews as
 // PNG beside them) with `threads` pages at a time, each page streamed row
 // by row so that its memory grows with its width, not its area. All outputs appear only
-// if every page succeeds; a missing output folder is made for them. Throws
-// the first failure.
+// if every page succeeds; a missing output folder is made for them. No
+// output may replace an input or anything but a regular file (see
+// OutputFiles); every page's size is checked against the device page
+// limits before any page starts. Throws the first failure.
 PrintSummary PrintFiles(const Profile &profile, const PrintSettings &settings,
                         const std::vector<std::filesystem::path> &inputs, const PrintOutput &output,
                         unsigned threads, PrintProgress *progress = nullptr);
