@@ -185,7 +185,11 @@ uint64_t PrintPage(const Profile &profile, const PrintSettings &settings,
   const DotPage shape = PageShape(profile, settings, source.width(), source.height());
   const BandLayout bands = PageBands(settings, shape);
   std::optional<PreviewBuilder> preview;
-  if (previewPath) preview.emplace(shape, output.previewOptions);
+  if (previewPath) {
+    PreviewOptions options = output.previewOptions;
+    if (!options.printer) options.printer = profile.printer;
+    preview.emplace(shape, options);
+  }
   DotPageWriter writer(shape, planesPath, output.compression);
   WritingSink writing(writer, preview ? &*preview : nullptr);  // for --threads 1
   PageEngine engine(profile, settings.colour, MakePageParams(settings, shape.width));

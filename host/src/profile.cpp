@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "inkdot/host/errors.h"
+#include "inkdot/host/printer_model_json.h"
 
 namespace inkdot::host {
 
@@ -202,6 +203,14 @@ Profile LoadManifest(const std::filesystem::path &dir) {
   profile.calibrationHeadId = static_cast<uint8_t>(head);
   profile.colourResources = ReadResourceList(root, "colourResources", true, manifest);
   profile.halftoneResources = ReadResourceList(root, "halftoneResources", false, manifest);
+  if (root.contains("printer")) {
+    if (profile.inks.size() != 4) ManifestError(manifest, "\"printer\" describes four inks only");
+    try {
+      profile.printer = PrinterModelFromJson(root.at("printer"));
+    } catch (const std::exception &e) {
+      ManifestError(manifest, std::string("printer: ") + e.what());
+    }
+  }
   return profile;
 }
 

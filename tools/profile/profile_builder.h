@@ -9,8 +9,11 @@
 
 namespace inkdot::profile {
 
+enum class Intent;
+
 struct BuildOptions {
   std::filesystem::path icc;  // a CMYK output profile; empty = built-in separation
+  Intent intent{};            // gamut mapping of the characterised tables (perceptual)
 };
 
 // Writes a complete profile folder (profile.json and its resources) to
