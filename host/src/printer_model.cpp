@@ -125,9 +125,14 @@ Lab SrgbToLab(double r, double g, double b) {
 }
 
 Lab LinearSrgbToLab(const std::array<double, 3> &lin) {
+  // The matrix's rows add up to the D50 white to four decimals only; scaled
+  // so that sRGB white and greys land exactly on the neutral axis.
+  const cmsCIEXYZ *white = cmsD50_XYZ();
+  const double whites[3] = {white->X, white->Y, white->Z};
   Xyz xyz;
   for (int c = 0; c < 3; ++c) {
-    xyz[c] = kRgbToXyz[c][0] * lin[0] + kRgbToXyz[c][1] * lin[1] + kRgbToXyz[c][2] * lin[2];
+    const double row = kRgbToXyz[c][0] + kRgbToXyz[c][1] + kRgbToXyz[c][2];
+    xyz[c] = (kRgbToXyz[c][0] * lin[0] + kRgbToXyz[c][1] * lin[1] + kRgbToXyz[c][2] * lin[2]) * whites[c] / row;
   }
   return XyzToLab(xyz);
 }

@@ -11,13 +11,7 @@ constexpr double kLightnessKnee = 25.0;  // lightness from which the mapping lea
 constexpr int kBoundaryLightSteps = 51;  // L* 0, 2, ..., 100
 constexpr int kBoundaryHueSteps = 90;    // every 4 degrees
 constexpr double kBlackRampSteps = 512;
-constexpr double kGreyChroma = 25.0;  // chroma by which black generation turns fully colourful
-constexpr double kColourfulBlackStart = 60.0;  // L* below which colourful tones get black
-
-double Smoothstep(double t) {
-  t = std::clamp(t, 0.0, 1.0);
-  return t * t * (3 - 2 * t);
-}
+constexpr double kBlackChromaShare = 3.0;  // black-generation curve, see BlackFor
 
 double Radians(double degrees) { return degrees * std::numbers::pi / 180.0; }
 
@@ -64,6 +58,37 @@ bool Solve3(std::array<std::array<double, 3>, 3> a, std::array<double, 3> b, std
 
 }  // namespace
 
+// Where the solver's nearest start does not reach the target, a coarse
+// search over cyan, magenta and yellow gives it a start near the right
+// corner of the gamut.
+Coverage GamutMapper::SolveFromAnywhere(const host::Lab &target, double black, const Coverage &start,
+                                        double *residual) const {
+  Coverage best = Solve(target, black, start, residual);
+  if (*residual < 0.05) return best;
+  Coverage seed = start;
+  double seedError = 1e300;
+  constexpr int kSteps = 4;
+  for (int c = 0; c < kSteps; ++c) {
+    for (int m = 0; m < kSteps; ++m) {
+      for (int y = 0; y < kSteps; ++y) {
+        const Coverage trial{c / (kSteps - 1.0), m / (kSteps - 1.0), y / (kSteps - 1.0), black};
+        if (trial[0] + trial[1] + trial[2] + black > settings_.inkLimit) continue;
+        const host::Lab lab = response_.LabOf(trial);
+        const double e = (lab[0] - target[0]) * (lab[0] - target[0]) + (lab[1] - target[1]) * (lab[1] - target[1]) +
+                         (lab[2] - target[2]) * (lab[2] - target[2]);
+        if (e < seedError) seedError = e, seed = trial;
+      }
+    }
+  }
+  double other;
+  const Coverage found = Solve(target, black, seed, &other);
+  if (other < *residual) {
+    best = found;
+    *residual = other;
+  }
+  return best;
+}
+
 GamutMapper::GamutMapper(const PrinterResponse &response, const InversionSettings &settings)
     : response_(response), settings_(settings) {
   const double maxBlack = response.MaxCoverage(3);
@@ -88,7 +113,7 @@ GamutMapper::GamutMapper(const PrinterResponse &response, const InversionSetting
         const double C = (lo + hi) / 2;
         const host::Lab target = FromLch(L, C, hue);
         double residual;
-        const Coverage found = Solve(target, BlackFor(target), start, &residual);
+        const Coverage found = SolveFromAnywhere(target, BlackFor(target), start, &residual);
         if (residual < 0.5) {
           lo = C;
           start = found;
@@ -111,14 +136,13 @@ double GamutMapper::BlackAloneFor(double L) const {
 }
 
 double GamutMapper::BlackFor(const host::Lab &target) const {
-  // Greys print with black alone (as the grey diagonal does); colourful
-  // tones take black only in the shadows, easing in below L* 60, so that
-  // light colours stay free of black dots and dark ones keep their depth.
-  const double grey = BlackAloneFor(target[0]);
-  const double colourfulShare =
-      Smoothstep((kColourfulBlackStart - target[0]) / (kColourfulBlackStart - blackPoint_));
-  const double colourful = Smoothstep(Chroma(target) / kGreyChroma);
-  return grey * (1.0 - colourful * (1.0 - colourfulShare));
+  // Black prints, alone, the lightness the colour would have if it were
+  // lighter by its chroma (times kBlackChromaShare): greys print with black
+  // alone (as the grey diagonal does), and the more colourful a tone, the
+  // more room black leaves to cyan, magenta and yellow, so that light
+  // colours stay free of black dots and dark ones keep their depth. The
+  // curve is smooth in lightness and chroma, so the table has no seams.
+  return BlackAloneFor(std::min(100.0, target[0] + kBlackChromaShare * Chroma(target)));
 }
 
 Coverage GamutMapper::Solve(const host::Lab &target, double black, const Coverage &start,
@@ -231,7 +255,7 @@ host::Lab GamutMapper::Map(const host::Lab &source) const {
   const double L = MappedLightness(source[0]);
   const double C = Chroma(source);
   const double hue = Hue(source);
-  if (C < 1e-9) return {L, 0, 0};
+  if (C < 1e-6) return {L, 0, 0};
   // Along the line from the printer's cusp lightness on the grey axis
   // through the colour: how far out the colour lies, against how far the
   // printer and sRGB reach along the same line.
@@ -303,13 +327,9 @@ ColourTable InvertToColourTable(const PrinterResponse &response, const std::vect
         const host::Lab source = host::SrgbToLab(values[r] / 255.0, values[g] / 255.0, values[b] / 255.0);
         const host::Lab target = mapper.Map(source);
         const double black = mapper.BlackFor(target);
-        double residual, other;
-        Coverage best = mapper.Solve(target, black, b == 0 ? Coverage{0.2, 0.2, 0.2, 0} : previous, &residual);
-        for (const Coverage &start : {Coverage{0.05, 0.05, 0.05, 0}, Coverage{0.5, 0.5, 0.5, 0}}) {
-          if (residual < 0.05) break;
-          const Coverage found = mapper.Solve(target, black, start, &other);
-          if (other < residual - 1e-9) best = found, residual = other;
-        }
+        double residual;
+        const Coverage best =
+            mapper.SolveFromAnywhere(target, black, b == 0 ? Coverage{0.2, 0.2, 0.2, 0} : previous, &residual);
         previous = best;
         const size_t at = ((r * n + g) * n + b) * 4;
         for (int k = 0; k < 4; ++k) table.levels[at + k] = response.LevelFor(k, best[k]);

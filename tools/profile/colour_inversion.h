@@ -36,6 +36,10 @@ class GamutMapper {
   // Cyan, magenta and yellow for a target with the given black; returns the
   // four coverages and writes the remaining CIE76 difference.
   Coverage Solve(const host::Lab &target, double black, const Coverage &start, double *residual) const;
+  // As Solve, and from a coarse search's start too when `start` leaves the
+  // target unreached; the better of the two.
+  Coverage SolveFromAnywhere(const host::Lab &target, double black, const Coverage &start,
+                             double *residual) const;
   // The black coverage alone that prints lightness L.
   double BlackAloneFor(double L) const;
 
