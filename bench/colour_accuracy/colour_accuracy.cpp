@@ -20,6 +20,7 @@
 #include "chart_measurement.h"
 #include "colour_inversion.h"
 #include "inkdot/host/image.h"
+#include "inkdot/host/printer_model_json.h"
 #include "plot.h"
 #include "printer_response.h"
 
@@ -153,8 +154,18 @@ int main(int argc, char **argv) {
       const double chroma = std::hypot(lab[1], lab[2]);
       inGamut.push_back(lab[0] >= mapper.BlackPoint() && chroma <= mapper.MaxChroma(lab[0], Hue(lab)));
     }
-    std::printf("chart: %zu patches, %zu greys; printer black point L* %.2f\n", patches.size(), greyCount,
-                mapper.BlackPoint());
+    // Gamut volume in cubic CIELAB units, from the boundary (largest chroma
+    // by lightness and hue) of the printer model.
+    double volume = 0;
+    for (double L = 0.5; L < 100; L += 1) {
+      for (double h = 0.5; h < 360; h += 1) volume += 0.5 * std::pow(mapper.MaxChroma(L, h), 2) * std::numbers::pi / 180;
+    }
+    std::printf("chart: %zu patches, %zu greys; printer black point L* %.2f, gamut volume %.0f\n",
+                patches.size(), greyCount, mapper.BlackPoint(), volume);
+    for (int i = 1; i < 16; ++i) {
+      const host::Lab &p = profile.printer->primaries[i];
+      std::printf("  solid %-5s L* %5.1f a* %6.1f b* %6.1f\n", host::PrimaryName(i).c_str(), p[0], p[1], p[2]);
+    }
 
     bool chartWritten = false;
     for (const Mode &mode : Modes(profile)) {

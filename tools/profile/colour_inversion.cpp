@@ -8,8 +8,8 @@ namespace inkdot::profile {
 namespace {
 
 constexpr double kLightnessKnee = 25.0;  // lightness from which the mapping leaves L* alone
-constexpr int kBoundaryLightSteps = 51;  // L* 0, 2, ..., 100
-constexpr int kBoundaryHueSteps = 90;    // every 4 degrees
+constexpr int kBoundaryLightSteps = 41;  // L* 0, 2.5, ..., 100
+constexpr int kBoundaryHueSteps = 72;    // every 5 degrees
 constexpr double kBlackRampSteps = 512;
 constexpr double kBlackChromaShare = 3.0;  // black-generation curve, see BlackFor
 
@@ -109,7 +109,7 @@ GamutMapper::GamutMapper(const PrinterResponse &response, const InversionSetting
       const double L = 100.0 * l / (kBoundaryLightSteps - 1);
       if (L < blackPoint_ || L >= 100.0) continue;
       double lo = 0, hi = 150;
-      for (int step = 0; step < 12; ++step) {
+      for (int step = 0; step < 10; ++step) {
         const double C = (lo + hi) / 2;
         const host::Lab target = FromLch(L, C, hue);
         double residual;
@@ -243,6 +243,7 @@ double GamutMapper::MappedLightness(double L) const {
 }
 
 double GamutMapper::UnmappedLightness(double L) const {
+  if (L >= kLightnessKnee) return L;
   double lo = 0, hi = 100;
   for (int i = 0; i < 40; ++i) {
     const double mid = (lo + hi) / 2;
@@ -256,14 +257,21 @@ host::Lab GamutMapper::Map(const host::Lab &source) const {
   const double C = Chroma(source);
   const double hue = Hue(source);
   if (C < 1e-6) return {L, 0, 0};
-  // Along the line from the printer's cusp lightness on the grey axis
+  // Along the line from the printer's most colourful lightness on the grey axis
   // through the colour: how far out the colour lies, against how far the
   // printer and sRGB reach along the same line.
-  double cuspL = 50, cuspC = 0;
+  // The anchor is the lightness where the printer's gamut is most
+  // colourful at this hue, taken as a weighted mean rather than the single
+  // largest chroma, so that it moves smoothly from hue to hue (a jumping
+  // anchor would draw seams across a colour wheel).
+  double weightedL = 0, weights = 0;
   for (int l = 0; l <= 100; ++l) {
     const double c = MaxChroma(l, hue);
-    if (c > cuspC) cuspC = c, cuspL = l;
+    const double w = c * c * c * c;
+    weightedL += w * l;
+    weights += w;
   }
+  const double cuspL = weights > 0 ? weightedL / weights : 50.0;
   const double dL = L - cuspL;
   const double d = std::hypot(dL, C);
   const double uL = dL / d, uC = C / d;
@@ -278,7 +286,7 @@ host::Lab GamutMapper::Map(const host::Lab &source) const {
   };
   const auto reach = [](const auto &holds, double hi) {
     double lo = 0;
-    for (int i = 0; i < 30; ++i) {
+    for (int i = 0; i < 24; ++i) {
       const double mid = (lo + hi) / 2;
       (holds(mid) ? lo : hi) = mid;
     }
