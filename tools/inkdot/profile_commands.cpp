@@ -8,6 +8,8 @@
 #include "inkdot/host/errors.h"
 #include "inkdot/host/image.h"
 #include "inkdot/host/output_files.h"
+#include "colour_inversion.h"
+#include "measurements.h"
 #include "profile_builder.h"
 
 namespace inkdot::cli {
@@ -19,6 +21,13 @@ constexpr double kChartDpi = 150;
 struct BuildArgs {
   std::filesystem::path output;
   std::filesystem::path icc;
+  std::filesystem::path measurements;
+  std::string intent = "perceptual";
+};
+
+struct TargetArgs {
+  std::filesystem::path output;
+  double inkLimit = 240;
 };
 
 struct ChartArgs {
@@ -37,6 +46,9 @@ int RunBuild(const BuildArgs &args) {
   try {
     profile::BuildOptions options;
     options.icc = args.icc;
+    options.measurements = args.measurements;
+    options.intent = args.intent == "relative" ? profile::Intent::kRelativeColorimetric
+                                               : profile::Intent::kPerceptual;
     profile::BuildProfile(temporary, options);
     std::filesystem::rename(temporary, target);
   } catch (...) {
@@ -44,6 +56,13 @@ int RunBuild(const BuildArgs &args) {
     std::filesystem::remove_all(temporary, ignored);
     throw;
   }
+  return 0;
+}
+
+int RunTarget(const TargetArgs &args) {
+  host::OutputFiles files;
+  profile::WriteTargetCgats(files.Add(args.output), profile::TargetPatches(args.inkLimit / 100));
+  files.Commit();
   return 0;
 }
 
@@ -72,8 +91,20 @@ void AddProfileCommand(CLI::App &app, Runner &run) {
   auto args = std::make_shared<BuildArgs>();
   CLI::App *build = cmd->add_subcommand("build", "Write a complete printer profile folder");
   build->add_option("-o,--output", args->output, "Profile folder to create")->required();
-  build->add_option("--icc", args->icc, "CMYK output ICC profile (default: built-in separation)");
+  CLI::Option *icc =
+      build->add_option("--icc", args->icc, "CMYK output ICC profile (default: built-in separation)");
+  build->add_option("--measurements", args->measurements,
+                    "CGATS measurements of the printer (CMYK_C..K with LAB_L/A/B or XYZ_X/Y/Z)")
+      ->check(CLI::ExistingFile)
+      ->excludes(icc);
+  build->add_option("--intent", args->intent, "Gamut mapping: perceptual or relative")
+      ->check(CLI::IsMember({"perceptual", "relative"}));
   build->callback([args, &run] { run = [args] { return RunBuild(*args); }; });
+  auto target = std::make_shared<TargetArgs>();
+  CLI::App *targetCmd = cmd->add_subcommand("target", "Write a characterisation target (CGATS ink amounts)");
+  targetCmd->add_option("-o,--output", target->output, "CGATS file to write")->required();
+  targetCmd->add_option("--ink-limit", target->inkLimit, "Most total ink in percent")->check(CLI::Range(100.0, 400.0));
+  targetCmd->callback([target, &run] { run = [target] { return RunTarget(*target); }; });
 }
 
 void AddChartCommand(CLI::App &app, Runner &run) {

@@ -13,6 +13,7 @@
 #include "colour_table.h"
 #include "dot_palette.h"
 #include "halftone_resources.h"
+#include "measurements.h"
 #include "inkdot/host/printer_model_json.h"
 #include "inkdot/host/profile.h"
 #include "printer_response.h"
@@ -256,8 +257,15 @@ void WriteColourTables(const fs::path &root, const BuildOptions &options,
   }
 }
 
+host::PrinterModel PrinterFor(const BuildOptions &options) {
+  const host::PrinterModel standard = host::DefaultPrinterModel();
+  if (options.measurements.empty()) return standard;
+  double error;
+  return FitPrinterModel(ReadMeasurementsCgats(options.measurements), standard.dotCoverage, &error);
+}
+
 void WriteProfile(const fs::path &root, const BuildOptions &options) {
-  const host::PrinterModel printer = host::DefaultPrinterModel();
+  const host::PrinterModel printer = PrinterFor(options);
   ProfileWriter writer(root);
 
   writer.ColourText(kSelectionId, "selectionTable", "selection.txt",
