@@ -23,6 +23,7 @@ struct BuildArgs {
   std::filesystem::path icc;
   std::filesystem::path measurements;
   std::string intent = "perceptual";
+  bool noBlackPointCompensation = false;
 };
 
 struct TargetArgs {
@@ -49,6 +50,7 @@ int RunBuild(const BuildArgs &args) {
     options.measurements = args.measurements;
     options.intent = args.intent == "relative" ? profile::Intent::kRelativeColorimetric
                                                : profile::Intent::kPerceptual;
+    options.blackPointCompensation = !args.noBlackPointCompensation;
     profile::BuildProfile(temporary, options);
     std::filesystem::rename(temporary, target);
   } catch (...) {
@@ -99,6 +101,8 @@ void AddProfileCommand(CLI::App &app, Runner &run) {
       ->excludes(icc);
   build->add_option("--intent", args->intent, "Gamut mapping: perceptual or relative")
       ->check(CLI::IsMember({"perceptual", "relative"}));
+  build->add_flag("--no-bpc", args->noBlackPointCompensation,
+                  "With --icc: no black-point compensation")->needs(icc);
   build->callback([args, &run] { run = [args] { return RunBuild(*args); }; });
   auto target = std::make_shared<TargetArgs>();
   CLI::App *targetCmd = cmd->add_subcommand("target", "Write a characterisation target (CGATS ink amounts)");

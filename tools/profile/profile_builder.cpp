@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cmath>
 #include <fstream>
 #include <stdexcept>
 #include <string>
@@ -13,6 +14,7 @@
 #include "colour_table.h"
 #include "dot_palette.h"
 #include "halftone_resources.h"
+#include "icc_printer.h"
 #include "measurements.h"
 #include "inkdot/host/printer_model_json.h"
 #include "inkdot/host/profile.h"
@@ -234,18 +236,36 @@ void WriteTable(const fs::path &root, int id, const ColourTable &table) {
 // or through the ICC profile when one is given.
 void WriteColourTables(const fs::path &root, const BuildOptions &options,
                        const host::PrinterModel &printer) {
+  const host::Profile profile = host::LoadProfile(root);
   if (!options.icc.empty()) {
-    const ProcessSource source = IccProcessSource(options.icc);
-    const ColourTable single = BuildColourTable(kColourTableNodes, LevelKind::kSingleDot, source);
-    WriteTable(root, kSingleDotTable, single);
-    WriteTable(root, kSingleDotDiffusionTable, single);
-    const ColourTable palette = BuildColourTable(kColourTableNodes, LevelKind::kPalette, source);
-    WriteTable(root, kPaletteTable, palette);
-    WriteTable(root, kPaletteScreenTable, palette);
-    WriteTable(root, kPaletteTable2880, palette);
+    // The ICC profile's CMYK as it stands, sampled at the values each
+    // table's nodes serve, each ink amount turned into the level that lays
+    // it down in that way of printing (from the measured ramps of each ink);
+    // kind 0 keeps the ICC profile's grey axis as it is.
+    for (const TablePlan &plan : kTablePlans) {
+      const PrinterResponse response = Characterise(profile, plan.mode, printer, 2);
+      const std::vector<uint8_t> values = NodeSourceValues(plan.mode);
+      std::vector<uint8_t> rgb;
+      for (uint8_t r : values) {
+        for (uint8_t g : values) {
+          for (uint8_t b : values) rgb.insert(rgb.end(), {r, g, b});
+        }
+      }
+      const auto cmyk = IccCmyk(options.icc, rgb, options.intent == Intent::kPerceptual,
+                                options.blackPointCompensation);
+      ColourTable table;
+      table.nodes = GridPositions(kColourTableNodes);
+      table.kind = 0;
+      for (const auto &inks : cmyk) {
+        for (int k = 0; k < 4; ++k) table.levels.push_back(response.LevelFor(k, inks[k]));
+      }
+      const size_t n = values.size();
+      for (size_t i = 0; i < n; ++i) table.neutralBlack.push_back(table.levels[(i * n * n + i * n + i) * 4 + 3]);
+      WriteTable(root, plan.id, table);
+      if (plan.id == kPaletteTable) WriteTable(root, kPaletteTable2880, table);
+    }
     return;
   }
-  const host::Profile profile = host::LoadProfile(root);
   InversionSettings settings;
   settings.intent = options.intent;
   for (const TablePlan &plan : kTablePlans) {
@@ -257,10 +277,15 @@ void WriteColourTables(const fs::path &root, const BuildOptions &options,
   }
 }
 
+// The default printer; the one fitted to measurements; or, for an ICC
+// profile, the one fitted to what the ICC profile says its printer prints.
 host::PrinterModel PrinterFor(const BuildOptions &options) {
   const host::PrinterModel standard = host::DefaultPrinterModel();
-  if (options.measurements.empty()) return standard;
   double error;
+  if (!options.icc.empty()) {
+    return FitPrinterModel(IccMeasurements(options.icc, TargetPatches(4.0)), standard.dotCoverage, &error);
+  }
+  if (options.measurements.empty()) return standard;
   return FitPrinterModel(ReadMeasurementsCgats(options.measurements), standard.dotCoverage, &error);
 }
 

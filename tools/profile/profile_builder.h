@@ -17,6 +17,7 @@ struct BuildOptions {
   // CGATS measurements of a real printer (CMYK and LAB or XYZ); the profile's
   // printer is then the model fitted to them. Empty = the default printer.
   std::filesystem::path measurements;
+  bool blackPointCompensation = true;  // for --icc: Little CMS's black-point compensation
 };
 
 // Writes a complete profile folder (profile.json and its resources) to

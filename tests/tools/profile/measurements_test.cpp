@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "inkdot/host/printer_model_json.h"
+#include "icc_printer.h"
 #include "measurements.h"
 
 namespace {
@@ -99,6 +100,37 @@ TEST(Measurements, RefusesFilesItCannotUse) {
       EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos) << e.what();
     }
     fs::remove(file);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A CMYK output profile that Debian ships with Ghostscript; the test is
+// skipped where it is absent.
+const char kIccProfile[] = "/usr/share/color/icc/ghostscript/default_cmyk.icc";
+
+TEST(IccPrinter, GivesTheProfilesCmykAndItsPrinter) {
+  if (!fs::exists(kIccProfile)) GTEST_SKIP() << kIccProfile << " is not installed (Debian package ghostscript)";
+  const auto cmyk = profile::IccCmyk(kIccProfile, {255, 255, 255, 0, 0, 0, 0, 0, 255}, true, true);
+  ASSERT_EQ(cmyk.size(), 3u);
+  for (double v : cmyk[0]) EXPECT_LT(v, 0.01);  // white: no ink
+  EXPECT_GT(cmyk[1][3], 0.5);                   // black: mostly black ink
+  EXPECT_GT(cmyk[2][0], cmyk[2][2]);            // blue: more cyan than yellow
+  const auto printed = profile::IccMeasurements(kIccProfile, {{0, 0, 0, 0}, {0, 0, 0, 1}});
+  EXPECT_NEAR(printed[0].lab[0], 100, 0.5);     // relative colorimetric: the paper is white
+  EXPECT_LT(printed[1].lab[0], 40);
+}
+
+TEST(IccPrinter, RefusesProfilesThatAreNotCmyk) {
+  const char rgb[] = "/usr/share/color/icc/ghostscript/srgb.icc";
+  if (!fs::exists(rgb)) GTEST_SKIP() << rgb << " is not installed (Debian package ghostscript)";
+  try {
+    profile::IccCmyk(rgb, {0, 0, 0}, true, true);
+    ADD_FAILURE() << "accepted";
+  } catch (const std::runtime_error &e) {
+    EXPECT_NE(std::string(e.what()).find("is not a CMYK profile"), std::string::npos) << e.what();
   }
 }
 
