@@ -17,8 +17,8 @@ struct Series {
 };
 
 // Lines over [x0, x1] x [y0, y1], grid lines every xStep and yStep.
-host::RgbImage8 LinePlot(const std::vector<Series> &series, double x0, double x1, double y0, double y1,
-                         double xStep, double yStep);
+host::RgbImage8 LinePlot(const std::vector<Series> &series, double x0, double x1,
+                         double y0, double y1, double xStep, double yStep);
 
 struct Bar {
   double value = 0;

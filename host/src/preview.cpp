@@ -11,7 +11,7 @@ namespace inkdot::host {
 
 namespace {
 
-constexpr uint32_t kOne = 65536;  // fixed-point 1.0 of reflectances
+constexpr uint32_t kOne = 65536;       // fixed-point 1.0 of reflectances
 constexpr uint32_t kMaxMixedBits = 8;  // planes × bits per pixel for a table of mixes
 
 // 8-bit sRGB for every linear reflectance in 1/4096 steps.
@@ -25,7 +25,8 @@ std::vector<uint8_t> EncodingTable() {
 
 uint32_t ScaledSize(uint32_t size, uint32_t from, uint32_t to) {
   if (to >= from) return size;
-  return std::max<uint32_t>(1, static_cast<uint32_t>((static_cast<uint64_t>(size) * to + from / 2) / from));
+  return std::max<uint32_t>(
+      1, static_cast<uint32_t>((static_cast<uint64_t>(size) * to + from / 2) / from));
 }
 
 }  // namespace
@@ -48,13 +49,15 @@ PreviewBuilder::PreviewBuilder(const DotPage &page, const PreviewOptions &option
       height_(page.height) {
   uint32_t outWidth, outHeight;
   if (options.crop) {
-    if (options.cropWidth == 0 || options.cropHeight == 0 || options.cropX >= page.width ||
-        options.cropY >= page.height || options.cropWidth > page.width - options.cropX ||
+    if (options.cropWidth == 0 || options.cropHeight == 0 ||
+        options.cropX >= page.width || options.cropY >= page.height ||
+        options.cropWidth > page.width - options.cropX ||
         options.cropHeight > page.height - options.cropY) {
-      throw SettingError("the crop " + std::to_string(options.cropWidth) + "x" +
-                         std::to_string(options.cropHeight) + "+" + std::to_string(options.cropX) +
-                         "+" + std::to_string(options.cropY) + " does not lie inside the " +
-                         std::to_string(page.width) + "x" + std::to_string(page.height) + " page");
+      throw SettingError(
+          "the crop " + std::to_string(options.cropWidth) + "x" +
+          std::to_string(options.cropHeight) + "+" + std::to_string(options.cropX) +
+          "+" + std::to_string(options.cropY) + " does not lie inside the " +
+          std::to_string(page.width) + "x" + std::to_string(page.height) + " page");
     }
     x0_ = options.cropX;
     y0_ = options.cropY;
@@ -97,7 +100,10 @@ void PreviewBuilder::BuildModelMixes(const PrinterModel &model) {
     std::array<double, 4> coverage{};
     for (uint32_t k = 0; k < planeCount_; ++k) {
       const uint32_t code = (combination >> (k * bitsPerPixel_)) & (codes - 1);
-      coverage[planeCount_ == 4 ? k : 3] = code == 0 ? 0.0 : bitsPerPixel_ == 1 ? 1.0 : model.dotCoverage[code - 1];
+      coverage[planeCount_ == 4 ? k : 3] = code == 0 ? 0.0
+                                           : bitsPerPixel_ == 1
+                                               ? 1.0
+                                               : model.dotCoverage[code - 1];
     }
     const Xyz term = ModelTerm(model, coverage);
     for (int c = 0; c < 3; ++c) {
@@ -114,7 +120,8 @@ void PreviewBuilder::BuildDisplayColourMixes(const DotPage &page) {
   factor_.resize(static_cast<size_t>(planeCount_) * codes * 3);
   for (size_t k = 0; k < planeCount_; ++k) {
     for (uint32_t code = 0; code < codes; ++code) {
-      const double coverage = DotCoverage(bitsPerPixel_, static_cast<uint8_t>(code)) / 256.0;
+      const double coverage =
+          DotCoverage(bitsPerPixel_, static_cast<uint8_t>(code)) / 256.0;
       for (int c = 0; c < 3; ++c) {
         const double ink = SrgbToLinear(page.inks[k].colour[c] / 255.0);
         factor_[(k * codes + code) * 3 + c] =
@@ -145,21 +152,23 @@ void PreviewBuilder::BuildDisplayColourMixes(const DotPage &page) {
 void PreviewBuilder::BuildSpread() {
   const uint32_t codes = codes_;
   const uint32_t perByte = 8 / bitsPerPixel_;
-    spread_.assign(static_cast<size_t>(planeCount_) * 256, 0);
-    for (uint32_t k = 0; k < planeCount_; ++k) {
-      for (uint32_t byte = 0; byte < 256; ++byte) {
-        uint64_t word = 0;
-        for (uint32_t j = 0; j < perByte; ++j) {
-          const uint64_t code = (byte >> (8 - bitsPerPixel_ - j * bitsPerPixel_)) & (codes - 1);
-          word |= code << (k * bitsPerPixel_ + 8 * j);
-        }
-        spread_[k * 256 + byte] = word;
+  spread_.assign(static_cast<size_t>(planeCount_) * 256, 0);
+  for (uint32_t k = 0; k < planeCount_; ++k) {
+    for (uint32_t byte = 0; byte < 256; ++byte) {
+      uint64_t word = 0;
+      for (uint32_t j = 0; j < perByte; ++j) {
+        const uint64_t code =
+            (byte >> (8 - bitsPerPixel_ - j * bitsPerPixel_)) & (codes - 1);
+        word |= code << (k * bitsPerPixel_ + 8 * j);
       }
+      spread_[k * 256 + byte] = word;
     }
+  }
 }
 
 // Composites ink k's dot of size `code` over the reflectances so far.
-void PreviewBuilder::Mix(uint32_t k, uint32_t code, uint32_t *r, uint32_t *g, uint32_t *b) const {
+void PreviewBuilder::Mix(uint32_t k, uint32_t code, uint32_t *r, uint32_t *g,
+                         uint32_t *b) const {
   if (code == 0) return;
   const uint32_t *f = &factor_[(k * codes_ + code) * 3];
   *r = static_cast<uint32_t>((uint64_t{*r} * f[0]) >> 16);
@@ -195,7 +204,8 @@ void PreviewBuilder::Flush() {
 void PreviewBuilder::AddRow(uint32_t y, const uint8_t *planes, size_t planeStride) {
   if (y < y0_ || y - y0_ >= height_) return;
   const uint32_t row = y - y0_;
-  const uint32_t target = static_cast<uint32_t>(static_cast<uint64_t>(row) * out_.height / height_);
+  const uint32_t target =
+      static_cast<uint32_t>(static_cast<uint64_t>(row) * out_.height / height_);
   if (target != outRow_) {
     Flush();
     outRow_ = target;
@@ -242,7 +252,9 @@ RgbImage8 PreviewBuilder::Finish() {
 
 RgbImage8 RenderPreview(const DotPage &page, const PreviewOptions &options) {
   PreviewBuilder builder(page, options);
-  page.ForEachRow([&](uint32_t y, const uint8_t *rows) { builder.AddRow(y, rows, page.rowBytes()); });
+  page.ForEachRow([&](uint32_t y, const uint8_t *rows) {
+    builder.AddRow(y, rows, page.rowBytes());
+  });
   return builder.Finish();
 }
 

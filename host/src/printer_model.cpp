@@ -12,7 +12,7 @@ PrinterModel DefaultPrinterModel() {
   // Solid inks and overprints on glossy photo paper, relative to the paper
   // (index bits: cyan 1, magenta 2, yellow 4, black 8).
   model.primaries = {{
-      {100.0, 0.0, 0.0},    // paper
+      {100.0, 0.0, 0.0},     // paper
       {56.0, -36.0, -50.0},  // cyan
       {48.0, 76.0, -4.0},    // magenta
       {26.0, 22.0, -50.0},   // cyan + magenta: blue
@@ -37,8 +37,10 @@ PrinterModel DefaultPrinterModel() {
 std::string CheckPrinterModel(const PrinterModel &model) {
   for (size_t i = 0; i < model.primaries.size(); ++i) {
     const Lab &p = model.primaries[i];
-    if (!(p[0] >= 0 && p[0] <= 100) || !(std::abs(p[1]) <= 200) || !(std::abs(p[2]) <= 200)) {
-      return "primary " + std::to_string(i) + " is not a CIELAB colour (L* 0..100, a*, b* within 200)";
+    if (!(p[0] >= 0 && p[0] <= 100) || !(std::abs(p[1]) <= 200) ||
+        !(std::abs(p[2]) <= 200)) {
+      return "primary " + std::to_string(i) +
+             " is not a CIELAB colour (L* 0..100, a*, b* within 200)";
     }
   }
   if (!(model.yuleNielsen >= 1.0 && model.yuleNielsen <= 10.0)) {
@@ -84,7 +86,8 @@ Xyz ModelTerm(const PrinterModel &model, const std::array<double, 4> &coverage) 
 
 Xyz TermToXyz(const PrinterModel &model, const Xyz &term) {
   Xyz xyz;
-  for (int c = 0; c < 3; ++c) xyz[c] = std::pow(std::max(term[c], 0.0), model.yuleNielsen);
+  for (int c = 0; c < 3; ++c)
+    xyz[c] = std::pow(std::max(term[c], 0.0), model.yuleNielsen);
   return xyz;
 }
 
@@ -115,7 +118,8 @@ double LinearToSrgb(double v) {
 std::array<double, 3> XyzToLinearSrgb(const Xyz &xyz) {
   std::array<double, 3> rgb;
   for (int r = 0; r < 3; ++r) {
-    rgb[r] = kXyzToRgb[r][0] * xyz[0] + kXyzToRgb[r][1] * xyz[1] + kXyzToRgb[r][2] * xyz[2];
+    rgb[r] =
+        kXyzToRgb[r][0] * xyz[0] + kXyzToRgb[r][1] * xyz[1] + kXyzToRgb[r][2] * xyz[2];
   }
   return rgb;
 }
@@ -132,7 +136,9 @@ Lab LinearSrgbToLab(const std::array<double, 3> &lin) {
   Xyz xyz;
   for (int c = 0; c < 3; ++c) {
     const double row = kRgbToXyz[c][0] + kRgbToXyz[c][1] + kRgbToXyz[c][2];
-    xyz[c] = (kRgbToXyz[c][0] * lin[0] + kRgbToXyz[c][1] * lin[1] + kRgbToXyz[c][2] * lin[2]) * whites[c] / row;
+    xyz[c] = (kRgbToXyz[c][0] * lin[0] + kRgbToXyz[c][1] * lin[1] +
+              kRgbToXyz[c][2] * lin[2]) *
+             whites[c] / row;
   }
   return XyzToLab(xyz);
 }

@@ -26,18 +26,23 @@ PrinterModel PrinterModelFromJson(const nlohmann::json &json) {
     }
     model.yuleNielsen = json.at("yuleNielsen").get<double>();
     const auto coverage = json.at("dotCoverage").get<std::vector<double>>();
-    if (coverage.size() != 3) throw std::runtime_error("\"dotCoverage\" must hold three shares");
+    if (coverage.size() != 3)
+      throw std::runtime_error("\"dotCoverage\" must hold three shares");
     std::copy(coverage.begin(), coverage.end(), model.dotCoverage.begin());
     const nlohmann::json &primaries = json.at("primaries");
     for (int i = 0; i < 16; ++i) {
       const std::string name = PrimaryName(i);
-      if (!primaries.contains(name)) throw std::runtime_error("primary \"" + name + "\" is missing");
+      if (!primaries.contains(name))
+        throw std::runtime_error("primary \"" + name + "\" is missing");
       const auto lab = primaries.at(name).get<std::vector<double>>();
-      if (lab.size() != 3) throw std::runtime_error("primary \"" + name + "\" must be [L, a, b]");
+      if (lab.size() != 3)
+        throw std::runtime_error("primary \"" + name + "\" must be [L, a, b]");
       std::copy(lab.begin(), lab.end(), model.primaries[i].begin());
     }
   } catch (const nlohmann::json::exception &) {
-    throw std::runtime_error("needs \"model\", \"yuleNielsen\", \"dotCoverage\" and \"primaries\" of the right types");
+    throw std::runtime_error(
+        "needs \"model\", \"yuleNielsen\", \"dotCoverage\" and \"primaries\" of the "
+        "right types");
   }
   const std::string problem = CheckPrinterModel(model);
   if (!problem.empty()) throw std::runtime_error(problem);

@@ -39,7 +39,8 @@ PatchTable MakePatchTable(const std::vector<Levels> &patches, bool upperNode) {
       return (i == j && j == k) || (upperNode && (i == 0 || j == 0 || k == 0));
     };
     while (node < kGrid * kGrid * kGrid && skip(node)) ++node;
-    if (node >= static_cast<uint32_t>(kGrid * kGrid * kGrid)) throw std::runtime_error("too many patches");
+    if (node >= static_cast<uint32_t>(kGrid * kGrid * kGrid))
+      throw std::runtime_error("too many patches");
     for (int k = 0; k < 4; ++k) table.levels[node * 4 + k] = levels[k];
     out.nodeOfPatch.push_back(node++);
   }
@@ -57,19 +58,22 @@ std::vector<uint8_t> NodeSourceValues(const PrintMode &mode) {
     // 255, which a channel at 255 reaches (it never steps past the last
     // point).
     const std::vector<uint8_t> positions = values;
-    for (int n = 1; n < kGrid - 1; ++n) values[n] = static_cast<uint8_t>((positions[n - 1] + positions[n]) / 2);
+    for (int n = 1; n < kGrid - 1; ++n)
+      values[n] = static_cast<uint8_t>((positions[n - 1] + positions[n]) / 2);
   }
   return values;
 }
 
-std::vector<PatchReading> MeasurePatches(const host::Profile &profile, const PrintMode &mode,
+std::vector<PatchReading> MeasurePatches(const host::Profile &profile,
+                                         const PrintMode &mode,
                                          const host::PrinterModel &printer,
                                          const std::vector<Levels> &patches) {
   const PatchTable table = MakePatchTable(patches, mode.upperNode);
   // The value that prints a node: its position, or for a kernel that takes
   // the point above, one below the node's position.
   const auto value = [&](uint32_t index) {
-    return static_cast<uint16_t>((table.positions[index] - (mode.upperNode ? 1 : 0)) * 257);
+    return static_cast<uint16_t>((table.positions[index] - (mode.upperNode ? 1 : 0)) *
+                                 257);
   };
   host::Profile patched = profile;
   host::Resource &resource = patched.colourResources.at(mode.tableId);
@@ -77,19 +81,23 @@ std::vector<PatchReading> MeasurePatches(const host::Profile &profile, const Pri
   Bytes bytes = table.bytes;
   const auto &original = resource.bytes;
   for (int i = 48; i < 52; ++i) bytes[i] = original[i];
-  const uint32_t selectorOffset = original[16] | original[17] << 8 | original[18] << 16 | original[19] << 24;
-  const uint32_t selectorLength = original[20] | original[21] << 8 | original[22] << 16 | original[23] << 24;
+  const uint32_t selectorOffset =
+      original[16] | original[17] << 8 | original[18] << 16 | original[19] << 24;
+  const uint32_t selectorLength =
+      original[20] | original[21] << 8 | original[22] << 16 | original[23] << 24;
   if (selectorLength) {
     const uint32_t at = static_cast<uint32_t>(bytes.size());
     bytes.insert(bytes.end(), original.begin() + selectorOffset,
                  original.begin() + selectorOffset + selectorLength);
     for (int i = 0; i < 4; ++i) bytes[16 + i] = static_cast<uint8_t>(at >> (8 * i));
-    for (int i = 0; i < 4; ++i) bytes[20 + i] = static_cast<uint8_t>(selectorLength >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+      bytes[20 + i] = static_cast<uint8_t>(selectorLength >> (8 * i));
   }
   resource.bytes = bytes;
   resource.bytes.push_back(0);
 
-  const uint32_t rows = static_cast<uint32_t>((patches.size() + kColumns - 1) / kColumns);
+  const uint32_t rows =
+      static_cast<uint32_t>((patches.size() + kColumns - 1) / kColumns);
   host::Image image;
   image.width = kColumns * kPatch;
   image.height = rows * kPatch;
@@ -97,12 +105,14 @@ std::vector<PatchReading> MeasurePatches(const host::Profile &profile, const Pri
   image.samples.assign(static_cast<size_t>(image.width) * image.height * 3, 0xFFFF);
   for (size_t p = 0; p < patches.size(); ++p) {
     const uint32_t node = table.nodeOfPatch[p];
-    const uint16_t rgb[3] = {value(node / (kGrid * kGrid)), value(node / kGrid % kGrid), value(node % kGrid)};
+    const uint16_t rgb[3] = {value(node / (kGrid * kGrid)), value(node / kGrid % kGrid),
+                             value(node % kGrid)};
     const uint32_t x0 = static_cast<uint32_t>(p % kColumns) * kPatch;
     const uint32_t y0 = static_cast<uint32_t>(p / kColumns) * kPatch;
     for (uint32_t y = y0; y < y0 + kPatch; ++y) {
       for (uint32_t x = x0; x < x0 + kPatch; ++x) {
-        for (int c = 0; c < 3; ++c) image.samples[(static_cast<size_t>(y) * image.width + x) * 3 + c] = rgb[c];
+        for (int c = 0; c < 3; ++c)
+          image.samples[(static_cast<size_t>(y) * image.width + x) * 3 + c] = rgb[c];
       }
     }
   }
@@ -115,7 +125,8 @@ std::vector<PatchReading> MeasurePatches(const host::Profile &profile, const Pri
   settings.dotMode = mode.dotMode;
   settings.pageThreads = 1;
   const host::DotPage page = host::PrintImage(patched, settings, image);
-  if (page.width != image.width || page.height != image.height || page.inks.size() != 4) {
+  if (page.width != image.width || page.height != image.height ||
+      page.inks.size() != 4) {
     throw std::runtime_error("the characterisation page came out in another size");
   }
 
@@ -143,7 +154,8 @@ std::vector<PatchReading> MeasurePatches(const host::Profile &profile, const Pri
     for (uint32_t y = y0; y < y0 + side; ++y) {
       for (uint32_t x = x0; x < x0 + side; ++x) {
         uint32_t combination = 0;
-        for (uint32_t k = 0; k < 4; ++k) combination |= static_cast<uint32_t>(page.Code(k, x, y)) << (k * bits);
+        for (uint32_t k = 0; k < 4; ++k)
+          combination |= static_cast<uint32_t>(page.Code(k, x, y)) << (k * bits);
         for (int c = 0; c < 3; ++c) reading.term[c] += terms[combination][c];
         for (int k = 0; k < 4; ++k) reading.coverage[k] += coverages[combination][k];
       }

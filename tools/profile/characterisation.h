@@ -47,7 +47,8 @@ struct PatchReading {
 // Prints `patches` with `mode` through `profile` (whose colour table
 // `mode.tableId` is replaced for the purpose) and measures each one through
 // `printer`. At most 32767 patches per call.
-std::vector<PatchReading> MeasurePatches(const host::Profile &profile, const PrintMode &mode,
+std::vector<PatchReading> MeasurePatches(const host::Profile &profile,
+                                         const PrintMode &mode,
                                          const host::PrinterModel &printer,
                                          const std::vector<Levels> &patches);
 

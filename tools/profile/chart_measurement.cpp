@@ -6,10 +6,12 @@
 
 namespace inkdot::profile {
 
-ChartMeasurement PrintAndMeasure(const host::Profile &profile, const host::PrintSettings &settings,
+ChartMeasurement PrintAndMeasure(const host::Profile &profile,
+                                 const host::PrintSettings &settings,
                                  const std::vector<Rgb8> &patches, uint32_t columns,
                                  uint32_t patchPixels) {
-  if (!profile.printer) throw std::runtime_error("the profile describes no printer to measure");
+  if (!profile.printer)
+    throw std::runtime_error("the profile describes no printer to measure");
   const uint32_t rows = static_cast<uint32_t>((patches.size() + columns - 1) / columns);
   host::Image image;
   image.width = columns * patchPixels;
@@ -19,19 +21,24 @@ ChartMeasurement PrintAndMeasure(const host::Profile &profile, const host::Print
   ChartMeasurement out;
   out.chart.width = columns * 16;
   out.chart.height = rows * 16;
-  out.chart.rgb.assign(static_cast<size_t>(out.chart.width) * out.chart.height * 3, 255);
+  out.chart.rgb.assign(static_cast<size_t>(out.chart.width) * out.chart.height * 3,
+                       255);
   for (size_t p = 0; p < patches.size(); ++p) {
-    const uint32_t px = static_cast<uint32_t>(p % columns), py = static_cast<uint32_t>(p / columns);
+    const uint32_t px = static_cast<uint32_t>(p % columns),
+                   py = static_cast<uint32_t>(p / columns);
     for (uint32_t y = py * patchPixels; y < (py + 1) * patchPixels; ++y) {
       for (uint32_t x = px * patchPixels; x < (px + 1) * patchPixels; ++x) {
         for (int c = 0; c < 3; ++c) {
-          image.samples[(static_cast<size_t>(y) * image.width + x) * 3 + c] = patches[p][c] * 257;
+          image.samples[(static_cast<size_t>(y) * image.width + x) * 3 + c] =
+              patches[p][c] * 257;
         }
       }
     }
     for (uint32_t y = py * 16; y < (py + 1) * 16; ++y) {
       for (uint32_t x = px * 16; x < (px + 1) * 16; ++x) {
-        for (int c = 0; c < 3; ++c) out.chart.rgb[(static_cast<size_t>(y) * out.chart.width + x) * 3 + c] = patches[p][c];
+        for (int c = 0; c < 3; ++c)
+          out.chart.rgb[(static_cast<size_t>(y) * out.chart.width + x) * 3 + c] =
+              patches[p][c];
       }
     }
   }
@@ -45,7 +52,8 @@ ChartMeasurement PrintAndMeasure(const host::Profile &profile, const host::Print
   const double sx = static_cast<double>(out.preview.width) / image.width;
   const double sy = static_cast<double>(out.preview.height) / image.height;
   for (size_t p = 0; p < patches.size(); ++p) {
-    const double x0 = static_cast<double>(p % columns) * patchPixels, y0 = static_cast<double>(p / columns) * patchPixels;
+    const double x0 = static_cast<double>(p % columns) * patchPixels,
+                 y0 = static_cast<double>(p / columns) * patchPixels;
     const uint32_t ax = static_cast<uint32_t>((x0 + patchPixels * 0.25) * sx);
     const uint32_t bx = static_cast<uint32_t>((x0 + patchPixels * 0.75) * sx);
     const uint32_t ay = static_cast<uint32_t>((y0 + patchPixels * 0.25) * sy);
@@ -55,7 +63,10 @@ ChartMeasurement PrintAndMeasure(const host::Profile &profile, const host::Print
     for (uint32_t y = ay; y < by; ++y) {
       for (uint32_t x = ax; x < bx; ++x) {
         for (int c = 0; c < 3; ++c) {
-          sum[c] += host::SrgbToLinear(out.preview.rgb[(static_cast<size_t>(y) * out.preview.width + x) * 3 + c] / 255.0);
+          sum[c] += host::SrgbToLinear(
+              out.preview
+                  .rgb[(static_cast<size_t>(y) * out.preview.width + x) * 3 + c] /
+              255.0);
         }
         ++count;
       }

@@ -25,8 +25,9 @@ struct ChartMeasurement {
 // Prints `patches` (laid out `columns` wide, each `patchPixels` device
 // pixels square) with `settings` and measures the preview, which is
 // rendered through the profile's printer model.
-ChartMeasurement PrintAndMeasure(const host::Profile &profile, const host::PrintSettings &settings,
-                                 const std::vector<Rgb8> &patches, uint32_t columns = 20,
-                                 uint32_t patchPixels = 96);
+ChartMeasurement PrintAndMeasure(const host::Profile &profile,
+                                 const host::PrintSettings &settings,
+                                 const std::vector<Rgb8> &patches,
+                                 uint32_t columns = 20, uint32_t patchPixels = 96);
 
 }  // namespace inkdot::profile

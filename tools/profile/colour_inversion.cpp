@@ -7,7 +7,8 @@
 namespace inkdot::profile {
 namespace {
 
-constexpr double kLightnessKnee = 25.0;  // lightness from which the mapping leaves L* alone
+constexpr double kLightnessKnee =
+    25.0;  // lightness from which the mapping leaves L* alone
 constexpr int kBoundaryLightSteps = 41;  // L* 0, 2.5, ..., 100
 constexpr int kBoundaryHueSteps = 72;    // every 5 degrees
 constexpr double kBlackRampSteps = 512;
@@ -36,7 +37,8 @@ bool InSrgb(const host::Lab &lab) {
 }
 
 // Solves the 3x3 system a x = b; false when singular.
-bool Solve3(std::array<std::array<double, 3>, 3> a, std::array<double, 3> b, std::array<double, 3> *x) {
+bool Solve3(std::array<std::array<double, 3>, 3> a, std::array<double, 3> b,
+            std::array<double, 3> *x) {
   for (int col = 0; col < 3; ++col) {
     int pivot = col;
     for (int r = col + 1; r < 3; ++r) {
@@ -61,8 +63,8 @@ bool Solve3(std::array<std::array<double, 3>, 3> a, std::array<double, 3> b, std
 // Where the solver's nearest start does not reach the target, a coarse
 // search over cyan, magenta and yellow gives it a start near the right
 // corner of the gamut.
-Coverage GamutMapper::SolveFromAnywhere(const host::Lab &target, double black, const Coverage &start,
-                                        double *residual) const {
+Coverage GamutMapper::SolveFromAnywhere(const host::Lab &target, double black,
+                                        const Coverage &start, double *residual) const {
   Coverage best = Solve(target, black, start, residual);
   if (*residual < 0.05) return best;
   Coverage seed = start;
@@ -71,10 +73,12 @@ Coverage GamutMapper::SolveFromAnywhere(const host::Lab &target, double black, c
   for (int c = 0; c < kSteps; ++c) {
     for (int m = 0; m < kSteps; ++m) {
       for (int y = 0; y < kSteps; ++y) {
-        const Coverage trial{c / (kSteps - 1.0), m / (kSteps - 1.0), y / (kSteps - 1.0), black};
+        const Coverage trial{c / (kSteps - 1.0), m / (kSteps - 1.0), y / (kSteps - 1.0),
+                             black};
         if (trial[0] + trial[1] + trial[2] + black > settings_.inkLimit) continue;
         const host::Lab lab = response_.LabOf(trial);
-        const double e = (lab[0] - target[0]) * (lab[0] - target[0]) + (lab[1] - target[1]) * (lab[1] - target[1]) +
+        const double e = (lab[0] - target[0]) * (lab[0] - target[0]) +
+                         (lab[1] - target[1]) * (lab[1] - target[1]) +
                          (lab[2] - target[2]) * (lab[2] - target[2]);
         if (e < seedError) seedError = e, seed = trial;
       }
@@ -89,13 +93,15 @@ Coverage GamutMapper::SolveFromAnywhere(const host::Lab &target, double black, c
   return best;
 }
 
-GamutMapper::GamutMapper(const PrinterResponse &response, const InversionSettings &settings)
+GamutMapper::GamutMapper(const PrinterResponse &response,
+                         const InversionSettings &settings)
     : response_(response), settings_(settings) {
   const double maxBlack = response.MaxCoverage(3);
   for (int i = 0; i <= kBlackRampSteps; ++i) {
     const double L = response.LabOf({0, 0, 0, maxBlack * i / kBlackRampSteps})[0];
     // Kept falling, so every lightness has one black amount.
-    blackRamp_.push_back(blackRamp_.empty() ? L : std::min(L, blackRamp_.back() - 1e-9));
+    blackRamp_.push_back(blackRamp_.empty() ? L
+                                            : std::min(L, blackRamp_.back() - 1e-9));
   }
   blackPoint_ = blackRamp_.back();
 
@@ -113,7 +119,8 @@ GamutMapper::GamutMapper(const PrinterResponse &response, const InversionSetting
         const double C = (lo + hi) / 2;
         const host::Lab target = FromLch(L, C, hue);
         double residual;
-        const Coverage found = SolveFromAnywhere(target, BlackFor(target), start, &residual);
+        const Coverage found =
+            SolveFromAnywhere(target, BlackFor(target), start, &residual);
         if (residual < 0.5) {
           lo = C;
           start = found;
@@ -129,7 +136,8 @@ GamutMapper::GamutMapper(const PrinterResponse &response, const InversionSetting
 double GamutMapper::BlackAloneFor(double L) const {
   if (L >= blackRamp_.front()) return 0.0;
   if (L <= blackRamp_.back()) return response_.MaxCoverage(3);
-  const auto it = std::lower_bound(blackRamp_.begin(), blackRamp_.end(), L, std::greater<double>());
+  const auto it =
+      std::lower_bound(blackRamp_.begin(), blackRamp_.end(), L, std::greater<double>());
   const size_t i = static_cast<size_t>(it - blackRamp_.begin());
   const double f = (blackRamp_[i - 1] - L) / (blackRamp_[i - 1] - blackRamp_[i]);
   return response_.MaxCoverage(3) * (i - 1 + f) / kBlackRampSteps;
@@ -145,8 +153,8 @@ double GamutMapper::BlackFor(const host::Lab &target) const {
   return BlackAloneFor(std::min(100.0, target[0] + kBlackChromaShare * Chroma(target)));
 }
 
-Coverage GamutMapper::Solve(const host::Lab &target, double black, const Coverage &start,
-                            double *residual) const {
+Coverage GamutMapper::Solve(const host::Lab &target, double black,
+                            const Coverage &start, double *residual) const {
   const auto limit = [&](std::array<double, 3> x) {
     for (double &v : x) v = std::clamp(v, 0.0, 1.0);
     const double room = std::max(0.0, settings_.inkLimit - black);
@@ -192,7 +200,8 @@ Coverage GamutMapper::Solve(const host::Lab &target, double black, const Coverag
         lambda *= 10;
         continue;
       }
-      const std::array<double, 3> next = limit({x[0] + step[0], x[1] + step[1], x[2] + step[2]});
+      const std::array<double, 3> next =
+          limit({x[0] + step[0], x[1] + step[1], x[2] + step[2]});
       std::array<double, 3> rn;
       const double en = error(next, &rn);
       if (en < e) {
@@ -232,7 +241,8 @@ double GamutMapper::MaxChroma(double L, double hue) const {
 // identity at the knee with slope 1, so greys darken smoothly and strictly
 // all the way down.
 double GamutMapper::MappedLightness(double L) const {
-  if (settings_.intent == Intent::kRelativeColorimetric) return std::max(L, blackPoint_);
+  if (settings_.intent == Intent::kRelativeColorimetric)
+    return std::max(L, blackPoint_);
   if (L >= kLightnessKnee) return L;
   const double span = kLightnessKnee - blackPoint_;
   const double x = std::max(L, 0.0) / kLightnessKnee;
@@ -313,15 +323,18 @@ host::Lab GamutMapper::Map(const host::Lab &source) const {
         (a / (1 - std::exp(-a * um)) < 1.0 ? lo : hi) = a;
       }
       const double a = (lo + hi) / 2;
-      mapped = knee + (printerReach - knee) * (1 - std::exp(-a * u)) / (1 - std::exp(-a * um));
+      mapped = knee +
+               (printerReach - knee) * (1 - std::exp(-a * u)) / (1 - std::exp(-a * um));
     }
   }
   const double scale = mapped / d;
   return FromLch(cuspL + dL * scale, C * scale, hue);
 }
 
-ColourTable InvertToColourTable(const PrinterResponse &response, const std::vector<uint8_t> &nodes,
-                                const std::vector<uint8_t> &values, const InversionSettings &settings) {
+ColourTable InvertToColourTable(const PrinterResponse &response,
+                                const std::vector<uint8_t> &nodes,
+                                const std::vector<uint8_t> &values,
+                                const InversionSettings &settings) {
   const GamutMapper mapper(response, settings);
   ColourTable table;
   table.nodes = nodes;
@@ -332,15 +345,17 @@ ColourTable InvertToColourTable(const PrinterResponse &response, const std::vect
   for (size_t r = 0; r < n; ++r) {
     for (size_t g = 0; g < n; ++g) {
       for (size_t b = 0; b < n; ++b) {
-        const host::Lab source = host::SrgbToLab(values[r] / 255.0, values[g] / 255.0, values[b] / 255.0);
+        const host::Lab source =
+            host::SrgbToLab(values[r] / 255.0, values[g] / 255.0, values[b] / 255.0);
         const host::Lab target = mapper.Map(source);
         const double black = mapper.BlackFor(target);
         double residual;
-        const Coverage best =
-            mapper.SolveFromAnywhere(target, black, b == 0 ? Coverage{0.2, 0.2, 0.2, 0} : previous, &residual);
+        const Coverage best = mapper.SolveFromAnywhere(
+            target, black, b == 0 ? Coverage{0.2, 0.2, 0.2, 0} : previous, &residual);
         previous = best;
         const size_t at = ((r * n + g) * n + b) * 4;
-        for (int k = 0; k < 4; ++k) table.levels[at + k] = response.LevelFor(k, best[k]);
+        for (int k = 0; k < 4; ++k)
+          table.levels[at + k] = response.LevelFor(k, best[k]);
       }
     }
   }

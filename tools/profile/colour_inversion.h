@@ -35,11 +35,12 @@ class GamutMapper {
   double BlackFor(const host::Lab &target) const;
   // Cyan, magenta and yellow for a target with the given black; returns the
   // four coverages and writes the remaining CIE76 difference.
-  Coverage Solve(const host::Lab &target, double black, const Coverage &start, double *residual) const;
+  Coverage Solve(const host::Lab &target, double black, const Coverage &start,
+                 double *residual) const;
   // As Solve, and from a coarse search's start too when `start` leaves the
   // target unreached; the better of the two.
-  Coverage SolveFromAnywhere(const host::Lab &target, double black, const Coverage &start,
-                             double *residual) const;
+  Coverage SolveFromAnywhere(const host::Lab &target, double black,
+                             const Coverage &start, double *residual) const;
   // The black coverage alone that prints lightness L.
   double BlackAloneFor(double L) const;
 
@@ -58,7 +59,9 @@ class GamutMapper {
 // holding the colour of input value `values[n]`; `kind` 1 (grey diagonal
 // rewritten to black only) with neutral black values that print every grey
 // step at its mapped lightness.
-ColourTable InvertToColourTable(const PrinterResponse &response, const std::vector<uint8_t> &nodes,
-                                const std::vector<uint8_t> &values, const InversionSettings &settings);
+ColourTable InvertToColourTable(const PrinterResponse &response,
+                                const std::vector<uint8_t> &nodes,
+                                const std::vector<uint8_t> &values,
+                                const InversionSettings &settings);
 
 }  // namespace inkdot::profile

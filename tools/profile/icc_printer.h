@@ -15,12 +15,15 @@ namespace inkdot::profile {
 // profile, as the profile gives it, by perceptual or relative colorimetric
 // intent, with or without black-point compensation. Throws
 // std::runtime_error naming the file when it cannot be used.
-std::vector<std::array<double, 4>> IccCmyk(const std::filesystem::path &icc, const std::vector<uint8_t> &rgb,
-                                           bool perceptual, bool blackPointCompensation);
+std::vector<std::array<double, 4>> IccCmyk(const std::filesystem::path &icc,
+                                           const std::vector<uint8_t> &rgb,
+                                           bool perceptual,
+                                           bool blackPointCompensation);
 
 // The colours (CIELAB D50, relative colorimetric) the ICC profile gives
 // for ink amounts: the printer it describes, "measured" through it.
-std::vector<Measurement> IccMeasurements(const std::filesystem::path &icc,
-                                         const std::vector<std::array<double, 4>> &patches);
+std::vector<Measurement> IccMeasurements(
+    const std::filesystem::path &icc,
+    const std::vector<std::array<double, 4>> &patches);
 
 }  // namespace inkdot::profile

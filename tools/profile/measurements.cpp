@@ -20,14 +20,17 @@ void IgnoreLcmsError(cmsContext, cmsUInt32Number, const char *) {}
 
 const char *const kInkFields[4] = {"CMYK_C", "CMYK_M", "CMYK_Y", "CMYK_K"};
 
-It8 NewSheet(const char *type, const std::vector<const char *> &fields, size_t patches) {
+It8 NewSheet(const char *type, const std::vector<const char *> &fields,
+             size_t patches) {
   It8 it8(cmsIT8Alloc(nullptr));
   if (!it8) throw std::runtime_error("cannot allocate a CGATS sheet");
   cmsIT8SetSheetType(it8.get(), type);
   cmsIT8SetPropertyStr(it8.get(), "ORIGINATOR", "inkdot");
-  cmsIT8SetPropertyDbl(it8.get(), "NUMBER_OF_FIELDS", static_cast<double>(fields.size()));
+  cmsIT8SetPropertyDbl(it8.get(), "NUMBER_OF_FIELDS",
+                       static_cast<double>(fields.size()));
   cmsIT8SetPropertyDbl(it8.get(), "NUMBER_OF_SETS", static_cast<double>(patches));
-  for (size_t i = 0; i < fields.size(); ++i) cmsIT8SetDataFormat(it8.get(), static_cast<int>(i), fields[i]);
+  for (size_t i = 0; i < fields.size(); ++i)
+    cmsIT8SetDataFormat(it8.get(), static_cast<int>(i), fields[i]);
   return it8;
 }
 
@@ -48,7 +51,8 @@ std::array<double, 16> DemichelWeights(const std::array<double, 4> &a) {
 }
 
 // Solves the symmetric system m x = b (16 unknowns) by Gaussian elimination.
-std::array<double, 16> Solve16(std::array<std::array<double, 16>, 16> m, std::array<double, 16> b) {
+std::array<double, 16> Solve16(std::array<std::array<double, 16>, 16> m,
+                               std::array<double, 16> b) {
   for (int c = 0; c < 16; ++c) {
     int p = c;
     for (int r = c + 1; r < 16; ++r) {
@@ -56,7 +60,9 @@ std::array<double, 16> Solve16(std::array<std::array<double, 16>, 16> m, std::ar
     }
     std::swap(m[c], m[p]);
     std::swap(b[c], b[p]);
-    if (std::abs(m[c][c]) < 1e-12) throw std::runtime_error("the measurements do not determine every ink combination");
+    if (std::abs(m[c][c]) < 1e-12)
+      throw std::runtime_error(
+          "the measurements do not determine every ink combination");
     for (int r = 0; r < 16; ++r) {
       if (r == c) continue;
       const double f = m[r][c] / m[c][c];
@@ -98,26 +104,35 @@ std::vector<std::array<double, 4>> TargetPatches(double inkLimit) {
   return patches;
 }
 
-void WriteTargetCgats(const std::filesystem::path &path, const std::vector<std::array<double, 4>> &patches) {
+void WriteTargetCgats(const std::filesystem::path &path,
+                      const std::vector<std::array<double, 4>> &patches) {
   cmsSetLogErrorHandler(IgnoreLcmsError);
-  It8 it8 = NewSheet("CGATS.17", {"SAMPLE_ID", "CMYK_C", "CMYK_M", "CMYK_Y", "CMYK_K"}, patches.size());
+  It8 it8 = NewSheet("CGATS.17", {"SAMPLE_ID", "CMYK_C", "CMYK_M", "CMYK_Y", "CMYK_K"},
+                     patches.size());
   for (size_t i = 0; i < patches.size(); ++i) {
     const std::string id = std::to_string(i + 1);
     cmsIT8SetDataRowCol(it8.get(), static_cast<int>(i), 0, id.c_str());
-    for (int k = 0; k < 4; ++k) cmsIT8SetDataRowColDbl(it8.get(), static_cast<int>(i), k + 1, patches[i][k] * 100);
+    for (int k = 0; k < 4; ++k)
+      cmsIT8SetDataRowColDbl(it8.get(), static_cast<int>(i), k + 1,
+                             patches[i][k] * 100);
   }
   Save(it8, path);
 }
 
-void WriteMeasurementsCgats(const std::filesystem::path &path, const std::vector<Measurement> &data) {
+void WriteMeasurementsCgats(const std::filesystem::path &path,
+                            const std::vector<Measurement> &data) {
   cmsSetLogErrorHandler(IgnoreLcmsError);
-  It8 it8 = NewSheet("CGATS.17", {"SAMPLE_ID", "CMYK_C", "CMYK_M", "CMYK_Y", "CMYK_K", "LAB_L", "LAB_A", "LAB_B"},
-                     data.size());
+  It8 it8 = NewSheet(
+      "CGATS.17",
+      {"SAMPLE_ID", "CMYK_C", "CMYK_M", "CMYK_Y", "CMYK_K", "LAB_L", "LAB_A", "LAB_B"},
+      data.size());
   for (size_t i = 0; i < data.size(); ++i) {
     const int row = static_cast<int>(i);
     cmsIT8SetDataRowCol(it8.get(), row, 0, std::to_string(i + 1).c_str());
-    for (int k = 0; k < 4; ++k) cmsIT8SetDataRowColDbl(it8.get(), row, k + 1, data[i].inks[k] * 100);
-    for (int c = 0; c < 3; ++c) cmsIT8SetDataRowColDbl(it8.get(), row, c + 5, data[i].lab[c]);
+    for (int k = 0; k < 4; ++k)
+      cmsIT8SetDataRowColDbl(it8.get(), row, k + 1, data[i].inks[k] * 100);
+    for (int c = 0; c < 3; ++c)
+      cmsIT8SetDataRowColDbl(it8.get(), row, c + 5, data[i].lab[c]);
   }
   Save(it8, path);
 }
@@ -127,20 +142,25 @@ std::vector<Measurement> ReadMeasurementsCgats(const std::filesystem::path &path
   const std::string name = path.string();
   It8 it8(cmsIT8LoadFromFile(nullptr, name.c_str()));
   if (!it8) throw std::runtime_error(name + ": not a readable CGATS file");
-  const auto column = [&](const char *field) { return cmsIT8FindDataFormat(it8.get(), field); };
+  const auto column = [&](const char *field) {
+    return cmsIT8FindDataFormat(it8.get(), field);
+  };
   int inks[4];
   for (int k = 0; k < 4; ++k) {
     inks[k] = column(kInkFields[k]);
-    if (inks[k] < 0) throw std::runtime_error(name + ": no " + kInkFields[k] + " field");
+    if (inks[k] < 0)
+      throw std::runtime_error(name + ": no " + kInkFields[k] + " field");
   }
   const int lab[3] = {column("LAB_L"), column("LAB_A"), column("LAB_B")};
   const int xyz[3] = {column("XYZ_X"), column("XYZ_Y"), column("XYZ_Z")};
   const bool hasLab = lab[0] >= 0 && lab[1] >= 0 && lab[2] >= 0;
   if (!hasLab && (xyz[0] < 0 || xyz[1] < 0 || xyz[2] < 0)) {
-    throw std::runtime_error(name + ": neither LAB_L/LAB_A/LAB_B nor XYZ_X/XYZ_Y/XYZ_Z fields");
+    throw std::runtime_error(
+        name + ": neither LAB_L/LAB_A/LAB_B nor XYZ_X/XYZ_Y/XYZ_Z fields");
   }
   const int rows = static_cast<int>(cmsIT8GetPropertyDbl(it8.get(), "NUMBER_OF_SETS"));
-  if (rows < 16) throw std::runtime_error(name + ": too few patches (" + std::to_string(rows) + ")");
+  if (rows < 16)
+    throw std::runtime_error(name + ": too few patches (" + std::to_string(rows) + ")");
   std::vector<Measurement> data;
   std::vector<host::Xyz> colours;
   int paper = -1;
@@ -149,16 +169,19 @@ std::vector<Measurement> ReadMeasurementsCgats(const std::filesystem::path &path
     for (int k = 0; k < 4; ++k) {
       const double v = cmsIT8GetDataRowColDbl(it8.get(), r, inks[k]);
       if (!(v >= 0 && v <= 100)) {
-        throw std::runtime_error(name + ": patch " + std::to_string(r + 1) + ": " + kInkFields[k] + " outside 0..100");
+        throw std::runtime_error(name + ": patch " + std::to_string(r + 1) + ": " +
+                                 kInkFields[k] + " outside 0..100");
       }
       m.inks[k] = v / 100;
     }
     host::Xyz colour;
     if (hasLab) {
-      colour = host::LabToXyz({cmsIT8GetDataRowColDbl(it8.get(), r, lab[0]), cmsIT8GetDataRowColDbl(it8.get(), r, lab[1]),
+      colour = host::LabToXyz({cmsIT8GetDataRowColDbl(it8.get(), r, lab[0]),
+                               cmsIT8GetDataRowColDbl(it8.get(), r, lab[1]),
                                cmsIT8GetDataRowColDbl(it8.get(), r, lab[2])});
     } else {
-      for (int c = 0; c < 3; ++c) colour[c] = cmsIT8GetDataRowColDbl(it8.get(), r, xyz[c]) / 100;
+      for (int c = 0; c < 3; ++c)
+        colour[c] = cmsIT8GetDataRowColDbl(it8.get(), r, xyz[c]) / 100;
     }
     if (m.inks == std::array<double, 4>{} && paper < 0) paper = r;
     data.push_back(m);
@@ -169,15 +192,18 @@ std::vector<Measurement> ReadMeasurementsCgats(const std::filesystem::path &path
   const host::Xyz white = host::LabToXyz({100, 0, 0});
   for (size_t i = 0; i < data.size(); ++i) {
     host::Xyz relative;
-    for (int c = 0; c < 3; ++c) relative[c] = colours[i][c] * white[c] / colours[paper][c];
+    for (int c = 0; c < 3; ++c)
+      relative[c] = colours[i][c] * white[c] / colours[paper][c];
     data[i].lab = host::XyzToLab(relative);
   }
   return data;
 }
 
-host::PrinterModel FitPrinterModel(const std::vector<Measurement> &data, const std::array<double, 3> &dotCoverage,
+host::PrinterModel FitPrinterModel(const std::vector<Measurement> &data,
+                                   const std::array<double, 3> &dotCoverage,
                                    double *meanError) {
-  if (data.size() < 16) throw std::runtime_error("at least 16 measured patches are needed");
+  if (data.size() < 16)
+    throw std::runtime_error("at least 16 measured patches are needed");
   host::PrinterModel best;
   double bestError = 1e300;
   for (int step = 0; step <= 30; ++step) {
@@ -189,7 +215,8 @@ host::PrinterModel FitPrinterModel(const std::vector<Measurement> &data, const s
       const host::Xyz xyz = host::LabToXyz(m.lab);
       for (int i = 0; i < 16; ++i) {
         for (int j = 0; j < 16; ++j) normal[i][j] += w[i] * w[j];
-        for (int c = 0; c < 3; ++c) rhs[c][i] += w[i] * std::pow(std::max(xyz[c], 0.0), 1 / n);
+        for (int c = 0; c < 3; ++c)
+          rhs[c][i] += w[i] * std::pow(std::max(xyz[c], 0.0), 1 / n);
       }
     }
     for (int i = 0; i < 16; ++i) normal[i][i] += 1e-9;
@@ -205,7 +232,8 @@ host::PrinterModel FitPrinterModel(const std::vector<Measurement> &data, const s
       model.primaries[i][0] = std::clamp(model.primaries[i][0], 0.0, 100.0);
     }
     double error = 0;
-    for (const Measurement &m : data) error += host::DeltaE2000(host::ModelLab(model, m.inks), m.lab);
+    for (const Measurement &m : data)
+      error += host::DeltaE2000(host::ModelLab(model, m.inks), m.lab);
     error /= static_cast<double>(data.size());
     if (error < bestError) {
       bestError = error;

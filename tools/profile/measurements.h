@@ -26,10 +26,12 @@ std::vector<std::array<double, 4>> TargetPatches(double inkLimit);
 
 // Writes the target as CGATS (SAMPLE_ID, CMYK_C, CMYK_M, CMYK_Y, CMYK_K in
 // percent). Throws std::runtime_error naming the file on failure.
-void WriteTargetCgats(const std::filesystem::path &path, const std::vector<std::array<double, 4>> &patches);
+void WriteTargetCgats(const std::filesystem::path &path,
+                      const std::vector<std::array<double, 4>> &patches);
 
 // Writes measurements as CGATS with CMYK and LAB fields.
-void WriteMeasurementsCgats(const std::filesystem::path &path, const std::vector<Measurement> &data);
+void WriteMeasurementsCgats(const std::filesystem::path &path,
+                            const std::vector<Measurement> &data);
 
 // Reads CGATS measurements: CMYK_C/M/Y/K in percent and LAB_L/A/B or
 // XYZ_X/Y/Z (Y of 100 for the white). Colours are made relative to the
@@ -42,6 +44,7 @@ std::vector<Measurement> ReadMeasurementsCgats(const std::filesystem::path &path
 // for each n (the model is linear in the primaries' XYZ^(1/n)). Dot
 // coverages come from `dotCoverage`. Writes the mean CIEDE2000 of the fit.
 host::PrinterModel FitPrinterModel(const std::vector<Measurement> &data,
-                                   const std::array<double, 3> &dotCoverage, double *meanError);
+                                   const std::array<double, 3> &dotCoverage,
+                                   double *meanError);
 
 }  // namespace inkdot::profile

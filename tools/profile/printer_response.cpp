@@ -19,7 +19,8 @@ PrinterResponse::PrinterResponse(double yuleNielsen,
     if (axis.size() < 2) throw std::runtime_error("a response axis needs two nodes");
     count *= axis.size();
   }
-  if (terms_.size() != count) throw std::runtime_error("response grid size does not match its axes");
+  if (terms_.size() != count)
+    throw std::runtime_error("response grid size does not match its axes");
 }
 
 host::Lab PrinterResponse::LabOf(const Coverage &coverage) const {
@@ -28,7 +29,8 @@ host::Lab PrinterResponse::LabOf(const Coverage &coverage) const {
   for (int k = 0; k < 4; ++k) {
     const std::vector<double> &axis = axes_[k];
     const double v = std::clamp(coverage[k], axis.front(), axis.back());
-    size_t i = static_cast<size_t>(std::upper_bound(axis.begin(), axis.end(), v) - axis.begin());
+    size_t i = static_cast<size_t>(std::upper_bound(axis.begin(), axis.end(), v) -
+                                   axis.begin());
     i = std::clamp<size_t>(i, 1, axis.size() - 1);
     cell[k] = i - 1;
     frac[k] = (v - axis[i - 1]) / (axis[i] - axis[i - 1]);
@@ -58,7 +60,8 @@ uint8_t PrinterResponse::LevelFor(int ink, double coverage) const {
   if (above == curve.end()) return 255;
   const int hi = static_cast<int>(above - curve.begin());
   if (hi == 0) return 0;
-  return static_cast<uint8_t>(coverage - curve[hi - 1] < curve[hi] - coverage ? hi - 1 : hi);
+  return static_cast<uint8_t>(coverage - curve[hi - 1] < curve[hi] - coverage ? hi - 1
+                                                                              : hi);
 }
 
 PrinterResponse Characterise(const host::Profile &profile, const PrintMode &mode,
@@ -72,13 +75,16 @@ PrinterResponse Characterise(const host::Profile &profile, const PrintMode &mode
       ramps.push_back(l);
     }
   }
-  const std::vector<PatchReading> rampReadings = MeasurePatches(profile, mode, printer, ramps);
+  const std::vector<PatchReading> rampReadings =
+      MeasurePatches(profile, mode, printer, ramps);
   std::array<std::vector<double>, 4> curves;
   for (int k = 0; k < 4; ++k) {
     double last = 0;
     for (int level = 0; level < 256; ++level) {
       // Kept rising, so that every coverage has one level.
-      last = level == 0 ? 0.0 : std::max(last + 1e-9, rampReadings[k * 256 + level].coverage[k]);
+      last = level == 0
+                 ? 0.0
+                 : std::max(last + 1e-9, rampReadings[k * 256 + level].coverage[k]);
       curves[k].push_back(last);
     }
   }
@@ -91,9 +97,11 @@ PrinterResponse Characterise(const host::Profile &profile, const PrintMode &mode
       const double want = curves[k].back() * j / (steps - 1);
       int best = 0;
       for (int level = 1; level < 256; ++level) {
-        if (std::abs(curves[k][level] - want) < std::abs(curves[k][best] - want)) best = level;
+        if (std::abs(curves[k][level] - want) < std::abs(curves[k][best] - want))
+          best = level;
       }
-      if (!gridLevels[k].empty() && best <= gridLevels[k].back()) best = gridLevels[k].back() + 1;
+      if (!gridLevels[k].empty() && best <= gridLevels[k].back())
+        best = gridLevels[k].back() + 1;
       gridLevels[k].push_back(static_cast<uint8_t>(best));
       axes[k].push_back(curves[k][best]);
     }
@@ -103,32 +111,38 @@ PrinterResponse Characterise(const host::Profile &profile, const PrintMode &mode
     for (int m = 0; m < steps; ++m) {
       for (int y = 0; y < steps; ++y) {
         for (int k = 0; k < steps; ++k) {
-          grid.push_back({gridLevels[0][c], gridLevels[1][m], gridLevels[2][y], gridLevels[3][k]});
+          grid.push_back(
+              {gridLevels[0][c], gridLevels[1][m], gridLevels[2][y], gridLevels[3][k]});
         }
       }
     }
   }
-  const std::vector<PatchReading> readings = MeasurePatches(profile, mode, printer, grid);
+  const std::vector<PatchReading> readings =
+      MeasurePatches(profile, mode, printer, grid);
   std::vector<host::Xyz> terms;
   for (const PatchReading &r : readings) terms.push_back(r.term);
-  return PrinterResponse(printer.yuleNielsen, std::move(curves), std::move(axes), std::move(terms));
+  return PrinterResponse(printer.yuleNielsen, std::move(curves), std::move(axes),
+                         std::move(terms));
 }
 
 PrinterResponse ModelResponse(const host::PrinterModel &printer, int steps) {
   std::array<std::vector<double>, 4> curves, axes;
   for (int k = 0; k < 4; ++k) {
     for (int level = 0; level < 256; ++level) curves[k].push_back(level / 255.0);
-    for (int j = 0; j < steps; ++j) axes[k].push_back(static_cast<double>(j) / (steps - 1));
+    for (int j = 0; j < steps; ++j)
+      axes[k].push_back(static_cast<double>(j) / (steps - 1));
   }
   std::vector<host::Xyz> terms;
   for (double c : axes[0]) {
     for (double m : axes[1]) {
       for (double y : axes[2]) {
-        for (double k : axes[3]) terms.push_back(host::ModelTerm(printer, {c, m, y, k}));
+        for (double k : axes[3])
+          terms.push_back(host::ModelTerm(printer, {c, m, y, k}));
       }
     }
   }
-  return PrinterResponse(printer.yuleNielsen, std::move(curves), std::move(axes), std::move(terms));
+  return PrinterResponse(printer.yuleNielsen, std::move(curves), std::move(axes),
+                         std::move(terms));
 }
 
 }  // namespace inkdot::profile

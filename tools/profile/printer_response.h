@@ -22,7 +22,8 @@ class PrinterResponse {
   // `terms`: the working values (XYZ^(1/n)) of the grid's patches, cyan
   // outermost, black innermost.
   PrinterResponse(double yuleNielsen, std::array<std::vector<double>, 4> levelCoverage,
-                  std::array<std::vector<double>, 4> axes, std::vector<host::Xyz> terms);
+                  std::array<std::vector<double>, 4> axes,
+                  std::vector<host::Xyz> terms);
 
   host::Lab LabOf(const Coverage &coverage) const;
   // The level of ink k that covers closest to `coverage`.

@@ -1,9 +1,10 @@
 // The printer model: its description in the manifest, the Neugebauer
 // mixing and the preview that uses it.
+#include "inkdot/host/printer_model.h"
+
 #include <gtest/gtest.h>
 
 #include "inkdot/host/preview.h"
-#include "inkdot/host/printer_model.h"
 #include "inkdot/host/printer_model_json.h"
 
 namespace {
@@ -14,7 +15,8 @@ TEST(PrinterModel, SolidCombinationsGiveTheirPrimaries) {
   const PrinterModel model = DefaultPrinterModel();
   for (int i = 0; i < 16; ++i) {
     SCOPED_TRACE(PrimaryName(i));
-    const Lab lab = ModelLab(model, {double(i & 1), double(i >> 1 & 1), double(i >> 2 & 1), double(i >> 3 & 1)});
+    const Lab lab = ModelLab(model, {double(i & 1), double(i >> 1 & 1),
+                                     double(i >> 2 & 1), double(i >> 3 & 1)});
     for (int c = 0; c < 3; ++c) EXPECT_NEAR(lab[c], model.primaries[i][c], 1e-6);
   }
 }
@@ -26,7 +28,8 @@ TEST(PrinterModel, YuleNielsenFactorDarkensHalftones) {
   PrinterModel model = DefaultPrinterModel();
   model.yuleNielsen = 1.0;
   const double paperY = 1.0, blackY = LabToXyz(model.primaries[8])[1];
-  EXPECT_NEAR(LabToXyz(ModelLab(model, {0, 0, 0, 0.5}))[1], (paperY + blackY) / 2, 1e-9);
+  EXPECT_NEAR(LabToXyz(ModelLab(model, {0, 0, 0, 0.5}))[1], (paperY + blackY) / 2,
+              1e-9);
   model.yuleNielsen = 2.0;
   const double half = LabToXyz(ModelLab(model, {0, 0, 0, 0.5}))[1];
   EXPECT_NEAR(half, std::pow((1 + std::sqrt(blackY)) / 2, 2), 1e-9);
@@ -35,27 +38,44 @@ TEST(PrinterModel, YuleNielsenFactorDarkensHalftones) {
 
 TEST(PrinterModel, ReadsBackWhatItWrites) {
   const PrinterModel model = DefaultPrinterModel();
-  const PrinterModel back = PrinterModelFromJson(nlohmann::json::parse(PrinterModelToJson(model).dump()));
+  const PrinterModel back =
+      PrinterModelFromJson(nlohmann::json::parse(PrinterModelToJson(model).dump()));
   EXPECT_EQ(back.primaries, model.primaries);
   EXPECT_EQ(back.dotCoverage, model.dotCoverage);
   EXPECT_EQ(back.yuleNielsen, model.yuleNielsen);
 }
 
 TEST(PrinterModel, RefusesBrokenDescriptions) {
-  const nlohmann::json good = nlohmann::json::parse(PrinterModelToJson(DefaultPrinterModel()).dump());
+  const nlohmann::json good =
+      nlohmann::json::parse(PrinterModelToJson(DefaultPrinterModel()).dump());
   struct Case {
     const char *what;
     std::function<void(nlohmann::json &)> spoil;
     const char *message;
   };
   const Case cases[] = {
-      {"missing primary", [](nlohmann::json &j) { j["primaries"].erase("cmk"); }, "\"cmk\" is missing"},
-      {"two numbers", [](nlohmann::json &j) { j["primaries"]["y"] = {90, 0}; }, "[L, a, b]"},
-      {"lightness", [](nlohmann::json &j) { j["primaries"]["k"] = {120, 0, 0}; }, "primary 8"},
+      {"missing primary", [](nlohmann::json &j) { j["primaries"].erase("cmk"); },
+       "\"cmk\" is missing"},
+      {"two numbers",
+       [](nlohmann::json &j) {
+         j["primaries"]["y"] = {90, 0};
+       },
+       "[L, a, b]"},
+      {"lightness",
+       [](nlohmann::json &j) {
+         j["primaries"]["k"] = {120, 0, 0};
+       },
+       "primary 8"},
       {"factor", [](nlohmann::json &j) { j["yuleNielsen"] = 0.5; }, "yuleNielsen"},
-      {"dot order", [](nlohmann::json &j) { j["dotCoverage"] = {0.7, 0.4, 1.0}; }, "rise strictly"},
-      {"other model", [](nlohmann::json &j) { j["model"] = "kubelka-munk"; }, "\"model\""},
-      {"wrong type", [](nlohmann::json &j) { j["yuleNielsen"] = "two"; }, "right types"},
+      {"dot order",
+       [](nlohmann::json &j) {
+         j["dotCoverage"] = {0.7, 0.4, 1.0};
+       },
+       "rise strictly"},
+      {"other model", [](nlohmann::json &j) { j["model"] = "kubelka-munk"; },
+       "\"model\""},
+      {"wrong type", [](nlohmann::json &j) { j["yuleNielsen"] = "two"; },
+       "right types"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
@@ -95,21 +115,23 @@ TEST(PrinterModelPreview, ShowsWhatTheModelPredicts) {
     std::array<double, 4> coverage;
   };
   const Case cases[] = {
-      {{0, 0, 0, 0}, {0, 0, 0, 0}},          // paper shows white
-      {{1, 0, 0, 0}, {0.4, 0, 0, 0}},        // small cyan dots (solid cyan lies outside sRGB)
-      {{0, 0, 0, 1}, {0, 0, 0, 0.4}},        // small black dots
-      {{0, 1, 0, 0}, {0, 0.4, 0, 0}},        // small magenta dots cover 40 %
-      {{0, 0, 2, 3}, {0, 0, 0.7, 1}},        // medium yellow on black
+      {{0, 0, 0, 0}, {0, 0, 0, 0}},    // paper shows white
+      {{1, 0, 0, 0}, {0.4, 0, 0, 0}},  // small cyan dots (solid cyan lies outside sRGB)
+      {{0, 0, 0, 1}, {0, 0, 0, 0.4}},  // small black dots
+      {{0, 1, 0, 0}, {0, 0.4, 0, 0}},  // small magenta dots cover 40 %
+      {{0, 0, 2, 3}, {0, 0, 0.7, 1}},  // medium yellow on black
   };
   for (const Case &c : cases) {
     const RgbImage8 preview = RenderPreview(FlatPage(c.codes), options);
     ASSERT_EQ(preview.width, 1u);
     const Lab want = ModelLab(model, c.coverage);
-    const Lab seen = SrgbToLab(preview.rgb[0] / 255.0, preview.rgb[1] / 255.0, preview.rgb[2] / 255.0);
+    const Lab seen = SrgbToLab(preview.rgb[0] / 255.0, preview.rgb[1] / 255.0,
+                               preview.rgb[2] / 255.0);
     // Within the rounding of 8-bit sRGB (the cases lie inside sRGB; solid
-  // cyan and yellow of this printer do not).
-    EXPECT_LT(DeltaE2000(want, seen), 0.6) << int(preview.rgb[0]) << " " << int(preview.rgb[1]) << " "
-                                           << int(preview.rgb[2]);
+    // cyan and yellow of this printer do not).
+    EXPECT_LT(DeltaE2000(want, seen), 0.6)
+        << int(preview.rgb[0]) << " " << int(preview.rgb[1]) << " "
+        << int(preview.rgb[2]);
   }
 }
 
