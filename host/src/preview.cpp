@@ -5,21 +5,14 @@
 #include <vector>
 
 #include "inkdot/host/errors.h"
+#include "inkdot/host/printer_model.h"
 
 namespace inkdot::host {
 
 namespace {
 
-constexpr uint32_t kOne = 65536;  // fixed-point 1.0 of reflectances
+constexpr uint32_t kOne = 65536;       // fixed-point 1.0 of reflectances
 constexpr uint32_t kMaxMixedBits = 8;  // planes × bits per pixel for a table of mixes
-
-double SrgbToLinear(double v) {
-  return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-}
-
-double LinearToSrgb(double v) {
-  return v <= 0.0031308 ? v * 12.92 : 1.055 * std::pow(v, 1.0 / 2.4) - 0.055;
-}
 
 // 8-bit sRGB for every linear reflectance in 1/4096 steps.
 std::vector<uint8_t> EncodingTable() {
@@ -32,7 +25,8 @@ std::vector<uint8_t> EncodingTable() {
 
 uint32_t ScaledSize(uint32_t size, uint32_t from, uint32_t to) {
   if (to >= from) return size;
-  return std::max<uint32_t>(1, static_cast<uint32_t>((static_cast<uint64_t>(size) * to + from / 2) / from));
+  return std::max<uint32_t>(
+      1, static_cast<uint32_t>((static_cast<uint64_t>(size) * to + from / 2) / from));
 }
 
 }  // namespace
@@ -55,13 +49,15 @@ PreviewBuilder::PreviewBuilder(const DotPage &page, const PreviewOptions &option
       height_(page.height) {
   uint32_t outWidth, outHeight;
   if (options.crop) {
-    if (options.cropWidth == 0 || options.cropHeight == 0 || options.cropX >= page.width ||
-        options.cropY >= page.height || options.cropWidth > page.width - options.cropX ||
+    if (options.cropWidth == 0 || options.cropHeight == 0 ||
+        options.cropX >= page.width || options.cropY >= page.height ||
+        options.cropWidth > page.width - options.cropX ||
         options.cropHeight > page.height - options.cropY) {
-      throw SettingError("the crop " + std::to_string(options.cropWidth) + "x" +
-                         std::to_string(options.cropHeight) + "+" + std::to_string(options.cropX) +
-                         "+" + std::to_string(options.cropY) + " does not lie inside the " +
-                         std::to_string(page.width) + "x" + std::to_string(page.height) + " page");
+      throw SettingError(
+          "the crop " + std::to_string(options.cropWidth) + "x" +
+          std::to_string(options.cropHeight) + "+" + std::to_string(options.cropX) +
+          "+" + std::to_string(options.cropY) + " does not lie inside the " +
+          std::to_string(page.width) + "x" + std::to_string(page.height) + " page");
     }
     x0_ = options.cropX;
     y0_ = options.cropY;
@@ -73,12 +69,59 @@ PreviewBuilder::PreviewBuilder(const DotPage &page, const PreviewOptions &option
     outHeight = ScaledSize(page.height, page.yDpi, options.dpi);
   }
 
+  codes_ = 1u << bitsPerPixel_;
+  if (options.printer && (planeCount_ == 4 || planeCount_ == 1)) {
+    BuildModelMixes(*options.printer);
+  } else {
+    BuildDisplayColourMixes(page);
+  }
+
+  sums_.assign(static_cast<size_t>(outWidth) * 3, 0);
+  counts_.assign(outWidth, 0);
+  column_.resize(width_);
+  for (uint32_t x = 0; x < width_; ++x) {
+    column_[x] = static_cast<uint32_t>(static_cast<uint64_t>(x) * outWidth / width_);
+  }
+  out_.width = outWidth;
+  out_.height = outHeight;
+  out_.rgb.assign(static_cast<size_t>(outWidth) * outHeight * 3, 255);
+}
+
+// With a printer model every combination of the four planes' codes is a
+// Neugebauer mixture within its pixel; pixels are averaged as the model's
+// working values (XYZ^(1/n)) and turned into colour once per output pixel.
+// A grey page's one plane is the black ink.
+void PreviewBuilder::BuildModelMixes(const PrinterModel &model) {
+  model_ = model;
+  const uint32_t codes = codes_;
+  const uint32_t combinations = 1u << (planeCount_ * bitsPerPixel_);
+  mixed_.resize(static_cast<size_t>(combinations) * 3);
+  for (uint32_t combination = 0; combination < combinations; ++combination) {
+    std::array<double, 4> coverage{};
+    for (uint32_t k = 0; k < planeCount_; ++k) {
+      const uint32_t code = (combination >> (k * bitsPerPixel_)) & (codes - 1);
+      coverage[planeCount_ == 4 ? k : 3] = code == 0 ? 0.0
+                                           : bitsPerPixel_ == 1
+                                               ? 1.0
+                                               : model.dotCoverage[code - 1];
+    }
+    const Xyz term = ModelTerm(model, coverage);
+    for (int c = 0; c < 3; ++c) {
+      mixed_[combination * 3 + c] = static_cast<uint32_t>(std::lround(term[c] * kOne));
+    }
+  }
+  white_ = {mixed_[0], mixed_[1], mixed_[2]};
+  BuildSpread();
+}
+
+void PreviewBuilder::BuildDisplayColourMixes(const DotPage &page) {
   // Per plane and code, the fixed-point reflectance factor of each channel.
-  const uint32_t codes = codes_ = 1u << bitsPerPixel_;
+  const uint32_t codes = codes_;
   factor_.resize(static_cast<size_t>(planeCount_) * codes * 3);
   for (size_t k = 0; k < planeCount_; ++k) {
     for (uint32_t code = 0; code < codes; ++code) {
-      const double coverage = DotCoverage(bitsPerPixel_, static_cast<uint8_t>(code)) / 256.0;
+      const double coverage =
+          DotCoverage(bitsPerPixel_, static_cast<uint8_t>(code)) / 256.0;
       for (int c = 0; c < 3; ++c) {
         const double ink = SrgbToLinear(page.inks[k].colour[c] / 255.0);
         factor_[(k * codes + code) * 3 + c] =
@@ -100,35 +143,32 @@ PreviewBuilder::PreviewBuilder(const DotPage &page, const PreviewOptions &option
       mixed_[combination * 3 + 1] = g;
       mixed_[combination * 3 + 2] = b;
     }
-    // For each plane and byte value, the codes of the byte's pixels placed
-    // where they go in the pixels' combinations, one byte per pixel.
-    const uint32_t perByte = 8 / bitsPerPixel_;
-    spread_.assign(static_cast<size_t>(planeCount_) * 256, 0);
-    for (uint32_t k = 0; k < planeCount_; ++k) {
-      for (uint32_t byte = 0; byte < 256; ++byte) {
-        uint64_t word = 0;
-        for (uint32_t j = 0; j < perByte; ++j) {
-          const uint64_t code = (byte >> (8 - bitsPerPixel_ - j * bitsPerPixel_)) & (codes - 1);
-          word |= code << (k * bitsPerPixel_ + 8 * j);
-        }
-        spread_[k * 256 + byte] = word;
+    BuildSpread();
+  }
+}
+
+// For each plane and byte value, the codes of the byte's pixels placed where
+// they go in the pixels' combinations, one byte per pixel.
+void PreviewBuilder::BuildSpread() {
+  const uint32_t codes = codes_;
+  const uint32_t perByte = 8 / bitsPerPixel_;
+  spread_.assign(static_cast<size_t>(planeCount_) * 256, 0);
+  for (uint32_t k = 0; k < planeCount_; ++k) {
+    for (uint32_t byte = 0; byte < 256; ++byte) {
+      uint64_t word = 0;
+      for (uint32_t j = 0; j < perByte; ++j) {
+        const uint64_t code =
+            (byte >> (8 - bitsPerPixel_ - j * bitsPerPixel_)) & (codes - 1);
+        word |= code << (k * bitsPerPixel_ + 8 * j);
       }
+      spread_[k * 256 + byte] = word;
     }
   }
-
-  sums_.assign(static_cast<size_t>(outWidth) * 3, 0);
-  counts_.assign(outWidth, 0);
-  column_.resize(width_);
-  for (uint32_t x = 0; x < width_; ++x) {
-    column_[x] = static_cast<uint32_t>(static_cast<uint64_t>(x) * outWidth / width_);
-  }
-  out_.width = outWidth;
-  out_.height = outHeight;
-  out_.rgb.assign(static_cast<size_t>(outWidth) * outHeight * 3, 255);
 }
 
 // Composites ink k's dot of size `code` over the reflectances so far.
-void PreviewBuilder::Mix(uint32_t k, uint32_t code, uint32_t *r, uint32_t *g, uint32_t *b) const {
+void PreviewBuilder::Mix(uint32_t k, uint32_t code, uint32_t *r, uint32_t *g,
+                         uint32_t *b) const {
   if (code == 0) return;
   const uint32_t *f = &factor_[(k * codes_ + code) * 3];
   *r = static_cast<uint32_t>((uint64_t{*r} * f[0]) >> 16);
@@ -140,6 +180,18 @@ void PreviewBuilder::Flush() {
   static const std::vector<uint8_t> encode = EncodingTable();
   uint8_t *dst = out_.rgb.data() + static_cast<size_t>(outRow_) * out_.width * 3;
   for (uint32_t o = 0; o < out_.width; ++o) {
+    if (model_) {
+      Xyz term;
+      for (int c = 0; c < 3; ++c) {
+        term[c] = counts_[o] ? static_cast<double>(sums_[o * 3 + c]) / counts_[o] / kOne
+                             : static_cast<double>(white_[c]) / kOne;
+      }
+      const std::array<double, 3> rgb = XyzToLinearSrgb(TermToXyz(*model_, term));
+      for (int c = 0; c < 3; ++c) {
+        dst[o * 3 + c] = encode[std::lround(std::clamp(rgb[c], 0.0, 1.0) * 4096.0)];
+      }
+      continue;
+    }
     for (int c = 0; c < 3; ++c) {
       const uint64_t mean = counts_[o] ? sums_[o * 3 + c] / counts_[o] : kOne;
       dst[o * 3 + c] = encode[std::min<uint64_t>(mean >> 4, 4096)];
@@ -152,7 +204,8 @@ void PreviewBuilder::Flush() {
 void PreviewBuilder::AddRow(uint32_t y, const uint8_t *planes, size_t planeStride) {
   if (y < y0_ || y - y0_ >= height_) return;
   const uint32_t row = y - y0_;
-  const uint32_t target = static_cast<uint32_t>(static_cast<uint64_t>(row) * out_.height / height_);
+  const uint32_t target =
+      static_cast<uint32_t>(static_cast<uint64_t>(row) * out_.height / height_);
   if (target != outRow_) {
     Flush();
     outRow_ = target;
@@ -199,7 +252,9 @@ RgbImage8 PreviewBuilder::Finish() {
 
 RgbImage8 RenderPreview(const DotPage &page, const PreviewOptions &options) {
   PreviewBuilder builder(page, options);
-  page.ForEachRow([&](uint32_t y, const uint8_t *rows) { builder.AddRow(y, rows, page.rowBytes()); });
+  page.ForEachRow([&](uint32_t y, const uint8_t *rows) {
+    builder.AddRow(y, rows, page.rowBytes());
+  });
   return builder.Finish();
 }
 

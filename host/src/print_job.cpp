@@ -202,7 +202,9 @@ uint64_t PrintPage(const Profile &profile, const PrintSettings &settings, const 
     CheckPreviewSize(job.preview, shape.width * std::min<double>(dpi, shape.xDpi) / shape.xDpi,
                      shape.height * std::min<double>(dpi, shape.yDpi) / shape.yDpi,
                      settings.memoryBudget);
-    preview.emplace(shape, output.previewOptions);
+    PreviewOptions options = output.previewOptions;
+    if (!options.printer) options.printer = profile.printer;
+    preview.emplace(shape, options);
   }
   DotPageWriter writer(shape, planesPath, output.compression, job.planes);
   WritingSink writing(writer, preview ? &*preview : nullptr);  // for --threads 1

@@ -7,6 +7,7 @@
 
 #include "inkdot/host/errors.h"
 #include "inkdot/host/limits.h"
+#include "inkdot/host/printer_model_json.h"
 #include "inkdot/host/system_errors.h"
 
 namespace inkdot::host {
@@ -254,6 +255,14 @@ Profile LoadManifest(const std::filesystem::path &dir) {
       static_cast<uint8_t>(Integer(root, "calibrationHeadId", manifest, "", 0, kMaxHeadId));
   profile.colourResources = ReadResourceList(root, "colourResources", true, manifest);
   profile.halftoneResources = ReadResourceList(root, "halftoneResources", false, manifest);
+  if (root.contains("printer")) {
+    if (profile.inks.size() != 4) ManifestError(manifest, "\"printer\" describes four inks only");
+    try {
+      profile.printer = PrinterModelFromJson(root.at("printer"));
+    } catch (const std::exception &e) {
+      ManifestError(manifest, std::string("printer: ") + e.what());
+    }
+  }
   return profile;
 }
 

@@ -11,7 +11,7 @@ for page in "$source"/docs/man/*.1; do
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null || true)
   if [ -n "$warnings" ]; then echo "$page: $warnings"; status=1; fi
 done
-for sub in print preview inspect chart "profile build"; do
+for sub in print preview inspect chart "profile build" "profile target"; do
   page="$source/docs/man/inkdot-${sub%% *}.1"
   offered=$(bash -c "source '$completion'; COMP_WORDS=(inkdot $sub --); COMP_CWORD=\${#COMP_WORDS[@]}; COMP_CWORD=\$((COMP_CWORD - 1)); _inkdot; echo \"\${COMPREPLY[*]}\"")
   for option in $("$inkdot" $sub --help | grep -oE -- '--[a-z][a-z-]+' | sort -u); do

@@ -10,6 +10,8 @@
 #include "inkdot/host/limits.h"
 #include "inkdot/host/output_files.h"
 #include "inkdot/host/temporary_files.h"
+#include "colour_inversion.h"
+#include "measurements.h"
 #include "profile_builder.h"
 #include "standard_streams.h"
 
@@ -22,6 +24,14 @@ constexpr double kChartDpi = 150;
 struct BuildArgs {
   std::filesystem::path output;
   std::filesystem::path icc;
+  std::filesystem::path measurements;
+  std::string intent = "perceptual";
+  bool noBlackPointCompensation = false;
+};
+
+struct TargetArgs {
+  std::filesystem::path output;
+  double inkLimit = 240;
 };
 
 struct ChartArgs {
@@ -45,6 +55,10 @@ int RunBuild(const BuildArgs &args) {
   try {
     profile::BuildOptions options;
     options.icc = args.icc;
+    options.measurements = args.measurements;
+    options.intent = args.intent == "relative" ? profile::Intent::kRelativeColorimetric
+                                               : profile::Intent::kPerceptual;
+    options.blackPointCompensation = !args.noBlackPointCompensation;
     profile::BuildProfile(temporary, options);
     std::filesystem::rename(temporary, target);
     host::ForgetTemporary(temporary);
@@ -56,6 +70,13 @@ int RunBuild(const BuildArgs &args) {
     host::ForgetTemporary(staging);
     throw;
   }
+  return 0;
+}
+
+int RunTarget(const TargetArgs &args) {
+  host::OutputFiles files;
+  profile::WriteTargetCgats(files.Add(args.output), profile::TargetPatches(args.inkLimit / 100));
+  files.Commit();
   return 0;
 }
 
@@ -98,8 +119,22 @@ void AddProfileCommand(CLI::App &app, Runner &run) {
   auto args = std::make_shared<BuildArgs>();
   CLI::App *build = cmd->add_subcommand("build", "Write a complete printer profile folder");
   build->add_option("-o,--output", args->output, "Profile folder to create")->required();
-  build->add_option("--icc", args->icc, "CMYK output ICC profile (default: built-in separation)");
+  CLI::Option *icc =
+      build->add_option("--icc", args->icc, "CMYK output ICC profile (default: built-in separation)");
+  build->add_option("--measurements", args->measurements,
+                    "CGATS measurements of the printer (CMYK_C..K with LAB_L/A/B or XYZ_X/Y/Z)")
+      ->check(CLI::ExistingFile)
+      ->excludes(icc);
+  build->add_option("--intent", args->intent, "Gamut mapping: perceptual or relative")
+      ->check(CLI::IsMember({"perceptual", "relative"}));
+  build->add_flag("--no-bpc", args->noBlackPointCompensation,
+                  "With --icc: no black-point compensation")->needs(icc);
   build->callback([args, &run] { run = [args] { return RunBuild(*args); }; });
+  auto target = std::make_shared<TargetArgs>();
+  CLI::App *targetCmd = cmd->add_subcommand("target", "Write a characterisation target (CGATS ink amounts)");
+  targetCmd->add_option("-o,--output", target->output, "CGATS file to write")->required();
+  targetCmd->add_option("--ink-limit", target->inkLimit, "Most total ink in percent")->check(CLI::Range(100.0, 400.0));
+  targetCmd->callback([target, &run] { run = [target] { return RunTarget(*target); }; });
 }
 
 void AddChartCommand(CLI::App &app, Runner &run) {

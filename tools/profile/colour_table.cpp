@@ -15,29 +15,6 @@ std::vector<uint8_t> NodePositions(int count) {
   return nodes;
 }
 
-ColourTable BuildColourTable(int nodeCount, LevelKind levels, const ProcessSource &source) {
-  ColourTable table;
-  table.nodes = NodePositions(nodeCount);
-  const auto level = [levels](double amount) {
-    return levels == LevelKind::kPalette ? PaletteLevel(amount) : SingleDotLevel(amount);
-  };
-  std::vector<uint8_t> rgb;
-  rgb.reserve(static_cast<size_t>(nodeCount) * nodeCount * nodeCount * 3);
-  for (uint8_t r : table.nodes) {
-    for (uint8_t g : table.nodes) {
-      for (uint8_t b : table.nodes) rgb.insert(rgb.end(), {r, g, b});
-    }
-  }
-  const std::vector<ProcessAmounts> process = source(rgb);
-  table.levels.reserve(process.size() * 4);
-  for (const ProcessAmounts &cmy : process) {
-    const InkAmounts inks = SeparateProcess(cmy);
-    for (double amount : inks) table.levels.push_back(level(amount));
-  }
-  for (uint8_t v : table.nodes) table.neutralBlack.push_back(level(BlackOnlyForGrey(v)));
-  return table;
-}
-
 Bytes EncodeColourTable(const ColourTable &table) {
   const size_t nodes = table.nodes.size();
   if (table.levels.size() != nodes * nodes * nodes * 4 || table.neutralBlack.size() != nodes) {

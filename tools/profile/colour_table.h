@@ -7,12 +7,8 @@
 #include <vector>
 
 #include "byte_writer.h"
-#include "separation.h"
 
 namespace inkdot::profile {
-
-// How ink amounts become level bytes (see ink_levels.h).
-enum class LevelKind { kSingleDot, kPalette };
 
 struct ColourTable {
   std::vector<uint8_t> nodes;         // node positions, the same on each axis
@@ -24,10 +20,6 @@ struct ColourTable {
 
 // Node positions 0..255 spread evenly over `count` nodes (2..36).
 std::vector<uint8_t> NodePositions(int count);
-
-// Separates every node through `source` and SeparateProcess, then turns the
-// amounts into levels of the given kind.
-ColourTable BuildColourTable(int nodeCount, LevelKind levels, const ProcessSource &source);
 
 // The resource bytes (plain three-input format; ink-load divisors of
 // ink_levels.h; neutral colour corrections).

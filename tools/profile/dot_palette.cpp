@@ -5,9 +5,9 @@
 
 namespace inkdot::profile {
 
-std::array<DotAmounts, 256> MakeDotPalette() {
+std::array<DotAmounts, 256> MakeDotPalette(double smallDot, double mediumDot) {
   std::array<DotAmounts, 256> palette{};
-  const double smallOnlyInk = kSmallOnlyCoverage * kSmallDotInk;
+  const double smallOnlyInk = kSmallOnlyCoverage * smallDot;
   for (int p = 0; p < 256; ++p) {
     const double ink = p / 255.0;
     // Coverage (share of pixels with any dot) rises fast while only small
@@ -15,18 +15,18 @@ std::array<DotAmounts, 256> MakeDotPalette() {
     // ink per dot (ink / coverage) rises from small to large.
     double coverage;
     if (ink <= smallOnlyInk) {
-      coverage = ink / kSmallDotInk;
+      coverage = ink / smallDot;
     } else {
       coverage = kSmallOnlyCoverage +
                  (1.0 - kSmallOnlyCoverage) * (ink - smallOnlyInk) / (1.0 - smallOnlyInk);
     }
-    const double perDot = coverage > 0 ? std::clamp(ink / coverage, kSmallDotInk, 1.0) : kSmallDotInk;
+    const double perDot = coverage > 0 ? std::clamp(ink / coverage, smallDot, 1.0) : smallDot;
     double smallShare = 0, mediumShare = 0, largeShare = 0;
-    if (perDot <= kMediumDotInk) {
-      mediumShare = (perDot - kSmallDotInk) / (kMediumDotInk - kSmallDotInk);
+    if (perDot <= mediumDot) {
+      mediumShare = (perDot - smallDot) / (mediumDot - smallDot);
       smallShare = 1.0 - mediumShare;
     } else {
-      largeShare = (perDot - kMediumDotInk) / (1.0 - kMediumDotInk);
+      largeShare = (perDot - mediumDot) / (1.0 - mediumDot);
       mediumShare = 1.0 - largeShare;
     }
     const long total = std::lround(255.0 * coverage);

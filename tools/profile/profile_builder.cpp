@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cmath>
 #include <fstream>
 #include <stdexcept>
 #include <string>
@@ -9,9 +10,15 @@
 
 #include "blue_noise_matrix.h"
 #include "calibration_set.h"
+#include "colour_inversion.h"
 #include "colour_table.h"
 #include "dot_palette.h"
 #include "halftone_resources.h"
+#include "icc_printer.h"
+#include "measurements.h"
+#include "inkdot/host/printer_model_json.h"
+#include "inkdot/host/profile.h"
+#include "printer_response.h"
 #include "selection_table.h"
 
 namespace inkdot::profile {
@@ -35,15 +42,21 @@ const char *const kMethodNames[] = {"midpoint", "diffusion", "reserved", "screen
 constexpr uint32_t kDitherVariant = 1;
 const char *const kModeNames[] = {"plain", "mode1", "mode2", "mode3", "enhanced"};
 constexpr int kMatchModes[] = {0, 4};
-constexpr int kColourTableNodes = 33;
+// Colour tables sit on the halftone grid's own positions, so the halftone
+// set-up takes their nodes as they are instead of resampling them.
+constexpr int kColourTableNodes = 32;
+// Characterisation grid steps per ink (steps^4 patches per way of printing).
+constexpr int kCharacterisationSteps = 9;
 constexpr uint8_t kCalibrationHead = 1;
 constexpr uint8_t kReferenceValue = 50;
 
 // Colour resource ids. Every colour table lies in 5000..5999, so the
 // calibration's second selection table is 5900 for all of them.
 constexpr int kSelectionId = 0;
-constexpr int kSingleDotTable = 5000;      // grey axis rewritten to black only
-constexpr int kPaletteTable = 5100;
+constexpr int kSingleDotTable = 5000;      // single-size dots, screened (and dithered)
+constexpr int kSingleDotDiffusionTable = 5001;  // single-size dots, error diffusion
+constexpr int kPaletteTable = 5100;            // multi-size dots, error diffusion
+constexpr int kPaletteScreenTable = 5101;      // multi-size dots, screened (and dithered)
 constexpr int kPaletteTable2880 = 5102;    // selects the 2880 x 720 diffusion kernels
 constexpr int kChannelMapId = 980;
 constexpr int kReferenceId = 990;
@@ -84,9 +97,24 @@ bool Offered(int dotMode, int method) {
 }
 
 int ColourTableFor(int dotMode, int method, Resolution r) {
-  if (dotMode == 2) return (method == 1 && r.x == 2880 && r.y == 720) ? kPaletteTable2880 : kPaletteTable;
-  return kSingleDotTable;
+  if (dotMode == 2) {
+    if (method != 1) return kPaletteScreenTable;
+    return (r.x == 2880 && r.y == 720) ? kPaletteTable2880 : kPaletteTable;
+  }
+  return method == 1 ? kSingleDotDiffusionTable : kSingleDotTable;
 }
+
+// The way of printing each colour table is characterised with.
+struct TablePlan {
+  int id;
+  PrintMode mode;
+};
+const TablePlan kTablePlans[] = {
+    {kSingleDotTable, {0, 3, 0, 720, 720, kSingleDotTable}},
+    {kSingleDotDiffusionTable, {0, 1, 0, 720, 720, kSingleDotDiffusionTable}},
+    {kPaletteTable, {2, 1, 0, 1440, 720, kPaletteTable}},
+    {kPaletteScreenTable, {2, 3, 0, 1440, 720, kPaletteScreenTable, true}},
+};
 
 SelectionTable BaseTable(const std::string &title) {
   SelectionTable table;
@@ -151,7 +179,7 @@ class ProfileWriter {
     Add(halftone_, id, kind, "halftone/" + file, bytes.data(), bytes.size());
   }
 
-  void Manifest() {
+  void Manifest(const host::PrinterModel &printer) {
     Json manifest;
     manifest["format"] = 1;
     manifest["name"] = "default";
@@ -176,6 +204,7 @@ class ProfileWriter {
     manifest["calibrationHeadId"] = kCalibrationHead;
     manifest["colourResources"] = colour_;
     manifest["halftoneResources"] = halftone_;
+    manifest["printer"] = host::PrinterModelToJson(printer);
     const std::string text = manifest.dump(2) + "\n";
     WriteFile(root_ / "profile.json", text.data(), text.size());
   }
@@ -191,25 +220,92 @@ class ProfileWriter {
   Json halftone_ = Json::array();
 };
 
+Bytes TableBytes(const ColourTable &table, int id) {
+  ColourTable t = table;
+  if (id == kPaletteTable || id == kPaletteScreenTable) t.selector = EncodeSelectorRecord({kPaletteId, 0}, {kPaletteId, 0});
+  if (id == kPaletteTable2880) t.selector = EncodeSelectorRecord({kPaletteId, 1}, {kPaletteId, 1});
+  return EncodeColourTable(t);
+}
+
+void WriteTable(const fs::path &root, int id, const ColourTable &table) {
+  const Bytes bytes = TableBytes(table, id);
+  WriteFile(root / "colour" / (std::to_string(id) + ".ctb"), bytes.data(), bytes.size());
+}
+
+// The colour tables by inverting each way of printing's measured response,
+// or through the ICC profile when one is given.
+void WriteColourTables(const fs::path &root, const BuildOptions &options,
+                       const host::PrinterModel &printer) {
+  const host::Profile profile = host::LoadProfile(root);
+  if (!options.icc.empty()) {
+    // The ICC profile's CMYK as it stands, sampled at the values each
+    // table's nodes serve, each ink amount turned into the level that lays
+    // it down in that way of printing (from the measured ramps of each ink);
+    // kind 0 keeps the ICC profile's grey axis as it is.
+    for (const TablePlan &plan : kTablePlans) {
+      const PrinterResponse response = Characterise(profile, plan.mode, printer, 2);
+      const std::vector<uint8_t> values = NodeSourceValues(plan.mode);
+      std::vector<uint8_t> rgb;
+      for (uint8_t r : values) {
+        for (uint8_t g : values) {
+          for (uint8_t b : values) rgb.insert(rgb.end(), {r, g, b});
+        }
+      }
+      const auto cmyk = IccCmyk(options.icc, rgb, options.intent == Intent::kPerceptual,
+                                options.blackPointCompensation);
+      ColourTable table;
+      table.nodes = GridPositions(kColourTableNodes);
+      table.kind = 0;
+      for (const auto &inks : cmyk) {
+        for (int k = 0; k < 4; ++k) table.levels.push_back(response.LevelFor(k, inks[k]));
+      }
+      const size_t n = values.size();
+      for (size_t i = 0; i < n; ++i) table.neutralBlack.push_back(table.levels[(i * n * n + i * n + i) * 4 + 3]);
+      WriteTable(root, plan.id, table);
+      if (plan.id == kPaletteTable) WriteTable(root, kPaletteTable2880, table);
+    }
+    return;
+  }
+  InversionSettings settings;
+  settings.intent = options.intent;
+  for (const TablePlan &plan : kTablePlans) {
+    const PrinterResponse response = Characterise(profile, plan.mode, printer, kCharacterisationSteps);
+    const ColourTable table = InvertToColourTable(response, GridPositions(kColourTableNodes),
+                                                    NodeSourceValues(plan.mode), settings);
+    WriteTable(root, plan.id, table);
+    if (plan.id == kPaletteTable) WriteTable(root, kPaletteTable2880, table);
+  }
+}
+
+// The default printer; the one fitted to measurements; or, for an ICC
+// profile, the one fitted to what the ICC profile says its printer prints.
+host::PrinterModel PrinterFor(const BuildOptions &options) {
+  const host::PrinterModel standard = host::DefaultPrinterModel();
+  double error;
+  if (!options.icc.empty()) {
+    return FitPrinterModel(IccMeasurements(options.icc, TargetPatches(4.0)), standard.dotCoverage, &error);
+  }
+  if (options.measurements.empty()) return standard;
+  return FitPrinterModel(ReadMeasurementsCgats(options.measurements), standard.dotCoverage, &error);
+}
+
 void WriteProfile(const fs::path &root, const BuildOptions &options) {
-  const ProcessSource source = options.icc.empty() ? ProcessSource(BuiltInProcessAmounts)
-                                                   : IccProcessSource(options.icc);
+  const host::PrinterModel printer = PrinterFor(options);
   ProfileWriter writer(root);
 
   writer.ColourText(kSelectionId, "selectionTable", "selection.txt",
                     EncodeSelectionTable(MainSelection()));
 
-  const ColourTable single = BuildColourTable(kColourTableNodes, LevelKind::kSingleDot, source);
-  writer.Colour(kSingleDotTable, "colourTable", std::to_string(kSingleDotTable) + ".ctb",
-                EncodeColourTable(single));
-
-  ColourTable palette = BuildColourTable(kColourTableNodes, LevelKind::kPalette, source);
-  palette.selector = EncodeSelectorRecord({kPaletteId, 0}, {kPaletteId, 0});
-  writer.Colour(kPaletteTable, "colourTable", std::to_string(kPaletteTable) + ".ctb",
-                EncodeColourTable(palette));
-  palette.selector = EncodeSelectorRecord({kPaletteId, 1}, {kPaletteId, 1});
-  writer.Colour(kPaletteTable2880, "colourTable", std::to_string(kPaletteTable2880) + ".ctb",
-                EncodeColourTable(palette));
+  // Place-holders until the tables are made: the characterisation prints
+  // through the profile itself.
+  ColourTable empty;
+  empty.nodes = GridPositions(kColourTableNodes);
+  empty.levels.assign(empty.nodes.size() * empty.nodes.size() * empty.nodes.size() * 4, 0);
+  empty.neutralBlack.assign(empty.nodes.size(), 0);
+  for (int id : {kSingleDotTable, kSingleDotDiffusionTable, kPaletteTable, kPaletteScreenTable,
+                 kPaletteTable2880}) {
+    writer.Colour(id, "colourTable", std::to_string(id) + ".ctb", TableBytes(empty, id));
+  }
 
   writer.Colour(kChannelMapId, "channelMap", "980.map",
                 EncodeChannelMap({{kCalibrationHead, {0, 1, 2, 3}}}));
@@ -226,8 +322,10 @@ void WriteProfile(const fs::path &root, const BuildOptions &options) {
     writer.Halftone(m.id, "matrix", std::to_string(m.id) + ".mtx",
                     EncodeMatrixResource(m.width, m.height, ranks));
   }
-  writer.Halftone(kPaletteId, "palette", "420.pal", EncodeDotPalette(MakeDotPalette()));
-  writer.Manifest();
+  writer.Halftone(kPaletteId, "palette", "420.pal",
+                  EncodeDotPalette(MakeDotPalette(printer.dotCoverage[0], printer.dotCoverage[1])));
+  writer.Manifest(printer);
+  WriteColourTables(root, options, printer);
 }
 
 }  // namespace

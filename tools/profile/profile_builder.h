@@ -9,8 +9,15 @@
 
 namespace inkdot::profile {
 
+enum class Intent;
+
 struct BuildOptions {
   std::filesystem::path icc;  // a CMYK output profile; empty = built-in separation
+  Intent intent{};            // gamut mapping of the characterised tables (perceptual)
+  // CGATS measurements of a real printer (CMYK and LAB or XYZ); the profile's
+  // printer is then the model fitted to them. Empty = the default printer.
+  std::filesystem::path measurements;
+  bool blackPointCompensation = true;  // for --icc: Little CMS's black-point compensation
 };
 
 // Writes a complete profile folder (profile.json and its resources) to

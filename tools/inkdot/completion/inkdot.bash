@@ -26,7 +26,7 @@ _inkdot() {
       return ;;
     --profile) COMPREPLY=($(compgen -d -- "$cur")); return ;;
     --resolution|--size|--brightness|--contrast|--saturation|--gamma|--offsets|\
-    --calibration|--preview-dpi|--input-dpi|--memory-limit|-j|--jobs|--threads|--dpi|--crop|--channels)
+    --calibration|--preview-dpi|--input-dpi|--memory-limit|--ink-limit|-j|--jobs|--threads|--dpi|--crop|--channels)
       return ;;
   esac
 
@@ -40,7 +40,8 @@ _inkdot() {
         --jobs --threads --compression --memory-limit --quiet" ;;
     preview) options="--help --output --dpi --crop --memory-limit" ;;
     inspect) options="--help --kind --channels" ;;
-    profile) options="--help build --output --icc" ;;
+    profile) options="--help build target --output --icc --measurements --intent --no-bpc
+        --ink-limit" ;;
     chart) options="--help --output --size" ;;
   esac
   if [[ -z "$sub" || "$cur" == -* ]]; then

@@ -1,16 +1,22 @@
-// Preview of dot planes: what the page would look like. Each dot covers a
-// share of its pixel by its size; the inks are composited subtractively
-// (their reflectances multiply in linear light) with their display colours;
-// the result is averaged down to a viewing resolution, or shown 1:1 on a
-// crop to see the dot structure.
+// Preview of dot planes: what the page would look like. With the profile's
+// printer model (four inks), each pixel is the model's mixture of the ink
+// combinations its dots make, and pixels are averaged as the model
+// averages them (Yule–Nielsen). Without one, each dot covers a share of its
+// pixel by its size and the inks are composited subtractively with their
+// display colours (reflectances multiply in linear light). Either way the
+// result is averaged down to a viewing resolution, or shown 1:1 on a crop to
+// see the dot structure.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "inkdot/host/dot_page.h"
 #include "inkdot/host/image.h"
+#include "inkdot/host/printer_model.h"
 
 namespace inkdot::host {
 
@@ -18,10 +24,12 @@ struct PreviewOptions {
   uint32_t dpi = 150;  // viewing resolution; capped at the device resolution
   bool crop = false;   // true: the region below at 1:1, no averaging
   uint32_t cropX = 0, cropY = 0, cropWidth = 0, cropHeight = 0;
+  std::optional<PrinterModel> printer;  // the profile's printer, for four-ink pages
 };
 
-// Share of a pixel that a dot code covers, in 1/256: 1-bit planes use
-// {0, 256}; 2-bit planes {none, small, medium, large}.
+// Share of a pixel that a dot code covers, in 1/256, where there is no
+// printer model: 1-bit planes use {0, 256}; 2-bit planes {none, small,
+// medium, large} at the default printer's dot sizes.
 uint32_t DotCoverage(uint32_t bitsPerPixel, uint8_t code);
 
 // Builds a preview from dot rows as they are made, top to bottom, holding
@@ -40,6 +48,9 @@ class PreviewBuilder {
 
  private:
   void Flush();
+  void BuildModelMixes(const PrinterModel &model);
+  void BuildDisplayColourMixes(const DotPage &page);
+  void BuildSpread();
   void Mix(uint32_t k, uint32_t code, uint32_t *r, uint32_t *g, uint32_t *b) const;
 
   uint32_t bitsPerPixel_, planeCount_, codes_ = 2;
@@ -50,6 +61,8 @@ class PreviewBuilder {
   std::vector<uint64_t> sums_;
   std::vector<uint32_t> counts_, column_;
   uint32_t outRow_ = 0;
+  std::optional<PrinterModel> model_;   // set when mixing through the printer model
+  std::array<uint32_t, 3> white_{};     // the model's paper, for pixels without samples
   RgbImage8 out_;
 };
 

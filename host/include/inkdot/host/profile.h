@@ -8,10 +8,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "inkdot/host/printer_model.h"
 #include "inkdot/host/resource_formats.h"
 
 namespace inkdot::host {
@@ -68,6 +70,7 @@ struct Profile {
   uint8_t calibrationHeadId = 0;
   std::map<int32_t, Resource> colourResources;
   std::map<int32_t, Resource> halftoneResources;
+  std::optional<PrinterModel> printer;  // "printer" of the manifest, when given
 };
 
 // Reads and validates a whole profile. Throws ValidationError for a resource

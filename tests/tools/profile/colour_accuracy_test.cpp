@@ -1,0 +1,60 @@
+// Regression guard on the bundled default profile's colour: a small set of
+// colours well inside the printer's gamut, printed through the engine in
+// each main way of printing and measured on the preview, must stay within
+// a mean CIEDE2000 of 2.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "chart_measurement.h"
+#include "colour_inversion.h"
+#include "printer_response.h"
+
+namespace {
+
+using namespace inkdot;
+
+TEST(DefaultProfileColour, InGamutColoursPrintWithinTwoDeltaE) {
+  const host::Profile profile = host::LoadProfile(INKDOT_DEFAULT_PROFILE);
+  ASSERT_TRUE(profile.printer);
+  const std::vector<profile::Rgb8> patches = {
+      {194, 150, 130}, {224, 172, 105}, {141, 110, 90},  {120, 160, 200},
+      {98, 122, 157},  {87, 108, 67},   {133, 128, 177}, {200, 140, 100},
+      {170, 90, 100},  {150, 180, 120}, {230, 220, 180}, {90, 90, 120},
+      {180, 180, 180}, {128, 128, 128}, {80, 80, 80},    {200, 200, 220},
+      {160, 120, 160}, {110, 150, 150}};
+  // Every patch lies inside the printer model's gamut.
+  const profile::PrinterResponse model = profile::ModelResponse(*profile.printer, 9);
+  const profile::GamutMapper gamut(model, {});
+  std::vector<host::Lab> targets;
+  for (const profile::Rgb8 &p : patches) {
+    const host::Lab lab = host::SrgbToLab(p[0] / 255.0, p[1] / 255.0, p[2] / 255.0);
+    double hue = std::atan2(lab[2], lab[1]) * 180 / 3.14159265358979;
+    if (hue < 0) hue += 360;
+    ASSERT_LT(std::hypot(lab[1], lab[2]), gamut.MaxChroma(lab[0], hue));
+    targets.push_back(lab);
+  }
+  struct Way {
+    const char *name;
+    uint32_t dotMode, method, x;
+  };
+  for (const Way &way :
+       {Way{"single screen", 0, 3, 720}, Way{"single diffusion", 0, 1, 720},
+        Way{"variable diffusion", 2, 1, 1440}, Way{"variable screen", 2, 3, 1440}}) {
+    SCOPED_TRACE(way.name);
+    host::PrintSettings settings;
+    settings.dotMode = way.dotMode;
+    settings.method = way.method;
+    settings.xResolution = way.x;
+    settings.yResolution = 720;
+    settings.pageThreads = 1;
+    const profile::ChartMeasurement m =
+        profile::PrintAndMeasure(profile, settings, patches, 6, 64);
+    double sum = 0;
+    for (size_t i = 0; i < patches.size(); ++i)
+      sum += host::DeltaE2000(m.measured[i], targets[i]);
+    EXPECT_LE(sum / patches.size(), 2.0);
+  }
+}
+
+}  // namespace
