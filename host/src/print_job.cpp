@@ -174,13 +174,11 @@ namespace {
 // Prints one page from its file to its planes (and preview), streaming:
 // rows flow from the reader through the resampler and the engine into the
 // TIFF writer and the preview builder. Returns the page's device pixels.
-uint64_t PrintPage(const Profile &profile, const PrintSettings &settings,
-                   const std::filesystem::path &input, uint32_t pageIndex,
-                   const std::filesystem::path &planesPath, const std::filesystem::path *previewPath,
-                   const PrintOutput &output,
-                   const std::function<void(uint32_t, uint32_t)> &rowDone) {
-  std::unique_ptr<ImageRows> rows = OpenImagePage(input, pageIndex);
-  Resampler resampler = DeviceResampler(settings, *rows);
+uint64_t PrintPageRows(const Profile &profile, const PrintSettings &settings, ImageRows &rows,
+                       const std::filesystem::path &planesPath,
+                       const std::filesystem::path *previewPath, const PrintOutput &output,
+                       const std::function<void(uint32_t, uint32_t)> &rowDone) {
+  Resampler resampler = DeviceResampler(settings, rows);
   ResampledSource source(resampler);
   const DotPage shape = PageShape(profile, settings, source.width(), source.height());
   const BandLayout bands = PageBands(settings, shape);
@@ -207,7 +205,25 @@ uint64_t PrintPage(const Profile &profile, const PrintSettings &settings,
   return static_cast<uint64_t>(shape.width) * shape.height;
 }
 
+uint64_t PrintPage(const Profile &profile, const PrintSettings &settings,
+                   const std::filesystem::path &input, uint32_t pageIndex,
+                   const std::filesystem::path &planesPath, const std::filesystem::path *previewPath,
+                   const PrintOutput &output,
+                   const std::function<void(uint32_t, uint32_t)> &rowDone) {
+  std::unique_ptr<ImageRows> rows = OpenImagePage(input, pageIndex);
+  return PrintPageRows(profile, settings, *rows, planesPath, previewPath, output, rowDone);
+}
+
 }  // namespace
+
+uint64_t PrintRows(const Profile &profile, const PrintSettings &settings, ImageRows &rows,
+                   const std::filesystem::path &planesPath, PlaneCompression compression,
+                   const std::function<void(uint32_t, uint32_t)> &rowDone) {
+  CheckAgainstProfile(profile, settings);
+  PrintOutput output;
+  output.compression = compression;
+  return PrintPageRows(profile, settings, rows, planesPath, nullptr, output, rowDone);
+}
 
 PrintSummary PrintFiles(const Profile &profile, const PrintSettings &settings,
                         const std::vector<std::filesystem::path> &inputs, const PrintOutput &output,
