@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "inkdot/host/errors.h"
 #include "inkdot/host/print_job.h"
@@ -29,9 +30,20 @@ extern "C" void OnTerminate(int) { cancelled = true; }
 // Thrown between rows once the scheduler has asked the job to stop.
 struct Cancelled {};
 
+// The bundled profile: beside an installed filter (prefix/lib/cups/filter
+// next to prefix/share, whatever prefix the install chose), at the prefix
+// the build was configured for, or in the build tree.
 std::filesystem::path ProfileDir() {
-  for (const char *dir : {INKDOT_FILTER_PROFILE_DIR, INKDOT_BUILD_PROFILE_DIR}) {
-    if (std::filesystem::exists(std::filesystem::path(dir) / "profile.json")) return dir;
+  std::vector<std::filesystem::path> candidates;
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) {
+    candidates.push_back(self.parent_path() / "../../../share/inkdot/profiles/default");
+  }
+  candidates.emplace_back(INKDOT_FILTER_PROFILE_DIR);
+  candidates.emplace_back(INKDOT_BUILD_PROFILE_DIR);
+  for (const std::filesystem::path &dir : candidates) {
+    if (std::filesystem::exists(dir / "profile.json")) return dir.lexically_normal();
   }
   throw inkdot::host::SettingError("no printer profile at " +
                                    std::string(INKDOT_FILTER_PROFILE_DIR));
@@ -60,7 +72,9 @@ class PageFile {
 };
 
 int RunFilter(int argc, char **argv) {
-  const inkdot::host::Profile profile = inkdot::host::LoadProfile(ProfileDir());
+  const std::filesystem::path profileDir = ProfileDir();
+  std::fprintf(stderr, "DEBUG: Profile %s\n", profileDir.c_str());
+  const inkdot::host::Profile profile = inkdot::host::LoadProfile(profileDir);
   const inkdot::cups::JobOptions options = inkdot::cups::ParseJobOptions(argv[5]);
   const inkdot::host::PrintSettings chosen = inkdot::cups::SettingsFromOptions(options, profile);
 
