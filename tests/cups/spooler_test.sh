@@ -192,5 +192,5 @@ check_job() {
 
 print_job "$S/work/boxes.pdf" boxes.ikd
 check_job "$S/work/boxes.pdf" boxes.ikd 2 2880x4320 screen
-print_job "$S/work/chart.png" chart.ikd ColorModel=Gray
-check_job "$S/work/chart.png" chart.ikd 1 2880x4320 screen ColorModel=Gray
+print_job "$S/work/chart.png" chart.ikd ColorModel=Gray InkdotDepth=16
+check_job "$S/work/chart.png" chart.ikd 1 2880x4320 screen ColorModel=Gray InkdotDepth=16
