@@ -84,6 +84,7 @@ int RunFilter(int argc, char **argv) {
     if (fd < 0) throw inkdot::host::Error(std::string(argv[6]) + ": cannot open the raster");
   }
   cups_raster_t *raster = cupsRasterOpen(fd, CUPS_RASTER_READ);
+  if (!raster) throw inkdot::host::Error("cannot read the raster stream");
   struct Closer {
     cups_raster_t *raster;
     int fd;
@@ -125,7 +126,8 @@ int RunFilter(int argc, char **argv) {
     stream.AddPage(page.path());
     std::fprintf(stderr, "PAGE: %u 1\n", number);
   }
-  if (stream.pages() == 0) throw inkdot::host::Error("the job holds no raster pages");
+  if (stream.pages() == 0) throw inkdot::host::Error(
+        "the job holds no raster pages (the input is empty or not CUPS raster)");
   stream.Finish();
   std::fprintf(stderr, "INFO: Printed %u page%s\n", stream.pages(),
                stream.pages() == 1 ? "" : "s");
