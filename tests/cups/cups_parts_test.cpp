@@ -19,7 +19,7 @@ std::vector<uint8_t> StreamOf(const std::vector<std::vector<uint8_t>> &pages, bo
   {
     PageStreamWriter writer(out);
     for (size_t i = 0; i < pages.size(); ++i) {
-      const auto path = dir.path() / ("p" + std::to_string(i));
+      const auto path = dir.path() / std::to_string(i);
       testing::WriteFile(path, pages[i]);
       writer.AddPage(path);
     }
