@@ -24,6 +24,11 @@ PACKAGES=(
   liblcms2-dev
   clang
   libclang-rt-14-dev
+  libcups2-dev
+  libcupsimage2-dev
+  cups
+  cups-client
+  cups-filters
 )
 
 missing=()

@@ -184,14 +184,12 @@ namespace {
 // rows flow from the reader through the resampler and the engine into the
 // TIFF writer and the preview builder. Returns the page's device pixels.
 // `planesPath` and `previewPath` are the temporary files for the job's
-// outputs; messages name the job's own.
-uint64_t PrintPage(const Profile &profile, const PrintSettings &settings, const PageJob &job,
-                   const std::filesystem::path &planesPath,
-                   const std::filesystem::path *previewPath, const PrintOutput &output,
-                   const std::function<void(uint32_t, uint32_t)> &rowDone) {
-  std::unique_ptr<ImageRows> rows =
-      OpenImagePage(job.input, job.page, settings.colourInput, settings.memoryBudget);
-  Resampler resampler = DeviceResampler(settings, *rows, job.input);
+// outputs; messages name the job's own, and its input.
+uint64_t PrintPageRows(const Profile &profile, const PrintSettings &settings, ImageRows &rows,
+                       const PageJob &job, const std::filesystem::path &planesPath,
+                       const std::filesystem::path *previewPath, const PrintOutput &output,
+                       const std::function<void(uint32_t, uint32_t)> &rowDone) {
+  Resampler resampler = DeviceResampler(settings, rows, job.input);
   ResampledSource source(resampler);
   const DotPage shape = PageShape(profile, settings, source.width(), source.height());
   const BandLayout bands = PageBands(settings, shape);
@@ -227,7 +225,26 @@ uint64_t PrintPage(const Profile &profile, const PrintSettings &settings, const 
   return static_cast<uint64_t>(shape.width) * shape.height;
 }
 
+uint64_t PrintPage(const Profile &profile, const PrintSettings &settings, const PageJob &job,
+                   const std::filesystem::path &planesPath,
+                   const std::filesystem::path *previewPath, const PrintOutput &output,
+                   const std::function<void(uint32_t, uint32_t)> &rowDone) {
+  std::unique_ptr<ImageRows> rows =
+      OpenImagePage(job.input, job.page, settings.colourInput, settings.memoryBudget);
+  return PrintPageRows(profile, settings, *rows, job, planesPath, previewPath, output, rowDone);
+}
+
 }  // namespace
+
+uint64_t PrintRows(const Profile &profile, const PrintSettings &settings, ImageRows &rows,
+                   const std::filesystem::path &planesPath, PlaneCompression compression,
+                   const std::function<void(uint32_t, uint32_t)> &rowDone) {
+  CheckAgainstProfile(profile, settings);
+  PrintOutput output;
+  output.compression = compression;
+  const PageJob job{"the page's rows", 0, planesPath, {}};
+  return PrintPageRows(profile, settings, rows, job, planesPath, nullptr, output, rowDone);
+}
 
 PrintSummary PrintFiles(const Profile &profile, const PrintSettings &settings,
                         const std::vector<std::filesystem::path> &inputs, const PrintOutput &output,

@@ -52,6 +52,16 @@ void CheckAgainstProfile(const Profile &profile, const PrintSettings &settings);
 DotPage PrintImage(const Profile &profile, const PrintSettings &settings, const Image &image,
                    const std::function<void(uint32_t, uint32_t)> &rowDone = {});
 
+// Prints one page handed over row by row (from a reader other than the image
+// files, such as a print spooler's raster) to a planes TIFF at `planesPath`,
+// streaming as PrintFiles does. `rowDone` is called after every row with the
+// rows done and the page height; an exception it throws stops the page and
+// leaves the caller to remove the partial file. Returns the device pixels.
+uint64_t PrintRows(const Profile &profile, const PrintSettings &settings, ImageRows &rows,
+                   const std::filesystem::path &planesPath,
+                   PlaneCompression compression = PlaneCompression::kDeflate,
+                   const std::function<void(uint32_t, uint32_t)> &rowDone = {});
+
 struct PrintOutput {
   std::filesystem::path dir;
   bool preview = false;
