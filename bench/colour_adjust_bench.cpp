@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Cost of the user's adjustments, paid once per page: the tone curves (the
 // gamma search dominates when gamma is not 150) and the rebuild of the
 // largest table through them with every correction in force.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Cost of creating and releasing a colour-matching object: two allocations
 // and the mode rules, paid once per page by a host.
 #include <benchmark/benchmark.h>

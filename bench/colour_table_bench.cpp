@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Cost of the colour-table work that a page pays once: interpolating every
 // node of the largest grid (the rebuild's load), the ink-load pass and the
 // grey-to-black table.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Throughput of the one-bit row kernels on a realistic object: a 256 x 256
 // threshold matrix of shuffled ranks, a 32-point colour table, runs of 4096
 // pixels of a smooth image with some noise, row after row. Reported as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Throughput of the multi-size-dot kernels on 4096-pixel runs, row after
 // row, over a hand-built halftone object with plausible tables: a 128 × 128
 // matrix of scattered ranks, a palette that moves from small to large dots

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Whole-process throughput of `inkdot print` on an A4 page: the bundled test
 # chart drawn at 300 dpi (2480 x 3508, PNG), printed at 1440 x 720 (100 Mpx)
 # and 720 x 720 (50 Mpx), TIFF planes out, no preview. For each mode it

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # What `cmake --install` puts in place: the engine libraries and header, the
 # host SDK (library and headers), one CMake package for both
 # (find_package(inkdot): inkdot::inkdot, inkdot::inkdot_static,

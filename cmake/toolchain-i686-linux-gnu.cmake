@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # 32-bit x86 Linux with the host's compilers in -m32 mode (package
 # g++-multilib). The machines that build it cannot execute 32-bit programs
 # natively, so tests run through qemu's user-mode emulator.

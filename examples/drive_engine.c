@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /*
  * Drives the eight operations of the inkdot engine the way a printer driver
  * does, through the public header alone: a colour-matching object and its

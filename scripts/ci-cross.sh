@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The cross builds, run after the default build:
 #  - the 32-bit Windows DLL, with checks of its export and import tables
 #    (and the DLL run under Wine where Wine can run it);

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Checks that two builds of the inkdot command print the same bytes: every
 # dot-size and method, every resolution the default profile offers, colour
 # and grey, with previews, on the test chart and on a photo-like image

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Measures how many injected faults the test suite catches.
 #
 #   scripts/mutate.sh [--list] [--only N[,N...]] [--commit REV] [--scratch DIR]

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The main job: set up, build, then halftone the bundled test chart with the
 # bundled default profile, writing the dot planes and a preview of each.
 set -euo pipefail

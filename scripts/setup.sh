@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs the Debian packages that inkdot needs to build and test.
 # Idempotent: packages already present are skipped. Run as root (or with
 # sudo available) on Debian 12.

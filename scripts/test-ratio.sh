@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Non-blank lines of C and C++ test code against the code it tests:
 # tests/ (helpers and scenario included) over engine/, host/, tools/, include/.
 #   scripts/test-ratio.sh [-v]   (-v: lines per test file as well)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Set-up, configure, build and run every test of the default build.
 set -euo pipefail
 cd "$(dirname "$0")/.."

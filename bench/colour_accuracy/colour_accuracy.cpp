@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Colour accuracy of a profile: prints a chart of sRGB patches through every
 // way of printing the profile offers, measures the preview (the printer
 // model's simulation of the print) and reports CIEDE2000 differences for

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Small plots drawn straight into an RGB image: light grid lines, no text
 // (the documentation's captions name the axes).
 #pragma once

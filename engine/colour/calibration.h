@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Per-ink calibration: the extra calls of the colour conversation that
 // pick one correction curve per ink and apply them to the table.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "colour/calibration_state.h"
 
 #include "colour/cm_context.h"

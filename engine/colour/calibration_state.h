@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The per-ink calibration state that lives between the calibration calls
 // of the colour conversation.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The colour-matching object and the operations on it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The colour resource conversation: one resource per call, each call naming
 // the next one, until it names -1.
 #include "colour/calibration.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The colour-table resource: decoding into the CmLut, the ink-load curve
 // and the grey-to-black table.
 #pragma once

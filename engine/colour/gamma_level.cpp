@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The integer gamma function and the logarithm it is built on.
 #include "colour/log_prime.h"
 #include "colour/tone_curves.h"

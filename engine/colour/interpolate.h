@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Tetrahedral interpolation through the colour table.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The logarithm table behind the integer gamma function: for each prime
 // p up to 509, the integer nearest to 5000 * ln p. Both tables are made by
 // the compiler, so no floating point runs in the engine itself.

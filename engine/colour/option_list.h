@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Look-ups in the host's option list of (key, value) pairs.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The per-node colour changes of the table rebuild: the saturation change
 // and the ink corrections of the enhanced adjustment. Colours are red,
 // green and blue in 0..255, held as signed integers while they change.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The colour-table rebuild through the user's adjustments.
 #pragma once
 

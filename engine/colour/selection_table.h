@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The selection table: a small text table that picks a colour-table
 // resource (and the halftone side's first resource) from the page
 // parameters and the user's settings.

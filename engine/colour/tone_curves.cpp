@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Tone curves from the user's brightness, contrast, gamma and offsets and
 // the host's own curves.
 #include "colour/tone_curves.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Tone curves: the user's brightness, contrast, gamma and offsets and the
 // host's own curves folded into one 256-entry curve per colour.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The eight exported operations. Each forwards to the operation that does
 // the work, so that other export tables (a Windows module definition with
 // decorated aliases) can name the same functions.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The memory layer and the MemoryBlock record.
 //
 // Every allocation goes allocate, then lock; every release unlock, then

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The platform layer: the only code that talks to the operating system.
 //
 // The engine takes all dynamic memory through these five calls and shows

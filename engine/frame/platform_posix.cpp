@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Native platform layer for POSIX systems: the C allocator, and standard
 // error as the channel for the allocation-failure message.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Native platform layer for Windows: the global-memory functions, and a
 // message box as the channel for the allocation-failure message.
 //

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Result codes shared by every part of the engine. The values and their
 // meanings are public (inkdot.h); this header is what engine code includes.
 #pragma once

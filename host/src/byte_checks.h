@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Small helpers shared by the resource validators: bounds checks that throw
 // a ValidationError naming the field and offset, and fixed-order reads.
 #pragma once

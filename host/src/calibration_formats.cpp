@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Validation of the calibration resources: the channel map, the reference
 // values and the correction curves.
 #include "byte_checks.h"

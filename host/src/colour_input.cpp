@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Colour-managed input through Little CMS: each row leaves the format
 // reader in the image's own colours and is converted to sRGB (grey images:
 // to a grey of sRGB's tone curve) before anything else sees it. Untagged

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Validation of the colour-table resource and the dot-mode selector record
 // it may carry: header, cube grid sizes, node lists, every block's size
 // against the file length, and the ink-load divisor that later steps divide

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "inkdot/host/errors.h"
 
 #include "inkdot/host/result_string.h"

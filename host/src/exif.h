@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Internal: the few EXIF facts the image readers use, from the body of an
 // APP1 marker ("Exif\0\0" and a TIFF structure). Malformed or truncated
 // data gives what was read before the fault, never an error: metadata

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Validation of the halftone resources: the resource-id list, the grid, the
 // threshold matrix and the dot palette.
 #include "byte_checks.h"

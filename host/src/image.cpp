@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Image reading: picks the format by its magic bytes and composites alpha.
 #include <algorithm>
 #include <cmath>

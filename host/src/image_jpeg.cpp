@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // JPEG in through libjpeg-turbo: grey, YCbCr/RGB and CMYK/YCCK (Adobe's
 // inverted CMYK included), baseline or progressive, with the ICC profile of
 // its APP2 markers. Read scanline by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // PNG in and out through libpng. libpng reports errors by longjmp; the
 // handlers below keep the message, and everything that must survive the
 // jump lives in a heap state that the jump does not skip.

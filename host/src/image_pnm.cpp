@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Binary PGM (P5) and PPM (P6), maxval up to 65535 (two bytes, big-endian,
 // above 255), read row by row.
 #include <fstream>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Internal: the per-format row readers behind OpenImagePage and
 // ReadImagePage.
 #pragma once

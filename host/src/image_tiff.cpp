@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // TIFF in: every page; 8- and 16-bit grey, RGB (with alpha) and CMYK in
 // strips read row by row, with the page's ICC profile; every other layout
 // but ink separations through libtiff's RGBA reader.

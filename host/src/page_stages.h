@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Internal: one page's stages on threads of their own. Reading (from 3
 // threads) and writing run beside the engine, fed through bounded queues of
 // row batches; the engine stays on the calling thread and does nothing but

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "inkdot/host/printer_model_json.h"
 
 #include <stdexcept>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "inkdot/host/result_string.h"
 
 #include "inkdot/inkdot.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Internal: a bounded queue of equal-sized buffers between threads, each
 // holding a batch of consecutive rows, so that one lock and one wake-up
 // serve several rows. One producer fills free slots in order and publishes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Validation of the selection table: a text table whose scanner has fixed
 // limits (entries, name and line lengths, list sizes). The engine scans up to
 // a NUL or 0x1A; the host always hands it the text followed by a NUL.

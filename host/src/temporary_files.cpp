@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "inkdot/host/temporary_files.h"
 
 #include <pthread.h>

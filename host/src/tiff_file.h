@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Internal: a libtiff handle whose errors are collected per handle (never
 // printed), so that several threads can read and write TIFF files at once.
 #pragma once

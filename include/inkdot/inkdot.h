@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /*
  * inkdot: colour matching and halftoning for inkjet printer drivers.
  *

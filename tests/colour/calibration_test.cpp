@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Per-ink calibration, driven through the public colour conversation from
 // CmNew to CmDelete.
 #include <optional>

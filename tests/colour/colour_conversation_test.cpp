@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The colour conversation through the public interface: CmNew, one
 // CmSetResource per resource asked for, CmGetLut, CmDelete.
 #include <algorithm>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The ink-load curve written straight from its definition in 64-bit
 // arithmetic, for tests to check the engine's 32-bit version against.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The selector record that a colour table carries is copied for the
 // halftone side, which reads up to 24 bytes of it whatever its stored
 // length: a short record must still leave 24 readable bytes (found by the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "colour/tone_curves.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The filter's parts: the page stream, the job options and the raster rows.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Test helper for the CUPS filter:
 //   cups_stream_tool split STREAM DIR    pages of a page stream to DIR/page-N.tif
 //   cups_stream_tool raster RASTER DIR   raster pages to DIR/page-N.ppm or .pgm

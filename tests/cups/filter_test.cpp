@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // rastertoinkdot as the scheduler runs it: raster in, page stream out,
 // messages on standard error, a scratch folder of its own as TMPDIR.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // CUPS raster files for the filter's tests, written with libcups itself.
 #pragma once
 

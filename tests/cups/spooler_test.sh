@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Prints a PDF and a PNG through a private cupsd: the real filter chain turns
 # them into raster, rastertoinkdot into a page stream on a file: device.
 # Checks that the stream decodes into dot-plane pages of the right count and

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # The shared library's dynamic symbol table defines the eight operations
 # and nothing else of the engine.
 #

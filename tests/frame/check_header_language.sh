@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Compiles a translation unit using the public header with one compiler and
 # language standard under -pedantic -Werror, e.g.
 #   check_header_language.sh gcc c89 ROOT   or   check_header_language.sh g++ c++98 ROOT

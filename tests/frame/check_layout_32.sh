@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Compiles the public header (as C and as C++) and every engine source for a
 # 32-bit target, where the header's static assertions pin each record to
 # its exact word layout. Skipped (exit 77) where the compiler has no 32-bit

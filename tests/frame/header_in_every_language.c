@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* Compiled as C89, C99, C++98 and C++20 under -pedantic -Werror: the public
  * header must be usable from a driver written in any of them. The function
  * touches each named value and the inline helper so that they are compiled,

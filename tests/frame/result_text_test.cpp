@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The header's wording of result codes: every code the library returns has
 // its own sentence, and anything else is called unknown.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The whole engine conversation as a trusted host holds it, with every
 // resource and every pixel taken from the fuzzer's input: CmNew, the colour
 // resources until -1 or a failure, HalftoneNew, the halftone resources

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One image reader (chosen at build time: PNG, TIFF, PNM or JPEG) over arbitrary
 // file bytes, and the device page its own resolution asks for. Every
 // failure must arrive as an ImageError, or a SettingError for a page beyond

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Reads a fuzzer's input as a stream of small numbers and length-prefixed
 // chunks. Past the end every read gives zeros, so any input is usable.
 #pragma once

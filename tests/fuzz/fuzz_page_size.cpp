@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The device page size of an image over arbitrary numbers: its size in
 // pixels, its resolution (any double, NaN and infinities too) and the
 // device resolution. Either the page is refused with a SettingError, or it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The host's profile loading and validation over arbitrary bytes. The first
 // byte picks what the rest is: a profile manifest (loaded with every
 // resource file it names, from a folder of fuzzed files), the same folder

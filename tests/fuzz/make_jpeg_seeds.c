@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* Writes the JPEG reader's seed corpus: small grey, RGB (progressive too),
  * Adobe CMYK and plain CMYK images, one with an EXIF orientation and
  * resolution.

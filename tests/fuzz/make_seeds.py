@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Writes the fuzzers' seed corpora (tests/fuzz/corpus/<target>/) from a
 built default profile, cut down so the seeds stay small: the colour tables
 on a 5-node grid and the threshold matrices cropped to 16 x 16.

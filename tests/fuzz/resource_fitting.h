@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // What a trusted host guarantees before it hands the engine a resource: the
 // buffer holds every byte that the resource's format says the engine reads.
 // Each function takes arbitrary bytes and returns a buffer that keeps them

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // A file of the fuzzer's bytes for readers that take a path: one per
 // process, rewritten for every input, removed at exit.
 #pragma once

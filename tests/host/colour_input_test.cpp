@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Colour-managed input: images carrying real ICC profiles (made here with
 // Little CMS), PNG's colour chunks and profiles given in their place come
 // out in sRGB; untagged images pass untouched; CMYK needs a profile.

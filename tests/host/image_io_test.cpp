@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading images: PNG and PGM/PPM, with truncated and foreign files refused.
 #include <gtest/gtest.h>
 #include <png.h>

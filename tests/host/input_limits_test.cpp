@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Inputs the fuzzers found to escape the host's error handling: headers that
 // ask for pages of billions of pixels, an empty file handed to a reader, and
 // a manifest number too large for any type. Each must be refused with the

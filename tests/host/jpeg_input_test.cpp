@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading JPEG: grey and RGB, EXIF orientation and resolution, and damaged
 // files refused with the file named. (CMYK, which needs a colour profile,
 // is tested with the colour-managed input.)

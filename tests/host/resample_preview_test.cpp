@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Area-averaging resampling and dot planes on disk.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Validation of every resource format: valid resources decode to the values
 // they were built with, every truncation is refused, and targeted faults
 // are refused with the field and byte offset that hold them.

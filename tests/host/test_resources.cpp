@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "test_resources.h"
 
 #include <unistd.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Hand-made resources and a small four-ink profile for the host tests. The
 // values are chosen so that expected results can be worked out by hand: a
 // 2-point colour cube (white gives no ink, black gives black ink only), a

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs the build into a fresh prefix and checks what a user gets: the
 # engine libraries and header, the host SDK, the command with its manual
 # pages and completion, the documentation, the CMake package and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A host program built against the installed SDK: loads the installed
 // default profile, halftones a small gradient and prints a digest of the
 // planes, which must not depend on how the program was linked.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Runs the scenario of a native build and the scenario of another build
 # (through the given launcher, such as an emulator or Wine; empty for
 # none) and checks that every page's digest is the same. Instead of a

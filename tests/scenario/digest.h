@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // A running 64-bit FNV-1a digest of a byte stream. Multi-byte values are
 // fed little-endian, so the digest does not depend on the machine.
 #pragma once

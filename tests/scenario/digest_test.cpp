@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The digest the scenario pages are compared by: if it missed bytes, the
 // page digests would compare equal while proving little.
 #include <gtest/gtest.h>

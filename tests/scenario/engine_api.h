@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The eight operations as a table of function pointers, so that the same
 // pages run against the library linked into a program or against one
 // loaded at run time.

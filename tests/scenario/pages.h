@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The scenario: complete pages driven through the eight operations as a
 // host drives them (colour conversation, halftone conversation, band calls,
 // deletion), with synthetic resources built here. Every result code, every

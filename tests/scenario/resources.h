@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Builders for every resource format that the engine reads, with the
 // synthetic content that the scenario pages use. Each returns the
 // resource's bytes exactly as a host would hand them over.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs the scenario pages through the engine linked into this program and
 // prints one digest line per page and one over all pages.
 //

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Builds a host option list of (key, value) pairs for tests.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The test platform layer: linked in place of the native one.
 #include "support/test_platform.h"
 

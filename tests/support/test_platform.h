@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Control over the test platform layer, which replaces the native one in
 // the test build: it tracks live allocations, records every message and
 // fails a chosen call.

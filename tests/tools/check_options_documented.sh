@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Every long option a subcommand takes appears in its manual page and is
 # offered by the bash completion, and every manual page formats without a
 # warning.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The inkdot command as a user runs it: exit status 2 for usage errors and
 // 1 for every other failure, one clear message naming what is wrong, and no
 // output file left behind.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The inkdot command against a hostile user: inputs meant to destroy files,
 // to make small inputs cost gigabytes, or to slip bad numbers past the
 // profile loader. Every row runs the built command and checks its exit

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Checks the export and import tables of the Windows library, as mingw's
 # objdump reads them from the PE file:
 #  - exactly sixteen exports: the eight operations at ordinals 1..8 and

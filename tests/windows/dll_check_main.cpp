@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Loads the inkdot DLL as a host does, finds every operation by its plain
 // name, its decorated name and both ordinals, and runs the scenario pages
 // through it. The report goes to standard output in the same form as the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Runs the Windows check program under Wine and compares its scenario
 # digests with a native build's. Exits 77 (skipped) where Wine is absent or
 # cannot run the 32-bit program.

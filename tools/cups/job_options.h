@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The job's options, as the PPD names them, turned into print settings.
 // Resolution and colour come from the raster page itself (the spooler
 // rendered the page at the PPD's choice); dot sizes, method and the colour

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // rastertoinkdot: the CUPS filter. Reads CUPS raster pages (standard input
 // or the file argument), halftones each through the profile with the job's
 // settings and writes the dot planes as a page stream on standard output.

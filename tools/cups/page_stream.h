@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The driver's device data: a stream of finished pages, each one the same
 // dot-planes TIFF that `inkdot print` writes (one image per ink), so that
 // every page describes itself (size, depth, resolution, ink names).

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // A CUPS raster page read row by row as the host's image rows: chunky RGB or
 // grey (white-is-zero or black-is-zero), 8 or 16 bits per colour, at the
 // page's own resolution, so that the host's resampler passes it through.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The inkdot command's subcommands. Each Add function registers one
 // subcommand on the application and stores the work to run after a
 // successful parse in `run`.

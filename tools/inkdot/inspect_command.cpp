@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // inkdot inspect: what a resource or a whole profile holds, with the
 // findings of validation. Exit status 1 when anything is invalid.
 #include <iostream>

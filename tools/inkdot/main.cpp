@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // inkdot: halftone images through a printer profile, preview dot planes,
 // inspect profiles and resources, build profiles and test charts.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // inkdot preview: a PNG of what earlier dot planes would look like.
 #include <algorithm>
 #include <memory>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // inkdot print: images to dot planes (and previews) through a profile.
 #include <algorithm>
 #include <chrono>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // inkdot profile build and inkdot chart: the profile tools behind the
 // command line. Both write under a temporary name and rename when complete.
 #include <unistd.h>

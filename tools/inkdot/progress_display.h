@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // A progress bar on standard error, drawn only when standard error is a
 // terminal: pages and rows done and the time left.
 #pragma once

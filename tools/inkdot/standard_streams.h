@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Standard input and output in place of files, as "-". Standard input is
 // read once, whole, into a private temporary folder, since the TIFF reader
 // seeks and every reader sniffs the format first; it is never reopened.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Blue-noise threshold matrices made by the void-and-cluster method, and
 // their resource encoding.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Appending fixed-width numbers to a byte buffer in a stated byte order.
 // Resource formats mix byte orders field by field, so every call names one.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The calibration resources: channel map, reference values and the
 // correction curves that are chosen per ink by how far a print head's
 // measured value lies from the reference.

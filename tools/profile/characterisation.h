@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Characterisation of one way of printing (dot mode, method, resolution):
 // patches of known ink levels are printed through the real engine and
 // halftoning, and each patch is measured through the printer model as the

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Measuring what a profile prints: a chart of flat sRGB patches goes
 // through the engine and the preview, and each patch's centre is averaged
 // in linear light and read as CIELAB, as an instrument would read the print.

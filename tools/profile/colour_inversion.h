@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // From a way of printing's measured response to its colour table: every
 // sRGB node is turned into a colour the printer can print (gamut mapping),
 // black is chosen by the black-generation curve, and cyan, magenta and

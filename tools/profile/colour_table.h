@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The colour-table resource: a three-input, four-channel grid of ink levels
 // over the RGB cube, with a black-only value for each step of the grey
 // diagonal and an optional dot-mode selector record.

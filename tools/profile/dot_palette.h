@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The dot palette of the multi-size-dot printer: for each level 0..255 the
 // amounts of small, medium and large dots (in 255ths of the pixels).
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The small halftone resources: the resource-id list, the grid resource and
 // the dot-mode selector record carried inside colour tables.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "icc_printer.h"
 
 #include <lcms2.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // A CMYK output ICC profile as the source of a profile's colour: its CMYK
 // for sRGB colours, and the colours it says its printer prints.
 #pragma once

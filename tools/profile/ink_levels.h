@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Ink-load divisors (percent) written into every colour table: the
 // single-size-dot halftoning divides each level by about 2.5 at the light
 // end and by 1 at the dark end (a dot there stands for more than its pixel).

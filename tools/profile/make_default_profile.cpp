@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writes the bundled default profile into the folder named on the command
 // line; run by the build.
 #include <cstdio>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Characterisation data exchanged as CGATS text (the format measurement
 // software reads and writes), through Little CMS's IT8 functions, and the
 // printer model fitted to it.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The response of one way of printing: from ink coverages to colour, by
 // multilinear interpolation of patches measured on a grid. Each axis is an
 // ink's coverage (the share of the paper its dots cover when it prints

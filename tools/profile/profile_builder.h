@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Authoring of printer profiles: every resource a profile needs, generated
 // from a colour separation, and the test chart that shows what a profile
 // prints.

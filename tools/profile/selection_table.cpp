@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "selection_table.h"
 
 #include <stdexcept>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The selection table (text, version 300): one line per combination of
 // method, key, resolution, match mode, key number and dot mode, naming the
 // colour-table resource and the halftone resource-id list to use.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The test chart: bands from top to bottom, each a share of the height.
 #include <algorithm>
 #include <array>

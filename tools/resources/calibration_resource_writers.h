@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Writers of the per-ink calibration data: the calibration block that a
 // host puts in its option list, and the channel-map, reference-value and
 // curve resources that the colour-matching object asks for after it.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Writers of the colour resources that a host hands to the colour-matching
 // object: the selection table (text) and the colour-table resource (bytes).
 // Each writer lays its format out field by field, so that authoring tools and

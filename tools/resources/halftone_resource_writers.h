@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Writers of the halftone resources that a host hands to the halftone
 // object (the resource-id list, the grid, the threshold matrix and the dot
 // palette) and of the dot-mode selector record that the colour-matching

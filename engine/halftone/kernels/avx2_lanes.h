@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Eight-lane helpers shared by the AVX2 kernels. Include only from a file
 // whose functions are all compiled for AVX2 (INKDOT_AVX2): nothing here may
 // be called on a processor without it.

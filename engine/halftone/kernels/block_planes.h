@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Output planes written 64 bits at a time, for the vector kernels: each
 // plane's bits, first pixel in the most significant place, go out as whole
 // 8-byte blocks. As in the pixel-by-pixel writers, the first `shift` bits of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Error diffusion of colour pixels to four one-bit ink planes. Inks 0, 1 and
 // 3 are diffused, each on its own error line with its own carry; ink 2 is
 // dithered against the matrix. The levels come from the 32-grid colour

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The colour front end of the one-bit colour kernels: from a source pixel
 // to four ink levels through the 32 x 32 x 32 colour table, the smoothing
 // of neighbouring pixels, and the matrix rules that place the dots of ink

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The error-diffusion filters of the one-bit kernels and the threshold
 // offsets that go with them.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The band dispatcher: checks a run, replicates its source pixels when the
 // page is magnified further than the kernels can do themselves, and hands it
 // to the one row kernel that the object's parameters select.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The band dispatcher's two steps, exposed for their tests: the kernel that
 // the object's parameters select, and the row preparation for magnified
 // pages.

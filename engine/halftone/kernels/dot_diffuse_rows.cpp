@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Multi-size-dot grey error diffusion: one plane of two-bit codes. The
 // matrix places the large and medium dots through the dot palette; small
 // dots come from error diffusion against the dot curve, with a filter that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The AVX2 path of DotDitherColorRow, for runs starting at a pixel field
 // (firstBit 0..3). Each block of 32 pixels takes three passes: eight lanes
 // at a time for the source stepping, the grid coordinates, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Multi-size-dot screening: every ink of every pixel is compared with the
 // threshold matrix on its own and becomes one of four two-bit codes through
 // the dot palette. The matrix is sampled at fixed column (and, for four

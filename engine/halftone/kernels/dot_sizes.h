@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Small helpers shared by the multi-size-dot kernels: the dot-size decision
 // from the palette tables, the threshold offsets of the small-dot test, the
 // dithered grid coordinate and a division-free modulo for the hot loops.

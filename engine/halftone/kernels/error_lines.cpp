@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "halftone/kernels/error_lines.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Error lines: one per diffused ink, signed 32-bit cells holding error in
 // 32nds of a level. The cell of column x is cell kErrorMargin + x; the
 // margin cells on either side absorb the filters' reach past the row's ends.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Writing one pixel's error into the error line. Cells to the right of the
 // current column still gather error for the current row, the current cell
 // and those to its left gather it for the next row. Spans are expanded at

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Error filters for 2880 × 720, chosen by fixed limits on the small amount.
 // The palest dots spread their error up to 26 cells left and 24 right, part
 // of it as e >> 1 per cell (those rows add up to 32 only up to rounding).

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Error filters for equal horizontal and vertical resolution: the lighter
 // the small-dot amount, the wider the filter, so that isolated small dots
 // spread evenly. Weights are in 32nds and add up to 32 with the carry.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Error filters for columns twice as dense as rows (2x = y): short along
 // the row, most of the error into the cell below. Weights add up to 32.
 // The grey and colour kernels differ only in the filter for a medium or

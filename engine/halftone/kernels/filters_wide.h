@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Error filters for rows twice as dense as columns (1440 × 720 and the
 // other x = 2y pairs): wider along the row, symmetric to both sides, and
 // the no-dot case comes first. Weights add up to 32.

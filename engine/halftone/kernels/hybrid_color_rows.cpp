@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The hybrid colour kernels: four palette indexes per pixel (from the colour
 // table, or straight from the source), ink 2 screened, inks 3, 0 and 1 by the
 // hybrid of matrix-placed medium and large dots and diffused small dots.

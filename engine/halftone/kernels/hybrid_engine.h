@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The per-pixel core of the hybrid colour kernels: the matrix places medium
 // and large dots through the palette limits, and error diffusion against the
 // dot curve places the small ones and carries what the dots did not print to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The AVX2 path of the hybrid colour kernels' colour-table path, for runs
 // starting at a pixel field (firstBit 0..3). Each block of 32 pixels takes
 // four passes: eight lanes at a time for the matrix reads, the grid

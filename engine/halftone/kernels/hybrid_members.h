@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The members of the hybrid colour family (their filters and constants),
 // the per-run state of the three diffused inks, and the AVX2 front of the
 // colour-table path, shared by the portable kernels and the vector path.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Error diffusion of one 8-bit channel to one bit per pixel, on one error
 // line. The three resolution classes share the engine and differ in their
 // filters and in two details (a level-0 pixel's cell, and which byte of a

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // One-bit output planes: one bit per pixel, most significant bit first.
 //
 // A run may start inside a byte that earlier runs have partly filled: the

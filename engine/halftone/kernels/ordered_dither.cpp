@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Ordered dither to one bit per pixel: each ink's scaled level against the
 // threshold matrix, with no error carried between pixels.
 #include <algorithm>

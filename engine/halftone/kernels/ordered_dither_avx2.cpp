@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The AVX2 path of DitherColorRow's pair loop: the grid and level tables
 // read by plain loads, eight per lookup.
 #include "halftone/kernels/vector_path.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The AVX-512 path of DitherColorRow's pair loop: the AVX2 body, with the
 // 256-entry grid and level tables held in registers and read by byte
 // permutes (VBMI), 64 entries per lookup, instead of by plain loads.

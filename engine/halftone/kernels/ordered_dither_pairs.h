@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The body of DitherColorRow's vector pair loop, shared by its AVX2 and
 // AVX-512 paths. Each block of 64 pixels takes three passes: eight lanes at a
 // time for the grid coordinates, the colour-table reads and the neighbour

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The row kernels: each converts one run of pixels of one row into dot data.
 //
 // Every kernel takes the object and the run's arguments as the host passed

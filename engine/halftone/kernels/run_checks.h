@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The argument checks that the row kernels make before writing anything.
 #pragma once
 

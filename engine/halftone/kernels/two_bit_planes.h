@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Two-bit dot codes for the multi-size-dot kernels: 00 no dot, 01 small,
 // 10 medium, 11 large; four pixels per byte, the first pixel in the top two
 // bits. Each plane has one byte under construction so that every output byte

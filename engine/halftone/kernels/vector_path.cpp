@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "halftone/kernels/vector_path.h"
 
 #if defined(__i386__) || defined(__x86_64__)

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The vector paths of the ordered colour dither kernels: which one the
 // processor runs, and when a run may take it.
 #pragma once

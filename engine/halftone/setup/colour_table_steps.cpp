@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "halftone/setup/colour_table_steps.h"
 
 namespace inkdot {

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The halftone colour table and the grid steps.
 //
 // For colour input the kernels never interpolate: they read one 32-bit

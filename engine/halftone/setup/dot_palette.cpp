@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The dot palette of the multi-size-dot engine: how much of each dot size
 // prints at each level, and the tables the kernels screen it with.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The grid resource: resamples the colour-matching table onto the halftone
 // grid (colour input), or lays out the grey level curve (grey input).
 #include <cstring>

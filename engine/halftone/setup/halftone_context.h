@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The halftone object: the page parameters, a copy of the CmLut, the
 // tables built from the halftone resources and the state that ties
 // consecutive band calls together.

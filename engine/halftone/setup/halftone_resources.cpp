@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The halftone resource conversation: counts the call and runs its step.
 #include "halftone/setup/halftone_context.h"
 #include "halftone/setup/resource_phases.h"

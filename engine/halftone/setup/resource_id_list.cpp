@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The resource-id list: which resources the host will be asked for, and
 // the memory that depends only on the page: error lines and row buffer.
 #include <cstring>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The four steps of the halftone resource conversation, each consuming one
 // resource. Each step writes the id of the next resource wanted through
 // ReportNextId and answers a result code; a failed allocation releases

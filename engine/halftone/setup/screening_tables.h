@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The screening and dot-size tables: the grey level curve, the tone curve,
 // the level scale onto the matrix's rank range, the error-diffusion dot
 // curve, the four dot parameters and the three dot-palette tables.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The threshold matrix and the tables that screen against it; for dot
 // mode 2 also the choice of the dot palette through the selector record.
 #include "halftone/setup/colour_table_steps.h"

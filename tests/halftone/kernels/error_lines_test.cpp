@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The stale-error clearing rules that every diffusing kernel applies at the
 // start of a run; the first rule that matches alone applies.
 #include "halftone/kernels/error_lines.h"

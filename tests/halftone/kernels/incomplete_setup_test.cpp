@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Band calls on objects whose set-up never completed: each is refused with
 // 768 and leaves the output untouched, whatever state the set-up stopped in.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The vector paths of the ordered colour dither and hybrid colour kernels
 // write the bytes (and leave the error lines) of their portable paths:
 // random tables, matrices and runs, sources mixing smooth stretches

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Resources for the halftone object, a colour-matching result over a small
 // test-owned table, and a fixture for the object.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Regression guard on the bundled default profile's colour: a small set of
 // colours well inside the printer's gamut, printed through the engine in
 // each main way of printing and measured on the preview, must stay within

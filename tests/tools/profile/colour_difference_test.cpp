@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // CIEDE2000 against the published test pairs of Sharma, Wu and Dalal
 // (Color Research and Application 30, 2005), which exercise the formula's
 // hue-angle and mean-hue corner cases.

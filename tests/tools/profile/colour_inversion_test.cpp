@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Gamut mapping and black generation of the colour tables, on the default
 // printer model's own continuous-tone response.
 #include "colour_inversion.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The bundled default profile as the host SDK sees it: loaded and validated
 // resource by resource, then printed from the test chart.
 #include <gtest/gtest.h>

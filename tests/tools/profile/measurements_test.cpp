@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Characterisation data: the CGATS target and measurements, and the printer
 // model fitted to measurements.
 #include "measurements.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The printer model: its description in the manifest, the Neugebauer
 // mixing and the preview that uses it.
 #include "inkdot/host/printer_model.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* The calls between the loader and the DLL's machine code, with the stack
  * pointer checked on every return. Windows functions (and the DLL's eight
  * operations) are __stdcall: the callee pops its arguments. C runtime

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Loads inkdot.dll with the PE loader, checks its exports, and runs the
 // scenario pages through the DLL's own machine code. The report goes to
 // standard output in the form of the scenario program's, so that its

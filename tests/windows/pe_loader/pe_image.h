@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* Maps a 32-bit Windows DLL into this (32-bit Linux) process the way the
  * Windows loader does for the parts that a self-contained DLL relies on:
  * sections at their virtual addresses with their page protections, base

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Runs the PE loader (a 32-bit Linux program) under the emulator with a
 # chosen processor model, and checks what it reports.
 #

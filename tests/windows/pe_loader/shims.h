@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* Stand-ins for the Windows functions that the DLL imports, each doing
  * what its Windows namesake promises for the way the DLL uses it, and
  * recording what the tests look at: global-memory handles and their lock

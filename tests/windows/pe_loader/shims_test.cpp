@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The shims against the Windows contracts that the DLL relies on, called
 // as the DLL calls them: through the import table entry, as __stdcall.
 #include <gtest/gtest.h>

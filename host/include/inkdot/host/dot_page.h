@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Dot planes of one page: one plane per ink, 1 bit per pixel (single-size
 // dots) or 2 bits (none, small, medium, large), rows packed most significant
 // bits first. Written as one TIFF per page with one image per ink.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Exceptions of the host SDK. Every failure a user can cause (a bad file, a
 // refused setting, an engine result) arrives as one of these, with a message
 // that names what is wrong.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Images in: PNG, TIFF (every page), JPEG and binary PGM/PPM, 8 or 16 bits
 // per sample, grey, grey with alpha, RGB or RGBA, and CMYK with a colour
 // profile. Alpha is composited on white when the image is read, and colours

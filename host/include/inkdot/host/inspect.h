@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Human-readable descriptions of resources and profiles, with the findings
 // of their validation.
 #pragma once

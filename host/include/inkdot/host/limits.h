@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // What the host takes on from one input, checked before anything is
 // allocated, so that a few bytes of header or a stray option can never ask
 // for gigabytes or hours of work. Every figure here is documented in the

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // All-or-nothing output: files are written under temporary names beside
 // their final names and renamed only when every one of them is complete.
 // Whatever has not been committed is removed when the set is destroyed (or

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Banding: turns pixel rows into dot rows through a halftone object. Rows are
 // converted to the source layout the input format needs (one byte per pixel
 // for grey input, four bytes R, G, B, 0 for colour input), Halftone is

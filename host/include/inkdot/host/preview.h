@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Preview of dot planes: what the page would look like. With the profile's
 // printer model (four inks), each pixel is the model's mixture of the ink
 // combinations its dots make, and pixels are averaged as the model

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Printing whole images: read, scale to the device grid, halftone, write the
 // dot planes (and optionally a preview). Pages are independent: each runs
 // on its own engine objects, several at a time, and gives the same bytes

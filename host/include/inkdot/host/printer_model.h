@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The printer model: how the inks of a four-ink printer look on its paper
 // when their dots are printed together. A Yule–Nielsen-modified Neugebauer
 // model: the colour of every combination of inks printed solid on top of

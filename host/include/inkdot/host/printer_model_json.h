@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // The printer model as the manifest's "printer" member holds it.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // A printer profile: a folder holding profile.json (the manifest) and one
 // file per resource. Loading reads the manifest and every resource and
 // validates each against its format, so the engine only ever sees resources

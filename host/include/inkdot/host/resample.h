@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Area-averaging resampler: each output pixel is the average of the source
 // area it covers, weighted by overlap. Output rows are made one at a time,
 // top to bottom, from a sliding window of source rows pulled from an

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Validation and decoding of every resource a profile hands the engine.
 //
 // The engine trusts its host and reads exactly what each format says, with

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /*
  * Human-readable meaning of every result code the engine returns.
  */

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // RAII owners of the engine's two objects. Each constructor runs its whole
 // resource conversation against a profile (following nextId until -1) and
 // turns every non-zero result into an EngineError; each destructor releases

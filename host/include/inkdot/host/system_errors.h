@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // System failures in plain words: what a user reads when a file cannot be
 // opened, read or written ("permission denied", "no space left on device",
 // "is a directory", "file too large").

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 // Every temporary file and folder the process has made and not yet put in
 // place or removed. When the process is told to stop (SIGINT, SIGTERM,
 // SIGHUP, SIGPIPE, SIGXFSZ), they are removed before it ends, so that an
