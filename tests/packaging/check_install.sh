@@ -33,10 +33,14 @@ done
 ls "$prefix"/lib/libinkdot.so* >/dev/null
 
 # Nothing installed may point back into the trees it was built from (the
-# build tree sits inside the source tree in the presets).
-for tree in "$source" "$build"; do
-  if found=$(grep -rlF "$tree" "$prefix"); then fail "installed files name $tree: $found"; fi
-done
+# build tree sits inside the source tree in the presets). Sanitizer builds
+# are never installed for use, and their instrumentation records the source
+# files' absolute names, so they are not held to it.
+if [ "$sanitized" != "ON" ]; then
+  for tree in "$source" "$build"; do
+    if found=$(grep -rlF "$tree" "$prefix"); then fail "installed files name $tree: $found"; fi
+  done
+fi
 
 "$prefix/bin/inkdot" --help >/dev/null
 "$prefix/bin/inkdot" --version | grep -q '^inkdot [0-9]' || fail "no version"
