@@ -13,7 +13,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
-#include <tuple>
+#include <string>
 
 #include "image_readers.h"
 
@@ -87,9 +87,12 @@ cmsUInt32Number LayoutOf(uint32_t channels) {
 TransformPtr TransformFor(const std::vector<uint8_t> &sourceKey, cmsHPROFILE source,
                           uint32_t channels, const ColourInput &input) {
   static std::mutex mutex;
-  static std::map<std::tuple<std::vector<uint8_t>, uint32_t, int, bool>, TransformPtr> cache;
-  const auto key = std::make_tuple(sourceKey, channels, static_cast<int>(input.intent),
-                                   input.blackPointCompensation);
+  // Keyed by the profile's bytes and then the settings, in one string.
+  static std::map<std::string, TransformPtr> cache;
+  std::string key(sourceKey.begin(), sourceKey.end());
+  key += static_cast<char>(channels);
+  key += static_cast<char>(input.intent);
+  key += static_cast<char>(input.blackPointCompensation);
   std::lock_guard<std::mutex> lock(mutex);
   auto found = cache.find(key);
   if (found != cache.end()) return found->second;
