@@ -21,7 +21,7 @@ namespace {
 
 using testing::Bytes;
 
-struct JpegSpec {
+struct JpegPicture {
   uint32_t width = 32, height = 16;
   int components = 3;
   J_COLOR_SPACE space = JCS_RGB;
@@ -33,33 +33,33 @@ struct JpegSpec {
   std::vector<uint8_t> left, right;
 };
 
-void WriteJpeg(const JpegSpec &spec, const std::filesystem::path &path) {
+void WriteJpeg(const JpegPicture &picture, const std::filesystem::path &path) {
   jpeg_compress_struct info{};
   jpeg_error_mgr error{};
   info.err = jpeg_std_error(&error);
   jpeg_create_compress(&info);
   FILE *file = std::fopen(path.c_str(), "wb");
   jpeg_stdio_dest(&info, file);
-  info.image_width = spec.width;
-  info.image_height = spec.height;
-  info.input_components = spec.components;
-  info.in_color_space = spec.space;
+  info.image_width = picture.width;
+  info.image_height = picture.height;
+  info.input_components = picture.components;
+  info.in_color_space = picture.space;
   jpeg_set_defaults(&info);
   jpeg_set_quality(&info, 100, TRUE);
-  info.density_unit = static_cast<UINT8>(spec.densityUnit);
-  info.X_density = static_cast<UINT16>(spec.xDensity);
-  info.Y_density = static_cast<UINT16>(spec.yDensity);
-  if (spec.space == JCS_CMYK) info.write_Adobe_marker = spec.adobe;
+  info.density_unit = static_cast<UINT8>(picture.densityUnit);
+  info.X_density = static_cast<UINT16>(picture.xDensity);
+  info.Y_density = static_cast<UINT16>(picture.yDensity);
+  if (picture.space == JCS_CMYK) info.write_Adobe_marker = picture.adobe;
   jpeg_start_compress(&info, TRUE);
-  if (!spec.exif.empty()) {
-    jpeg_write_marker(&info, JPEG_APP0 + 1, spec.exif.data(),
-                      static_cast<unsigned>(spec.exif.size()));
+  if (!picture.exif.empty()) {
+    jpeg_write_marker(&info, JPEG_APP0 + 1, picture.exif.data(),
+                      static_cast<unsigned>(picture.exif.size()));
   }
-  std::vector<uint8_t> row(spec.width * spec.components);
-  for (uint32_t y = 0; y < spec.height; ++y) {
-    for (uint32_t x = 0; x < spec.width; ++x) {
-      const auto &colour = x < spec.width / 2 ? spec.left : spec.right;
-      std::memcpy(&row[x * spec.components], colour.data(), spec.components);
+  std::vector<uint8_t> row(picture.width * picture.components);
+  for (uint32_t y = 0; y < picture.height; ++y) {
+    for (uint32_t x = 0; x < picture.width; ++x) {
+      const auto &colour = x < picture.width / 2 ? picture.left : picture.right;
+      std::memcpy(&row[x * picture.components], colour.data(), picture.components);
     }
     JSAMPROW rows[1] = {row.data()};
     jpeg_write_scanlines(&info, rows, 1);
@@ -106,13 +106,13 @@ TEST(JpegInput, ColourSpacesReadAsGreyOrRgb) {
   testing::TempDir dir;
   struct Case {
     const char *name;
-    JpegSpec spec;
+    JpegPicture picture;
     uint32_t channels;
     std::vector<int> left, right;
   };
-  JpegSpec grey;
+  JpegPicture grey;
   grey.components = 1, grey.space = JCS_GRAYSCALE, grey.left = {40}, grey.right = {200};
-  JpegSpec rgb;
+  JpegPicture rgb;
   rgb.left = {255, 0, 0}, rgb.right = {0, 0, 255};
   const Case cases[] = {
       {"grey", grey, 1, {40}, {200}},
@@ -120,7 +120,7 @@ TEST(JpegInput, ColourSpacesReadAsGreyOrRgb) {
   };
   for (const Case &c : cases) {
     const auto path = dir.path() / (std::string(c.name) + ".jpg");
-    WriteJpeg(c.spec, path);
+    WriteJpeg(c.picture, path);
     const Image image = ReadImagePage(path, 0);
     ASSERT_EQ(image.channels, c.channels) << c.name;
     ASSERT_EQ(image.width, 32u);
@@ -148,12 +148,12 @@ TEST(JpegInput, ExifOrientationTurnsThePictureAsViewersDo) {
   };
   const std::vector<int> red = {255, 0, 0}, blue = {0, 0, 255};
   for (const Case &c : cases) {
-    JpegSpec spec;
-    spec.left = {255, 0, 0}, spec.right = {0, 0, 255};
-    spec.exif = Exif(c.orientation);
+    JpegPicture picture;
+    picture.left = {255, 0, 0}, picture.right = {0, 0, 255};
+    picture.exif = Exif(c.orientation);
     const std::string number = std::to_string(c.orientation);
     const auto path = dir.path() / ("o" + number + ".jpg");
-    WriteJpeg(spec, path);
+    WriteJpeg(picture, path);
     const Image image = ReadImagePage(path, 0);
     std::string what = "orientation ";  // appended: GCC 12 -O3 misreads "..." + string
     what += number;
@@ -181,12 +181,12 @@ TEST(JpegInput, ResolutionFromExifElseJfif) {
       {"exif-cm", 0, 1, 1, Exif(1, 59, 59, 3), 59 * 2.54, 59 * 2.54},
   };
   for (const Case &c : cases) {
-    JpegSpec spec;
-    spec.left = spec.right = {128, 128, 128};
-    spec.densityUnit = c.densityUnit, spec.xDensity = c.xDensity, spec.yDensity = c.yDensity;
-    spec.exif = c.exif;
+    JpegPicture picture;
+    picture.left = picture.right = {128, 128, 128};
+    picture.densityUnit = c.densityUnit, picture.xDensity = c.xDensity, picture.yDensity = c.yDensity;
+    picture.exif = c.exif;
     const auto path = dir.path() / (std::string(c.name) + ".jpg");
-    WriteJpeg(spec, path);
+    WriteJpeg(picture, path);
     const std::unique_ptr<ImageRows> rows = OpenImagePage(path, 0);
     EXPECT_NEAR(rows->xDpi(), c.xDpi, 1e-9) << c.name;
     EXPECT_NEAR(rows->yDpi(), c.yDpi, 1e-9) << c.name;
@@ -195,11 +195,11 @@ TEST(JpegInput, ResolutionFromExifElseJfif) {
 
 TEST(JpegInput, DamagedFilesAreRefusedWithTheirName) {
   testing::TempDir dir;
-  JpegSpec spec;
-  spec.left = {10, 200, 30}, spec.right = {90, 20, 250};
-  spec.width = 64, spec.height = 64;
+  JpegPicture picture;
+  picture.left = {10, 200, 30}, picture.right = {90, 20, 250};
+  picture.width = 64, picture.height = 64;
   const auto whole = dir.path() / "whole.jpg";
-  WriteJpeg(spec, whole);
+  WriteJpeg(picture, whole);
   std::ifstream in(whole, std::ios::binary);
   const Bytes bytes(std::istreambuf_iterator<char>(in), {});
   for (size_t keep : {size_t{3}, size_t{40}, bytes.size() / 2}) {
