@@ -15,6 +15,7 @@
 
 #include "inkdot/host/errors.h"
 #include "inkdot/host/image.h"
+#include "jpeg_writer.h"
 #include "test_resources.h"
 
 namespace inkdot::host {
@@ -161,30 +162,14 @@ void WriteTiff(const std::filesystem::path &path, std::vector<uint8_t> value, co
 // `adobe` is false: then 255 is full ink).
 void WriteJpeg(const std::filesystem::path &path, std::vector<uint8_t> value, const Bytes &icc,
                bool adobe = true) {
-  jpeg_compress_struct info{};
-  jpeg_error_mgr error{};
-  info.err = jpeg_std_error(&error);
-  jpeg_create_compress(&info);
-  FILE *file = std::fopen(path.c_str(), "wb");
-  jpeg_stdio_dest(&info, file);
-  info.image_width = 16;
-  info.image_height = 16;
-  info.input_components = static_cast<int>(value.size());
-  info.in_color_space = value.size() == 4 ? JCS_CMYK : JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, 100, TRUE);
-  if (value.size() == 4) info.write_Adobe_marker = adobe;
-  jpeg_start_compress(&info, TRUE);
-  if (!icc.empty()) jpeg_write_icc_profile(&info, icc.data(), static_cast<unsigned>(icc.size()));
-  std::vector<uint8_t> row;
-  for (int x = 0; x < 16; ++x) row.insert(row.end(), value.begin(), value.end());
-  for (int y = 0; y < 16; ++y) {
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&info, rows, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  std::fclose(file);
+  testing::JpegPicture picture;
+  picture.width = picture.height = 16;
+  picture.components = static_cast<int>(value.size());
+  picture.space = value.size() == 4 ? JCS_CMYK : JCS_RGB;
+  picture.adobe = adobe;
+  picture.icc = icc;
+  picture.left = picture.right = value;
+  testing::WriteJpeg(picture, path);
 }
 
 // The first pixel, in 8 bits.
