@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Puts an SPDX licence line at the head of every tracked source file that
 # lacks one (after a #! line), in the file's own comment syntax; with
 # --check, only lists the files that lack it and fails if there are any.
