@@ -17,6 +17,7 @@ PACKAGES=(
   g++-multilib
   libpng-dev
   libtiff-dev
+  libdeflate-dev
   libjpeg62-turbo-dev
   libcli11-dev
   nlohmann-json3-dev

@@ -10,6 +10,7 @@
 #include "inkdot/host/errors.h"
 #include "inkdot/host/system_errors.h"
 #include "inkdot/host/temporary_files.h"
+#include "strip_encoder.h"
 #include "tiff_file.h"
 
 namespace inkdot::host {
@@ -51,6 +52,11 @@ void DotPage::ForEachRow(const std::function<void(uint32_t, const uint8_t *)> &t
 
 namespace {
 
+// Rows in each strip: about 64 KiB a strip, what readers expect to hold.
+uint32_t RowsPerStrip(const DotPage &page) {
+  return static_cast<uint32_t>(std::max<size_t>(1, 65536 / std::max<size_t>(1, page.rowBytes())));
+}
+
 void SetPlaneTags(TIFF *t, const DotPage &page, uint16_t plane, PlaneCompression compression) {
   const uint16_t count = static_cast<uint16_t>(page.inks.size());
   const Ink &ink = page.inks[plane];
@@ -65,13 +71,8 @@ void SetPlaneTags(TIFF *t, const DotPage &page, uint16_t plane, PlaneCompression
   // A set bit is ink on paper: 0 is white.
   TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
   TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-  if (compression == PlaneCompression::kNone) {
-    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
-  } else {
-    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
-    if (compression == PlaneCompression::kFast) TIFFSetField(t, TIFFTAG_ZIPQUALITY, 1);
-  }
-  TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, std::max<uint32_t>(1, 65536 / std::max<size_t>(1, page.rowBytes())));
+  TIFFSetField(t, TIFFTAG_COMPRESSION, detail::TiffCompressionTag(compression));
+  TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, RowsPerStrip(page));
   TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
   TIFFSetField(t, TIFFTAG_XRESOLUTION, static_cast<float>(page.xDpi));
   TIFFSetField(t, TIFFTAG_YRESOLUTION, static_cast<float>(page.yDpi));
@@ -83,12 +84,28 @@ void SetPlaneTags(TIFF *t, const DotPage &page, uint16_t plane, PlaneCompression
 
 }  // namespace
 
-// One plane's image, compressed strip by strip exactly as it will stand in
-// the final file.
+// One plane's strips, each encoded whole as its last row arrives and
+// appended to a part file of the plane's own; Finish copies them into the
+// page's TIFF as they are.
 struct DotPageWriter::Part {
   std::filesystem::path path;
-  detail::TiffFile tiff;
-  explicit Part(std::filesystem::path where) : path(Registered(std::move(where))), tiff(path, "w") {}
+  std::FILE *file = nullptr;
+  std::vector<uint8_t> strip;  // rows of the strip being filled
+  uint32_t rows = 0;           // how many of them are filled
+  detail::StripEncoder encoder;
+  std::vector<size_t> stripSizes;  // encoded, in order
+
+  Part(std::filesystem::path where, PlaneCompression compression, const DotPage &layout)
+      : path(Registered(std::move(where))),
+        file(std::fopen(path.c_str(), "w+b")),
+        strip(layout.rowBytes() * RowsPerStrip(layout)),
+        encoder(compression, layout.rowBytes(), RowsPerStrip(layout)) {}
+  ~Part() { CloseFile(); }
+  bool CloseFile() {
+    const bool closed = file && std::fclose(file) == 0;
+    file = nullptr;
+    return closed;
+  }
 
   // Recorded for removal on a stopping signal before the file is made;
   // errno cleared so that a failure to make it tells its own reason.
@@ -106,21 +123,21 @@ DotPageWriter::DotPageWriter(const DotPage &layout, const std::filesystem::path 
       path_(path),
       shownAs_(shownAs.empty() ? path : shownAs) {
   for (uint16_t k = 0; k < layout_.inks.size(); ++k) {
-    auto part = std::make_unique<Part>(path.string() + ".part" + std::to_string(k));
-    if (!part->tiff.get()) {
+    auto part = std::make_unique<Part>(path.string() + ".part" + std::to_string(k), compression_,
+                                       layout_);
+    if (!part->file) {
       const int error = errno;
       ForgetTemporary(part->path);
       Fail(shownAs_, "cannot create the TIFF: " +
                          (error != 0 ? PlainReason(error) : std::string("open failed")));
     }
-    SetPlaneTags(part->tiff.get(), layout_, k, compression_);
     parts_.push_back(std::move(part));
   }
 }
 
 DotPageWriter::~DotPageWriter() {
   for (auto &part : parts_) {
-    part->tiff.Close();
+    part->CloseFile();
     std::error_code ignored;
     std::filesystem::remove(part->path, ignored);
     ForgetTemporary(part->path);
@@ -132,10 +149,17 @@ void DotPageWriter::AddRow(uint32_t y, const uint8_t *planes, size_t planeStride
 }
 
 void DotPageWriter::AddPlaneRow(size_t k, uint32_t y, const uint8_t *row) {
+  Part &part = *parts_[k];
+  const size_t bytes = layout_.rowBytes();
+  std::memcpy(part.strip.data() + part.rows * bytes, row, bytes);
+  if (++part.rows * bytes < part.strip.size() && y + 1 < layout_.height) return;
+  const std::span<const uint8_t> encoded = part.encoder.Encode(part.strip.data(), part.rows);
   errno = 0;
-  if (TIFFWriteScanline(parts_[k]->tiff.get(), const_cast<uint8_t *>(row), y, 0) < 0) {
+  if (std::fwrite(encoded.data(), 1, encoded.size(), part.file) != encoded.size()) {
     Fail(shownAs_, WriteFailure(errno));
   }
+  part.stripSizes.push_back(encoded.size());
+  part.rows = 0;
 }
 
 void DotPageWriter::Finish() {
@@ -147,22 +171,32 @@ void DotPageWriter::Finish() {
   for (uint16_t k = 0; k < parts_.size(); ++k) {
     Part &part = *parts_[k];
     errno = 0;
-    if (!part.tiff.Close()) Fail(shownAs_, WriteFailure(errno));
-    detail::TiffFile in(part.path, "r");
-    if (!in.get()) Fail(shownAs_, "reading back a plane failed: " + PlainReason(errno));
+    if (std::fflush(part.file) != 0 || std::fseek(part.file, 0, SEEK_SET) != 0) {
+      Fail(shownAs_, WriteFailure(errno));
+    }
     SetPlaneTags(t, layout_, k, compression_);
-    const uint32_t strips = TIFFNumberOfStrips(in.get());
-    for (uint32_t s = 0; s < strips; ++s) {
-      const tmsize_t size = TIFFRawStripSize(in.get(), s);
-      strip.resize(static_cast<size_t>(std::max<tmsize_t>(size, 1)));
+    const uint32_t rowsPerStrip = RowsPerStrip(layout_);
+    if (part.stripSizes.size() != (layout_.height + rowsPerStrip - 1) / rowsPerStrip) {
+      Fail(shownAs_, "writing the TIFF failed: plane " + std::to_string(k) +
+                         " did not receive every row");
+    }
+    for (uint32_t s = 0; s < part.stripSizes.size(); ++s) {
+      const size_t size = part.stripSizes[s];
+      strip.resize(std::max<size_t>(size, 1));
       errno = 0;
-      if (size < 0 || TIFFReadRawStrip(in.get(), s, strip.data(), size) != size ||
-          TIFFWriteRawStrip(t, s, strip.data(), size) != size) {
+      if (std::fread(strip.data(), 1, size, part.file) != size) {
+        Fail(shownAs_, "reading back a plane failed: " +
+                           (errno != 0 ? PlainReason(errno) : std::string("the part file is short")));
+      }
+      errno = 0;
+      if (TIFFWriteRawStrip(t, s, strip.data(), static_cast<tmsize_t>(size)) !=
+          static_cast<tmsize_t>(size)) {
         Fail(shownAs_, WriteFailure(errno));
       }
     }
     errno = 0;
     if (!TIFFWriteDirectory(t)) Fail(shownAs_, WriteFailure(errno));
+    part.CloseFile();
     std::error_code ignored;
     std::filesystem::remove(part.path, ignored);
   }

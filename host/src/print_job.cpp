@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "inkdot/host/print_job.h"
 
+#include <time.h>
+
 #include <algorithm>
 #include <cstring>
 #include <optional>
@@ -226,6 +228,13 @@ uint64_t PrintPageRows(const Profile &profile, const PrintSettings &settings, Im
   return static_cast<uint64_t>(shape.width) * shape.height;
 }
 
+// CPU seconds the calling thread has used so far.
+double ThreadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
 uint64_t PrintPage(const Profile &profile, const PrintSettings &settings, const PageJob &job,
                    const std::filesystem::path &planesPath,
                    const std::filesystem::path *previewPath, const PrintOutput &output,
@@ -299,6 +308,7 @@ PrintSummary PrintFiles(const Profile &profile, const PrintSettings &settings,
       const PageJob &job = jobs[index];
       try {
         uint64_t reported = 0;
+        const double cpuBefore = ThreadCpuSeconds();
         const auto &[planes, preview] = temporaries[index];
         const uint64_t pixels = PrintPage(
             profile, settings, job, planes, output.preview ? &preview : nullptr,
@@ -308,9 +318,11 @@ PrintSummary PrintFiles(const Profile &profile, const PrintSettings &settings,
               progress->pageMillionths += now - reported;
               reported = now;
             });
+        const double cpu = ThreadCpuSeconds() - cpuBefore;
         std::lock_guard<std::mutex> lock(mutex);
         ++summary.pages;
         summary.devicePixels += pixels;
+        summary.engineSeconds += cpu;
         if (progress) ++progress->pagesDone;
       } catch (...) {
         std::lock_guard<std::mutex> lock(mutex);

@@ -388,7 +388,7 @@ TEST_F(PrintingTest, CompressionsDecodeToTheSamePlanes) {
   const auto image = GradientPng("g.png", 120, 60);
   std::map<std::string, std::uintmax_t> sizes;
   std::vector<std::vector<uint8_t>> first;
-  for (const char *compression : {"deflate", "fast", "none"}) {
+  for (const char *compression : {"deflate", "fast", "packbits", "none"}) {
     std::filesystem::remove_all(out());
     Result result = Run(Print(image.string() + " -q --compression " + compression));
     ASSERT_EQ(result.status, 0) << compression << result.err;
@@ -399,6 +399,7 @@ TEST_F(PrintingTest, CompressionsDecodeToTheSamePlanes) {
   }
   EXPECT_LT(sizes["fast"], sizes["none"]);
   EXPECT_LT(sizes["deflate"], sizes["none"]);
+  EXPECT_LT(sizes["packbits"], sizes["none"]);
 }
 
 TEST_F(PrintingTest, ImageEndingMidPageLeavesNoOutputAtAll) {

@@ -16,7 +16,7 @@ _inkdot() {
   case "$prev" in
     --dots) COMPREPLY=($(compgen -W "single variable" -- "$cur")); return ;;
     --method) COMPREPLY=($(compgen -W "diffusion screen dither midpoint" -- "$cur")); return ;;
-    --compression) COMPREPLY=($(compgen -W "deflate fast none" -- "$cur")); return ;;
+    --compression) COMPREPLY=($(compgen -W "deflate fast packbits none" -- "$cur")); return ;;
     --intent)
       COMPREPLY=($(compgen -W "perceptual relative saturation absolute" -- "$cur"))
       return ;;

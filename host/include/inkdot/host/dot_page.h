@@ -40,20 +40,23 @@ struct DotPage {
   }
 };
 
-// How the planes' TIFF strips are compressed: deflate at libtiff's default
-// level, deflate at its fastest level (larger files, much less time), or
-// not at all. Readers take all three alike.
-enum class PlaneCompression { kDeflate, kFast, kNone };
+// How the planes' TIFF strips are compressed: deflate at a middle level
+// (the smallest files at a moderate cost), deflate at its fastest level
+// (slightly larger files, less time), PackBits (runs of equal bytes: about
+// half the size of none, for very little time) or not at all. Every TIFF
+// reader takes all four; the decoded planes are the same.
+enum class PlaneCompression { kDeflate, kFast, kNone, kPackBits };
 
 // Writes the page as a TIFF: one image per ink, named after the ink, with
 // its display colour in the description, resolution tags set. Throws
 // ImageError on failure.
 void WriteDotPageTiff(const DotPage &page, const std::filesystem::path &path);
 
-// Writes the same TIFF as WriteDotPageTiff, byte for byte, from rows as
-// they are made, without holding the page: each plane is compressed into a
-// part file of its own (beside `path`) as its rows arrive, and Finish joins
-// the parts' compressed strips into `path`, one image per ink, in order.
+// Writes the same TIFF as WriteDotPageTiff from rows as they are made,
+// without holding the page: each plane's strips are compressed whole into a
+// part file of the plane's own (beside `path`) as their rows arrive, and
+// Finish joins the parts' compressed strips into `path`, one image per ink,
+// in order.
 class DotPageWriter {
  public:
   // `layout` gives the size, depth, resolution and inks; its planes are not

@@ -81,6 +81,10 @@ struct PrintProgress {
 struct PrintSummary {
   uint32_t pages = 0;
   uint64_t devicePixels = 0;
+  // CPU seconds of the threads that ran the pages' engines, summed over
+  // pages: each page's serial part (opening it, the band calls, joining its
+  // TIFF), so the floor of its wall time whatever the other threads do.
+  double engineSeconds = 0;
   std::vector<std::filesystem::path> outputs;
 };
 
