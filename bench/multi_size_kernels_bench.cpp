@@ -125,12 +125,30 @@ void BM_HybridColorRowPortable(benchmark::State &s) {
 void BM_HybridColorRowWidePortable(benchmark::State &s) {
   RunRows(s, HybridColorRowWide, 2, 1, true);
 }
+void BM_HybridColorRow2880Portable(benchmark::State &s) {
+  RunRows(s, HybridColorRow2880, 2, 1, true);
+}
+void BM_HybridColorRowTall(benchmark::State &s) { RunRows(s, HybridColorRowTall, 2, 1); }
+void BM_HybridColorRowTallPortable(benchmark::State &s) {
+  RunRows(s, HybridColorRowTall, 2, 1, true);
+}
 void BM_DotDitherColorRow(benchmark::State &s) { RunRows(s, DotDitherColorRow, 2, 1); }
 void BM_DotDitherColorRowPortable(benchmark::State &s) {
   RunRows(s, DotDitherColorRow, 2, 1, true);
 }
 void BM_DotDitherMonoRow(benchmark::State &s) { RunRows(s, DotDitherMonoRow, 0, 0); }
+void BM_DotDitherMonoRowTall(benchmark::State &s) { RunRows(s, DotDitherMonoRowTall, 0, 0); }
+void BM_DotDitherInkRow(benchmark::State &s) { RunRows(s, DotDitherInkRow, 4, 1); }
 void BM_DotDiffuseMonoRow(benchmark::State &s) { RunRows(s, DotDiffuseMonoRow, 0, 0); }
+void BM_DotDiffuseMonoRow1440(benchmark::State &s) {
+  RunRows(s, DotDiffuseMonoRow1440, 0, 0);
+}
+void BM_DotDiffuseMonoRowTall(benchmark::State &s) {
+  RunRows(s, DotDiffuseMonoRowTall, 0, 0);
+}
+void BM_DotDiffuseMonoRow2880(benchmark::State &s) {
+  RunRows(s, DotDiffuseMonoRow2880, 0, 0);
+}
 
 // A whole colour page of a US Letter sheet, row by row: 12240 × 7920 pixels
 // at 1440 × 720, 6120 × 7920 at 720 × 720.
@@ -156,11 +174,19 @@ BENCHMARK(BM_HybridColorRowPage)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_HybridColorRowWide);
 BENCHMARK(BM_HybridColorRowWidePortable);
 BENCHMARK(BM_HybridColorRow2880);
+BENCHMARK(BM_HybridColorRow2880Portable);
+BENCHMARK(BM_HybridColorRowTall);
+BENCHMARK(BM_HybridColorRowTallPortable);
 BENCHMARK(BM_HybridColorRowInks);
 BENCHMARK(BM_DotDitherColorRow);
 BENCHMARK(BM_DotDitherColorRowPortable);
+BENCHMARK(BM_DotDitherInkRow);
 BENCHMARK(BM_DotDitherMonoRow);
+BENCHMARK(BM_DotDitherMonoRowTall);
 BENCHMARK(BM_DotDiffuseMonoRow);
+BENCHMARK(BM_DotDiffuseMonoRow1440);
+BENCHMARK(BM_DotDiffuseMonoRowTall);
+BENCHMARK(BM_DotDiffuseMonoRow2880);
 
 }  // namespace
 }  // namespace inkdot
