@@ -77,5 +77,5 @@ for resolution in 720x720 1440x720 2880x720 720x1440 1440x1440; do
   done
 done
 echo "$runs runs over ${#inputs[@]} inputs ($unsupported combinations without a kernel)," \
-  "$failures with different bytes"
+  "$failures with different planes or previews"
 [ "$failures" -eq 0 ]
