@@ -388,6 +388,7 @@ TEST_F(PrintingTest, CompressionsDecodeToTheSamePlanes) {
   const auto image = GradientPng("g.png", 120, 60);
   std::map<std::string, std::uintmax_t> sizes;
   std::vector<std::vector<uint8_t>> first;
+  std::string firstPreview;
   for (const char *compression : {"deflate", "fast", "packbits", "none"}) {
     std::filesystem::remove_all(out());
     Result result = Run(Print(image.string() + " -q --compression " + compression));
@@ -396,6 +397,12 @@ TEST_F(PrintingTest, CompressionsDecodeToTheSamePlanes) {
     if (first.empty()) first = page.planes;
     EXPECT_EQ(page.planes, first) << compression;
     sizes[compression] = std::filesystem::file_size(out() / "g.tif");
+    // The preview command reads every compression to the same picture.
+    const auto png = work_.path() / "g-preview.png";
+    Result preview = Run("preview " + (out() / "g.tif").string() + " -o " + png.string());
+    ASSERT_EQ(preview.status, 0) << compression << preview.err;
+    if (firstPreview.empty()) firstPreview = Slurp(png);
+    EXPECT_EQ(Slurp(png), firstPreview) << compression;
   }
   EXPECT_LT(sizes["fast"], sizes["none"]);
   EXPECT_LT(sizes["deflate"], sizes["none"]);
