@@ -90,6 +90,7 @@ void SetPlaneTags(TIFF *t, const DotPage &page, uint16_t plane, PlaneCompression
 struct DotPageWriter::Part {
   std::filesystem::path path;
   std::FILE *file = nullptr;
+  int openError = 0;           // errno of opening it, before anything else sets errno
   std::vector<uint8_t> strip;  // rows of the strip being filled
   uint32_t rows = 0;           // how many of them are filled
   detail::StripEncoder encoder;
@@ -98,6 +99,7 @@ struct DotPageWriter::Part {
   Part(std::filesystem::path where, PlaneCompression compression, const DotPage &layout)
       : path(Registered(std::move(where))),
         file(std::fopen(path.c_str(), "w+b")),
+        openError(errno),
         strip(layout.rowBytes() * RowsPerStrip(layout)),
         encoder(compression, layout.rowBytes(), RowsPerStrip(layout)) {}
   ~Part() { CloseFile(); }
@@ -126,7 +128,7 @@ DotPageWriter::DotPageWriter(const DotPage &layout, const std::filesystem::path 
     auto part = std::make_unique<Part>(path.string() + ".part" + std::to_string(k), compression_,
                                        layout_);
     if (!part->file) {
-      const int error = errno;
+      const int error = part->openError;
       ForgetTemporary(part->path);
       Fail(shownAs_, "cannot create the TIFF: " +
                          (error != 0 ? PlainReason(error) : std::string("open failed")));
