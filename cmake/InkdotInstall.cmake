@@ -16,10 +16,13 @@ install(TARGETS inkdot inkdot_static EXPORT inkdotTargets
 install(FILES "${PROJECT_SOURCE_DIR}/include/inkdot/inkdot.h"
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/inkdot)
 
-# The host SDK: a static library over the static engine.
-install(TARGETS inkdot_host EXPORT inkdotTargets
+# The host SDK: a static library over the static engine and the resource
+# formats (another static library, whose headers the SDK's include).
+install(TARGETS inkdot_host inkdot_formats inkdot_format_layouts EXPORT inkdotTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(DIRECTORY "${PROJECT_SOURCE_DIR}/host/include/inkdot/host"
+                  "${PROJECT_SOURCE_DIR}/formats/include/inkdot/formats"
+                  "${PROJECT_SOURCE_DIR}/formats/layout/inkdot/formats"
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/inkdot)
 
 set(INKDOT_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/inkdot)

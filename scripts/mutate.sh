@@ -52,12 +52,12 @@ engine/frame/memory_blocks.cpp@    MemFree(h);@    (void)h;@acquire leaks the bl
 engine/colour/tone_curves.cpp@setting < -50 || setting > 50;@setting < -50 || setting > 51;@setting range accepts 51
 engine/colour/tone_curves.cpp@gamma < 100 || gamma > 300@gamma <= 100 || gamma > 300@gamma 100 refused
 engine/colour/tone_curves.cpp@ApplyHostCurve(host + 512, record->curveBlue);@ApplyHostCurve(host + 256, record->curveBlue);@blue takes the green host curve
-engine/colour/calibration.cpp@constexpr uint8_t kHighestValue = 70;@constexpr uint8_t kHighestValue = 69;@calibration value 70 refused
+engine/colour/calibration.cpp@return v >= kLowestValue && v <= kHighestValue;@return v >= kLowestValue && v < kHighestValue;@calibration value 70 refused
 engine/colour/calibration.cpp@if (++length > kMaxRecordBytes) return kBadResource;@if (++length >= kMaxRecordBytes) return kBadResource;@longest channel-map record refused
 engine/colour/calibration.cpp@if (plane >= channels) return kBadResource;@if (plane > channels) return kBadResource;@plane number equal to the channel count accepted
-engine/colour/calibration.cpp@if (block[4 + channels] != 0xFE || block[5 + channels] != 0xFF) return nullptr;@if (block[4 + channels] != 0xFE) return nullptr;@calibration block end mark unchecked
+engine/colour/calibration.cpp@block[kValuesAt + channels + 1] != layout::kBlockEnd[1]) {@block[kValuesAt + channels + 1] != block[kValuesAt + channels + 1]) {@calibration block end mark unchecked
 engine/colour/interpolate.cpp@while (i < last && value > nodes[i]) ++i;@while (i < last && value >= nodes[i]) ++i;@grid cell search on node values
-engine/colour/selection_table.cpp@constexpr int16_t kDotModeVersion = 300;@constexpr int16_t kDotModeVersion = 301;@dot-mode column ignored in version 300
+engine/colour/selection_table.cpp@constexpr int16_t kDotModeVersion = layout::kDotModeVersion;@constexpr int16_t kDotModeVersion = layout::kDotModeVersion + 1;@dot-mode column ignored in version 300
 engine/colour/selection_table.cpp@if (entry.keyNumber != params.tableKeyNumber) return false;@if (entry.keyNumber < params.tableKeyNumber) return false;@key number compared one-sided
 engine/colour/selection_table.cpp@cm->matchedNext = entry.halftoneId == 0 ? -1 : entry.halftoneId;@cm->matchedNext = entry.halftoneId;@halftone id 0 not turned into the end mark
 engine/colour/colour_table.cpp@if (nodes[n] <= nodes[n - 1]) return false;@if (nodes[n] < nodes[n - 1]) return false;@repeated grid node accepted
@@ -70,24 +70,24 @@ engine/colour/gamma_level.cpp@if (kLog5000[w] * 2048 + base > target) break;@if 
 engine/colour/rebuild.cpp@if (settings.saturation > 50) settings.saturation = 50;@if (settings.saturation > 50) settings.saturation = 49;@enhanced saturation capped at 49
 engine/halftone/setup/screening_tables.cpp@if (grey[i] < 4 && grey[i - 1] >= 4) drop = i;@if (grey[i] < 3 && grey[i - 1] >= 3) drop = i;@curve padding finds the wrong drop
 engine/halftone/setup/screening_tables.cpp@} else if (x == 1440 && y == 720 && page.method == 1) {@} else if (x == 1440 && y == 720 && page.method == 3) {@1440x720 table for the wrong method
-engine/halftone/setup/threshold_matrix.cpp@if (coded == 239) return 512;@if (coded == 239) return 256;@matrix size code 239 misread
+formats/layout/inkdot/formats/halftone_layout.h@if (code == kSide512Code) return 512;@if (code == kSide512Code) return 256;@matrix size code 239 misread
 engine/halftone/setup/threshold_matrix.cpp@if (!IsPowerOfTwo(width) || height == 0) return kBadResource;@if (height == 0) return kBadResource;@matrix width not checked
-engine/halftone/setup/threshold_matrix.cpp@(ht->params.colorMode != 0 ? 16 : 20)@(ht->params.colorMode != 0 ? 20 : 16)@selector record offsets swapped
+engine/halftone/setup/threshold_matrix.cpp@(ht->params.colorMode != 0 ? selector::kColourPaletteIdAt : selector::kGreyPaletteIdAt)@(ht->params.colorMode != 0 ? selector::kGreyPaletteIdAt : selector::kColourPaletteIdAt)@selector record offsets swapped
 engine/halftone/setup/resource_id_list.cpp@ht->replication = (static_cast<uint32_t>(n) + 1) / 2;@ht->replication = static_cast<uint32_t>(n) / 2;@odd magnification replication
-engine/halftone/setup/dot_palette.cpp@if (amounts[0] + amounts[1] + amounts[2] > 255) return kBadPalette;@if (amounts[0] + amounts[1] + amounts[2] > 256) return kBadPalette;@palette sum 256 accepted
+engine/halftone/setup/dot_palette.cpp@if (static_cast<uint32_t>(amounts[0] + amounts[1] + amounts[2]) > layout::kMaxLevelSum) {@if (static_cast<uint32_t>(amounts[0] + amounts[1] + amounts[2]) > layout::kMaxLevelSum + 1) {@palette sum 256 accepted
 engine/halftone/setup/halftone_context.cpp@if (reserved != 0) return kBadReserved;@if (reserved > 1) return kBadReserved;@reserved argument 1 accepted
 engine/halftone/kernels/error_lines.cpp@if (previousEnd == width) previousEnd = 0;@if (previousEnd == width) previousEnd = 1;@error-line end wraps wrong
 engine/halftone/kernels/dispatcher.cpp@if (choice.errorLines > ht->errorLineCount) return nullptr;@if (choice.errorLines >= ht->errorLineCount) return nullptr;@kernel refused with exactly enough error lines
 engine/halftone/kernels/ordered_dither.cpp@level != 0 && level > matrixRow[x & columnMask]@level != 0 && level >= matrixRow[x & columnMask]@dither threshold comparison
 engine/halftone/kernels/mono_diffusion.cpp@const int32_t corrected = level + (*cell >> 5);@const int32_t corrected = level + (*cell >> 4);@diffused error scale
-host/src/byte_checks.h@if (nodes[i] <= nodes[i - 1]) {@if (nodes[i] < nodes[i - 1]) {@repeated node accepted by validation
+formats/src/byte_fields.h@if (nodes[i] <= nodes[i - 1]) {@if (nodes[i] < nodes[i - 1]) {@repeated node accepted by validation
 host/src/profile.cpp@if (text.size() != 7 || text[0] != '#') return false;@if (text.size() < 7 || text[0] != '#') return false;@long colour text accepted
 host/src/profile.cpp@digit = ch - 'a' + 10;@digit = ch - 'a' + 11;@lower-case hex digit value
 host/src/image_pnm.cpp@const uint32_t sampleBytes = maxValue_ > 255 ? 2 : 1;@const uint32_t sampleBytes = maxValue_ > 256 ? 2 : 1;@maxval 256 read as one byte
-host/src/calibration_formats.cpp@if (length < 1 + channels) {@if (length < channels) {@short channel-map record accepted
-host/src/colour_table_format.cpp@if (table.gridSize < 2 ||@if (table.gridSize < 1 ||@grid of one node accepted
-host/src/selection_table_format.cpp@if (field.text.size() > static_cast<size_t>(kMaxNameLength)) {@if (field.text.size() >= static_cast<size_t>(kMaxNameLength)) {@longest name refused
-host/src/halftone_formats.cpp@if (t >= size) {@if (t > size) {@threshold equal to the matrix size accepted
+formats/src/calibration.cpp@if (length < 1 + channels) {@if (length < channels) {@short channel-map record accepted
+formats/src/colour_table.cpp@if (table.gridSize < layout::kMinGridSize ||@if (table.gridSize < 1 ||@grid of one node accepted
+formats/src/selection_table.cpp@if (field.text.size() > static_cast<size_t>(layout::kMaxNameLength)) {@if (field.text.size() >= static_cast<size_t>(layout::kMaxNameLength)) {@longest name refused
+formats/src/halftone_resources.cpp@if (t >= size) {@if (t > size) {@threshold equal to the matrix size accepted
 EOF
 }
 

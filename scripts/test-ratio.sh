@@ -1,7 +1,7 @@
 #!/bin/sh
 # SPDX-License-Identifier: Apache-2.0
 # Non-blank lines of C and C++ test code against the code it tests:
-# tests/ (helpers and scenario included) over engine/, host/, tools/, include/.
+# tests/ (helpers and scenario included) over engine/, formats/, host/, tools/, include/.
 #   scripts/test-ratio.sh [-v]   (-v: lines per test file as well)
 set -eu
 cd "$(dirname "$0")/.."
@@ -14,5 +14,5 @@ if [ "${1:-}" = "-v" ]; then
     -exec grep -cv '^[[:space:]]*$' {} + | sort -t: -k2 -n -r
 fi
 tests=$(count tests)
-code=$(count engine host tools include)
+code=$(count engine formats host tools include)
 awk -v t="$tests" -v c="$code" 'BEGIN { printf "tests %d, code %d, ratio %.3f\n", t, c, t / c }'

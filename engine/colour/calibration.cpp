@@ -7,6 +7,7 @@
 #include "colour/option_list.h"
 #include "colour/selection_table.h"
 #include "frame/memory_blocks.h"
+#include "inkdot/formats/calibration_layout.h"
 
 namespace inkdot {
 
@@ -16,13 +17,15 @@ constexpr int32_t kChannelMapId = 980;
 constexpr int32_t kReferenceId = 990;
 constexpr int32_t kSecondTableOffset = 900;  // added to the table's idBase
 
-constexpr uint8_t kRecordEnd = 0xFE;  // ends a channel-map record
-constexpr uint8_t kMapEnd = 0xFF;     // ends the channel map
-constexpr int32_t kMaxRecordBytes = 20;
+namespace layout = formats::calibration_layout;
+constexpr uint8_t kRecordEnd = layout::kRecordEnd;  // ends a channel-map record
+constexpr uint8_t kMapEnd = layout::kMapEnd;        // ends the channel map
+constexpr int32_t kMaxRecordBytes = static_cast<int32_t>(layout::kMaxRecordBytes);
 
-constexpr int32_t kCurveBytes = 256;
-constexpr uint8_t kLowestValue = 30;  // printer and reference values
-constexpr uint8_t kHighestValue = 70;
+constexpr int32_t kCurveBytes = static_cast<int32_t>(layout::kCurveBytes);
+constexpr uint8_t kLowestValue = layout::kLowestValue;  // printer and reference values
+constexpr uint8_t kHighestValue = layout::kHighestValue;
+constexpr uint32_t kValuesAt = layout::kBlockValuesAt;
 
 bool InValueRange(uint8_t v) { return v >= kLowestValue && v <= kHighestValue; }
 
@@ -33,11 +36,17 @@ const uint8_t *FindCalibrationBlock(const CmOptionList *options, int32_t channel
   if (options == nullptr || options->count == 0) return nullptr;
   const auto *block = static_cast<const uint8_t *>(FindOption(options, kOptionCalibration));
   if (block == nullptr || channels > kMaxCalibratedInks) return nullptr;
-  if (block[0] != 'C' || block[1] != 'W' || block[2] != ':') return nullptr;
-  for (int32_t i = 0; i < channels; ++i) {
-    if (!InValueRange(block[4 + i])) return nullptr;
+  if (block[0] != layout::kBlockTag[0] || block[1] != layout::kBlockTag[1] ||
+      block[2] != layout::kBlockTag[2]) {
+    return nullptr;
   }
-  if (block[4 + channels] != 0xFE || block[5 + channels] != 0xFF) return nullptr;
+  for (int32_t i = 0; i < channels; ++i) {
+    if (!InValueRange(block[kValuesAt + i])) return nullptr;
+  }
+  if (block[kValuesAt + channels] != layout::kBlockEnd[0] ||
+      block[kValuesAt + channels + 1] != layout::kBlockEnd[1]) {
+    return nullptr;
+  }
   return block;
 }
 
@@ -51,8 +60,8 @@ ResultCode ReadChannelMap(CmContext *cm, CalibrationState *state, const uint8_t 
   const int32_t channels = cm->lut->channelCount;
   const uint8_t *block = FindCalibrationBlock(cm->params.options, channels);
   if (block == nullptr) return kBadResource;  // the host withdrew the block
-  const uint8_t head = block[3];
-  for (int32_t i = 0; i < channels; ++i) state->printerValues[i] = block[4 + i];
+  const uint8_t head = block[layout::kBlockHeadAt];
+  for (int32_t i = 0; i < channels; ++i) state->printerValues[i] = block[kValuesAt + i];
   for (int32_t i = 0; i < kMaxCalibratedInks; ++i) {
     state->channelMap[i] = static_cast<uint8_t>(i);
   }
@@ -116,7 +125,7 @@ ResultCode SelectCurves(CmContext *cm, CalibrationState *state, const uint8_t *t
 ResultCode ChooseCurves(CmContext *cm, CalibrationState *state, const uint8_t *curves,
                         int32_t *nextId) {
   const int32_t channels = cm->lut->channelCount;
-  const bool fine = state->referenceMode == 2;
+  const bool fine = state->referenceMode == layout::kFineMode;
   const int32_t divisor = fine ? 1 : 2;
   const int32_t offset = fine ? 32 : 30;
   const int32_t highest = fine ? 36 : 20;

@@ -7,12 +7,13 @@
 #include "colour/colour_table.h"
 #include "colour/rebuild.h"
 #include "colour/selection_table.h"
+#include "inkdot/formats/colour_table_layout.h"
 
 namespace inkdot {
 
 namespace {
 
-constexpr uint8_t kFourInputFormat = 128;
+constexpr uint8_t kFourInputFormat = formats::colour_table_layout::kFourInputFormat;
 
 // Phase 1: the selection table picks the colour-table resource.
 ResultCode SelectColourTable(CmContext *cm, const uint8_t *text, int32_t *nextId) {

@@ -6,30 +6,34 @@
 #include "colour/cm_context.h"
 #include "colour/interpolate.h"
 #include "frame/memory_blocks.h"
+#include "inkdot/formats/colour_table_layout.h"
 
 namespace inkdot {
 
 namespace {
 
-constexpr uint8_t kFourInputFormat = 128;
-constexpr uint8_t kGreyBlockFormat = 50;
-constexpr int32_t kMaxGridSize = 36;
+namespace layout = formats::colour_table_layout;
+
+constexpr uint8_t kFourInputFormat = layout::kFourInputFormat;
+constexpr uint8_t kGreyBlockFormat = layout::kGreyBlockFormat;
+constexpr int32_t kMaxGridSize = static_cast<int32_t>(layout::kMaxGridSize);
 constexpr int32_t kNeutralBalance = 50;
 
-// Field offsets of the colour-table resource.
-constexpr uint32_t kFormatAt = 15;
-constexpr uint32_t kAuxOffsetAt = 16;
-constexpr uint32_t kAuxLengthAt = 20;
-constexpr uint32_t kKindAt = 24;
-constexpr uint32_t kDominantReductionAt = 32;
-constexpr uint32_t kHueShiftAt = 36;
-constexpr uint32_t kSaturationBoostAt = 39;
-constexpr uint32_t kPairReductionAt = 42;
-constexpr uint32_t kInkValuesAt = 48;
-constexpr uint32_t kLevelParamsAt = 64;
-constexpr uint32_t kGridSizesAt = 72;
-// The longest dot-mode selector record (type 3): its length word and 20 bytes.
-constexpr uint32_t kSelectorRecordBytes = 24;
+constexpr uint32_t kFormatAt = layout::kFormatAt;
+constexpr uint32_t kAuxOffsetAt = layout::kAuxOffsetAt;
+constexpr uint32_t kAuxLengthAt = layout::kAuxLengthAt;
+constexpr uint32_t kKindAt = layout::kKindAt;
+constexpr uint32_t kDominantReductionAt = layout::kDominantReductionAt;
+constexpr uint32_t kHueShiftAt = layout::kHueShiftAt;
+constexpr uint32_t kSaturationBoostAt = layout::kSaturationBoostAt;
+constexpr uint32_t kPairReductionAt = layout::kPairReductionAt;
+constexpr uint32_t kInkLoadLightAt = layout::kInkLoadLightAt;
+constexpr uint32_t kInkLoadDarkAt = layout::kInkLoadDarkAt;
+constexpr uint32_t kInkParamsAt = layout::kInkParamsAt;
+constexpr uint32_t kLevelParamsAt = layout::kLevelParamsAt;
+constexpr uint32_t kGridSizesAt = layout::kGridSizesAt;
+// The halftone side reads this much of the dot-mode selector record.
+constexpr uint32_t kSelectorRecordBytes = formats::selector_layout::kLongestRead;
 
 uint32_t LittleEndian32(const uint8_t *p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
@@ -161,8 +165,8 @@ bool InkLoadUsable(int32_t inkLoadLight, int32_t inkLoadDark) {
 }
 
 bool ResourceInkLoadUsable(const uint8_t *resource) {
-  return InkLoadUsable(BigEndianSigned16(resource + kInkValuesAt),
-                       BigEndianSigned16(resource + kInkValuesAt + 2));
+  return InkLoadUsable(BigEndianSigned16(resource + kInkLoadLightAt),
+                       BigEndianSigned16(resource + kInkLoadDarkAt));
 }
 
 uint8_t InkLoadLevel(int32_t inkLoadLight, int32_t inkLoadDark, uint8_t x) {
@@ -212,10 +216,10 @@ ResultCode DecodeColourTable(CmContext *cm, const uint8_t *resource) {
   }
   cm->saturationBoost = static_cast<int8_t>(resource[kSaturationBoostAt]);
 
-  lut->inkLoadLight = BigEndianSigned16(resource + kInkValuesAt);
-  lut->inkLoadDark = BigEndianSigned16(resource + kInkValuesAt + 2);
+  lut->inkLoadLight = BigEndianSigned16(resource + kInkLoadLightAt);
+  lut->inkLoadDark = BigEndianSigned16(resource + kInkLoadDarkAt);
   for (int n = 0; n < 3; ++n) {
-    lut->inkParams[n] = BigEndianSigned16(resource + kInkValuesAt + 4 + 2 * n);
+    lut->inkParams[n] = BigEndianSigned16(resource + kInkParamsAt + 2 * n);
   }
   for (int n = 0; n < 4; ++n) {
     lut->levelParams[n] = BigEndianSigned16(resource + kLevelParamsAt + 2 * n);

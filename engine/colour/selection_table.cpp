@@ -5,6 +5,7 @@
 
 #include "colour/cm_context.h"
 #include "frame/memory_blocks.h"
+#include "inkdot/formats/selection_table_layout.h"
 
 namespace inkdot {
 
@@ -12,17 +13,18 @@ namespace {
 
 // Limits of the format. A table beyond them is refused as if no line had
 // matched; nothing past them is ever written.
-constexpr int32_t kMaxEntries = 200;
-constexpr uint32_t kMaxNameLength = 11;
-constexpr int32_t kMaxMethodNames = 12;
-constexpr int32_t kMaxKeyNames = 32;
-constexpr int32_t kMaxModeNames = 12;
-constexpr uint32_t kMaxFieldLength = 255;
-constexpr uint32_t kMaxLineLength = 255;
+namespace layout = formats::selection_table_layout;
+constexpr int32_t kMaxEntries = layout::kMaxEntries;
+constexpr uint32_t kMaxNameLength = layout::kMaxNameLength;
+constexpr int32_t kMaxMethodNames = layout::kMaxMethodNames;
+constexpr int32_t kMaxKeyNames = layout::kMaxKeyNames;
+constexpr int32_t kMaxModeNames = layout::kMaxModeNames;
+constexpr uint32_t kMaxFieldLength = layout::kMaxFieldLength;
+constexpr uint32_t kMaxLineLength = layout::kMaxLineLength;
 
 constexpr uint32_t kWorkAreaBytes = 16800;  // 200 entries of 84 bytes
-constexpr int16_t kDefaultVersion = 200;
-constexpr int16_t kDotModeVersion = 300;  // column 9 is compared from here on
+constexpr int16_t kDefaultVersion = layout::kDefaultVersion;
+constexpr int16_t kDotModeVersion = layout::kDotModeVersion;  // column 9 is compared from here on
 
 using Name = char[kMaxNameLength + 1];
 
@@ -225,7 +227,7 @@ bool ParseTable(CmContext *cm, const uint8_t *text, Entry *entries,
   if (!ReadNames(scanner, &table->methods, kMaxMethodNames, false, {})) return false;
   Field first{nullptr, 0};
   bool hasFirst = scanner.NextField(&first);
-  if (hasFirst && first.start[0] != 'P') {
+  if (hasFirst && first.start[0] != layout::kKeyNameLead) {
     table->keys.base = ParseInteger(first);
     hasFirst = false;
   }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// Image reading: picks the format by its magic bytes and composites alpha.
+// Image reading: picks the format by its first bytes from the table of
+// readers, and composites alpha.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -96,9 +97,43 @@ void MemoryRows::ReadRow(uint16_t *out) {
 
 namespace {
 
-enum class Format { kPng, kTiff, kPnm, kJpeg, kUnknown };
+[[noreturn]] void RequireFirstPage(const std::filesystem::path &path) {
+  detail::ImageFailure(path, "has only one page");
+}
 
-Format Sniff(const std::filesystem::path &path) {
+uint32_t OnePage(const std::filesystem::path &) { return 1; }
+
+std::unique_ptr<ImageRows> OpenPngPage(const std::filesystem::path &path, uint32_t page,
+                                       uint64_t memoryBudget) {
+  if (page != 0) RequireFirstPage(path);
+  return detail::OpenPng(path, memoryBudget);
+}
+
+std::unique_ptr<ImageRows> OpenJpegPage(const std::filesystem::path &path, uint32_t page,
+                                        uint64_t memoryBudget) {
+  if (page != 0) RequireFirstPage(path);
+  return detail::OpenJpeg(path, memoryBudget);
+}
+
+std::unique_ptr<ImageRows> OpenPnmPage(const std::filesystem::path &path, uint32_t page,
+                                       uint64_t /*memoryBudget: rows stream*/) {
+  if (page != 0) RequireFirstPage(path);
+  return detail::OpenPnm(path);
+}
+
+// Every format the readers take, in the order an unknown file's refusal
+// names them. Their first bytes never overlap, so the order decides nothing
+// else.
+constexpr detail::ImageFormat kImageFormats[] = {
+    {"PNG", detail::IsPng, OnePage, OpenPngPage},
+    {"TIFF", detail::IsTiff, detail::CountTiffPages, detail::OpenTiffPage},
+    {"JPEG", detail::IsJpeg, OnePage, OpenJpegPage},
+    {"PGM or PPM", detail::IsPnm, OnePage, OpenPnmPage},
+};
+
+// The format of the file at `path` by its first bytes; refuses a file that
+// cannot be read or that no reader takes.
+const detail::ImageFormat &Sniff(const std::filesystem::path &path) {
   errno = 0;
   std::ifstream in(path, std::ios::binary);
   // A folder opens as a stream but reads nothing.
@@ -106,57 +141,26 @@ Format Sniff(const std::filesystem::path &path) {
   if (!in || std::filesystem::is_directory(path, ignored)) {
     detail::ImageFailure(path, detail::OpenFailure(path));
   }
-  unsigned char magic[8] = {};
-  in.read(reinterpret_cast<char *>(magic), sizeof magic);
-  const std::streamsize got = in.gcount();
-  static const unsigned char kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  if (got >= 8 && std::memcmp(magic, kPng, 8) == 0) return Format::kPng;
-  if (got >= 4 && ((magic[0] == 'I' && magic[1] == 'I' && magic[2] == 42 && magic[3] == 0) ||
-                   (magic[0] == 'M' && magic[1] == 'M' && magic[2] == 0 && magic[3] == 42))) {
-    return Format::kTiff;
+  uint8_t head[8] = {};
+  in.read(reinterpret_cast<char *>(head), sizeof head);
+  const std::span<const uint8_t> read(head, static_cast<size_t>(in.gcount()));
+  for (const detail::ImageFormat &format : kImageFormats) {
+    if (format.sniff(read)) return format;
   }
-  if (got >= 2 && magic[0] == 'P' && (magic[1] == '5' || magic[1] == '6')) return Format::kPnm;
-  if (got >= 3 && magic[0] == 0xFF && magic[1] == 0xD8 && magic[2] == 0xFF) return Format::kJpeg;
-  return Format::kUnknown;
-}
-
-[[noreturn]] void Unknown(const std::filesystem::path &path) {
-  detail::ImageFailure(path, "not a PNG, TIFF, JPEG, PGM or PPM image (unrecognised first bytes)");
+  std::string names;
+  for (const detail::ImageFormat &format : kImageFormats) {
+    names += (names.empty() ? "" : ", ") + std::string(format.names);
+  }
+  detail::ImageFailure(path, "not a " + names + " image (unrecognised first bytes)");
 }
 
 }  // namespace
 
-uint32_t CountImagePages(const std::filesystem::path &path) {
-  switch (Sniff(path)) {
-    case Format::kTiff: return detail::CountTiffPages(path);
-    case Format::kPng:
-    case Format::kJpeg:
-    case Format::kPnm: return 1;
-    case Format::kUnknown: break;
-  }
-  Unknown(path);
-}
-
-namespace {
-
-std::unique_ptr<ImageRows> OpenFormatReader(const std::filesystem::path &path, uint32_t page,
-                                            uint64_t memoryBudget) {
-  Format format = Sniff(path);
-  if (format == Format::kTiff) return detail::OpenTiffPage(path, page, memoryBudget);
-  if (format == Format::kUnknown) Unknown(path);
-  if (page != 0) detail::ImageFailure(path, "has only one page");
-  switch (format) {
-    case Format::kPng: return detail::OpenPng(path, memoryBudget);
-    case Format::kJpeg: return detail::OpenJpeg(path, memoryBudget);
-    default: return detail::OpenPnm(path);
-  }
-}
-
-}  // namespace
+uint32_t CountImagePages(const std::filesystem::path &path) { return Sniff(path).pages(path); }
 
 std::unique_ptr<ImageRows> OpenImagePage(const std::filesystem::path &path, uint32_t page,
                                          const ColourInput &colour, uint64_t memoryBudget) {
-  return detail::ManageColour(OpenFormatReader(path, page, memoryBudget), path, colour);
+  return detail::ManageColour(Sniff(path).open(path, page, memoryBudget), path, colour);
 }
 
 Image ReadImagePage(const std::filesystem::path &path, uint32_t page, uint64_t memoryBudget) {

@@ -193,6 +193,11 @@ class JpegRows : public ImageRows {
 
 }  // namespace
 
+bool IsJpeg(std::span<const uint8_t> head) {
+  // The start-of-image marker and the first byte of the next marker.
+  return head.size() >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
+}
+
 std::unique_ptr<ImageRows> OpenJpeg(const std::filesystem::path &path, uint64_t memoryBudget) {
   return std::make_unique<JpegRows>(path, memoryBudget);
 }

@@ -166,6 +166,11 @@ class PngRows : public ImageRows {
 
 }  // namespace
 
+bool IsPng(std::span<const uint8_t> head) {
+  static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  return head.size() >= 8 && std::memcmp(head.data(), kSignature, 8) == 0;
+}
+
 std::unique_ptr<ImageRows> OpenPng(const std::filesystem::path &path, uint64_t memoryBudget) {
   return std::make_unique<PngRows>(path, memoryBudget);
 }

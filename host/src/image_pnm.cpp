@@ -107,6 +107,11 @@ class PnmRows : public ImageRows {
 
 }  // namespace
 
+bool IsPnm(std::span<const uint8_t> head) {
+  // Binary PGM (P5) and PPM (P6).
+  return head.size() >= 2 && head[0] == 'P' && (head[1] == '5' || head[1] == '6');
+}
+
 std::unique_ptr<ImageRows> OpenPnm(const std::filesystem::path &path) {
   return std::make_unique<PnmRows>(path);
 }

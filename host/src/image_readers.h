@@ -1,10 +1,12 @@
 /* SPDX-License-Identifier: Apache-2.0 */
 // Internal: the per-format row readers behind OpenImagePage and
-// ReadImagePage.
+// ReadImagePage, and the table they register in.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -61,6 +63,22 @@ class MemoryRows : public ImageRows {
   const Image *image_;
   uint32_t next_ = 0;
 };
+
+// One image format: whether a file's first bytes (up to 8) are of it, how
+// many pages a file holds, and a reader of one page. Adding a format is one
+// row of kImageFormats (image.cpp) and a reader file.
+struct ImageFormat {
+  const char *names;  // as the refusal of an unknown file lists them
+  bool (*sniff)(std::span<const uint8_t> head);
+  uint32_t (*pages)(const std::filesystem::path &path);
+  std::unique_ptr<ImageRows> (*open)(const std::filesystem::path &path, uint32_t page,
+                                     uint64_t memoryBudget);
+};
+
+bool IsPng(std::span<const uint8_t> head);
+bool IsTiff(std::span<const uint8_t> head);
+bool IsJpeg(std::span<const uint8_t> head);
+bool IsPnm(std::span<const uint8_t> head);
 
 std::unique_ptr<ImageRows> OpenPng(const std::filesystem::path &path,
                                    uint64_t memoryBudget = kDefaultMemoryBudget);

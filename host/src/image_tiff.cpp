@@ -205,6 +205,12 @@ class TiffRows : public ImageRows {
 
 }  // namespace
 
+bool IsTiff(std::span<const uint8_t> head) {
+  // "II" and 42 little-endian, or "MM" and 42 big-endian.
+  return head.size() >= 4 && ((head[0] == 'I' && head[1] == 'I' && head[2] == 42 && head[3] == 0) ||
+                              (head[0] == 'M' && head[1] == 'M' && head[2] == 0 && head[3] == 42));
+}
+
 uint32_t CountTiffPages(const std::filesystem::path &path) {
   TiffFile tiff(path, "r");
   OpenOrFail(tiff, path);

@@ -7,18 +7,22 @@
 
 #include <gtest/gtest.h>
 
-#include "calibration_resource_writers.h"
 #include "colour/option_list.h"
-#include "colour_resource_writers.h"
+#include "inkdot/formats/calibration.h"
+#include "inkdot/formats/colour_table.h"
+#include "inkdot/formats/selection_table.h"
 #include "inkdot/inkdot.h"
 #include "support/option_list_builder.h"
 #include "support/test_platform.h"
 
 namespace inkdot {
+
+namespace write = formats::write;
+
 namespace {
 
-using resources::ChannelMapRecord;
-using resources::ReferenceValues;
+using write::ChannelMapRecord;
+using write::ReferenceValues;
 using testing::LiveAllocations;
 using testing::PlatformOp;
 
@@ -31,8 +35,8 @@ constexpr int32_t kCurveId = 12777;
 // every byte, and none is the identity.
 uint8_t CurveByte(int n, int v) { return static_cast<uint8_t>(n == 0 ? 255 - v : v / 2 + n); }
 
-resources::SelectionTable Selection(int32_t id, const char *mode, int32_t keyNumber) {
-  resources::SelectionTable table;
+write::SelectionTable Selection(int32_t id, const char *mode, int32_t keyNumber) {
+  write::SelectionTable table;
   table.methods = {"none", "diffuse", "dither", "screen"};
   table.keys = {"Plain"};
   table.modes = {"calib", "one", "two", "three", "enh"};
@@ -47,20 +51,20 @@ class CalibrationTest : public ::testing::Test {
     params_.tableKeyNumber = 5;
     params_.neutralBalance = 50;
     params_.colorAdjustMode = 2;  // match mode 4 for the first table only
-    firstTable_ = resources::WriteSelectionTable(Selection(kTableId, "enh", 5));
-    secondTable_ = resources::WriteSelectionTable(Selection(kCurveId, "calib", 5));
+    firstTable_ = write::WriteSelectionTable(Selection(kTableId, "enh", 5));
+    secondTable_ = write::WriteSelectionTable(Selection(kCurveId, "calib", 5));
     table_.channelCount = kInks;
-    table_.nodes1 = table_.nodes2 = table_.nodes3 = resources::EvenNodes(3);
+    table_.nodes1 = table_.nodes2 = table_.nodes3 = write::EvenNodes(3);
     for (int i = 0; i < kTableBytes; ++i) table_.grid.push_back(static_cast<uint8_t>(i * 7 + 3));
     table_.neutralBlack = {0, 0, 0};
     block_ = {"CW:", 3, {55, 30, 70, 50}, {0xFE, 0xFF}};
     map_ = {{1, {3, 3, 3, 3}}, {3, {0, 1, 2, 3}}};
     reference_ = {std::nullopt, {50, 70, 30, 50}};
-    std::vector<resources::Curve> curves(37);
+    std::vector<write::Curve> curves(37);
     for (int n = 0; n < 37; ++n) {
       for (int v = 0; v < 256; ++v) curves[n][v] = CurveByte(n, v);
     }
-    curves_ = resources::WriteCurves(curves);
+    curves_ = write::WriteCurves(curves);
   }
 
   ~CalibrationTest() override {
@@ -69,10 +73,10 @@ class CalibrationTest : public ::testing::Test {
   }
 
   ResultCode New() {
-    colourTable_ = resources::WriteColourTable(table_);
-    blockBytes_ = resources::WriteCalibrationBlock(block_);
-    mapBytes_ = resources::WriteChannelMap(map_);
-    referenceBytes_ = resources::WriteReferenceValues(reference_);
+    colourTable_ = write::WriteColourTable(table_);
+    blockBytes_ = write::WriteCalibrationBlock(block_);
+    mapBytes_ = write::WriteChannelMap(map_);
+    referenceBytes_ = write::WriteReferenceValues(reference_);
     options_ = {};
     options_.Add(kOptionCalibration, blockBytes_.data());
     params_.options = options_.List();
@@ -112,8 +116,8 @@ class CalibrationTest : public ::testing::Test {
   testing::PlatformGuard guard_;
   CmParams params_{};
   HalftoneParams page_{};
-  resources::ColourTable table_;
-  resources::CalibrationBlock block_;
+  write::ColourTable table_;
+  write::CalibrationBlock block_;
   std::vector<ChannelMapRecord> map_;
   ReferenceValues reference_;
   testing::OptionListBuilder options_;
@@ -125,7 +129,7 @@ class CalibrationTest : public ::testing::Test {
 
 TEST_F(CalibrationTest, InvalidBlocksSkipTheCalibration) {
   const std::vector<uint8_t> ok = {50, 50, 50, 50};
-  const resources::CalibrationBlock invalid[] = {
+  const write::CalibrationBlock invalid[] = {
       {"CW:", 3, {50, 29, 50, 50}, {0xFE, 0xFF}},
       {"CW:", 3, {50, 50, 50, 71}, {0xFE, 0xFF}},
       {"CW:", 3, ok, {0xFE, 0x00}},
@@ -167,7 +171,7 @@ TEST_F(CalibrationTest, RefusedCallsReleaseTheState) {
   Delete();
 
   // The second selection table has no line for the settings.
-  secondTable_ = resources::WriteSelectionTable(Selection(kCurveId, "calib", 6));
+  secondTable_ = write::WriteSelectionTable(Selection(kCurveId, "calib", 6));
   ASSERT_EQ(New(), kOk);
   for (int call = 1; call <= 4; ++call) ASSERT_EQ(Next(), kOk);
   EXPECT_EQ(LiveAllocations(), 5);  // with the state and its planes

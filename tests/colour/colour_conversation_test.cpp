@@ -10,19 +10,23 @@
 
 #include "colour/cm_context.h"
 #include "colour/ink_load_reference.h"
-#include "colour_resource_writers.h"
+#include "inkdot/formats/colour_table.h"
+#include "inkdot/formats/selection_table.h"
 #include "inkdot/inkdot.h"
 #include "support/test_platform.h"
 
 namespace inkdot {
+
+namespace write = formats::write;
+
 namespace {
 
-using resources::ColourTable;
-using resources::EvenNodes;
-using resources::SelectionEntry;
-using resources::SelectionTable;
-using resources::WriteColourTable;
-using resources::WriteSelectionTable;
+using write::ColourTable;
+using write::EvenNodes;
+using write::SelectionEntry;
+using write::SelectionTable;
+using write::WriteColourTable;
+using write::WriteSelectionTable;
 using testing::FailNthCall;
 using testing::LiveAllocations;
 using testing::PlatformOp;

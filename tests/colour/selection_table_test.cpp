@@ -6,13 +6,16 @@
 #include <gtest/gtest.h>
 
 #include "colour/cm_context.h"
-#include "colour_resource_writers.h"
+#include "inkdot/formats/selection_table.h"
 #include "support/test_platform.h"
 
 namespace inkdot {
+
+namespace write = formats::write;
+
 namespace {
 
-using resources::SelectionEntry;
+using write::SelectionEntry;
 
 // The page fits the line Fit(): method 1 "dither", key "vivid" (2 with base
 // 0), 720 x 360 dpi, mode 4 "enh", key number 9, dot mode 2.
@@ -37,7 +40,7 @@ class SelectionTableTest : public ::testing::Test {
   int32_t Select(const std::string &text) {
     return SelectTableLine(cm_, reinterpret_cast<const uint8_t *>(text.c_str()));
   }
-  int32_t Select() { return Select(resources::WriteSelectionTable(table_)); }
+  int32_t Select() { return Select(write::WriteSelectionTable(table_)); }
   // A hand-written table around `entries` with the fixture's lists.
   static std::string Text(const std::string &entries, const std::string &tail = "0\n") {
     return "//300\nh\n" + entries + "/\ndiffuse dither\n0 plain matte vivid\nnone one two three enh\n" + tail;
@@ -46,7 +49,7 @@ class SelectionTableTest : public ::testing::Test {
   testing::PlatformGuard guard_;
   CmParams params_{};
   HalftoneParams page_{};
-  resources::SelectionTable table_;
+  write::SelectionTable table_;
   CmContext *cm_ = nullptr;
 };
 

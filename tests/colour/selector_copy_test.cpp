@@ -9,10 +9,13 @@
 
 #include "colour/cm_context.h"
 #include "colour/colour_table.h"
-#include "colour_resource_writers.h"
+#include "inkdot/formats/colour_table.h"
 #include "support/test_platform.h"
 
 namespace inkdot {
+
+namespace write = formats::write;
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -28,13 +31,13 @@ TEST(SelectorCopy, ShortRecordsArePaddedWithZerosToTheLongestRecord) {
     CmContext *cm = nullptr;
     ASSERT_EQ(NewCmContext(&params, &page, &nextId, &cm), kOk);
     cm->matchedId = 4000, cm->matchedNext = 310;
-    resources::ColourTable table;
+    write::ColourTable table;
     table.channelCount = 4;
-    table.nodes1 = table.nodes2 = table.nodes3 = resources::EvenNodes(2);
+    table.nodes1 = table.nodes2 = table.nodes3 = write::EvenNodes(2);
     table.grid.assign(2 * 2 * 2 * 4, 100);
     table.neutralBlack = {0, 255};
     table.selector = record;
-    const Bytes resource = resources::WriteColourTable(table);
+    const Bytes resource = write::WriteColourTable(table);
     ASSERT_EQ(DecodeColourTable(cm, resource.data()), kOk);
 
     Bytes expected = record;

@@ -17,5 +17,5 @@ echo '#include "inkdot/inkdot.h"' > "$probe"
 "$cc" -m32 -std=c11 -Wall -Wextra -Werror -fsyntax-only -I"$root/include" "$probe"
 find "$root/engine" -name '*.cpp' ! -name '*_win32.cpp' -print0 | xargs -0 -n 8 \
   "$cxx" -m32 -std=c++20 -Wall -Wextra -Wshadow -Werror -fsyntax-only \
-  -I"$root/include" -I"$root/engine"
+  -I"$root/include" -I"$root/engine" -I"$root/formats/layout"
 echo "32-bit layout holds"

@@ -166,5 +166,52 @@ TEST(ImageInput, PgmAndPpmAtEightAndSixteenBits) {
   ExpectImageError(ppm, "height is missing");
 }
 
+TEST(ImageInput, EachReaderKnowsOnlyItsOwnFirstBytes) {
+  using Sniffer = bool (*)(std::span<const uint8_t>);
+  const Sniffer sniffers[] = {detail::IsPng, detail::IsTiff, detail::IsJpeg, detail::IsPnm};
+  const struct {
+    Bytes head;
+    int reader;  // index into sniffers, -1 for none
+  } cases[] = {
+      {{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, 0},
+      {{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A}, -1},  // cut short
+      {{'I', 'I', 42, 0}, 1},
+      {{'M', 'M', 0, 42}, 1},
+      {{'I', 'I', 0, 42}, -1},  // byte orders mixed
+      {{0xFF, 0xD8, 0xFF}, 2},
+      {{0xFF, 0xD8}, -1},
+      {{'P', '5'}, 3},
+      {{'P', '6'}, 3},
+      {{'P', '3'}, -1},  // plain-text PPM is not read
+      {{}, -1},
+  };
+  for (const auto &c : cases) {
+    for (int r = 0; r < 4; ++r) {
+      EXPECT_EQ(sniffers[r](c.head), r == c.reader) << "reader " << r << ", case for " << c.reader;
+    }
+  }
+}
+
+TEST(ImageInput, SinglePageFormatsHaveOnePageAndRefuseASecond) {
+  testing::TempDir dir;
+  const std::filesystem::path png = dir.path() / "one.png", pgm = dir.path() / "one.pgm",
+                              tif = dir.path() / "one.tif";
+  WritePng(Gradient(3, 2), 72, png);
+  testing::WriteFile(pgm, testing::TextBytes("P5 1 1 255\n\x80"));
+  WriteTiledTiff(Gradient(3, 2), tif);
+  for (const std::filesystem::path &path : {png, pgm, tif}) {
+    EXPECT_EQ(CountImagePages(path), 1u) << path;
+    try {
+      OpenImagePage(path, 1, {});
+      ADD_FAILURE() << "opened page 2 of " << path;
+    } catch (const ImageError &e) {
+      EXPECT_NE(std::string(e.what()).find(path.filename().string()), std::string::npos) << e.what();
+      // TIFF counts its own pages and says so in its own words.
+      EXPECT_EQ(std::string(e.what()).find("has only one page") != std::string::npos, path != tif)
+          << e.what();
+    }
+  }
+}
+
 }  // namespace
 }  // namespace inkdot::host

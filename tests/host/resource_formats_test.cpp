@@ -180,8 +180,8 @@ TEST(HalftoneFormats, MatrixSizeWidthAndRanks) {
   b[4] = b[6];
   b[5] = b[7];
   EXPECT_FALSE(matrix(b).isPermutation);
-  EXPECT_EQ(DecodeMatrixSide(255), 256u);
-  EXPECT_EQ(DecodeMatrixSide(239), 512u);
+  EXPECT_EQ(formats::matrix_layout::DecodeSide(255), 256u);
+  EXPECT_EQ(formats::matrix_layout::DecodeSide(239), 512u);
   // 256 x 512 thresholds cannot all be ranks of a 16-bit level scale.
   ExpectRefusal(Bytes{255, 239, 0, 0}, matrix, "matrix size", 0);
 }

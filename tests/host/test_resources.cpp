@@ -6,20 +6,13 @@
 #include <atomic>
 #include <fstream>
 
+#include "inkdot/formats/calibration.h"
+#include "inkdot/formats/colour_table.h"
+#include "inkdot/formats/halftone_resources.h"
+
 namespace inkdot::testing {
 
-namespace {
-
-void PutU16LE(Bytes &b, uint16_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void PutU32LE(Bytes &b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-}  // namespace
+namespace write = formats::write;
 
 Bytes TextBytes(const std::string &text) { return Bytes(text.begin(), text.end()); }
 
@@ -53,25 +46,18 @@ void SeparationAt(uint8_t r, uint8_t g, uint8_t b, uint8_t out[4]) {
 }
 
 Bytes ColourTable(const ColourTableSpec &shape) {
-  const bool four = shape.format == 128;
-  Bytes b(four ? 77 : 76, 0);
-  b[15] = shape.format;
-  b[24] = shape.kind;
-  b[48] = static_cast<uint8_t>(shape.inkLoadLight >> 8);
-  b[49] = static_cast<uint8_t>(shape.inkLoadLight);
-  b[50] = static_cast<uint8_t>(shape.inkLoadDark >> 8);
-  b[51] = static_cast<uint8_t>(shape.inkLoadDark);
+  const bool four = shape.format == formats::colour_table_layout::kFourInputFormat;
   const int g = shape.grid;
-  b[72] = b[73] = b[74] = shape.grid;
-  if (four) {
-    b[75] = shape.grid;
-    b[76] = shape.channels;
-  } else {
-    b[75] = shape.channels;
-  }
+  write::ColourTable table;
+  table.format = shape.format;
+  table.kind = shape.kind;
+  table.inkLoadLight = shape.inkLoadLight;
+  table.inkLoadDark = shape.inkLoadDark;
+  table.channelCount = shape.channels;
   std::vector<uint8_t> nodes(g);
   for (int i = 0; i < g; ++i) nodes[i] = static_cast<uint8_t>(i * 255 / (g - 1));
-  for (int axis = 0; axis < (four ? 4 : 3); ++axis) b.insert(b.end(), nodes.begin(), nodes.end());
+  table.nodes1 = table.nodes2 = table.nodes3 = nodes;
+  if (four) table.nodes4 = nodes;
   const int fourth = four ? g : 1;
   for (int i = 0; i < g; ++i) {
     for (int j = 0; j < g; ++j) {
@@ -79,56 +65,36 @@ Bytes ColourTable(const ColourTableSpec &shape) {
         for (int l = 0; l < fourth; ++l) {
           uint8_t inks[4];
           SeparationAt(nodes[i], nodes[j], nodes[k], inks);
-          for (int c = 0; c < shape.channels; ++c) b.push_back(c < 4 ? inks[c] : 0);
+          for (int c = 0; c < shape.channels; ++c) table.grid.push_back(c < 4 ? inks[c] : 0);
         }
       }
     }
   }
-  for (int i = 0; i < g; ++i) b.push_back(static_cast<uint8_t>(255 - nodes[i]));  // black values
-  if (shape.format == 50) {
+  for (int i = 0; i < g; ++i) table.neutralBlack.push_back(static_cast<uint8_t>(255 - nodes[i]));
+  if (shape.format == formats::colour_table_layout::kGreyBlockFormat) {
     for (int i = 0; i < g; ++i) {
       for (int c = 0; c < shape.channels; ++c) {
-        b.push_back(c == shape.channels - 1 ? static_cast<uint8_t>(255 - nodes[i]) : 0);
+        table.greyBlock.push_back(c == shape.channels - 1 ? static_cast<uint8_t>(255 - nodes[i]) : 0);
       }
     }
   }
-  if (shape.selector) {
-    const uint32_t offset = static_cast<uint32_t>(b.size());
-    Bytes record(8, 0);
-    PutU32LE(record, 0, 4);
-    record[4] = 1;
-    record[6] = static_cast<uint8_t>(shape.paletteId);
-    record[7] = static_cast<uint8_t>(shape.paletteId >> 8);
-    b.insert(b.end(), record.begin(), record.end());
-    PutU32LE(b, 16, offset);
-    PutU32LE(b, 20, static_cast<uint32_t>(record.size()));
-  }
-  return b;
+  if (shape.selector) table.selector = write::WriteSelectorRecord(write::SinglePaletteSelector{shape.paletteId});
+  return write::WriteColourTable(table);
 }
 
-Bytes IdList(const std::vector<uint16_t> &ids) {
-  Bytes b;
-  for (uint16_t id : ids) {
-    b.push_back(static_cast<uint8_t>(id >> 8));
-    b.push_back(static_cast<uint8_t>(id));
-  }
-  b.push_back(0xFF);
-  b.push_back(0xFF);
-  return b;
-}
+Bytes IdList(const std::vector<uint16_t> &ids) { return write::WriteResourceIdList({ids}); }
 
 Bytes Grid() {
-  Bytes b;
-  PutU16LE(b, 32);
-  for (int i = 0; i < 31; ++i) b.push_back(static_cast<uint8_t>(i * 8));
-  b.push_back(255);
-  return b;
+  write::GridResource grid;
+  for (int i = 0; i < 31; ++i) grid.positions.push_back(static_cast<uint8_t>(i * 8));
+  grid.positions.push_back(255);
+  return write::WriteGridResource(grid);
 }
 
 Bytes Matrix(uint8_t widthCode, uint8_t heightCode) {
-  const uint32_t w = widthCode == 255 ? 256 : widthCode == 239 ? 512 : widthCode;
-  const uint32_t h = heightCode == 255 ? 256 : heightCode == 239 ? 512 : heightCode;
-  Bytes b = {widthCode, heightCode, 0, 0};
+  const uint32_t w = formats::matrix_layout::DecodeSide(widthCode);
+  const uint32_t h = formats::matrix_layout::DecodeSide(heightCode);
+  write::ThresholdMatrix matrix{w, h, {}};
   for (uint32_t y = 0; y < h; ++y) {
     for (uint32_t x = 0; x < w; ++x) {
       // Bayer rank: the bits of x ^ y and y interleaved in reverse order,
@@ -143,42 +109,39 @@ Bytes Matrix(uint8_t widthCode, uint8_t heightCode) {
         rank |= ((y >> i) & 1u) << at;
       }
       rank %= w * h;
-      PutU16LE(b, static_cast<uint16_t>(rank));
+      matrix.thresholds.push_back(static_cast<uint16_t>(rank));
     }
   }
-  return b;
+  return write::WriteThresholdMatrix(matrix);
 }
 
 Bytes Palette() {
-  Bytes b;
+  write::DotPalette palette;
   for (int p = 0; p < 256; ++p) {
-    const int third = p / 3;
-    b.push_back(static_cast<uint8_t>(p - 2 * third));  // small
-    b.push_back(static_cast<uint8_t>(third));          // medium
-    b.push_back(static_cast<uint8_t>(third));          // large
+    const uint8_t third = static_cast<uint8_t>(p / 3);
+    palette.levels[p] = {static_cast<uint8_t>(p - 2 * third), third, third};
   }
-  return b;
+  return write::WriteDotPalette(palette);
 }
 
 Bytes ChannelMap(uint8_t head, uint8_t channels) {
-  Bytes b = {static_cast<uint8_t>(head + 1)};  // another head's record first
-  for (uint8_t c = 0; c < channels; ++c) b.push_back(static_cast<uint8_t>(channels - 1 - c));
-  b.push_back(0xFE);
-  b.push_back(head);
-  for (uint8_t c = 0; c < channels; ++c) b.push_back(c);
-  b.push_back(0xFE);
-  b.push_back(0xFF);
-  return b;
+  write::ChannelMapRecord other{static_cast<uint8_t>(head + 1), {}};  // another head's record first
+  write::ChannelMapRecord own{head, {}};
+  for (uint8_t c = 0; c < channels; ++c) {
+    other.planes.push_back(static_cast<uint8_t>(channels - 1 - c));
+    own.planes.push_back(c);
+  }
+  return write::WriteChannelMap({other, own});
 }
 
-Bytes ReferenceValues(uint8_t value, uint8_t channels) { return Bytes(channels, value); }
+Bytes ReferenceValues(uint8_t value, uint8_t channels) {
+  return write::WriteReferenceValues({std::nullopt, Bytes(channels, value)});
+}
 
 Bytes IdentityCurves(int count) {
-  Bytes b;
-  for (int n = 0; n < count; ++n) {
-    for (int v = 0; v < 256; ++v) b.push_back(static_cast<uint8_t>(v));
-  }
-  return b;
+  write::Curve identity;
+  for (int v = 0; v < 256; ++v) identity[v] = static_cast<uint8_t>(v);
+  return write::WriteCurves(std::vector<write::Curve>(static_cast<size_t>(count), identity));
 }
 
 void WriteFile(const std::filesystem::path &path, const Bytes &bytes) {

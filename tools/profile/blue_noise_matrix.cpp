@@ -6,6 +6,8 @@
 #include <limits>
 #include <stdexcept>
 
+#include "inkdot/formats/halftone_resources.h"
+
 namespace inkdot::profile {
 namespace {
 
@@ -227,20 +229,9 @@ std::vector<uint16_t> MakeBlueNoiseMatrix(const BlueNoiseSpec &shape) {
 }
 
 Bytes EncodeMatrixResource(int width, int height, const std::vector<uint16_t> &ranks) {
-  auto side = [](int v) -> unsigned {
-    if (v == 256) return 255;
-    if (v == 512) return 239;
-    if (v < 1 || v > 254 || v == 239) throw std::runtime_error("matrix side has no coding");
-    return static_cast<unsigned>(v);
-  };
-  Bytes out;
-  out.reserve(4 + ranks.size() * 2);
-  PutU8(out, side(width));
-  PutU8(out, side(height));
-  PutU8(out, 0);
-  PutU8(out, 0);
-  for (uint16_t r : ranks) PutU16LE(out, r);
-  return out;
+  if (width < 1 || height < 1) throw std::runtime_error("matrix side has no coding");
+  return formats::write::WriteThresholdMatrix(
+      {static_cast<uint32_t>(width), static_cast<uint32_t>(height), ranks});
 }
 
 }  // namespace inkdot::profile

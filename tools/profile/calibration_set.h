@@ -8,15 +8,13 @@
 #include <vector>
 
 #include "byte_writer.h"
+#include "inkdot/formats/calibration.h"
 
 namespace inkdot::profile {
 
 // Channel map: one record per head id (the id, then one curve plane per
 // ink, then 0xFE), the sequence ended by 0xFF.
-struct ChannelMapRecord {
-  uint8_t headId = 0;
-  std::vector<uint8_t> planes;
-};
+using ChannelMapRecord = formats::write::ChannelMapRecord;
 Bytes EncodeChannelMap(const std::vector<ChannelMapRecord> &records);
 
 // Reference values. Mode 1 (values 30..70 from byte 0) goes with 21

@@ -2,10 +2,10 @@
 #include "colour_table.h"
 
 #include <cmath>
-#include <cstring>
 #include <stdexcept>
 
 #include "ink_levels.h"
+#include "inkdot/formats/colour_table.h"
 
 namespace inkdot::profile {
 
@@ -21,27 +21,19 @@ Bytes EncodeColourTable(const ColourTable &table) {
   if (table.levels.size() != nodes * nodes * nodes * 4 || table.neutralBlack.size() != nodes) {
     throw std::runtime_error("colour table sizes do not match its node count");
   }
-  Bytes out(15, 0);
-  static const char kTag[] = "inkdot colour";
-  std::memcpy(out.data(), kTag, sizeof kTag - 1);
-  PutU8(out, 0);          // 15: plain three-input table
-  PutU32LE(out, 0);       // 16: selector offset, set below
-  PutU32LE(out, static_cast<uint32_t>(table.selector.size()));  // 20: selector length
-  PutU8(out, table.kind); // 24
-  out.resize(48, 0);      // 25..47: no colour corrections (zero leaves colours as they are)
-  PutU16BE(out, kInkLoadLight);  // 48
-  PutU16BE(out, kInkLoadDark);   // 50
-  out.resize(72, 0);      // 52..71: carried parameters, unused
-  for (int axis = 0; axis < 3; ++axis) PutU8(out, static_cast<unsigned>(nodes));
-  PutU8(out, 4);          // 75: channels
-  for (int axis = 0; axis < 3; ++axis) PutBytes(out, table.nodes);
-  PutBytes(out, table.levels);
-  PutBytes(out, table.neutralBlack);
-  if (!table.selector.empty()) {
-    SetU32LE(out, 16, static_cast<uint32_t>(out.size()));
-    PutBytes(out, table.selector);
-  }
-  return out;
+  // A plain three-input table of four channels with no colour corrections
+  // (zero leaves colours as they are) and the printer's ink-load pair.
+  formats::write::ColourTable resource;
+  resource.tag = "inkdot colour";
+  resource.kind = table.kind;
+  resource.inkLoadLight = kInkLoadLight;
+  resource.inkLoadDark = kInkLoadDark;
+  resource.channelCount = 4;
+  resource.nodes1 = resource.nodes2 = resource.nodes3 = table.nodes;
+  resource.grid = table.levels;
+  resource.neutralBlack = table.neutralBlack;
+  resource.selector = table.selector;
+  return formats::write::WriteColourTable(resource);
 }
 
 }  // namespace inkdot::profile

@@ -41,14 +41,7 @@ std::array<DotAmounts, 256> MakeDotPalette(double smallDot, double mediumDot) {
 }
 
 Bytes EncodeDotPalette(const std::array<DotAmounts, 256> &palette) {
-  Bytes out;
-  out.reserve(768);
-  for (const DotAmounts &d : palette) {
-    PutU8(out, d.small);
-    PutU8(out, d.medium);
-    PutU8(out, d.large);
-  }
-  return out;
+  return formats::write::WriteDotPalette({palette});
 }
 
 }  // namespace inkdot::profile

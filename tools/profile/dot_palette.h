@@ -7,17 +7,14 @@
 #include <cstdint>
 
 #include "byte_writer.h"
+#include "inkdot/formats/halftone_resources.h"
 
 namespace inkdot::profile {
 
 // Share of the pixels that small dots alone cover before medium dots start.
 constexpr double kSmallOnlyCoverage = 0.5;
 
-struct DotAmounts {
-  uint8_t small = 0;
-  uint8_t medium = 0;
-  uint8_t large = 0;
-};
+using DotAmounts = formats::write::DotAmounts;
 
 // Level p lays down the ink amount p / 255, where a small and a medium dot
 // lay down `smallDot` and `mediumDot` of a large dot's ink (the printer

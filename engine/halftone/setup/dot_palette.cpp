@@ -5,8 +5,11 @@
 
 #include "halftone/setup/resource_phases.h"
 #include "halftone/setup/screening_tables.h"
+#include "inkdot/formats/halftone_layout.h"
 
 namespace inkdot {
+
+namespace layout = formats::palette_layout;
 
 ResultCode ReadDotPalette(HalftoneContext *ht, const uint8_t *palette,
                           int32_t *nextId) {
@@ -18,13 +21,15 @@ ResultCode ReadDotPalette(HalftoneContext *ht, const uint8_t *palette,
   if (dot == nullptr || scale == nullptr) return kBadResource;
 
   MemoryBlock *block = &ht->blocks[kDotPaletteBlock];
-  const ResultCode result = MemoryBlockAlloc(block, 768, 0);
+  const ResultCode result = MemoryBlockAlloc(block, layout::kBytes, 0);
   if (result != kOk) return ReleaseBlocks(ht, result);
   uint8_t *copy = static_cast<uint8_t *>(block->pointer);
-  for (int p = 0; p < 256; ++p) {
-    const uint8_t *amounts = palette + 3 * p;
-    std::memcpy(copy + 3 * p, amounts, 3);
-    if (amounts[0] + amounts[1] + amounts[2] > 255) return kBadPalette;
+  for (uint32_t p = 0; p < layout::kLevels; ++p) {
+    const uint8_t *amounts = palette + layout::kBytesPerLevel * p;
+    std::memcpy(copy + layout::kBytesPerLevel * p, amounts, layout::kBytesPerLevel);
+    if (static_cast<uint32_t>(amounts[0] + amounts[1] + amounts[2]) > layout::kMaxLevelSum) {
+      return kBadPalette;
+    }
   }
 
   RemapDotCurve(ht->params, copy, dot);

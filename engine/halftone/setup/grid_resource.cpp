@@ -6,12 +6,14 @@
 #include "halftone/setup/colour_table_steps.h"
 #include "halftone/setup/resource_phases.h"
 #include "halftone/setup/screening_tables.h"
+#include "inkdot/formats/halftone_layout.h"
 
 namespace inkdot {
 
 namespace {
 
-inline constexpr int kHalftoneGridPoints = 32;
+namespace layout = formats::grid_layout;
+inline constexpr int kHalftoneGridPoints = static_cast<int>(layout::kPoints);
 
 // A source table that the resampling can walk: present, with at least one
 // channel, on a valid grid.
@@ -33,8 +35,9 @@ ResultCode BuildColourTable(HalftoneContext *ht, const uint8_t *grid) {
 
   uint32_t points = 0;
   if (ht->params.method != 0) {
-    const uint32_t count = static_cast<uint32_t>(grid[0] | grid[1] << 8);
-    const uint8_t *positions = grid + 2;
+    const uint8_t *countBytes = grid + layout::kCountAt;
+    const uint32_t count = static_cast<uint32_t>(countBytes[0] | countBytes[1] << 8);
+    const uint8_t *positions = grid + layout::kPositionsAt;
     if (count != kHalftoneGridPoints || !GridPositionsValid(positions, kHalftoneGridPoints)) {
       return ReleaseBlocks(ht, kBadTable);
     }

@@ -5,13 +5,14 @@
 
 #include "halftone/setup/resource_phases.h"
 #include "halftone/setup/screening_tables.h"
+#include "inkdot/formats/halftone_layout.h"
 
 namespace inkdot {
 
 namespace {
 
-inline constexpr int kMaxListIds = 15;
-inline constexpr uint16_t kEndOfList = 0xFFFF;
+inline constexpr int kMaxListIds = formats::id_list_layout::kMaxIds;
+inline constexpr uint16_t kEndOfList = formats::id_list_layout::kEnd;
 
 // Error lines per plane that the page's method diffuses.
 uint32_t ErrorLinesFor(const HalftoneParams &page) {

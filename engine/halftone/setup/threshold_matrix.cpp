@@ -4,10 +4,14 @@
 #include "halftone/setup/colour_table_steps.h"
 #include "halftone/setup/resource_phases.h"
 #include "halftone/setup/screening_tables.h"
+#include "inkdot/formats/colour_table_layout.h"
+#include "inkdot/formats/halftone_layout.h"
 
 namespace inkdot {
 
 namespace {
+
+namespace selector = formats::selector_layout;
 
 inline uint32_t ReadU32(const uint8_t *p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
@@ -26,32 +30,29 @@ ResultCode ReadSelectorRecord(HalftoneContext *ht, int32_t *nextId) {
   ht->altSelector = 0;
   const uint8_t *record = ht->cmLut.selectorRecord;
   if (record == nullptr) return kBadResource;
-  const int32_t length = static_cast<int32_t>(ReadU32(record));
-  if (length < 4) return kBadResource;
-  const int16_t type = static_cast<int16_t>(ReadU16(record + 4));
-  if (type == 1) {
-    ReportNextId(ht, nextId, ReadU16(record + 6));
+  const int32_t length = static_cast<int32_t>(ReadU32(record + selector::kLengthAt));
+  if (length < selector::kMinLength) return kBadResource;
+  const int16_t type = static_cast<int16_t>(ReadU16(record + selector::kTypeAt));
+  if (type == selector::kSinglePaletteType) {
+    ReportNextId(ht, nextId, ReadU16(record + selector::kSinglePaletteIdAt));
     return kOk;
   }
-  if (type != 3) return kBadResource;
+  if (type != selector::kInputPaletteType) return kBadResource;
   // The length is checked before the signature so that nothing past a
   // short record is read.
-  if (length < 22) return kBadResource;
-  if (record[8] != 0xFB || record[9] != 0x69 || record[10] != 0xF7 || record[11] != 0xDD) {
-    return kBadResource;
+  if (length < selector::kInputPaletteLength) return kBadResource;
+  const uint8_t *signature = record + selector::kSignatureAt;
+  for (int n = 0; n < 4; ++n) {
+    if (signature[n] != selector::kSignature[n]) return kBadResource;
   }
-  const uint8_t *choice = record + (ht->params.colorMode != 0 ? 16 : 20);
+  // Each choice is a palette id followed by its alternative-selector value.
+  const uint8_t *choice =
+      record + (ht->params.colorMode != 0 ? selector::kColourPaletteIdAt : selector::kGreyPaletteIdAt);
   ReportNextId(ht, nextId, static_cast<int16_t>(ReadU16(choice)));
   ht->altSelector = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(ReadU16(choice + 2))));
   return kOk;
 }
 
-// Matrix sides are stored in a byte: 255 stands for 256 and 239 for 512.
-inline uint32_t MatrixSide(uint8_t coded) {
-  if (coded == 255) return 256;
-  if (coded == 239) return 512;
-  return coded;
-}
 
 inline bool IsPowerOfTwo(uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
 
@@ -68,8 +69,8 @@ ResultCode ReadThresholdMatrix(HalftoneContext *ht, const uint8_t *matrix,
   }
 
   // Kernels mask the column with width - 1 and take the row modulo height.
-  const uint32_t width = MatrixSide(matrix[0]);
-  const uint32_t height = MatrixSide(matrix[1]);
+  const uint32_t width = formats::matrix_layout::DecodeSide(matrix[formats::matrix_layout::kWidthAt]);
+  const uint32_t height = formats::matrix_layout::DecodeSide(matrix[formats::matrix_layout::kHeightAt]);
   if (!IsPowerOfTwo(width) || height == 0) return kBadResource;
   ht->matrixWidth = width;
   ht->matrixHeight = height;
@@ -86,7 +87,7 @@ ResultCode ReadThresholdMatrix(HalftoneContext *ht, const uint8_t *matrix,
   uint8_t *matrixMemory = static_cast<uint8_t *>(matrixBlock->pointer);
   MemoryBlockSet(&ht->blocks[kLevelScaleBlock], matrixMemory + thresholdBytes, 0, tail);
   uint16_t *thresholds = static_cast<uint16_t *>(matrixBlock->pointer);
-  for (uint32_t i = 0; i < ht->matrixSize; ++i) thresholds[i] = ReadU16(matrix + 4 + 2 * i);
+  for (uint32_t i = 0; i < ht->matrixSize; ++i) thresholds[i] = ReadU16(matrix + formats::matrix_layout::kThresholdsAt + 2 * i);
 
   // Tone curve, dot curve and grid steps share one zero-filled allocation;
   // colour mode 3 widens the tone curve's area, and dot mode 2 leaves room

@@ -70,8 +70,8 @@ TEST_F(IncompleteSetupTest, BandCallsAreRefusedUntilTheSetUpCompletes) {
        4, kBadResource},
       {"selector without a palette",
        [this] {
-         selector_ = resources::WriteSelectorRecord(
-             resources::InputPaletteSelector{.colourPaletteId = -1});
+         selector_ = write::WriteSelectorRecord(
+             write::InputPaletteSelector{.colourPaletteId = -1});
          lut_.selectorRecord = selector_.data();
        },
        4, kBadResource},
@@ -82,10 +82,10 @@ TEST_F(IncompleteSetupTest, BandCallsAreRefusedUntilTheSetUpCompletes) {
     SCOPED_TRACE(c.state);
     page_ = HalftoneParams{1, 0, 2, 1, 720, 720, 2, 0, 0, 100, 0};
     list_ = IdList({10, 11, 12, 13, 14, 15});
-    grid_ = resources::WriteGridResource({EvenPositions()});
+    grid_ = write::WriteGridResource({EvenPositions()});
     matrix_ = MatrixResource(64, 64, 4096, 1237);
-    palette_ = resources::WriteDotPalette(SumPalette());
-    selector_ = resources::WriteSelectorRecord(resources::SinglePaletteSelector{900});
+    palette_ = write::WriteDotPalette(SumPalette());
+    selector_ = write::WriteSelectorRecord(write::SinglePaletteSelector{900});
     lut_.selectorRecord = selector_.data();
     lut_.inkLoadLight = 250;
     c.change();

@@ -11,14 +11,17 @@
 #include <gtest/gtest.h>
 
 #include "halftone/setup/halftone_context.h"
-#include "halftone_resource_writers.h"
+#include "inkdot/formats/colour_table.h"
+#include "inkdot/formats/halftone_resources.h"
 #include "support/test_platform.h"
 
 namespace inkdot::testing {
 
+namespace write = formats::write;
+
 using Bytes = std::vector<uint8_t>;
 
-inline Bytes IdList(std::initializer_list<uint16_t> ids) { return resources::WriteResourceIdList({ids}); }
+inline Bytes IdList(std::initializer_list<uint16_t> ids) { return write::WriteResourceIdList({ids}); }
 
 // 0, 8, 16, ..., 240, 255.
 inline Bytes EvenPositions() {
@@ -30,14 +33,14 @@ inline Bytes EvenPositions() {
 // `entries` thresholds (i * step) mod 2^16: with an odd step and a power of
 // two entries they are each rank once.
 inline Bytes MatrixResource(uint32_t width, uint32_t height, uint32_t entries, uint32_t step) {
-  resources::ThresholdMatrix matrix{width, height, {}};
+  write::ThresholdMatrix matrix{width, height, {}};
   for (uint32_t i = 0; i < entries; ++i) matrix.thresholds.push_back(uint16_t(i * step));
-  return resources::WriteThresholdMatrix(matrix);
+  return write::WriteThresholdMatrix(matrix);
 }
 
 // Entry p is (p / 3, p / 3, the rest): it sums to p.
-inline resources::DotPalette SumPalette() {
-  resources::DotPalette palette;
+inline write::DotPalette SumPalette() {
+  write::DotPalette palette;
   for (int p = 0; p < 256; ++p) palette.levels[p] = {uint8_t(p / 3), uint8_t(p / 3), uint8_t(p - 2 * (p / 3))};
   return palette;
 }
@@ -95,10 +98,10 @@ class HalftoneSetupTest : public ::testing::Test {
   }
 
   Bytes list_ = IdList({10, 11, 12, 13, 14, 15});
-  Bytes grid_ = resources::WriteGridResource({EvenPositions()});
+  Bytes grid_ = write::WriteGridResource({EvenPositions()});
   Bytes matrix_ = MatrixResource(64, 64, 4096, 1237);  // 1237 is odd: ranks 0..4095
-  Bytes palette_ = resources::WriteDotPalette(SumPalette());
-  Bytes selector_ = resources::WriteSelectorRecord(resources::SinglePaletteSelector{900});
+  Bytes palette_ = write::WriteDotPalette(SumPalette());
+  Bytes selector_ = write::WriteSelectorRecord(write::SinglePaletteSelector{900});
 
   PlatformGuard guard_;
   HalftoneParams page_{};

@@ -69,9 +69,9 @@ TEST_F(ConversationTest, GridRefusalsFreeEveryBlock) {
   Bytes flat = EvenPositions(), late = EvenPositions();
   flat[5] = flat[4];
   late[0] = 1;
-  for (const resources::GridResource &grid : {resources::GridResource{EvenPositions(), 31},
-                                             resources::GridResource{flat}, resources::GridResource{late}}) {
-    grid_ = resources::WriteGridResource(grid);
+  for (const write::GridResource &grid : {write::GridResource{EvenPositions(), 31},
+                                             write::GridResource{flat}, write::GridResource{late}}) {
+    grid_ = write::WriteGridResource(grid);
     EXPECT_EQ(Run(2), kBadTable);
     EXPECT_TRUE(NoBlocksHeld());
   }
@@ -82,16 +82,16 @@ TEST_F(ConversationTest, GridRefusalsFreeEveryBlock) {
 }
 
 TEST_F(ConversationTest, SelectorRecord) {
-  using resources::InputPaletteSelector;
-  using resources::SinglePaletteSelector;
-  using resources::WriteSelectorRecord;
+  using write::InputPaletteSelector;
+  using write::SinglePaletteSelector;
+  using write::WriteSelectorRecord;
   Bytes typeTwo = WriteSelectorRecord(SinglePaletteSelector{5});
   typeTwo[4] = 2;  // no writer makes a record of an unknown type
   // Refused: lengths below 4 (also negative), type 2, type 3 shorter than
   // 22, another signature, no record. The host is told -1.
   for (const Bytes &record : {WriteSelectorRecord(SinglePaletteSelector{5, 3}),
                               WriteSelectorRecord(SinglePaletteSelector{5, -1}), typeTwo,
-                              WriteSelectorRecord(InputPaletteSelector{1, 0, 2, 0, resources::kSelectorSignature, 21}),
+                              WriteSelectorRecord(InputPaletteSelector{1, 0, 2, 0, {0xFB, 0x69, 0xF7, 0xDD}, 21}),
                               WriteSelectorRecord(InputPaletteSelector{1, 0, 2, 0, {0xFB, 0x69, 0xF6, 0xDD}}),
                               Bytes{}}) {
     selector_ = record;
@@ -127,9 +127,9 @@ TEST_F(ConversationTest, RefusedMatricesLoadsAndPalettesKeepTheBlocks) {
     EXPECT_EQ(Run(3), c.want) << int(c.width) << " " << c.x;
     EXPECT_NE(ht_->blocks[kColorTableBlock].handle, 0u);
   }
-  resources::DotPalette palette = SumPalette();
+  write::DotPalette palette = SumPalette();
   palette.levels[7] = {100, 100, 56};  // sums to 256
-  palette_ = resources::WriteDotPalette(palette);
+  palette_ = write::WriteDotPalette(palette);
   page_.dotMode = 2, lut_.inkLoadLight = 250, lut_.inkLoadDark = 100;
   matrix_ = MatrixResource(4, 4, 16, 1);
   EXPECT_EQ(Run(4), kBadPalette);
