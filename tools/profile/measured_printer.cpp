@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <string>
 
 namespace inkdot::profile {
 namespace {
@@ -13,6 +14,8 @@ namespace {
 constexpr double kSmoothness = 0.02;
 constexpr double kRidge = 1e-4;
 constexpr int kMaxIterations = 2000;
+constexpr double kLeastFullInk = 0.9;
+const char *const kInkNames[4] = {"cyan", "magenta", "yellow", "black"};
 
 using Field = std::vector<double>;  // one value per grid node
 
@@ -139,6 +142,15 @@ std::vector<std::array<double, 4>> GridNodes(int steps) {
 }
 
 MeasuredFit FitMeasuredGrid(const std::vector<Measurement> &data, int steps) {
+  // Beyond the largest amount measured the grid would be a guess.
+  for (int k = 0; k < 4; ++k) {
+    double most = 0;
+    for (const Measurement &m : data) most = std::max(most, m.inks[k]);
+    if (most < kLeastFullInk) {
+      throw std::runtime_error(std::string("no patch prints ") + kInkNames[k] +
+                               " at 90 % or more; the measurements must span each ink");
+    }
+  }
   double modelError;
   const host::PrinterModel prior = FitPrinterModel(data, {0.4, 0.7, 1.0}, &modelError);
   std::vector<Stencil> stencils;

@@ -319,9 +319,13 @@ host::PrinterModel PrinterFor(const BuildOptions &options) {
                                       standard.dotCoverage);
   }
   if (options.measurements.empty()) return standard;
-  const MeasuredFit fit =
-      FitMeasuredGrid(ReadMeasurementsCgats(options.measurements), kMeasuredGridSteps);
-  return host::MeasuredPrinterModel(fit.grid, standard.dotCoverage);
+  const std::vector<Measurement> data = ReadMeasurementsCgats(options.measurements);
+  try {
+    const MeasuredFit fit = FitMeasuredGrid(data, kMeasuredGridSteps);
+    return host::MeasuredPrinterModel(fit.grid, standard.dotCoverage);
+  } catch (const std::runtime_error &e) {
+    throw std::runtime_error(options.measurements.string() + ": " + e.what());
+  }
 }
 
 std::string Description(const BuildOptions &options) {

@@ -10,6 +10,7 @@
 
 #include "icc_printer.h"
 #include "measured_printer.h"
+#include "profile_builder.h"
 #include "inkdot/host/printer_model_json.h"
 
 namespace {
@@ -90,6 +91,29 @@ TEST(MeasuredGrid, FollowsMeasurementsTheModelCannot) {
     ++count;
   }
   EXPECT_LT(sum / count, 1.0);
+}
+
+TEST(MeasuredGrid, RefusesMeasurementsThatLeaveAnInkOut) {
+  // A three-ink sample: black never printed, so nothing says what it does.
+  std::vector<profile::Measurement> data;
+  for (const auto &p : profile::TargetPatches(2.4)) {
+    if (p[3] == 0) data.push_back({p, host::ModelLab(host::DefaultPrinterModel(), p)});
+  }
+  const fs::path file = TempFile("no-black.txt");
+  profile::WriteMeasurementsCgats(file, data);
+  const fs::path dir = TempFile("no-black-profile");
+  profile::BuildOptions options;
+  options.measurements = file;
+  try {
+    profile::BuildProfile(dir, options);
+    ADD_FAILURE() << "accepted";
+  } catch (const std::runtime_error &e) {
+    EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("no patch prints black"), std::string::npos)
+        << e.what();
+  }
+  EXPECT_FALSE(fs::exists(dir));
+  fs::remove(file);
 }
 
 // A public characterisation data set of offset printing on coated paper, as
