@@ -14,7 +14,12 @@ constexpr const char *kMeasuredName = "measured";
 PrinterModel MeasuredFromJson(const nlohmann::json &json,
                               const std::array<double, 3> &dotCoverage) {
   MeasuredGrid grid;
-  grid.steps = json.at("steps").get<int>();
+  // Read as a whole number first: a fraction or a huge value must not be
+  // converted to int unchecked.
+  const nlohmann::json &steps = json.at("steps");
+  if (!steps.is_number_integer() || steps.get<int64_t>() < 2 || steps.get<int64_t>() > 33)
+    throw std::runtime_error("a measured grid needs 2..33 steps per ink");
+  grid.steps = static_cast<int>(steps.get<int64_t>());
   for (const auto &lab : json.at("lab")) {
     const auto v = lab.get<std::vector<double>>();
     if (v.size() != 3) throw std::runtime_error("each measured colour must be [L, a, b]");

@@ -191,6 +191,8 @@ TEST(MeasuredPrinter, ReadsBackWhatItWritesAndRefusesBrokenGrids) {
   const Case cases[] = {
       {"one colour short", [](nlohmann::json &j) { j["lab"].erase(80); }, "needs 81"},
       {"one step", [](nlohmann::json &j) { j["steps"] = 1; }, "2..33 steps"},
+      {"huge step count", [](nlohmann::json &j) { j["steps"] = 1e30; }, "2..33 steps"},
+      {"step fraction", [](nlohmann::json &j) { j["steps"] = 2.5; }, "2..33 steps"},
       {"not a colour", [](nlohmann::json &j) { j["lab"][5] = {150, 0, 0}; },
        "measured colour 5"},
       {"two numbers", [](nlohmann::json &j) { j["lab"][5] = {50, 0}; }, "[L, a, b]"},
