@@ -8,8 +8,8 @@
 
 namespace inkdot::host {
 
-Lab MeasuredLab(const MeasuredGrid &grid, const std::array<double, 4> &amounts) {
-  const int last = grid.steps - 1;
+GridCorners MeasuredGridCorners(int steps, const std::array<double, 4> &amounts) {
+  const int last = steps - 1;
   std::array<int, 4> cell{};
   std::array<double, 4> frac{};
   for (int k = 0; k < 4; ++k) {
@@ -17,18 +17,28 @@ Lab MeasuredLab(const MeasuredGrid &grid, const std::array<double, 4> &amounts) 
     cell[k] = std::min(static_cast<int>(at), last - 1);
     frac[k] = at - cell[k];
   }
-  const size_t n = static_cast<size_t>(grid.steps);
-  Lab lab{0, 0, 0};
+  GridCorners corners;
   for (int corner = 0; corner < 16; ++corner) {
     double w = 1;
     size_t index = 0;
     for (int k = 0; k < 4; ++k) {
       const bool up = corner >> k & 1;
       w *= up ? frac[k] : 1 - frac[k];
-      index = index * n + static_cast<size_t>(cell[k] + up);
+      index = index * static_cast<size_t>(steps) + static_cast<size_t>(cell[k] + up);
     }
+    corners.node[corner] = index;
+    corners.weight[corner] = w;
+  }
+  return corners;
+}
+
+Lab MeasuredLab(const MeasuredGrid &grid, const std::array<double, 4> &amounts) {
+  const GridCorners corners = MeasuredGridCorners(grid.steps, amounts);
+  Lab lab{0, 0, 0};
+  for (int corner = 0; corner < 16; ++corner) {
+    const double w = corners.weight[corner];
     if (w == 0) continue;
-    for (int c = 0; c < 3; ++c) lab[c] += w * grid.lab[index][c];
+    for (int c = 0; c < 3; ++c) lab[c] += w * grid.lab[corners.node[corner]][c];
   }
   return lab;
 }

@@ -19,36 +19,9 @@ const char *const kInkNames[4] = {"cyan", "magenta", "yellow", "black"};
 
 using Field = std::vector<double>;  // one value per grid node
 
-// One patch's place among the grid's nodes: its 16 cell corners and their
-// multilinear weights.
-struct Stencil {
-  std::array<size_t, 16> node{};
-  std::array<double, 16> weight{};
-};
-
-Stencil StencilAt(const std::array<double, 4> &amounts, int steps) {
-  const int last = steps - 1;
-  std::array<int, 4> cell{};
-  std::array<double, 4> frac{};
-  for (int k = 0; k < 4; ++k) {
-    const double at = std::clamp(amounts[k], 0.0, 1.0) * last;
-    cell[k] = std::min(static_cast<int>(at), last - 1);
-    frac[k] = at - cell[k];
-  }
-  Stencil s;
-  for (int corner = 0; corner < 16; ++corner) {
-    double w = 1;
-    size_t index = 0;
-    for (int k = 0; k < 4; ++k) {
-      const bool up = corner >> k & 1;
-      w *= up ? frac[k] : 1 - frac[k];
-      index = index * static_cast<size_t>(steps) + static_cast<size_t>(cell[k] + up);
-    }
-    s.node[corner] = index;
-    s.weight[corner] = w;
-  }
-  return s;
-}
+// One patch's place among the grid's nodes: its cell's 16 corners and
+// their multilinear weights.
+using Stencil = host::GridCorners;
 
 // The normal operator of the fit, A x = W'W x + smoothness D'D x + ridge x,
 // where W interpolates the grid at the patches and D takes the second
@@ -156,7 +129,7 @@ MeasuredFit FitMeasuredGrid(const std::vector<Measurement> &data, int steps) {
   std::vector<Stencil> stencils;
   std::array<std::vector<double>, 3> residual;
   for (const Measurement &m : data) {
-    stencils.push_back(StencilAt(m.inks, steps));
+    stencils.push_back(host::MeasuredGridCorners(steps, m.inks));
     const host::Lab model = host::ModelLab(prior, m.inks);
     for (int c = 0; c < 3; ++c) residual[c].push_back(m.lab[c] - model[c]);
   }

@@ -79,6 +79,13 @@ AreaTerm PixelTerm(const PrinterModel &model, const std::array<double, 4> &cover
 Xyz AreaXyz(const PrinterModel &model, const AreaTerm &mean);
 Lab AreaLab(const PrinterModel &model, const AreaTerm &mean);
 
+// The 16 nodes of the grid cell around ink amounts 0..1 (indices into a
+// grid of `steps` per ink) and their multilinear weights.
+struct GridCorners {
+  std::array<size_t, 16> node{};
+  std::array<double, 16> weight{};
+};
+GridCorners MeasuredGridCorners(int steps, const std::array<double, 4> &amounts);
 // Multilinear interpolation of a measured grid at ink amounts 0..1.
 Lab MeasuredLab(const MeasuredGrid &grid, const std::array<double, 4> &amounts);
 // A measured printer of `grid`: primaries from its corners.
