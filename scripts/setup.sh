@@ -24,6 +24,7 @@ PACKAGES=(
   g++-mingw-w64-i686
   qemu-user-static
   liblcms2-dev
+  icc-profiles-free  # public printing-condition characterisation data (CGATS)
   clang
   libclang-rt-14-dev
   libcups2-dev

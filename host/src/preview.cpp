@@ -77,7 +77,7 @@ PreviewBuilder::PreviewBuilder(const DotPage &page, const PreviewOptions &option
     BuildDisplayColourMixes(page);
   }
 
-  sums_.assign(static_cast<size_t>(outWidth) * 3, 0);
+  sums_.assign(static_cast<size_t>(outWidth) * kTerms, 0);
   counts_.assign(outWidth, 0);
   column_.resize(width_);
   for (uint32_t x = 0; x < width_; ++x) {
@@ -89,14 +89,16 @@ PreviewBuilder::PreviewBuilder(const DotPage &page, const PreviewOptions &option
 }
 
 // With a printer model every combination of the four planes' codes is a
-// Neugebauer mixture within its pixel; pixels are averaged as the model's
-// working values (XYZ^(1/n)) and turned into colour once per output pixel.
-// A grey page's one plane is the black ink.
+// Neugebauer mixture within its pixel, averaged as the model's working
+// values (XYZ^(1/n)); for a measured printer it is the inks' coverages,
+// averaged and looked up in the measured relation. Either way the mean is
+// turned into colour once per output pixel. A grey page's one plane is the
+// black ink.
 void PreviewBuilder::BuildModelMixes(const PrinterModel &model) {
   model_ = model;
   const uint32_t codes = codes_;
   const uint32_t combinations = 1u << (planeCount_ * bitsPerPixel_);
-  mixed_.resize(static_cast<size_t>(combinations) * 3);
+  mixed_.resize(static_cast<size_t>(combinations) * kTerms);
   for (uint32_t combination = 0; combination < combinations; ++combination) {
     std::array<double, 4> coverage{};
     for (uint32_t k = 0; k < planeCount_; ++k) {
@@ -106,12 +108,13 @@ void PreviewBuilder::BuildModelMixes(const PrinterModel &model) {
                                                ? 1.0
                                                : model.dotCoverage[code - 1];
     }
-    const Xyz term = ModelTerm(model, coverage);
-    for (int c = 0; c < 3; ++c) {
-      mixed_[combination * 3 + c] = static_cast<uint32_t>(std::lround(term[c] * kOne));
+    const AreaTerm term = PixelTerm(model, coverage);
+    for (int c = 0; c < kTerms; ++c) {
+      mixed_[combination * kTerms + c] =
+          static_cast<uint32_t>(std::lround(term[c] * kOne));
     }
   }
-  white_ = {mixed_[0], mixed_[1], mixed_[2]};
+  white_ = {mixed_[0], mixed_[1], mixed_[2], mixed_[3]};
   BuildSpread();
 }
 
@@ -134,15 +137,15 @@ void PreviewBuilder::BuildDisplayColourMixes(const DotPage &page) {
   // Every combination of the planes' codes, mixed once, when there are few.
   if (planeCount_ * bitsPerPixel_ <= kMaxMixedBits) {
     const uint32_t combinations = 1u << (planeCount_ * bitsPerPixel_);
-    mixed_.resize(static_cast<size_t>(combinations) * 3);
+    mixed_.assign(static_cast<size_t>(combinations) * kTerms, 0);
     for (uint32_t combination = 0; combination < combinations; ++combination) {
       uint32_t r = kOne, g = kOne, b = kOne;
       for (uint32_t k = 0; k < planeCount_; ++k) {
         Mix(k, (combination >> (k * bitsPerPixel_)) & (codes - 1), &r, &g, &b);
       }
-      mixed_[combination * 3] = r;
-      mixed_[combination * 3 + 1] = g;
-      mixed_[combination * 3 + 2] = b;
+      mixed_[combination * kTerms] = r;
+      mixed_[combination * kTerms + 1] = g;
+      mixed_[combination * kTerms + 2] = b;
     }
     BuildSpread();
   }
@@ -182,19 +185,20 @@ void PreviewBuilder::Flush() {
   uint8_t *dst = out_.rgb.data() + static_cast<size_t>(outRow_) * out_.width * 3;
   for (uint32_t o = 0; o < out_.width; ++o) {
     if (model_) {
-      Xyz term;
-      for (int c = 0; c < 3; ++c) {
-        term[c] = counts_[o] ? static_cast<double>(sums_[o * 3 + c]) / counts_[o] / kOne
-                             : static_cast<double>(white_[c]) / kOne;
+      AreaTerm term;
+      for (int c = 0; c < kTerms; ++c) {
+        term[c] = counts_[o]
+                      ? static_cast<double>(sums_[o * kTerms + c]) / counts_[o] / kOne
+                      : static_cast<double>(white_[c]) / kOne;
       }
-      const std::array<double, 3> rgb = XyzToLinearSrgb(TermToXyz(*model_, term));
+      const std::array<double, 3> rgb = XyzToLinearSrgb(AreaXyz(*model_, term));
       for (int c = 0; c < 3; ++c) {
         dst[o * 3 + c] = encode[std::lround(std::clamp(rgb[c], 0.0, 1.0) * 4096.0)];
       }
       continue;
     }
     for (int c = 0; c < 3; ++c) {
-      const uint64_t mean = counts_[o] ? sums_[o * 3 + c] / counts_[o] : kOne;
+      const uint64_t mean = counts_[o] ? sums_[o * kTerms + c] / counts_[o] : kOne;
       dst[o * 3 + c] = encode[std::min<uint64_t>(mean >> 4, 4096)];
     }
   }
@@ -218,7 +222,7 @@ void PreviewBuilder::AddRow(uint32_t y, const uint8_t *planes, size_t planeStrid
   for (uint32_t x = 0; x < width_; ++x) {
     const uint32_t at = (x0_ + x) * bits;
     const uint32_t shift = 8 - bits - at % 8;
-    uint32_t r = kOne, g = kOne, b = kOne;
+    uint32_t r = kOne, g = kOne, b = kOne, extra = 0;
     if (!mixed_.empty()) {
       const uint32_t byte = at / 8;
       if (byte != wordByte) {
@@ -228,10 +232,12 @@ void PreviewBuilder::AddRow(uint32_t y, const uint8_t *planes, size_t planeStrid
         }
         wordByte = byte;
       }
-      const uint32_t *colour = &mixed_[((word >> (8 * ((at % 8) / bits))) & 0xFF) * 3];
+      const uint32_t *colour =
+          &mixed_[((word >> (8 * ((at % 8) / bits))) & 0xFF) * kTerms];
       r = colour[0];
       g = colour[1];
       b = colour[2];
+      extra = colour[3];
     } else {
       for (uint32_t k = 0; k < planeCount_; ++k) {
         const uint32_t code = (planes[k * planeStride + at / 8] >> shift) & mask;
@@ -239,9 +245,10 @@ void PreviewBuilder::AddRow(uint32_t y, const uint8_t *planes, size_t planeStrid
       }
     }
     const uint32_t o = column_[x];
-    sums_[o * 3] += r;
-    sums_[o * 3 + 1] += g;
-    sums_[o * 3 + 2] += b;
+    sums_[o * kTerms] += r;
+    sums_[o * kTerms + 1] += g;
+    sums_[o * kTerms + 2] += b;
+    sums_[o * kTerms + 3] += extra;
     ++counts_[o];
   }
 }

@@ -47,6 +47,22 @@ std::string CheckPrinterModel(const PrinterModel &model) {
   if (!(model.yuleNielsen >= 1.0 && model.yuleNielsen <= 10.0)) {
     return "yuleNielsen must lie in 1..10";
   }
+  if (model.measured) {
+    const MeasuredGrid &grid = *model.measured;
+    if (grid.steps < 2 || grid.steps > 33)
+      return "a measured grid needs 2..33 steps per ink";
+    const size_t nodes = static_cast<size_t>(grid.steps) * grid.steps * grid.steps * grid.steps;
+    if (grid.lab.size() != nodes)
+      return "a measured grid of " + std::to_string(grid.steps) + " steps needs " +
+             std::to_string(nodes) + " colours, not " + std::to_string(grid.lab.size());
+    for (size_t i = 0; i < nodes; ++i) {
+      const Lab &p = grid.lab[i];
+      if (!(p[0] >= 0 && p[0] <= 100) || !(std::abs(p[1]) <= 200) ||
+          !(std::abs(p[2]) <= 200))
+        return "measured colour " + std::to_string(i) +
+               " is not a CIELAB colour (L* 0..100, a*, b* within 200)";
+    }
+  }
   double last = 0;
   for (double c : model.dotCoverage) {
     if (!(c > last && c <= 1.0)) return "dot coverages must rise strictly within 0..1";
@@ -93,7 +109,24 @@ Xyz TermToXyz(const PrinterModel &model, const Xyz &term) {
 }
 
 Lab ModelLab(const PrinterModel &model, const std::array<double, 4> &coverage) {
+  if (model.measured) return MeasuredLab(*model.measured, coverage);
   return XyzToLab(TermToXyz(model, ModelTerm(model, coverage)));
+}
+
+AreaTerm PixelTerm(const PrinterModel &model, const std::array<double, 4> &coverage) {
+  if (model.measured) return coverage;
+  const Xyz term = ModelTerm(model, coverage);
+  return {term[0], term[1], term[2], 0.0};
+}
+
+Xyz AreaXyz(const PrinterModel &model, const AreaTerm &mean) {
+  if (model.measured) return LabToXyz(MeasuredLab(*model.measured, mean));
+  return TermToXyz(model, {mean[0], mean[1], mean[2]});
+}
+
+Lab AreaLab(const PrinterModel &model, const AreaTerm &mean) {
+  if (model.measured) return MeasuredLab(*model.measured, mean);
+  return XyzToLab(AreaXyz(model, mean));
 }
 
 namespace {

@@ -13,6 +13,7 @@
 
 #include "inkdot/host/dot_page.h"
 #include "inkdot/host/image.h"
+#include "inkdot/host/printer_model_json.h"
 #include "inkdot/inkdot.h"
 #include "test_resources.h"
 
@@ -356,6 +357,33 @@ TEST_F(PrintingTest, ColourPageGivesPlanesAndPreview) {
                      (work_.path() / "again.png").string() + " --dpi 360");
   ASSERT_EQ(again.status, 0) << again.err;
   EXPECT_EQ(Slurp(work_.path() / "again.png"), Slurp(out() / "page.png"));
+}
+
+TEST_F(PrintingTest, PreviewCommandSimulatesTheProfilesPrinter) {
+  // The same profile with a printer model: print's preview simulates it,
+  // and so does the preview command given the profile; without it, the
+  // command mixes the inks' display colours.
+  nlohmann::json manifest;
+  std::ifstream(profile() / "profile.json") >> manifest;
+  manifest["printer"] = nlohmann::json::parse(
+      host::PrinterModelToJson(host::DefaultPrinterModel()).dump());
+  std::ofstream(profile() / "profile.json") << manifest.dump();
+  const auto image = Png("page.png", 90, 40, 120, 60, 160);
+  ASSERT_EQ(Run(Print(image.string() + " --resolution 720x720 --preview")).status, 0);
+  const std::string planes = (out() / "page.tif").string();
+  const auto again = work_.path() / "again.png", plain = work_.path() / "plain.png";
+  Result simulated = Run("preview " + planes + " -o " + again.string() + " --profile " +
+                         profile().string());
+  ASSERT_EQ(simulated.status, 0) << simulated.err;
+  EXPECT_EQ(Slurp(again), Slurp(out() / "page.png"));
+  ASSERT_EQ(Run("preview " + planes + " -o " + plain.string()).status, 0);
+  EXPECT_NE(Slurp(plain), Slurp(out() / "page.png"));
+
+  Result missing = Run("preview " + planes + " -o " + (work_.path() / "x.png").string() +
+                       " --profile " + (work_.path() / "nowhere").string());
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("nowhere"), std::string::npos) << missing.err;
+  EXPECT_FALSE(std::filesystem::exists(work_.path() / "x.png"));
 }
 
 TEST_F(PrintingTest, ThreadCountsDoNotChangeTheBytes) {

@@ -9,6 +9,7 @@
 #include "inkdot/host/limits.h"
 #include "inkdot/host/output_files.h"
 #include "inkdot/host/preview.h"
+#include "inkdot/host/profile.h"
 #include "standard_streams.h"
 
 namespace inkdot::cli {
@@ -20,6 +21,7 @@ struct PreviewArgs {
   std::filesystem::path output;
   uint32_t dpi = 150;
   std::vector<uint32_t> crop;
+  std::filesystem::path profile;  // its printer simulates the print; empty: ink colours
   uint64_t memoryLimit = host::kDefaultMemoryBudget >> 20;  // MiB
 };
 
@@ -33,6 +35,7 @@ int RunPreview(const PreviewArgs &args) {
   host::DotPage page = host::ReadDotPageTiff(args.planes, args.memoryLimit << 20);
   host::PreviewOptions options;
   options.dpi = args.dpi;
+  if (!args.profile.empty()) options.printer = host::LoadProfile(args.profile).printer;
   if (!args.crop.empty()) {
     options.crop = true;
     options.cropX = args.crop[0];
@@ -72,6 +75,8 @@ void AddPreviewCommand(CLI::App &app, Runner &run) {
   cmd->add_option("--crop", args->crop, "Show X,Y,W,H at 1:1 (device pixels) to see the dots")
       ->delimiter(',')
       ->expected(4);
+  cmd->add_option("--profile", args->profile,
+                  "Profile whose printer the planes were printed for: the preview simulates it");
   cmd->add_option("--memory-limit", args->memoryLimit, "MiB the dot planes may take")
       ->check(CLI::Range(uint64_t{1}, uint64_t{1} << 20))
       ->capture_default_str();

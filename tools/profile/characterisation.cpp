@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "characterisation.h"
 
+#include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 #include "colour_table.h"
@@ -50,6 +52,15 @@ PatchTable MakePatchTable(const std::vector<Levels> &patches, bool upperNode) {
 }
 
 }  // namespace
+
+host::Xyz WorkingValue(const host::PrinterModel &printer, const host::AreaTerm &mean) {
+  if (!printer.measured) return {mean[0], mean[1], mean[2]};
+  const host::Xyz xyz = host::AreaXyz(printer, mean);
+  host::Xyz term;
+  for (int c = 0; c < 3; ++c)
+    term[c] = std::pow(std::max(xyz[c], 0.0), 1 / printer.yuleNielsen);
+  return term;
+}
 
 std::vector<uint8_t> NodeSourceValues(const PrintMode &mode) {
   std::vector<uint8_t> values = GridPositions(kGrid);
@@ -134,7 +145,7 @@ std::vector<PatchReading> MeasurePatches(const host::Profile &profile,
   // Working value and coverage of every dot combination a pixel can hold.
   const uint32_t bits = page.bitsPerPixel;
   const uint32_t codes = 1u << bits;
-  std::vector<host::Xyz> terms(1u << (4 * bits));
+  std::vector<host::AreaTerm> terms(1u << (4 * bits));
   std::vector<std::array<double, 4>> coverages(terms.size());
   for (uint32_t combination = 0; combination < terms.size(); ++combination) {
     std::array<double, 4> coverage{};
@@ -142,7 +153,7 @@ std::vector<PatchReading> MeasurePatches(const host::Profile &profile,
       const uint32_t code = (combination >> (k * bits)) & (codes - 1);
       coverage[k] = code == 0 ? 0.0 : bits == 1 ? 1.0 : printer.dotCoverage[code - 1];
     }
-    terms[combination] = host::ModelTerm(printer, coverage);
+    terms[combination] = host::PixelTerm(printer, coverage);
     coverages[combination] = coverage;
   }
 
@@ -152,19 +163,21 @@ std::vector<PatchReading> MeasurePatches(const host::Profile &profile,
     const uint32_t x0 = static_cast<uint32_t>(p % kColumns) * kPatch + kMargin;
     const uint32_t y0 = static_cast<uint32_t>(p / kColumns) * kPatch + kMargin;
     PatchReading &reading = readings[p];
+    host::AreaTerm sum{};
     for (uint32_t y = y0; y < y0 + side; ++y) {
       for (uint32_t x = x0; x < x0 + side; ++x) {
         uint32_t combination = 0;
         for (uint32_t k = 0; k < 4; ++k)
           combination |= static_cast<uint32_t>(page.Code(k, x, y)) << (k * bits);
-        for (int c = 0; c < 3; ++c) reading.term[c] += terms[combination][c];
+        for (int c = 0; c < 4; ++c) sum[c] += terms[combination][c];
         for (int k = 0; k < 4; ++k) reading.coverage[k] += coverages[combination][k];
       }
     }
     const double n = static_cast<double>(side) * side;
-    for (int c = 0; c < 3; ++c) reading.term[c] /= n;
+    for (int c = 0; c < 4; ++c) sum[c] /= n;
     for (int k = 0; k < 4; ++k) reading.coverage[k] /= n;
-    reading.lab = host::XyzToLab(host::TermToXyz(printer, reading.term));
+    reading.lab = host::AreaLab(printer, sum);
+    reading.term = WorkingValue(printer, sum);
   }
   return readings;
 }

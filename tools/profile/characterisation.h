@@ -45,6 +45,10 @@ struct PatchReading {
   std::array<double, 4> coverage{};
 };
 
+// The working value (XYZ^(1/n)) in which responses are interpolated, of an
+// area whose pixels' terms average to `mean`.
+host::Xyz WorkingValue(const host::PrinterModel &printer, const host::AreaTerm &mean);
+
 // Prints `patches` with `mode` through `profile` (whose colour table
 // `mode.tableId` is replaced for the purpose) and measures each one through
 // `printer`. At most 32767 patches per call.

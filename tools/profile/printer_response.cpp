@@ -138,7 +138,7 @@ PrinterResponse ModelResponse(const host::PrinterModel &printer, int steps) {
     for (double m : axes[1]) {
       for (double y : axes[2]) {
         for (double k : axes[3])
-          terms.push_back(host::ModelTerm(printer, {c, m, y, k}));
+          terms.push_back(WorkingValue(printer, host::PixelTerm(printer, {c, m, y, k})));
       }
     }
   }

@@ -16,6 +16,7 @@
 #include "dot_palette.h"
 #include "halftone_resources.h"
 #include "icc_printer.h"
+#include "measured_printer.h"
 #include "measurements.h"
 #include "inkdot/host/printer_model_json.h"
 #include "inkdot/host/profile.h"
@@ -166,6 +167,35 @@ void WriteFile(const fs::path &path, const void *data, size_t size) {
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
+// Indented JSON with every list of plain numbers on one line: a measured
+// printer's thousands of colours stay one line each, and the manifest
+// stays well within the size a profile may have.
+std::string OneLineNumberLists(const std::string &json) {
+  std::string out;
+  out.reserve(json.size());
+  for (size_t i = 0; i < json.size(); ++i) {
+    out += json[i];
+    if (json[i] != '[') continue;
+    const size_t end = json.find_first_of("[]{}\"", i + 1);
+    if (end == std::string::npos || json[end] != ']') continue;
+    std::string item;
+    bool first = true;
+    for (size_t j = i + 1; j <= end; ++j) {
+      const char c = json[j];
+      if (c == ',' || c == ']') {
+        if (!item.empty()) out += (first ? "" : ", ") + item;
+        first = false;
+        item.clear();
+      } else if (c != ' ' && c != '\n') {
+        item += c;
+      }
+    }
+    out += ']';
+    i = end;
+  }
+  return out;
+}
+
 class ProfileWriter {
  public:
   explicit ProfileWriter(fs::path root) : root_(std::move(root)) {}
@@ -180,11 +210,11 @@ class ProfileWriter {
     Add(halftone_, id, kind, "halftone/" + file, bytes.data(), bytes.size());
   }
 
-  void Manifest(const host::PrinterModel &printer) {
+  void Manifest(const host::PrinterModel &printer, const std::string &description) {
     Json manifest;
     manifest["format"] = 1;
     manifest["name"] = "default";
-    manifest["description"] = "Virtual four-ink printer (cyan, magenta, yellow, black)";
+    manifest["description"] = description;
     manifest["inks"] = Json::array({
         {{"name", "cyan"}, {"color", "#00A0E4"}},
         {{"name", "magenta"}, {"color", "#E4007C"}},
@@ -206,7 +236,7 @@ class ProfileWriter {
     manifest["colourResources"] = colour_;
     manifest["halftoneResources"] = halftone_;
     manifest["printer"] = host::PrinterModelToJson(printer);
-    const std::string text = manifest.dump(2) + "\n";
+    const std::string text = OneLineNumberLists(manifest.dump(2)) + "\n";
     WriteFile(root_ / "profile.json", text.data(), text.size());
   }
 
@@ -278,16 +308,32 @@ void WriteColourTables(const fs::path &root, const BuildOptions &options,
   }
 }
 
-// The default printer; the one fitted to measurements; or, for an ICC
-// profile, the one fitted to what the ICC profile says its printer prints.
+// The default printer; for measurements, the measured printer they
+// describe; for an ICC profile, the printer it describes: its colours for
+// ink amounts sampled at the measured grid's nodes.
 host::PrinterModel PrinterFor(const BuildOptions &options) {
   const host::PrinterModel standard = host::DefaultPrinterModel();
-  double error;
   if (!options.icc.empty()) {
-    return FitPrinterModel(IccMeasurements(options.icc, TargetPatches(4.0)), standard.dotCoverage, &error);
+    const auto nodes = IccMeasurements(options.icc, GridNodes(kMeasuredGridSteps));
+    return host::MeasuredPrinterModel(SampledGrid(nodes, kMeasuredGridSteps),
+                                      standard.dotCoverage);
   }
   if (options.measurements.empty()) return standard;
-  return FitPrinterModel(ReadMeasurementsCgats(options.measurements), standard.dotCoverage, &error);
+  const std::vector<Measurement> data = ReadMeasurementsCgats(options.measurements);
+  try {
+    const MeasuredFit fit = FitMeasuredGrid(data, kMeasuredGridSteps);
+    return host::MeasuredPrinterModel(fit.grid, standard.dotCoverage);
+  } catch (const std::runtime_error &e) {
+    throw std::runtime_error(options.measurements.string() + ": " + e.what());
+  }
+}
+
+std::string Description(const BuildOptions &options) {
+  if (!options.icc.empty())
+    return "Four-ink printer of the ICC profile " + options.icc.filename().string();
+  if (!options.measurements.empty())
+    return "Measured four-ink printer (" + options.measurements.filename().string() + ")";
+  return "Virtual four-ink printer (cyan, magenta, yellow, black)";
 }
 
 void WriteProfile(const fs::path &root, const BuildOptions &options) {
@@ -325,7 +371,7 @@ void WriteProfile(const fs::path &root, const BuildOptions &options) {
   }
   writer.Halftone(kPaletteId, "palette", "420.pal",
                   EncodeDotPalette(MakeDotPalette(printer.dotCoverage[0], printer.dotCoverage[1])));
-  writer.Manifest(printer);
+  writer.Manifest(printer, Description(options));
   WriteColourTables(root, options, printer);
 }
 

@@ -9,6 +9,8 @@
 #include <fstream>
 
 #include "icc_printer.h"
+#include "measured_printer.h"
+#include "profile_builder.h"
 #include "inkdot/host/printer_model_json.h"
 
 namespace {
@@ -59,6 +61,78 @@ TEST(Measurements, FitRecoversThePrinterThatMadeThem) {
     EXPECT_LT(host::DeltaE2000(fitted.primaries[i], truth.primaries[i]), 0.2)
         << host::PrimaryName(i);
   }
+}
+
+// A printer no Neugebauer model describes: every ink gains dots along a
+// curve of its own before the inks mix.
+host::Lab DotGainPrinter(const std::array<double, 4> &a) {
+  std::array<double, 4> gained;
+  for (int k = 0; k < 4; ++k) gained[k] = a[k] + (0.25 + 0.05 * k) * a[k] * (1 - a[k]);
+  return host::ModelLab(host::DefaultPrinterModel(), gained);
+}
+
+TEST(MeasuredGrid, FollowsMeasurementsTheModelCannot) {
+  std::vector<profile::Measurement> data;
+  for (const auto &p : profile::TargetPatches(2.4)) data.push_back({p, DotGainPrinter(p)});
+  double modelError;
+  profile::FitPrinterModel(data, {0.4, 0.7, 1.0}, &modelError);
+  const profile::MeasuredFit fit = profile::FitMeasuredGrid(data, profile::kMeasuredGridSteps);
+  EXPECT_LT(fit.meanError, 0.3);
+  EXPECT_LT(fit.meanError, modelError / 3);
+  // Between the patches too: fixed pseudo-random amounts within the limit.
+  uint32_t seed = 21;
+  const auto next = [&] { return (seed = seed * 1664525u + 1013904223u) / 4294967296.0; };
+  double sum = 0;
+  int count = 0;
+  while (count < 200) {
+    const std::array<double, 4> a{next(), next(), next(), next()};
+    if (a[0] + a[1] + a[2] + a[3] > 2.4) continue;
+    sum += host::DeltaE2000(host::MeasuredLab(fit.grid, a), DotGainPrinter(a));
+    ++count;
+  }
+  EXPECT_LT(sum / count, 1.0);
+}
+
+TEST(MeasuredGrid, RefusesMeasurementsThatLeaveAnInkOut) {
+  // A three-ink sample: black never printed, so nothing says what it does.
+  std::vector<profile::Measurement> data;
+  for (const auto &p : profile::TargetPatches(2.4)) {
+    if (p[3] == 0) data.push_back({p, host::ModelLab(host::DefaultPrinterModel(), p)});
+  }
+  const fs::path file = TempFile("no-black.txt");
+  profile::WriteMeasurementsCgats(file, data);
+  const fs::path dir = TempFile("no-black-profile");
+  profile::BuildOptions options;
+  options.measurements = file;
+  try {
+    profile::BuildProfile(dir, options);
+    ADD_FAILURE() << "accepted";
+  } catch (const std::runtime_error &e) {
+    EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("no patch prints black"), std::string::npos)
+        << e.what();
+  }
+  EXPECT_FALSE(fs::exists(dir));
+  fs::remove(file);
+}
+
+// A public characterisation data set of offset printing on coated paper, as
+// Debian's icc-profiles-free ships it (CGATS with CMYK, XYZ and LAB).
+const char kPublicDataSet[] = "/usr/share/color/icc/FOGRA39L.ti3";
+
+TEST(MeasuredGrid, FitsAPublicDataSetAndPredictsPatchesLeftOut) {
+  if (!fs::exists(kPublicDataSet))
+    GTEST_SKIP() << kPublicDataSet << " is not installed (Debian package icc-profiles-free)";
+  const auto data = profile::ReadMeasurementsCgats(kPublicDataSet);
+  ASSERT_EQ(data.size(), 1617u);
+  EXPECT_NEAR(data[0].lab[0], 100, 1e-6);  // relative to its paper
+  std::vector<profile::Measurement> kept, left;
+  for (size_t i = 0; i < data.size(); ++i) (i % 10 == 3 ? left : kept).push_back(data[i]);
+  const profile::MeasuredFit fit = profile::FitMeasuredGrid(kept, profile::kMeasuredGridSteps);
+  EXPECT_LT(fit.meanError, 0.2);
+  double sum = 0;
+  for (const auto &m : left) sum += host::DeltaE2000(host::MeasuredLab(fit.grid, m.inks), m.lab);
+  EXPECT_LT(sum / left.size(), 0.5);
 }
 
 TEST(Measurements, ReadsXyzRelativeToThePaper) {

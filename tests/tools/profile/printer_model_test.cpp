@@ -137,3 +137,108 @@ TEST(PrinterModelPreview, ShowsWhatTheModelPredicts) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace inkdot::host;
+
+// A measured printer whose colour is linear in the ink amounts, so that
+// multilinear interpolation must give it back exactly between the nodes.
+Lab LinearColour(const std::array<double, 4> &a) {
+  return {95 - 20 * a[0] - 20 * a[1] - 5 * a[2] - 40 * a[3],
+          -30 * a[0] + 60 * a[1] - 5 * a[2], -40 * a[0] - 5 * a[1] + 80 * a[2]};
+}
+
+PrinterModel LinearMeasuredPrinter(int steps) {
+  MeasuredGrid grid;
+  grid.steps = steps;
+  const double last = steps - 1;
+  for (int c = 0; c < steps; ++c)
+    for (int m = 0; m < steps; ++m)
+      for (int y = 0; y < steps; ++y)
+        for (int k = 0; k < steps; ++k)
+          grid.lab.push_back(LinearColour({c / last, m / last, y / last, k / last}));
+  return MeasuredPrinterModel(std::move(grid), {0.4, 0.7, 1.0});
+}
+
+TEST(MeasuredPrinter, InterpolatesItsGridAndKeepsItsCorners) {
+  const PrinterModel model = LinearMeasuredPrinter(3);
+  const std::array<double, 4> amounts[] = {
+      {0, 0, 0, 0}, {1, 1, 1, 1}, {0.25, 0.6, 0.1, 0.9}, {0.5, 0, 1, 0.33}};
+  for (const auto &a : amounts) {
+    const Lab want = LinearColour(a), got = ModelLab(model, a);
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(got[c], want[c], 1e-9);
+  }
+  // The primaries are the grid's corners: yellow alone is (1 0 0 0 in bits 4).
+  const Lab yellow = LinearColour({0, 0, 1, 0});
+  for (int c = 0; c < 3; ++c) EXPECT_NEAR(model.primaries[4][c], yellow[c], 1e-9);
+}
+
+TEST(MeasuredPrinter, ReadsBackWhatItWritesAndRefusesBrokenGrids) {
+  const PrinterModel model = LinearMeasuredPrinter(3);
+  const nlohmann::json json = nlohmann::json::parse(PrinterModelToJson(model).dump());
+  const PrinterModel back = PrinterModelFromJson(json);
+  ASSERT_TRUE(back.measured);
+  EXPECT_EQ(back.measured->steps, 3);
+  const Lab mid = ModelLab(back, {0.5, 0.5, 0.5, 0.5});
+  EXPECT_LT(DeltaE2000(mid, LinearColour({0.5, 0.5, 0.5, 0.5})), 0.01);
+
+  struct Case {
+    const char *what;
+    std::function<void(nlohmann::json &)> spoil;
+    const char *message;
+  };
+  const Case cases[] = {
+      {"one colour short", [](nlohmann::json &j) { j["lab"].erase(80); }, "needs 81"},
+      {"one step", [](nlohmann::json &j) { j["steps"] = 1; }, "2..33 steps"},
+      {"huge step count", [](nlohmann::json &j) { j["steps"] = 1e30; }, "2..33 steps"},
+      {"step fraction", [](nlohmann::json &j) { j["steps"] = 2.5; }, "2..33 steps"},
+      {"not a colour", [](nlohmann::json &j) { j["lab"][5] = {150, 0, 0}; },
+       "measured colour 5"},
+      {"two numbers", [](nlohmann::json &j) { j["lab"][5] = {50, 0}; }, "[L, a, b]"},
+      {"no grid", [](nlohmann::json &j) { j.erase("lab"); }, "\"steps\" and \"lab\""},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    nlohmann::json j = json;
+    c.spoil(j);
+    try {
+      PrinterModelFromJson(j);
+      ADD_FAILURE() << "accepted";
+    } catch (const std::runtime_error &e) {
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(MeasuredPrinterPreview, LooksUpTheAreasMeanCoverage) {
+  // Half the pixels large magenta dots, half bare paper: a proofing
+  // simulation shows the measured colour at 50 % magenta, not the mean of
+  // paper and solid magenta.
+  // Magenta's measured ramp bends: 50 % magenta prints L* 60, where the
+  // mean of paper and solid would be far lighter.
+  MeasuredGrid curved;
+  curved.steps = 3;
+  for (int c = 0; c < 3; ++c)
+    for (int m = 0; m < 3; ++m)
+      for (int y = 0; y < 3; ++y)
+        for (int k = 0; k < 3; ++k)
+          curved.lab.push_back(m == 0 ? Lab{100, 0, 0}
+                               : m == 1 ? Lab{60, 40, 0}
+                                        : Lab{50, 70, 0});
+  const PrinterModel model = MeasuredPrinterModel(curved, {0.4, 0.7, 1.0});
+
+  DotPage page = FlatPage({0, 0, 0, 0});
+  for (size_t i = 0; i < page.planes[1].size(); ++i)
+    page.planes[1][i] = (i / page.rowBytes()) % 2 ? 0xFF : 0x00;  // every other row
+  PreviewOptions options;
+  options.dpi = 90;
+  options.printer = model;
+  const RgbImage8 preview = RenderPreview(page, options);
+  ASSERT_EQ(preview.width, 1u);
+  const Lab seen =
+      SrgbToLab(preview.rgb[0] / 255.0, preview.rgb[1] / 255.0, preview.rgb[2] / 255.0);
+  EXPECT_LT(DeltaE2000(seen, {60, 40, 0}), 0.6) << seen[0] << " " << seen[1];
+}
+
+}  // namespace

@@ -38,7 +38,7 @@ _inkdot() {
         --contrast --saturation --gamma --offsets --tone-curves --calibration --preview
         --preview-dpi --input-dpi --input-profile --intent --black-point-compensation --bpc
         --jobs --threads --compression --memory-limit --quiet" ;;
-    preview) options="--help --output --dpi --crop --memory-limit" ;;
+    preview) options="--help --output --dpi --crop --profile --memory-limit" ;;
     inspect) options="--help --kind --channels" ;;
     profile) options="--help build target --output --icc --measurements --intent --no-bpc
         --ink-limit" ;;

@@ -2,7 +2,8 @@
 // Preview of dot planes: what the page would look like. With the profile's
 // printer model (four inks), each pixel is the model's mixture of the ink
 // combinations its dots make, and pixels are averaged as the model
-// averages them (Yule–Nielsen). Without one, each dot covers a share of its
+// averages them (Yule–Nielsen); a measured printer's colour is its measured
+// relation at the area's mean ink coverage. Without one, each dot covers a share of its
 // pixel by its size and the inks are composited subtractively with their
 // display colours (reflectances multiply in linear light). Either way the
 // result is averaged down to a viewing resolution, or shown 1:1 on a crop to
@@ -57,13 +58,16 @@ class PreviewBuilder {
   uint32_t bitsPerPixel_, planeCount_, codes_ = 2;
   uint32_t x0_ = 0, y0_ = 0, width_, height_;
   std::vector<uint32_t> factor_;  // per plane and code, the reflectance of each channel
-  std::vector<uint32_t> mixed_;   // per combination of the planes' codes, the mixed colour
+  // Values summed per pixel: reflectances (three) without a model, the
+  // model's area terms (up to four) with one.
+  static constexpr int kTerms = 4;
+  std::vector<uint32_t> mixed_;   // per combination of the planes' codes, its kTerms values
   std::vector<uint64_t> spread_;  // per plane and byte value, its pixels' codes in place
-  std::vector<uint64_t> sums_;
+  std::vector<uint64_t> sums_;    // per output pixel, kTerms sums
   std::vector<uint32_t> counts_, column_;
   uint32_t outRow_ = 0;
   std::optional<PrinterModel> model_;   // set when mixing through the printer model
-  std::array<uint32_t, 3> white_{};     // the model's paper, for pixels without samples
+  std::array<uint32_t, 4> white_{};     // the model's paper, for pixels without samples
   RgbImage8 out_;
 };
 
