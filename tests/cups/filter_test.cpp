@@ -3,6 +3,7 @@
 // messages on standard error, a scratch folder of its own as TMPDIR.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -162,7 +163,15 @@ TEST(Filter, TerminateStopsThePageBetweenRows) {
   const size_t split = bytes.size() / 4;
   const FilterRun run = RunFilter(JobArgs(""), dir.path(), "", [&](int fd, pid_t pid) {
     ASSERT_EQ(write(fd, bytes.data(), split), static_cast<ssize_t>(split));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The filter sets its handler before it reads, so once it has drained
+    // the pipe it is waiting for rows; a slow start (sanitizers, a loaded
+    // machine) must not let the signal arrive first.
+    int unread = 1;
+    for (int tries = 0; tries < 1000 && unread > 0; ++tries) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      ASSERT_EQ(ioctl(fd, FIONREAD, &unread), 0);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     kill(pid, SIGTERM);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     signal(SIGPIPE, SIG_IGN);  // the filter may have gone
