@@ -12,7 +12,7 @@
 
 #include "frame/memory_blocks.h"
 #include "halftone/kernels/row_kernels.h"
-#include "halftone/kernels/vector_path.h"
+#include "halftone/kernels/vector_kernels.h"
 
 namespace {
 

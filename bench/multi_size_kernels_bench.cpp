@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "halftone/kernels/row_kernels.h"
-#include "halftone/kernels/vector_path.h"
+#include "halftone/kernels/vector_kernels.h"
 
 namespace inkdot {
 namespace {

@@ -15,7 +15,7 @@ put formats/src/grid.cpp '#include "inkdot/formats/grid.h"' '#include "inkdot/ho
 put engine/colour/table.h '#include "inkdot/inkdot.h"'
 put engine/colour/table.cpp '#include "colour/table.h"' '#include "inkdot/formats/grid_layout.h"' \
     '#include <vector>' '#include "inkdot/formats/grid.h"'
-put engine/frame/exports.cpp '  #  include "inkdot/host/session.h"'
+put engine/api/exports.cpp '  #  include "inkdot/host/session.h"'
 put host/include/inkdot/host/session.h '#include "inkdot/inkdot.h"' '#include "inkdot/formats/grid.h"'
 put host/src/session.cpp '#include "inkdot/host/session.h"' '#include "readers.h"' '#include "colour/table.h"' \
     '#include "profile_builder.h"'
@@ -29,7 +29,7 @@ echo "$output"
 expected=(
   'formats/src/grid.cpp: includes "inkdot/host/session.h"'
   'engine/colour/table.cpp: includes "inkdot/formats/grid.h"'
-  'engine/frame/exports.cpp: includes "inkdot/host/session.h"'
+  'engine/api/exports.cpp: includes "inkdot/host/session.h"'
   'host/src/session.cpp: includes "colour/table.h"'
   'host/src/session.cpp: includes "profile_builder.h"'
 )

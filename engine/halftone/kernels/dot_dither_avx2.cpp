@@ -7,7 +7,7 @@
 // short chains; and eight lanes at a time again for the palette decisions
 // and the packing of the two-bit codes. It writes the bytes of the
 // portable loop.
-#include "halftone/kernels/vector_path.h"
+#include "halftone/kernels/vector_kernels.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 

@@ -9,7 +9,7 @@
 #include "halftone/kernels/hybrid_members.h"
 #include "halftone/kernels/row_kernels.h"
 #include "halftone/kernels/two_bit_planes.h"
-#include "halftone/kernels/vector_path.h"
+#include "halftone/kernels/vector_kernels.h"
 
 namespace inkdot {
 

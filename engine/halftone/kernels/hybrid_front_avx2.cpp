@@ -9,6 +9,7 @@
 // pixel at a time for the diffusion, which alone depends on the pixels
 // before. The codes then go out 32 pixels per plane at once.
 #include "halftone/kernels/hybrid_members.h"
+#include "halftone/kernels/vector_kernels.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // The AVX2 path of DitherColorRow's pair loop: the grid and level tables
 // read by plain loads, eight per lookup.
-#include "halftone/kernels/vector_path.h"
+#include "halftone/kernels/vector_kernels.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 

@@ -2,7 +2,7 @@
 // The AVX-512 path of DitherColorRow's pair loop: the AVX2 body, with the
 // 256-entry grid and level tables held in registers and read by byte
 // permutes (VBMI), 64 entries per lookup, instead of by plain loads.
-#include "halftone/kernels/vector_path.h"
+#include "halftone/kernels/vector_kernels.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 

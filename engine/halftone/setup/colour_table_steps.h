@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "halftone/setup/halftone_context.h"
+#include "halftone/halftone_context.h"
 
 namespace inkdot {
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 // The halftone resource conversation: counts the call and runs its step.
-#include "halftone/setup/halftone_context.h"
+#include "halftone/halftone_context.h"
 #include "halftone/setup/resource_phases.h"
 
 namespace inkdot {
