@@ -13,7 +13,7 @@ namespace inkdot {
 
 // Uses of the twenty MemoryBlock records; 12 to 19 are never used.
 enum HalftoneBlock : int {
-  kColorTableBlock = 0,  // colour: 3-D table (u32 per grid point); grey: u16 curve
+  kColourTableBlock = 0,  // colour: 3-D table (u32 per grid point); grey: u16 curve
   kErrorLineBlock = 1,   // 1..4: one zero-filled error line per plane
   kThresholdMatrixBlock = 5,  // matrixSize u16 thresholds, row by row
   kLevelScaleBlock = 6,       // u16[256], carved from block 5's allocation

@@ -24,19 +24,19 @@ RowKernel ChooseMultiSizeKernel(const HalftoneParams &p, uint32_t altSelector) {
   const bool colour = p.colorMode != 0;
   if (altSelector == 1) {
     if (p.method != 1 || !Is2880x720(x, y)) return nullptr;
-    return colour ? HybridColorRow2880 : DotDiffuseMonoRow2880;
+    return colour ? HybridColourRow2880 : DotDiffuseMonoRow2880;
   }
   if (p.method == 1) {
     if (Is2880x720(x, y)) return nullptr;
     if (colour) {
-      if (IsWide(x, y)) return HybridColorRowWide;
-      return IsTall(x, y) ? HybridColorRowTall : HybridColorRow;
+      if (IsWide(x, y)) return HybridColourRowWide;
+      return IsTall(x, y) ? HybridColourRowTall : HybridColourRow;
     }
     if (Is1440x720(x, y)) return DotDiffuseMonoRow1440;
     return IsTall(x, y) ? DotDiffuseMonoRowTall : DotDiffuseMonoRow;
   }
   if (p.method == 3) {
-    if (colour) return p.inputFormat == 4 ? DotDitherInkRow : DotDitherColorRow;
+    if (colour) return p.inputFormat == 4 ? DotDitherInkRow : DotDitherColourRow;
     return IsTall(x, y) ? DotDitherMonoRowTall : DotDitherMonoRow;
   }
   return nullptr;
@@ -52,21 +52,21 @@ struct Choice {
 Choice ChooseSingleSizeKernel(const HalftoneParams &p) {
   const uint32_t x = p.xResolution, y = p.yResolution;
   const bool colour = p.colorMode != 0;
-  if (p.method == 0) return {colour ? DitherColorRowCorners : DitherMonoRow, 0};
+  if (p.method == 0) return {colour ? DitherColourRowCorners : DitherMonoRow, 0};
   if (p.method == 3) {
     if (!colour) return {DitherMonoRow, 0};
-    if (p.methodVariant == 0 || p.methodVariant == 2) return {DiffuseColorRowHybrid, 1};
-    return {DitherColorRow, 0};
+    if (p.methodVariant == 0 || p.methodVariant == 2) return {DiffuseColourRowHybrid, 1};
+    return {DitherColourRow, 0};
   }
   if (!colour) {
     if (IsTall(x, y)) return {DiffuseMonoRowTall, 1};
     return {Is1440x720(x, y) ? DiffuseMonoRow1440 : DiffuseMonoRow, 1};
   }
-  if (IsTall(x, y)) return {DiffuseColorRowTall, 3};
+  if (IsTall(x, y)) return {DiffuseColourRowTall, 3};
   const bool fast = p.inputFormat != 4 && p.magnification != -1;
   if (Is1440x720(x, y))
-    return {fast ? DiffuseColorRowFast1440 : DiffuseColorRow1440, 3};
-  return {fast ? DiffuseColorRowFast : DiffuseColorRow, 3};
+    return {fast ? DiffuseColourRowFast1440 : DiffuseColourRow1440, 3};
+  return {fast ? DiffuseColourRowFast : DiffuseColourRow, 3};
 }
 
 }  // namespace

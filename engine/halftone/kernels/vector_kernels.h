@@ -24,11 +24,11 @@ inline bool FitsVectorPath(const HalftoneContext *ht, const RowRun &run,
 // One bit per pixel: the even number of pixels of the ordered colour
 // dither's pair loop, with AVX2, or with AVX-512 where kAvx512Path was
 // detected.
-void DitherColorPairsAvx2(const HalftoneContext *ht, const RowRun &run, uint32_t pairs);
-void DitherColorPairsAvx512(const HalftoneContext *ht, const RowRun &run, uint32_t pairs);
+void DitherColourPairsAvx2(const HalftoneContext *ht, const RowRun &run, uint32_t pairs);
+void DitherColourPairsAvx512(const HalftoneContext *ht, const RowRun &run, uint32_t pairs);
 
 // Two-bit codes, the whole run (firstBit 0..3 only).
-void DotDitherColorRowAvx2(const HalftoneContext *ht, const RowRun &run);
+void DotDitherColourRowAvx2(const HalftoneContext *ht, const RowRun &run);
 
 namespace hybrid {
 // The colour-table path of a hybrid member with the front (matrix reads,
@@ -36,7 +36,7 @@ namespace hybrid {
 // at a time, and the diffusion one pixel at a time: the bytes and error
 // lines of the portable loop. Only for runs that fit, firstBit 0..3.
 template <class Member>
-void HybridColorRunAvx2(HalftoneContext *ht, const RowRun &run, int32_t *const lines[3]);
+void HybridColourRunAvx2(HalftoneContext *ht, const RowRun &run, int32_t *const lines[3]);
 }  // namespace hybrid
 
 }  // namespace inkdot

@@ -6,11 +6,11 @@
 
 #include <cstdint>
 
-#include "halftone/kernels/filters_2880.h"
-#include "halftone/kernels/filters_square.h"
-#include "halftone/kernels/filters_tall.h"
-#include "halftone/kernels/filters_wide.h"
-#include "halftone/kernels/hybrid_engine.h"
+#include "halftone/kernels/multi_size/filters_2880.h"
+#include "halftone/kernels/multi_size/filters_square.h"
+#include "halftone/kernels/multi_size/filters_tall.h"
+#include "halftone/kernels/multi_size/filters_wide.h"
+#include "halftone/kernels/multi_size/hybrid_engine.h"
 #include "halftone/kernels/row_kernels.h"
 
 namespace inkdot {

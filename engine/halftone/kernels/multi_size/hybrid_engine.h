@@ -3,13 +3,13 @@
 // and large dots through the palette limits, and error diffusion against the
 // dot curve places the small ones and carries what the dots did not print to
 // the neighbouring pixels. The members of the family plug in their filters
-// and constants through a small traits struct (see hybrid_color_rows.cpp).
+// and constants through a small traits struct (see hybrid_colour.cpp).
 #pragma once
 
 #include <cstdint>
 
-#include "halftone/kernels/dot_sizes.h"
 #include "halftone/halftone_context.h"
+#include "halftone/kernels/multi_size/dot_sizes.h"
 
 namespace inkdot {
 

@@ -6,14 +6,14 @@
 // and differ in their filters and a few constants.
 #include <cstdint>
 
-#include "halftone/kernels/dot_sizes.h"
 #include "halftone/kernels/error_lines.h"
-#include "halftone/kernels/filters_2880.h"
-#include "halftone/kernels/filters_square.h"
-#include "halftone/kernels/filters_tall.h"
-#include "halftone/kernels/filters_wide.h"
+#include "halftone/kernels/multi_size/dot_sizes.h"
+#include "halftone/kernels/multi_size/filters_2880.h"
+#include "halftone/kernels/multi_size/filters_square.h"
+#include "halftone/kernels/multi_size/filters_tall.h"
+#include "halftone/kernels/multi_size/filters_wide.h"
+#include "halftone/kernels/multi_size/two_bit_planes.h"
 #include "halftone/kernels/row_kernels.h"
-#include "halftone/kernels/two_bit_planes.h"
 
 namespace inkdot {
 
@@ -69,7 +69,7 @@ void DiffuseGreyPixels(const HalftoneContext *ht, const RowRun &run, int32_t *li
   const uint16_t *thresholds = matrix + (run.row % ht->matrixHeight) * ht->matrixWidth;
   const uint32_t columnMask = ht->matrixWidth - 1;
   const auto *curve =
-      static_cast<const uint16_t *>(ht->blocks[kColorTableBlock].pointer);
+      static_cast<const uint16_t *>(ht->blocks[kColourTableBlock].pointer);
   const SmallModulo spread(curve[0]);
   const auto *palette =
       static_cast<const uint8_t *>(ht->blocks[kDotPaletteBlock].pointer);

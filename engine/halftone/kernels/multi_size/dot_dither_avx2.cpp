@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// The AVX2 path of DotDitherColorRow, for runs starting at a pixel field
+// The AVX2 path of DotDitherColourRow, for runs starting at a pixel field
 // (firstBit 0..3). Each block of 32 pixels takes three passes: eight lanes
 // at a time for the source stepping, the grid coordinates, the
 // colour-table reads and the neighbour tests; one pixel at a time for the
@@ -13,8 +13,8 @@
 
 #include "halftone/kernels/avx2_lanes.h"
 #include "halftone/kernels/block_planes.h"
+#include "halftone/kernels/multi_size/two_bit_planes.h"
 #include "halftone/kernels/run_checks.h"
-#include "halftone/kernels/two_bit_planes.h"
 
 namespace inkdot {
 
@@ -158,7 +158,7 @@ INKDOT_AVX2_CALL void Run(const HalftoneContext *ht, const RowRun &run) {
   const uint16_t *thresholds = MatrixRow(ht, run.row);
   const uint32_t columnMask = ht->matrixWidth - 1;
   const uint32_t top = (ht->matrixSize - 1) & 0xFFFF;
-  const auto *table = BlockAs<uint32_t>(ht, kColorTableBlock);
+  const auto *table = BlockAs<uint32_t>(ht, kColourTableBlock);
   const auto *grid = BlockAs<uint8_t>(ht, kGridIndexBlock);
 
   BlockPlanes<4> out(run.dst, run.planeStride, 2 * run.firstBit);
@@ -184,7 +184,7 @@ INKDOT_AVX2_CALL void Run(const HalftoneContext *ht, const RowRun &run) {
 
 }  // namespace
 
-void DotDitherColorRowAvx2(const HalftoneContext *ht, const RowRun &run) {
+void DotDitherColourRowAvx2(const HalftoneContext *ht, const RowRun &run) {
   const int32_t magnification = ht->params.magnification;
   if (magnification == -1) {
     Run<2>(ht, run);
@@ -202,7 +202,7 @@ void DotDitherColorRowAvx2(const HalftoneContext *ht, const RowRun &run) {
 namespace inkdot {
 
 // Never reached: DetectVectorPath chooses the portable path here.
-void DotDitherColorRowAvx2(const HalftoneContext *, const RowRun &) {}
+void DotDitherColourRowAvx2(const HalftoneContext *, const RowRun &) {}
 
 }  // namespace inkdot
 
