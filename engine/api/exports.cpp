@@ -4,6 +4,8 @@
 // decorated aliases) can name the same functions.
 #include "colour/cm_context.h"
 #include "halftone/halftone_context.h"
+#include "halftone/kernels/dispatcher.h"
+#include "halftone/setup/halftone_setup.h"
 
 extern "C" {
 

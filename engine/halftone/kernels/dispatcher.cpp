@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "halftone/kernels/halftone_tables.h"
 #include "halftone/kernels/run_checks.h"
 
 namespace inkdot {
@@ -97,7 +98,7 @@ uint32_t BytesPerPixel(uint32_t inputFormat) {
 }
 
 const uint8_t *PrepareRow(HalftoneContext *ht, const uint8_t *src, uint32_t count) {
-  auto *buffer = static_cast<uint8_t *>(ht->blocks[kRowBufferBlock].pointer);
+  uint8_t *buffer = RowBuffer(ht);
   // With magnification 1 the kernel spends two output pixels on each
   // prepared pixel; an odd last output pixel has one of its own.
   const uint32_t prepared =
@@ -126,10 +127,9 @@ ResultCode HalftoneRun(HalftoneContext *ht, const uint8_t *src, uint8_t *dst,
   if (ResultCode rc = CheckRunBounds(ht, run); rc != kOk) return rc;
   // The tables a kernel reads exist only after a complete set-up.
   if (ht->setupComplete == 0) return kBadResource;
-  const RowKernel kernel = ChooseRowKernel(ht);
-  if (kernel == nullptr) return kNoKernel;
+  if (ht->rowKernel == nullptr) return kNoKernel;
   if (ht->replication != 1) run.src = PrepareRow(ht, src, count);
-  return kernel(ht, run);
+  return ht->rowKernel(ht, run);
 }
 
 }  // namespace inkdot

@@ -27,8 +27,6 @@ struct RowRun {
   uint32_t reservedB;    // must be 0 where a kernel checks it
 };
 
-using RowKernel = ResultCode (*)(HalftoneContext *ht, const RowRun &run);
-
 // Family A: multi-size dots, two-bit codes.
 ResultCode DotDitherColourRow(HalftoneContext *ht, const RowRun &run);
 ResultCode DotDitherInkRow(HalftoneContext *ht, const RowRun &run);

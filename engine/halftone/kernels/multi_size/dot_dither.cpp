@@ -6,6 +6,7 @@
 // carried from pixel to pixel except the colour kernel's smoothing.
 #include <cstdint>
 
+#include "halftone/kernels/halftone_tables.h"
 #include "halftone/kernels/multi_size/dot_sizes.h"
 #include "halftone/kernels/multi_size/two_bit_planes.h"
 #include "halftone/kernels/row_kernels.h"
@@ -82,13 +83,10 @@ ResultCode DitherGreyRow(HalftoneContext *ht, const RowRun &run, bool tall) {
 
   const uint16_t *thresholds = MatrixRow(ht, run.row);
   const uint32_t columnMask = ht->matrixWidth - 1;
-  const auto *curve =
-      static_cast<const uint16_t *>(ht->blocks[kColourTableBlock].pointer);
+  const auto *curve = GreyCurve(ht);
   const SmallModulo spread(curve[0]);
-  const auto *palette =
-      static_cast<const uint8_t *>(ht->blocks[kDotPaletteBlock].pointer);
-  const auto *levels =
-      static_cast<const uint16_t *>(ht->blocks[kLevelScaleBlock].pointer);
+  const auto *palette = DotPalette(ht);
+  const auto *levels = LevelScale(ht);
   const bool doubled = ht->params.magnification == 1;
   const bool pairs = tall && ht->params.magnification == -1;
 
@@ -118,9 +116,8 @@ void DotDitherColourPixels(const HalftoneContext *ht, const RowRun &run, Planes 
   const uint16_t *thresholds = MatrixRow(ht, run.row);
   const uint32_t columnMask = ht->matrixWidth - 1;
   const uint32_t top = (ht->matrixSize - 1) & 0xFFFF;
-  const auto *table =
-      static_cast<const uint32_t *>(ht->blocks[kColourTableBlock].pointer);
-  const auto *grid = static_cast<const uint8_t *>(ht->blocks[kGridIndexBlock].pointer);
+  const auto *table = ColourTable(ht);
+  const auto *grid = GridIndex(ht);
   const PaletteView palette{ht->paletteTotals, ht->paletteLimits};
 
   const uint8_t *src = run.src;

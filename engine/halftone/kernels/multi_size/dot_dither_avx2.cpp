@@ -7,6 +7,7 @@
 // short chains; and eight lanes at a time again for the palette decisions
 // and the packing of the two-bit codes. It writes the bytes of the
 // portable loop.
+#include "halftone/kernels/halftone_tables.h"
 #include "halftone/kernels/vector_kernels.h"
 
 #if defined(__i386__) || defined(__x86_64__)
@@ -158,8 +159,8 @@ INKDOT_AVX2_CALL void Run(const HalftoneContext *ht, const RowRun &run) {
   const uint16_t *thresholds = MatrixRow(ht, run.row);
   const uint32_t columnMask = ht->matrixWidth - 1;
   const uint32_t top = (ht->matrixSize - 1) & 0xFFFF;
-  const auto *table = BlockAs<uint32_t>(ht, kColourTableBlock);
-  const auto *grid = BlockAs<uint8_t>(ht, kGridIndexBlock);
+  const auto *table = ColourTable(ht);
+  const auto *grid = GridIndex(ht);
 
   BlockPlanes<4> out(run.dst, run.planeStride, 2 * run.firstBit);
   // 35 is no reachable key: the run's first pixel is never a neighbour.

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "halftone/kernels/error_lines.h"
+#include "halftone/kernels/halftone_tables.h"
 #include "halftone/kernels/multi_size/hybrid_members.h"
 #include "halftone/kernels/multi_size/two_bit_planes.h"
 #include "halftone/kernels/row_kernels.h"
@@ -59,8 +60,7 @@ void RunHybrid(HalftoneContext *ht, const RowRun &run, int32_t *const lines[3],
   HybridTables tables;
   tables.Load(ht, !kInkPath);
   const uint32_t *dotParams = ht->dotParams;
-  const auto *colourTable =
-      static_cast<const uint32_t *>(ht->blocks[kColourTableBlock].pointer);
+  const auto *colourTable = ColourTable(ht);
   const uint16_t *rowA = MatrixRow(ht, run.row);
   const uint16_t *rowB = MatrixRow(ht, run.row + 24);
   const uint32_t columnMask = ht->matrixWidth - 1;
@@ -139,8 +139,7 @@ void RunTallPairs(HalftoneContext *ht, const RowRun &run, int32_t *const lines[3
   HybridTables tables;
   tables.Load(ht, true);
   const uint32_t *dotParams = ht->dotParams;
-  const auto *colourTable =
-      static_cast<const uint32_t *>(ht->blocks[kColourTableBlock].pointer);
+  const auto *colourTable = ColourTable(ht);
   const uint16_t *rowA = MatrixRow(ht, run.row);
   const uint32_t columnMask = ht->matrixWidth - 1;
   uint32_t pairTable[256];  // column j: its value, and column j + 48's above

@@ -8,6 +8,7 @@
 // matrix-placed dots of the other inks and the small-dot offsets; and one
 // pixel at a time for the diffusion, which alone depends on the pixels
 // before. The codes then go out 32 pixels per plane at once.
+#include "halftone/kernels/halftone_tables.h"
 #include "halftone/kernels/multi_size/hybrid_members.h"
 #include "halftone/kernels/vector_kernels.h"
 
@@ -223,8 +224,8 @@ INKDOT_AVX2_CALL void Run(HalftoneContext *ht, const RowRun &run, int32_t *const
   HybridTables tables;
   tables.Load(ht, false);
   const uint32_t *dotParams = ht->dotParams;
-  const auto *table = BlockAs<uint32_t>(ht, kColourTableBlock);
-  const auto *grid = BlockAs<uint8_t>(ht, kGridIndexBlock);
+  const auto *table = ColourTable(ht);
+  const auto *grid = GridIndex(ht);
   const uint16_t *rowA = MatrixRow(ht, run.row);
   const uint16_t *rowB = MatrixRow(ht, run.row + 24);
   const uint32_t columnMask = ht->matrixWidth - 1;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "halftone/kernels/error_lines.h"
+#include "halftone/kernels/halftone_tables.h"
 #include "halftone/kernels/one_bit/colour_front_end.h"
 #include "halftone/kernels/one_bit/diffusion_filters.h"
 #include "halftone/kernels/one_bit/one_bit_planes.h"
@@ -38,12 +39,12 @@ struct ColourTables {
 };
 
 ColourTables ContextTables(const HalftoneContext *ht, uint32_t row) {
-  return {BlockAs<uint32_t>(ht, kColourTableBlock),
-          BlockAs<uint8_t>(ht, kGridIndexBlock),
+  return {ColourTable(ht),
+          GridIndex(ht),
           MatrixRow(ht, row),
-          BlockAs<uint16_t>(ht, kLevelScaleBlock),
-          BlockAs<int16_t>(ht, kDotCurveBlock),
-          BlockAs<uint16_t>(ht, kToneCurveBlock),
+          LevelScale(ht),
+          DotCurve(ht),
+          ToneCurve(ht),
           ht->matrixWidth - 1};
 }
 

@@ -3,6 +3,7 @@
 // threshold matrix, with no error carried between pixels.
 #include <algorithm>
 
+#include "halftone/kernels/halftone_tables.h"
 #include "halftone/kernels/one_bit/colour_front_end.h"
 #include "halftone/kernels/one_bit/one_bit_planes.h"
 #include "halftone/kernels/row_kernels.h"
@@ -28,9 +29,9 @@ const uint8_t *ColourSource(const uint8_t *src, int32_t magnification, uint32_t 
 // test; with inputFormat 4 its bytes are the ink levels.
 void OddColourPixel(const HalftoneContext *ht, const RowRun &run, uint32_t paired,
                     OneBitPlanes<4> &out) {
-  const uint16_t *scale = BlockAs<uint16_t>(ht, kLevelScaleBlock);
-  const uint32_t *colourTable = BlockAs<uint32_t>(ht, kColourTableBlock);
-  const uint8_t *gridIndex = BlockAs<uint8_t>(ht, kGridIndexBlock);
+  const uint16_t *scale = LevelScale(ht);
+  const uint32_t *colourTable = ColourTable(ht);
+  const uint8_t *gridIndex = GridIndex(ht);
   const uint32_t x = run.startX + paired;
   const uint8_t *px = ColourSource(run.src, ht->params.magnification, paired);
   const int32_t m = MatrixRow(ht, run.row)[x & (ht->matrixWidth - 1)];
@@ -53,7 +54,7 @@ ResultCode DitherMonoRow(HalftoneContext *ht, const RowRun &run) {
   if (ResultCode rc = CheckMonoRun(ht, run); rc != kOk) return rc;
   ht->lastRow = run.row;
 
-  const uint16_t *scale = BlockAs<uint16_t>(ht, kLevelScaleBlock);
+  const uint16_t *scale = LevelScale(ht);
   const uint16_t *matrixRow = MatrixRow(ht, run.row);
   const uint32_t columnMask = ht->matrixWidth - 1;
   const int32_t magnification = ht->params.magnification;
@@ -88,8 +89,8 @@ ResultCode DitherColourRowCorners(HalftoneContext *ht, const RowRun &run) {
   if (ResultCode rc = CheckRunBounds(ht, run); rc != kOk) return rc;
   ht->lastRow = run.row;
 
-  const uint16_t *scale = BlockAs<uint16_t>(ht, kLevelScaleBlock);
-  const uint32_t *corners = BlockAs<uint32_t>(ht, kColourTableBlock);
+  const uint16_t *scale = LevelScale(ht);
+  const uint32_t *corners = ColourTable(ht);
   const uint16_t *matrixRow = MatrixRow(ht, run.row);
   const uint32_t columnMask = ht->matrixWidth - 1;
   const int32_t magnification = ht->params.magnification;
@@ -186,9 +187,9 @@ ResultCode DitherColourRow(HalftoneContext *ht, const RowRun &run) {
     return kOk;
   }
 
-  const uint16_t *scale = BlockAs<uint16_t>(ht, kLevelScaleBlock);
-  const uint32_t *colourTable = BlockAs<uint32_t>(ht, kColourTableBlock);
-  const uint8_t *gridIndex = BlockAs<uint8_t>(ht, kGridIndexBlock);
+  const uint16_t *scale = LevelScale(ht);
+  const uint32_t *colourTable = ColourTable(ht);
+  const uint8_t *gridIndex = GridIndex(ht);
   const uint16_t *matrixRow = MatrixRow(ht, run.row);
   const uint32_t columnMask = ht->matrixWidth - 1;
   const int32_t magnification = ht->params.magnification;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // The AVX2 path of DitherColourRow's pair loop: the grid and level tables
 // read by plain loads, eight per lookup.
+#include "halftone/kernels/halftone_tables.h"
 #include "halftone/kernels/vector_kernels.h"
 
 #if defined(__i386__) || defined(__x86_64__)
@@ -20,8 +21,8 @@ namespace {
 class Tables {
  public:
   explicit Tables(const HalftoneContext *ht)
-      : gridIndex_(BlockAs<uint8_t>(ht, kGridIndexBlock)),
-        scale_(BlockAs<uint16_t>(ht, kLevelScaleBlock)) {}
+      : gridIndex_(GridIndex(ht)),
+        scale_(LevelScale(ht)) {}
 
   template <int kStep>
   INKDOT_AVX2 void Grid(const uint8_t *px, __m256i, __m256i split, __m256i abc[3]) const {

@@ -2,6 +2,7 @@
 // The AVX-512 path of DitherColourRow's pair loop: the AVX2 body, with the
 // 256-entry grid and level tables held in registers and read by byte
 // permutes (VBMI), 64 entries per lookup, instead of by plain loads.
+#include "halftone/kernels/halftone_tables.h"
 #include "halftone/kernels/vector_kernels.h"
 
 #if defined(__i386__) || defined(__x86_64__)
@@ -59,8 +60,8 @@ INKDOT_PAIRS inline void Split(const uint8_t *pairs, ByteTable &even, ByteTable 
 class Tables {
  public:
   INKDOT_PAIRS explicit Tables(const HalftoneContext *ht) {
-    Split(BlockAs<uint8_t>(ht, kGridIndexBlock), index_, weight_);
-    Split(BlockAs<uint8_t>(ht, kLevelScaleBlock), scaleLow_, scaleHigh_);
+    Split(GridIndex(ht), index_, weight_);
+    Split(LevelScaleBytes(ht), scaleLow_, scaleHigh_);
   }
 
   // Bytes 0..2 of each lane are looked up at once: the lower grid point and

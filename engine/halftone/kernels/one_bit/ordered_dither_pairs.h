@@ -148,7 +148,7 @@ INKDOT_PAIRS inline void Dots(const Block &block, uint32_t pixels, const Tables 
 template <int kStep>
 INKDOT_PAIRS_CALL void Pairs(const HalftoneContext *ht, const RowRun &run, uint32_t pairs) {
   const Tables tables(ht);
-  const uint32_t *colourTable = BlockAs<uint32_t>(ht, kColourTableBlock);
+  const uint32_t *colourTable = ColourTable(ht);
   const uint16_t *matrixRow = MatrixRow(ht, run.row);
   const uint32_t columnMask = ht->matrixWidth - 1;
   const int32_t top = static_cast<int32_t>((ht->matrixSize - 1) & 0xFFFF);
