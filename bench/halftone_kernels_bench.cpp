@@ -12,7 +12,7 @@
 
 #include "frame/memory_blocks.h"
 #include "halftone/kernels/row_kernels.h"
-#include "halftone/kernels/vector_path.h"
+#include "halftone/kernels/vector_kernels.h"
 
 namespace {
 
@@ -68,7 +68,7 @@ class BenchObject {
       grid[2 * v + 1] = static_cast<uint8_t>((high - v) * 255 / (high - low));
     }
     if (colorMode != 0) {
-      uint32_t *table = Block<uint32_t>(ht_, inkdot::kColorTableBlock, 32 * 32 * 32);
+      uint32_t *table = Block<uint32_t>(ht_, inkdot::kColourTableBlock, 32 * 32 * 32);
       for (uint32_t a = 0; a < 32; ++a) {
         for (uint32_t b = 0; b < 32; ++b) {
           for (uint32_t c = 0; c < 32; ++c) {
@@ -81,7 +81,7 @@ class BenchObject {
         }
       }
     } else {
-      int16_t *levels = Block<int16_t>(ht_, inkdot::kColorTableBlock, 256);
+      int16_t *levels = Block<int16_t>(ht_, inkdot::kColourTableBlock, 256);
       for (uint32_t v = 0; v < 256; ++v) levels[v] = static_cast<int16_t>(255 - v);
     }
     const uint32_t limits[4] = {32, 9, 4, 2};
@@ -156,7 +156,7 @@ void BM_ColourDiffusionLetterPage1440(benchmark::State &state) {
       const uint8_t *src =
           image.data() + static_cast<size_t>(y % kImageRows) * kWidth * 4;
       RowRun run{src, planes.data(), (kWidth + 7) / 8, 0, kWidth, 0, 0, y, 0, 0};
-      benchmark::DoNotOptimize(inkdot::DiffuseColorRowFast1440(object.get(), run));
+      benchmark::DoNotOptimize(inkdot::DiffuseColourRowFast1440(object.get(), run));
     }
     benchmark::ClobberMemory();
   }
@@ -168,23 +168,23 @@ void BM_ColourDiffusionLetterPage1440(benchmark::State &state) {
 }  // namespace
 
 BENCHMARK_CAPTURE(RunKernel, DitherMonoRow, inkdot::DitherMonoRow, 3, 0);
-BENCHMARK_CAPTURE(RunKernel, DitherColorRowCorners, inkdot::DitherColorRowCorners, 0,
+BENCHMARK_CAPTURE(RunKernel, DitherColourRowCorners, inkdot::DitherColourRowCorners, 0,
                   1);
-BENCHMARK_CAPTURE(RunKernel, DitherColorRow, inkdot::DitherColorRow, 3, 1);
-BENCHMARK_CAPTURE(RunKernel, DitherColorRowAvx2, inkdot::DitherColorRow, 3, 1,
+BENCHMARK_CAPTURE(RunKernel, DitherColourRow, inkdot::DitherColourRow, 3, 1);
+BENCHMARK_CAPTURE(RunKernel, DitherColourRowAvx2, inkdot::DitherColourRow, 3, 1,
                   inkdot::kAvx2Path);
-BENCHMARK_CAPTURE(RunKernel, DitherColorRowPortable, inkdot::DitherColorRow, 3, 1,
+BENCHMARK_CAPTURE(RunKernel, DitherColourRowPortable, inkdot::DitherColourRow, 3, 1,
                   inkdot::kPortablePath);
 BENCHMARK_CAPTURE(RunKernel, DiffuseMonoRow, inkdot::DiffuseMonoRow, 1, 0);
 BENCHMARK_CAPTURE(RunKernel, DiffuseMonoRow1440, inkdot::DiffuseMonoRow1440, 1, 0);
 BENCHMARK_CAPTURE(RunKernel, DiffuseMonoRowTall, inkdot::DiffuseMonoRowTall, 1, 0);
-BENCHMARK_CAPTURE(RunKernel, DiffuseColorRow, inkdot::DiffuseColorRow, 1, 1);
-BENCHMARK_CAPTURE(RunKernel, DiffuseColorRowFast, inkdot::DiffuseColorRowFast, 1, 1);
-BENCHMARK_CAPTURE(RunKernel, DiffuseColorRow1440, inkdot::DiffuseColorRow1440, 1, 1);
-BENCHMARK_CAPTURE(RunKernel, DiffuseColorRowFast1440, inkdot::DiffuseColorRowFast1440,
+BENCHMARK_CAPTURE(RunKernel, DiffuseColourRow, inkdot::DiffuseColourRow, 1, 1);
+BENCHMARK_CAPTURE(RunKernel, DiffuseColourRowFast, inkdot::DiffuseColourRowFast, 1, 1);
+BENCHMARK_CAPTURE(RunKernel, DiffuseColourRow1440, inkdot::DiffuseColourRow1440, 1, 1);
+BENCHMARK_CAPTURE(RunKernel, DiffuseColourRowFast1440, inkdot::DiffuseColourRowFast1440,
                   1, 1);
-BENCHMARK_CAPTURE(RunKernel, DiffuseColorRowTall, inkdot::DiffuseColorRowTall, 1, 1);
-BENCHMARK_CAPTURE(RunKernel, DiffuseColorRowHybrid, inkdot::DiffuseColorRowHybrid, 3,
+BENCHMARK_CAPTURE(RunKernel, DiffuseColourRowTall, inkdot::DiffuseColourRowTall, 1, 1);
+BENCHMARK_CAPTURE(RunKernel, DiffuseColourRowHybrid, inkdot::DiffuseColourRowHybrid, 3,
                   1);
 BENCHMARK(BM_ColourDiffusionLetterPage1440)
     ->Iterations(1)

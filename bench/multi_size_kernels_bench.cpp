@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "halftone/kernels/row_kernels.h"
-#include "halftone/kernels/vector_path.h"
+#include "halftone/kernels/vector_kernels.h"
 
 namespace inkdot {
 namespace {
@@ -57,14 +57,14 @@ class BenchObject {
       ht.paletteTotals[v] = levels[s] + levels[m] + levels[l];
     }
     if (colorMode != 0) {
-      auto *table = static_cast<uint32_t *>(Alloc(kColorTableBlock, 32768 * 4));
+      auto *table = static_cast<uint32_t *>(Alloc(kColourTableBlock, 32768 * 4));
       for (uint32_t i = 0; i < 32768; ++i) {
         const uint32_t c = 255 - (i >> 10) * 8, m = 255 - ((i >> 5) & 31) * 8,
                        y = 255 - (i & 31) * 8, k = (c < m ? c : m) / 2;
         table[i] = (c - k) | (m - k) << 8 | (y < k ? 0 : y - k) << 16 | k << 24;
       }
     } else {
-      auto *grey = static_cast<uint16_t *>(Alloc(kColorTableBlock, 2 * 270));
+      auto *grey = static_cast<uint16_t *>(Alloc(kColourTableBlock, 2 * 270));
       grey[0] = 8;
       for (uint32_t i = 0; i < 264; ++i) {
         grey[1 + i] = static_cast<uint16_t>(i < 4 ? 0 : i > 259 ? 255 : i - 4);
@@ -111,30 +111,30 @@ void RunRows(benchmark::State &state, RowKernel kernel, uint32_t inputFormat,
                          benchmark::Counter::kIsRate);
 }
 
-void BM_HybridColorRow(benchmark::State &s) { RunRows(s, HybridColorRow, 2, 1); }
-void BM_HybridColorRowWide(benchmark::State &s) {
-  RunRows(s, HybridColorRowWide, 2, 1);
+void BM_HybridColourRow(benchmark::State &s) { RunRows(s, HybridColourRow, 2, 1); }
+void BM_HybridColourRowWide(benchmark::State &s) {
+  RunRows(s, HybridColourRowWide, 2, 1);
 }
-void BM_HybridColorRow2880(benchmark::State &s) {
-  RunRows(s, HybridColorRow2880, 2, 1);
+void BM_HybridColourRow2880(benchmark::State &s) {
+  RunRows(s, HybridColourRow2880, 2, 1);
 }
-void BM_HybridColorRowInks(benchmark::State &s) { RunRows(s, HybridColorRow, 4, 1); }
-void BM_HybridColorRowPortable(benchmark::State &s) {
-  RunRows(s, HybridColorRow, 2, 1, true);
+void BM_HybridColourRowInks(benchmark::State &s) { RunRows(s, HybridColourRow, 4, 1); }
+void BM_HybridColourRowPortable(benchmark::State &s) {
+  RunRows(s, HybridColourRow, 2, 1, true);
 }
-void BM_HybridColorRowWidePortable(benchmark::State &s) {
-  RunRows(s, HybridColorRowWide, 2, 1, true);
+void BM_HybridColourRowWidePortable(benchmark::State &s) {
+  RunRows(s, HybridColourRowWide, 2, 1, true);
 }
-void BM_HybridColorRow2880Portable(benchmark::State &s) {
-  RunRows(s, HybridColorRow2880, 2, 1, true);
+void BM_HybridColourRow2880Portable(benchmark::State &s) {
+  RunRows(s, HybridColourRow2880, 2, 1, true);
 }
-void BM_HybridColorRowTall(benchmark::State &s) { RunRows(s, HybridColorRowTall, 2, 1); }
-void BM_HybridColorRowTallPortable(benchmark::State &s) {
-  RunRows(s, HybridColorRowTall, 2, 1, true);
+void BM_HybridColourRowTall(benchmark::State &s) { RunRows(s, HybridColourRowTall, 2, 1); }
+void BM_HybridColourRowTallPortable(benchmark::State &s) {
+  RunRows(s, HybridColourRowTall, 2, 1, true);
 }
-void BM_DotDitherColorRow(benchmark::State &s) { RunRows(s, DotDitherColorRow, 2, 1); }
-void BM_DotDitherColorRowPortable(benchmark::State &s) {
-  RunRows(s, DotDitherColorRow, 2, 1, true);
+void BM_DotDitherColourRow(benchmark::State &s) { RunRows(s, DotDitherColourRow, 2, 1); }
+void BM_DotDitherColourRowPortable(benchmark::State &s) {
+  RunRows(s, DotDitherColourRow, 2, 1, true);
 }
 void BM_DotDitherMonoRow(benchmark::State &s) { RunRows(s, DotDitherMonoRow, 0, 0); }
 void BM_DotDitherMonoRowTall(benchmark::State &s) { RunRows(s, DotDitherMonoRowTall, 0, 0); }
@@ -162,24 +162,24 @@ void RunPage(benchmark::State &state, RowKernel kernel, uint32_t width, uint32_t
       benchmark::Counter::kIsRate);
 }
 
-void BM_HybridColorRowWidePage(benchmark::State &s) {
-  RunPage(s, HybridColorRowWide, 12240, 7920);
+void BM_HybridColourRowWidePage(benchmark::State &s) {
+  RunPage(s, HybridColourRowWide, 12240, 7920);
 }
-void BM_HybridColorRowPage(benchmark::State &s) { RunPage(s, HybridColorRow, 6120, 7920); }
+void BM_HybridColourRowPage(benchmark::State &s) { RunPage(s, HybridColourRow, 6120, 7920); }
 
-BENCHMARK(BM_HybridColorRow);
-BENCHMARK(BM_HybridColorRowPortable);
-BENCHMARK(BM_HybridColorRowWidePage)->Iterations(1)->Unit(benchmark::kSecond);
-BENCHMARK(BM_HybridColorRowPage)->Iterations(1)->Unit(benchmark::kSecond);
-BENCHMARK(BM_HybridColorRowWide);
-BENCHMARK(BM_HybridColorRowWidePortable);
-BENCHMARK(BM_HybridColorRow2880);
-BENCHMARK(BM_HybridColorRow2880Portable);
-BENCHMARK(BM_HybridColorRowTall);
-BENCHMARK(BM_HybridColorRowTallPortable);
-BENCHMARK(BM_HybridColorRowInks);
-BENCHMARK(BM_DotDitherColorRow);
-BENCHMARK(BM_DotDitherColorRowPortable);
+BENCHMARK(BM_HybridColourRow);
+BENCHMARK(BM_HybridColourRowPortable);
+BENCHMARK(BM_HybridColourRowWidePage)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_HybridColourRowPage)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_HybridColourRowWide);
+BENCHMARK(BM_HybridColourRowWidePortable);
+BENCHMARK(BM_HybridColourRow2880);
+BENCHMARK(BM_HybridColourRow2880Portable);
+BENCHMARK(BM_HybridColourRowTall);
+BENCHMARK(BM_HybridColourRowTallPortable);
+BENCHMARK(BM_HybridColourRowInks);
+BENCHMARK(BM_DotDitherColourRow);
+BENCHMARK(BM_DotDitherColourRowPortable);
 BENCHMARK(BM_DotDitherInkRow);
 BENCHMARK(BM_DotDitherMonoRow);
 BENCHMARK(BM_DotDitherMonoRowTall);

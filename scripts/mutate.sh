@@ -75,11 +75,11 @@ engine/halftone/setup/threshold_matrix.cpp@if (!IsPowerOfTwo(width) || height ==
 engine/halftone/setup/threshold_matrix.cpp@(ht->params.colorMode != 0 ? selector::kColourPaletteIdAt : selector::kGreyPaletteIdAt)@(ht->params.colorMode != 0 ? selector::kGreyPaletteIdAt : selector::kColourPaletteIdAt)@selector record offsets swapped
 engine/halftone/setup/resource_id_list.cpp@ht->replication = (static_cast<uint32_t>(n) + 1) / 2;@ht->replication = static_cast<uint32_t>(n) / 2;@odd magnification replication
 engine/halftone/setup/dot_palette.cpp@if (static_cast<uint32_t>(amounts[0] + amounts[1] + amounts[2]) > layout::kMaxLevelSum) {@if (static_cast<uint32_t>(amounts[0] + amounts[1] + amounts[2]) > layout::kMaxLevelSum + 1) {@palette sum 256 accepted
-engine/halftone/setup/halftone_context.cpp@if (reserved != 0) return kBadReserved;@if (reserved > 1) return kBadReserved;@reserved argument 1 accepted
+engine/halftone/halftone_context.cpp@if (reserved != 0) return kBadReserved;@if (reserved > 1) return kBadReserved;@reserved argument 1 accepted
 engine/halftone/kernels/error_lines.cpp@if (previousEnd == width) previousEnd = 0;@if (previousEnd == width) previousEnd = 1;@error-line end wraps wrong
 engine/halftone/kernels/dispatcher.cpp@if (choice.errorLines > ht->errorLineCount) return nullptr;@if (choice.errorLines >= ht->errorLineCount) return nullptr;@kernel refused with exactly enough error lines
-engine/halftone/kernels/ordered_dither.cpp@level != 0 && level > matrixRow[x & columnMask]@level != 0 && level >= matrixRow[x & columnMask]@dither threshold comparison
-engine/halftone/kernels/mono_diffusion.cpp@const int32_t corrected = level + (*cell >> 5);@const int32_t corrected = level + (*cell >> 4);@diffused error scale
+engine/halftone/kernels/one_bit/ordered_dither.cpp@level != 0 && level > matrixRow[x & columnMask]@level != 0 && level >= matrixRow[x & columnMask]@dither threshold comparison
+engine/halftone/kernels/one_bit/mono_diffusion.cpp@const int32_t corrected = level + (*cell >> 5);@const int32_t corrected = level + (*cell >> 4);@diffused error scale
 formats/src/byte_fields.h@if (nodes[i] <= nodes[i - 1]) {@if (nodes[i] < nodes[i - 1]) {@repeated node accepted by validation
 host/src/profile.cpp@if (text.size() != 7 || text[0] != '#') return false;@if (text.size() < 7 || text[0] != '#') return false;@long colour text accepted
 host/src/profile.cpp@digit = ch - 'a' + 10;@digit = ch - 'a' + 11;@lower-case hex digit value

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "halftone/kernels/halftone_tables.h"
 #include "halftone/kernels/run_checks.h"
 
 namespace inkdot {
@@ -24,19 +25,19 @@ RowKernel ChooseMultiSizeKernel(const HalftoneParams &p, uint32_t altSelector) {
   const bool colour = p.colorMode != 0;
   if (altSelector == 1) {
     if (p.method != 1 || !Is2880x720(x, y)) return nullptr;
-    return colour ? HybridColorRow2880 : DotDiffuseMonoRow2880;
+    return colour ? HybridColourRow2880 : DotDiffuseMonoRow2880;
   }
   if (p.method == 1) {
     if (Is2880x720(x, y)) return nullptr;
     if (colour) {
-      if (IsWide(x, y)) return HybridColorRowWide;
-      return IsTall(x, y) ? HybridColorRowTall : HybridColorRow;
+      if (IsWide(x, y)) return HybridColourRowWide;
+      return IsTall(x, y) ? HybridColourRowTall : HybridColourRow;
     }
     if (Is1440x720(x, y)) return DotDiffuseMonoRow1440;
     return IsTall(x, y) ? DotDiffuseMonoRowTall : DotDiffuseMonoRow;
   }
   if (p.method == 3) {
-    if (colour) return p.inputFormat == 4 ? DotDitherInkRow : DotDitherColorRow;
+    if (colour) return p.inputFormat == 4 ? DotDitherInkRow : DotDitherColourRow;
     return IsTall(x, y) ? DotDitherMonoRowTall : DotDitherMonoRow;
   }
   return nullptr;
@@ -52,21 +53,21 @@ struct Choice {
 Choice ChooseSingleSizeKernel(const HalftoneParams &p) {
   const uint32_t x = p.xResolution, y = p.yResolution;
   const bool colour = p.colorMode != 0;
-  if (p.method == 0) return {colour ? DitherColorRowCorners : DitherMonoRow, 0};
+  if (p.method == 0) return {colour ? DitherColourRowCorners : DitherMonoRow, 0};
   if (p.method == 3) {
     if (!colour) return {DitherMonoRow, 0};
-    if (p.methodVariant == 0 || p.methodVariant == 2) return {DiffuseColorRowHybrid, 1};
-    return {DitherColorRow, 0};
+    if (p.methodVariant == 0 || p.methodVariant == 2) return {DiffuseColourRowHybrid, 1};
+    return {DitherColourRow, 0};
   }
   if (!colour) {
     if (IsTall(x, y)) return {DiffuseMonoRowTall, 1};
     return {Is1440x720(x, y) ? DiffuseMonoRow1440 : DiffuseMonoRow, 1};
   }
-  if (IsTall(x, y)) return {DiffuseColorRowTall, 3};
+  if (IsTall(x, y)) return {DiffuseColourRowTall, 3};
   const bool fast = p.inputFormat != 4 && p.magnification != -1;
   if (Is1440x720(x, y))
-    return {fast ? DiffuseColorRowFast1440 : DiffuseColorRow1440, 3};
-  return {fast ? DiffuseColorRowFast : DiffuseColorRow, 3};
+    return {fast ? DiffuseColourRowFast1440 : DiffuseColourRow1440, 3};
+  return {fast ? DiffuseColourRowFast : DiffuseColourRow, 3};
 }
 
 }  // namespace
@@ -97,7 +98,7 @@ uint32_t BytesPerPixel(uint32_t inputFormat) {
 }
 
 const uint8_t *PrepareRow(HalftoneContext *ht, const uint8_t *src, uint32_t count) {
-  auto *buffer = static_cast<uint8_t *>(ht->blocks[kRowBufferBlock].pointer);
+  uint8_t *buffer = RowBuffer(ht);
   // With magnification 1 the kernel spends two output pixels on each
   // prepared pixel; an odd last output pixel has one of its own.
   const uint32_t prepared =
@@ -126,10 +127,9 @@ ResultCode HalftoneRun(HalftoneContext *ht, const uint8_t *src, uint8_t *dst,
   if (ResultCode rc = CheckRunBounds(ht, run); rc != kOk) return rc;
   // The tables a kernel reads exist only after a complete set-up.
   if (ht->setupComplete == 0) return kBadResource;
-  const RowKernel kernel = ChooseRowKernel(ht);
-  if (kernel == nullptr) return kNoKernel;
+  if (ht->rowKernel == nullptr) return kNoKernel;
   if (ht->replication != 1) run.src = PrepareRow(ht, src, count);
-  return kernel(ht, run);
+  return ht->rowKernel(ht, run);
 }
 
 }  // namespace inkdot

@@ -6,7 +6,8 @@
 
 #include <cstdint>
 
-#include "halftone/setup/halftone_context.h"
+#include "halftone/halftone_context.h"
+#include "halftone/kernels/halftone_tables.h"
 
 namespace inkdot {
 
@@ -14,8 +15,7 @@ inline constexpr uint32_t kErrorMargin = 30;
 
 // Cells of error line `line` (0..3), starting at column 0's cell.
 inline int32_t *ErrorLineColumns(HalftoneContext *ht, int line) {
-  return static_cast<int32_t *>(ht->blocks[kErrorLineBlock + line].pointer) +
-         kErrorMargin;
+  return ErrorLine(ht, line) + kErrorMargin;
 }
 
 // Row continuity at the start of a diffusing run: records the run in

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "halftone/setup/halftone_context.h"
+#include "halftone/halftone_context.h"
 
 namespace inkdot {
 
@@ -27,10 +27,8 @@ struct RowRun {
   uint32_t reservedB;    // must be 0 where a kernel checks it
 };
 
-using RowKernel = ResultCode (*)(HalftoneContext *ht, const RowRun &run);
-
 // Family A: multi-size dots, two-bit codes.
-ResultCode DotDitherColorRow(HalftoneContext *ht, const RowRun &run);
+ResultCode DotDitherColourRow(HalftoneContext *ht, const RowRun &run);
 ResultCode DotDitherInkRow(HalftoneContext *ht, const RowRun &run);
 ResultCode DotDitherMonoRow(HalftoneContext *ht, const RowRun &run);
 ResultCode DotDitherMonoRowTall(HalftoneContext *ht, const RowRun &run);
@@ -38,23 +36,23 @@ ResultCode DotDiffuseMonoRow(HalftoneContext *ht, const RowRun &run);
 ResultCode DotDiffuseMonoRow1440(HalftoneContext *ht, const RowRun &run);
 ResultCode DotDiffuseMonoRowTall(HalftoneContext *ht, const RowRun &run);
 ResultCode DotDiffuseMonoRow2880(HalftoneContext *ht, const RowRun &run);
-ResultCode HybridColorRow(HalftoneContext *ht, const RowRun &run);
-ResultCode HybridColorRowWide(HalftoneContext *ht, const RowRun &run);
-ResultCode HybridColorRow2880(HalftoneContext *ht, const RowRun &run);
-ResultCode HybridColorRowTall(HalftoneContext *ht, const RowRun &run);
+ResultCode HybridColourRow(HalftoneContext *ht, const RowRun &run);
+ResultCode HybridColourRowWide(HalftoneContext *ht, const RowRun &run);
+ResultCode HybridColourRow2880(HalftoneContext *ht, const RowRun &run);
+ResultCode HybridColourRowTall(HalftoneContext *ht, const RowRun &run);
 
 // Family B: one bit per pixel.
 ResultCode DitherMonoRow(HalftoneContext *ht, const RowRun &run);
-ResultCode DitherColorRowCorners(HalftoneContext *ht, const RowRun &run);
-ResultCode DitherColorRow(HalftoneContext *ht, const RowRun &run);
+ResultCode DitherColourRowCorners(HalftoneContext *ht, const RowRun &run);
+ResultCode DitherColourRow(HalftoneContext *ht, const RowRun &run);
 ResultCode DiffuseMonoRow(HalftoneContext *ht, const RowRun &run);
 ResultCode DiffuseMonoRow1440(HalftoneContext *ht, const RowRun &run);
 ResultCode DiffuseMonoRowTall(HalftoneContext *ht, const RowRun &run);
-ResultCode DiffuseColorRow(HalftoneContext *ht, const RowRun &run);
-ResultCode DiffuseColorRowFast(HalftoneContext *ht, const RowRun &run);
-ResultCode DiffuseColorRow1440(HalftoneContext *ht, const RowRun &run);
-ResultCode DiffuseColorRowFast1440(HalftoneContext *ht, const RowRun &run);
-ResultCode DiffuseColorRowTall(HalftoneContext *ht, const RowRun &run);
-ResultCode DiffuseColorRowHybrid(HalftoneContext *ht, const RowRun &run);
+ResultCode DiffuseColourRow(HalftoneContext *ht, const RowRun &run);
+ResultCode DiffuseColourRowFast(HalftoneContext *ht, const RowRun &run);
+ResultCode DiffuseColourRow1440(HalftoneContext *ht, const RowRun &run);
+ResultCode DiffuseColourRowFast1440(HalftoneContext *ht, const RowRun &run);
+ResultCode DiffuseColourRowTall(HalftoneContext *ht, const RowRun &run);
+ResultCode DiffuseColourRowHybrid(HalftoneContext *ht, const RowRun &run);
 
 }  // namespace inkdot

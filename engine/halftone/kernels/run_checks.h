@@ -3,6 +3,7 @@
 #pragma once
 
 #include "frame/result_codes.h"
+#include "halftone/kernels/halftone_tables.h"
 #include "halftone/kernels/row_kernels.h"
 
 namespace inkdot {
@@ -21,18 +22,6 @@ inline ResultCode CheckRunBounds(const HalftoneContext *ht, const RowRun &run) {
 inline ResultCode CheckMonoRun(const HalftoneContext *ht, const RowRun &run) {
   if (run.reservedB != 0) return kBadReservedB;
   return CheckRunBounds(ht, run);
-}
-
-// The matrix row of `row`, located once per run.
-inline const uint16_t *MatrixRow(const HalftoneContext *ht, uint32_t row) {
-  const auto *matrix =
-      static_cast<const uint16_t *>(ht->blocks[kThresholdMatrixBlock].pointer);
-  return matrix + static_cast<uintptr_t>(row % ht->matrixHeight) * ht->matrixWidth;
-}
-
-template <class T>
-inline const T *BlockAs(const HalftoneContext *ht, int block) {
-  return static_cast<const T *>(ht->blocks[block].pointer);
 }
 
 }  // namespace inkdot

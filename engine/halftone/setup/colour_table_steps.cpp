@@ -40,7 +40,7 @@ inline uint32_t Blend(const uint8_t *p0, const uint8_t *p1, const uint8_t *p2,
 
 }  // namespace
 
-void ResampleColorTable(const CmLut &source, const CmLut &target,
+void ResampleColourTable(const CmLut &source, const CmLut &target,
                         uint32_t *table) {
   const uint32_t n = static_cast<uint32_t>(source.gridSize1);
   const uint32_t channels = static_cast<uint32_t>(source.channelCount);

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "halftone/setup/halftone_context.h"
+#include "halftone/halftone_context.h"
 
 namespace inkdot {
 
@@ -34,7 +34,7 @@ void BuildCellTable(const uint8_t *positions, int count, CellTable *cells);
 // tetrahedral interpolation. Writes one u32 per target point, third axis
 // fastest; byte c is channel c, and channels the source lacks are 0. The
 // source grid must be valid.
-void ResampleColorTable(const CmLut &source, const CmLut &target,
+void ResampleColourTable(const CmLut &source, const CmLut &target,
                         uint32_t *table);
 
 // The 256 (grid index, weight) byte pairs of the grid steps: the point at

@@ -54,19 +54,19 @@ ResultCode BuildColourTable(HalftoneContext *ht, const uint8_t *grid) {
   // has; a wider source keeps its own size per point.
   const uint32_t channels = static_cast<uint32_t>(source.channelCount);
   const uint32_t bytes = Round4(points * (channels < 4 ? 4 : channels));
-  MemoryBlock *block = &ht->blocks[kColorTableBlock];
+  MemoryBlock *block = &ht->blocks[kColourTableBlock];
   const ResultCode result = MemoryBlockAlloc(block, bytes, 0);
   if (result != kOk) return ReleaseBlocks(ht, result);
 
   ht->cmLut.tableHandle = 0;
   ht->cmLut.tableData = static_cast<uint8_t *>(block->pointer);
-  ResampleColorTable(source, ht->cmLut, static_cast<uint32_t *>(block->pointer));
+  ResampleColourTable(source, ht->cmLut, static_cast<uint32_t *>(block->pointer));
   return kOk;
 }
 
 ResultCode BuildGreyLevelCurve(HalftoneContext *ht) {
   const uint8_t *grey = ht->cmLut.grayToBlack;
-  MemoryBlock *block = &ht->blocks[kColorTableBlock];
+  MemoryBlock *block = &ht->blocks[kColourTableBlock];
   if (ht->params.dotMode != 2) {
     const ResultCode result = MemoryBlockAlloc(block, 256 * sizeof(uint16_t), 0);
     if (result != kOk) return ReleaseBlocks(ht, result);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // The halftone resource conversation: counts the call and runs its step.
-#include "halftone/setup/halftone_context.h"
+#include "halftone/setup/halftone_setup.h"
+
+#include "halftone/kernels/dispatcher.h"
 #include "halftone/setup/resource_phases.h"
 
 namespace inkdot {
@@ -53,6 +55,9 @@ ResultCode SetHalftoneResource(HalftoneContext *ht, const void *resource,
   if (result != kOk) ht->setupFailed = 1;
   ht->setupComplete = result == kOk && ht->setupFailed == 0 && ht->setupEnded != 0 &&
                       phase >= LastPhase(ht->params);
+  // Every word the choice reads is final once the set-up is complete, so
+  // the band calls reuse it instead of choosing again.
+  ht->rowKernel = ht->setupComplete != 0 ? ChooseRowKernel(ht) : nullptr;
   return result;
 }
 

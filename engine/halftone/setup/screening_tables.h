@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "halftone/setup/halftone_context.h"
+#include "halftone/halftone_context.h"
 
 namespace inkdot {
 

@@ -115,7 +115,7 @@ ResultCode ReadThresholdMatrix(HalftoneContext *ht, const uint8_t *matrix,
   for (int i = 0; i < 256; ++i) {
     if (tone[i] == 0) return kBadResource;
   }
-  const uint16_t *greyCurve = static_cast<const uint16_t *>(ht->blocks[kColorTableBlock].pointer);
+  const uint16_t *greyCurve = static_cast<const uint16_t *>(ht->blocks[kColourTableBlock].pointer);
   // The grey remap needs the curve of the grid step; a step that failed
   // left none.
   if (LevelScaleUsesGreyCurve(page) && greyCurve == nullptr) return kBadResource;

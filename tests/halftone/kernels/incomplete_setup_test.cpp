@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+#include "halftone/kernels/dispatcher.h"
 #include "halftone/setup/halftone_fixture.h"
 
 namespace inkdot::testing {
@@ -91,6 +92,8 @@ TEST_F(IncompleteSetupTest, BandCallsAreRefusedUntilTheSetUpCompletes) {
     c.change();
     Prepare(c.calls);
     std::vector<uint8_t> planes;
+    // The kernel is chosen once, by the call that completes the set-up.
+    EXPECT_EQ(ht_->rowKernel, c.expected == kOk ? ChooseRowKernel(ht_) : nullptr);
     EXPECT_EQ(Band(&planes), c.expected);
     if (c.expected != kOk) {
       EXPECT_EQ(planes, std::vector<uint8_t>(4 * 8, 0xA5)) << "output written";

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // The packed two-bit writer of the hot loops against the general one, for
 // every start field and run lengths around byte boundaries.
-#include "halftone/kernels/two_bit_planes.h"
+#include "halftone/kernels/multi_size/two_bit_planes.h"
 
 #include <gtest/gtest.h>
 

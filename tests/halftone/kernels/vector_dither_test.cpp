@@ -11,7 +11,7 @@
 
 #include "halftone/kernels/error_lines.h"
 #include "halftone/kernels/row_kernels.h"
-#include "halftone/kernels/vector_path.h"
+#include "halftone/kernels/vector_kernels.h"
 
 namespace inkdot {
 namespace {
@@ -48,7 +48,7 @@ void Randomise(Random &r, HalftoneContext &ht, Tables &t) {
     ht.paletteTotals[p] = r.Next() >> r.Below(32);
     ht.paletteLimits[p] = r.Next();
   }
-  ht.blocks[kColorTableBlock].pointer = t.colours.data();
+  ht.blocks[kColourTableBlock].pointer = t.colours.data();
   ht.blocks[kGridIndexBlock].pointer = t.grid.data();
   ht.blocks[kLevelScaleBlock].pointer = t.scale.data();
   ht.blocks[kThresholdMatrixBlock].pointer = t.matrix.data();
@@ -132,16 +132,16 @@ TEST_P(VectorDitherTest, WritesThePortableBytes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernels, VectorDitherTest,
-                         ::testing::Values(Case{DitherColorRow, 0, 1, kAvx2Path},
-                                           Case{DitherColorRow, 0, 1, kAvx512Path},
-                                           Case{DotDitherColorRow, 2, 2, kAvx2Path}));
+                         ::testing::Values(Case{DitherColourRow, 0, 1, kAvx2Path},
+                                           Case{DitherColourRow, 0, 1, kAvx512Path},
+                                           Case{DotDitherColourRow, 2, 2, kAvx2Path}));
 
 // Rows of runs through one object per path, each with its own error lines:
 // after every run the planes and the error lines must agree.
 TEST(VectorHybridTest, WritesThePortableBytesAndErrors) {
   if (DetectVectorPath() < kAvx2Path) GTEST_SKIP() << "no AVX2 on this processor";
-  const RowKernel kernels[4] = {HybridColorRow, HybridColorRowWide, HybridColorRow2880,
-                                HybridColorRowTall};
+  const RowKernel kernels[4] = {HybridColourRow, HybridColourRowWide, HybridColourRow2880,
+                                HybridColourRowTall};
   constexpr uint32_t kWidth = 700;
   Random r{7};
   HalftoneContext ht[2]{};
@@ -178,7 +178,7 @@ TEST(VectorHybridTest, WritesThePortableBytesAndErrors) {
       const uint32_t rest = kWidth - startX;
       const uint32_t count = r.Below(4) == 0 ? rest : r.Below(rest + 1);
       const uint32_t firstBit = r.Below(6);
-      const bool pairs = magnification == -1 && kernel == HybridColorRowTall;
+      const bool pairs = magnification == -1 && kernel == HybridColourRowTall;
       const std::vector<uint8_t> src =
           Source(r, magnification == 1 ? (count + 1) / 2 : pairs ? 2 * count : count);
       const uint32_t stride = (2 * firstBit + 2 * count + 7) / 8 + r.Below(3);

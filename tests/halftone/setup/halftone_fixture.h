@@ -10,7 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "halftone/setup/halftone_context.h"
+#include "halftone/halftone_context.h"
+#include "halftone/setup/halftone_setup.h"
 #include "inkdot/formats/colour_table.h"
 #include "inkdot/formats/halftone_resources.h"
 #include "support/test_platform.h"

@@ -62,7 +62,7 @@ TEST_F(ConversationTest, IdList) {
   ASSERT_EQ(Run(1), kOk);
   EXPECT_EQ(next_, -1);
   EXPECT_EQ(Feed(grid_), kBadResource);
-  EXPECT_EQ(ht_->blocks[kColorTableBlock].handle, 0u);
+  EXPECT_EQ(ht_->blocks[kColourTableBlock].handle, 0u);
 }
 
 TEST_F(ConversationTest, GridRefusalsFreeEveryBlock) {
@@ -125,7 +125,7 @@ TEST_F(ConversationTest, RefusedMatricesLoadsAndPalettesKeepTheBlocks) {
     lut_.inkLoadLight = c.load, lut_.inkLoadDark = c.load == 0 ? 0 : 100;
     matrix_ = MatrixResource(c.width, c.height, 16, 1);
     EXPECT_EQ(Run(3), c.want) << int(c.width) << " " << c.x;
-    EXPECT_NE(ht_->blocks[kColorTableBlock].handle, 0u);
+    EXPECT_NE(ht_->blocks[kColourTableBlock].handle, 0u);
   }
   write::DotPalette palette = SumPalette();
   palette.levels[7] = {100, 100, 56};  // sums to 256

@@ -13,7 +13,7 @@ namespace inkdot {
 
 // Uses of the twenty MemoryBlock records; 12 to 19 are never used.
 enum HalftoneBlock : int {
-  kColorTableBlock = 0,  // colour: 3-D table (u32 per grid point); grey: u16 curve
+  kColourTableBlock = 0,  // colour: 3-D table (u32 per grid point); grey: u16 curve
   kErrorLineBlock = 1,   // 1..4: one zero-filled error line per plane
   kThresholdMatrixBlock = 5,  // matrixSize u16 thresholds, row by row
   kLevelScaleBlock = 6,       // u16[256], carved from block 5's allocation
@@ -23,6 +23,17 @@ enum HalftoneBlock : int {
   kDotPaletteBlock = 10,      // 256 (small, medium, large) byte triplets
   kRowBufferBlock = 11,       // maxPixels x bytes per pixel, when replicating
 };
+
+struct RowRun;
+
+}  // namespace inkdot
+
+struct HalftoneContext;
+
+namespace inkdot {
+
+// A row kernel: converts one run of pixels of one row into dot data.
+using RowKernel = ResultCode (*)(HalftoneContext *ht, const RowRun &run);
 
 }  // namespace inkdot
 
@@ -57,6 +68,9 @@ struct HalftoneContext {
   // The vector path of the kernels that have one (a VectorPath), chosen
   // from the processor when the object is created.
   uint32_t vectorPath;
+  // The row kernel that the parameters select, chosen when the set-up
+  // completes; null while it is incomplete or when no kernel fits (512).
+  inkdot::RowKernel rowKernel;
 };
 
 namespace inkdot {
@@ -65,15 +79,5 @@ ResultCode NewHalftoneContext(const HalftoneParams *params, const CmLut *cmLut,
                               uint32_t reserved, int32_t *firstResourceId,
                               HalftoneContext **handle);
 ResultCode DeleteHalftoneContext(HalftoneContext *ht);
-
-// The halftone resource conversation.
-ResultCode SetHalftoneResource(HalftoneContext *ht, const void *resource,
-                               int32_t *nextId);
-
-// One run of one row: the band dispatcher.
-ResultCode HalftoneRun(HalftoneContext *ht, const uint8_t *src, uint8_t *dst,
-                       uint32_t planeStride, uint32_t firstBit, uint32_t count,
-                       uint32_t startX, uint32_t spareArg, uint32_t row,
-                       uint32_t reservedA, uint32_t reservedB);
 
 }  // namespace inkdot

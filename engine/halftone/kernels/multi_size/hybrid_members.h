@@ -6,11 +6,11 @@
 
 #include <cstdint>
 
-#include "halftone/kernels/filters_2880.h"
-#include "halftone/kernels/filters_square.h"
-#include "halftone/kernels/filters_tall.h"
-#include "halftone/kernels/filters_wide.h"
-#include "halftone/kernels/hybrid_engine.h"
+#include "halftone/kernels/multi_size/filters_2880.h"
+#include "halftone/kernels/multi_size/filters_square.h"
+#include "halftone/kernels/multi_size/filters_tall.h"
+#include "halftone/kernels/multi_size/filters_wide.h"
+#include "halftone/kernels/multi_size/hybrid_engine.h"
 #include "halftone/kernels/row_kernels.h"
 
 namespace inkdot {
@@ -106,13 +106,6 @@ inline uint32_t ThresholdShift(uint32_t matrixSize) {
   }
   return s;
 }
-
-// The colour-table path of a member with the front (matrix reads, grid,
-// colour table, smoothing, matrix-placed dots) computed eight pixels at a
-// time, and the diffusion one pixel at a time: the bytes and error lines of
-// the portable loop. Only for runs that fit the vector path, firstBit 0..3.
-template <class Member>
-void HybridColorRunAvx2(HalftoneContext *ht, const RowRun &run, int32_t *const lines[3]);
 
 }  // namespace hybrid
 }  // namespace inkdot

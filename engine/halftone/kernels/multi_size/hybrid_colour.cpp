@@ -6,10 +6,12 @@
 #include <cstdint>
 
 #include "halftone/kernels/error_lines.h"
-#include "halftone/kernels/hybrid_members.h"
+#include "halftone/kernels/halftone_tables.h"
+#include "halftone/kernels/multi_size/hybrid_members.h"
+#include "halftone/kernels/multi_size/two_bit_planes.h"
 #include "halftone/kernels/row_kernels.h"
-#include "halftone/kernels/two_bit_planes.h"
-#include "halftone/kernels/vector_path.h"
+#include "halftone/kernels/run_checks.h"
+#include "halftone/kernels/vector_kernels.h"
 
 namespace inkdot {
 
@@ -51,12 +53,6 @@ class Smoothing {
   uint32_t odd_ = 0;
 };
 
-const uint16_t *MatrixRow(const HalftoneContext *ht, uint32_t row) {
-  const auto *matrix =
-      static_cast<const uint16_t *>(ht->blocks[kThresholdMatrixBlock].pointer);
-  return matrix + (row % ht->matrixHeight) * ht->matrixWidth;
-}
-
 // The table path and the ink path of every member.
 template <class Member, bool kInkPath>
 void RunHybrid(HalftoneContext *ht, const RowRun &run, int32_t *const lines[3],
@@ -64,8 +60,7 @@ void RunHybrid(HalftoneContext *ht, const RowRun &run, int32_t *const lines[3],
   HybridTables tables;
   tables.Load(ht, !kInkPath);
   const uint32_t *dotParams = ht->dotParams;
-  const auto *colorTable =
-      static_cast<const uint32_t *>(ht->blocks[kColorTableBlock].pointer);
+  const auto *colourTable = ColourTable(ht);
   const uint16_t *rowA = MatrixRow(ht, run.row);
   const uint16_t *rowB = MatrixRow(ht, run.row + 24);
   const uint32_t columnMask = ht->matrixWidth - 1;
@@ -115,7 +110,7 @@ void RunHybrid(HalftoneContext *ht, const RowRun &run, int32_t *const lines[3],
       const uint32_t c2 =
           GridCoordinate(tables.gridCoord[v2], tables.gridWeight[v2], t);
       const uint32_t entry =
-          smoothing.Apply(c0, c1, c2, colorTable[(c0 * 32 + c1) * 32 + c2], noise ^ 1);
+          smoothing.Apply(c0, c1, c2, colourTable[(c0 * 32 + c1) * 32 + c2], noise ^ 1);
       p0 = entry & 0xFF;
       p1 = (entry >> 8) & 0xFF;
       p2 = (entry >> 16) & 0xFF;
@@ -144,8 +139,7 @@ void RunTallPairs(HalftoneContext *ht, const RowRun &run, int32_t *const lines[3
   HybridTables tables;
   tables.Load(ht, true);
   const uint32_t *dotParams = ht->dotParams;
-  const auto *colorTable =
-      static_cast<const uint32_t *>(ht->blocks[kColorTableBlock].pointer);
+  const auto *colourTable = ColourTable(ht);
   const uint16_t *rowA = MatrixRow(ht, run.row);
   const uint32_t columnMask = ht->matrixWidth - 1;
   uint32_t pairTable[256];  // column j: its value, and column j + 48's above
@@ -189,7 +183,7 @@ void RunTallPairs(HalftoneContext *ht, const RowRun &run, int32_t *const lines[3
     const uint32_t c1 = GridCoordinate(tables.gridCoord[v1], tables.gridWeight[v1], t);
     const uint32_t c2 = GridCoordinate(tables.gridCoord[v2], tables.gridWeight[v2], t);
     const uint32_t entry =
-        smoothing.Apply(c0, c1, c2, colorTable[(c0 * 32 + c1) * 32 + c2], m0 & 1);
+        smoothing.Apply(c0, c1, c2, colourTable[(c0 * 32 + c1) * 32 + c2], m0 & 1);
     const uint32_t p0 = entry & 0xFF;
     const uint32_t p1 = (entry >> 8) & 0xFF;
     const uint32_t p2 = (entry >> 16) & 0xFF;
@@ -238,7 +232,7 @@ ResultCode HybridRow(HalftoneContext *ht, const RowRun &run, bool tall) {
     }
   }
   if (run.firstBit < 4 && FitsVectorPath(ht, run, 2 * run.firstBit, 2)) {
-    HybridColorRunAvx2<Member>(ht, run, lines);
+    HybridColourRunAvx2<Member>(ht, run, lines);
     return kOk;
   }
   RunHybrid<Member, false>(ht, run, lines, false);
@@ -247,19 +241,19 @@ ResultCode HybridRow(HalftoneContext *ht, const RowRun &run, bool tall) {
 
 }  // namespace
 
-ResultCode HybridColorRow(HalftoneContext *ht, const RowRun &run) {
+ResultCode HybridColourRow(HalftoneContext *ht, const RowRun &run) {
   return HybridRow<Square>(ht, run, false);
 }
 
-ResultCode HybridColorRowWide(HalftoneContext *ht, const RowRun &run) {
+ResultCode HybridColourRowWide(HalftoneContext *ht, const RowRun &run) {
   return HybridRow<Wide>(ht, run, false);
 }
 
-ResultCode HybridColorRow2880(HalftoneContext *ht, const RowRun &run) {
+ResultCode HybridColourRow2880(HalftoneContext *ht, const RowRun &run) {
   return HybridRow<Fine>(ht, run, false);
 }
 
-ResultCode HybridColorRowTall(HalftoneContext *ht, const RowRun &run) {
+ResultCode HybridColourRowTall(HalftoneContext *ht, const RowRun &run) {
   return HybridRow<Tall>(ht, run, true);
 }
 

@@ -3,11 +3,12 @@
 // threshold matrix, with no error carried between pixels.
 #include <algorithm>
 
-#include "halftone/kernels/colour_front_end.h"
-#include "halftone/kernels/one_bit_planes.h"
+#include "halftone/kernels/halftone_tables.h"
+#include "halftone/kernels/one_bit/colour_front_end.h"
+#include "halftone/kernels/one_bit/one_bit_planes.h"
 #include "halftone/kernels/row_kernels.h"
 #include "halftone/kernels/run_checks.h"
-#include "halftone/kernels/vector_path.h"
+#include "halftone/kernels/vector_kernels.h"
 
 namespace inkdot {
 
@@ -24,13 +25,13 @@ const uint8_t *ColourSource(const uint8_t *src, int32_t magnification, uint32_t 
   return src + 4 * static_cast<uintptr_t>(magnification == 1 ? i / 2 : i);
 }
 
-// The last pixel of an odd run of DitherColorRow: no smoothing and no white
+// The last pixel of an odd run of DitherColourRow: no smoothing and no white
 // test; with inputFormat 4 its bytes are the ink levels.
 void OddColourPixel(const HalftoneContext *ht, const RowRun &run, uint32_t paired,
                     OneBitPlanes<4> &out) {
-  const uint16_t *scale = BlockAs<uint16_t>(ht, kLevelScaleBlock);
-  const uint32_t *colorTable = BlockAs<uint32_t>(ht, kColorTableBlock);
-  const uint8_t *gridIndex = BlockAs<uint8_t>(ht, kGridIndexBlock);
+  const uint16_t *scale = LevelScale(ht);
+  const uint32_t *colourTable = ColourTable(ht);
+  const uint8_t *gridIndex = GridIndex(ht);
   const uint32_t x = run.startX + paired;
   const uint8_t *px = ColourSource(run.src, ht->params.magnification, paired);
   const int32_t m = MatrixRow(ht, run.row)[x & (ht->matrixWidth - 1)];
@@ -38,7 +39,7 @@ void OddColourPixel(const HalftoneContext *ht, const RowRun &run, uint32_t paire
       ht->params.inputFormat == 4
           ? LevelsOfBytes(px)
           : LevelsOf(GridEntry(
-                colorTable, GridCoordinates(gridIndex, px, static_cast<uint32_t>(m) & 0xFE)));
+                colourTable, GridCoordinates(gridIndex, px, static_cast<uint32_t>(m) & 0xFE)));
   int32_t d[4];
   for (int k = 0; k < 4; ++k) d[k] = scale[levels.ink[k]];
   bool dots[4];
@@ -53,7 +54,7 @@ ResultCode DitherMonoRow(HalftoneContext *ht, const RowRun &run) {
   if (ResultCode rc = CheckMonoRun(ht, run); rc != kOk) return rc;
   ht->lastRow = run.row;
 
-  const uint16_t *scale = BlockAs<uint16_t>(ht, kLevelScaleBlock);
+  const uint16_t *scale = LevelScale(ht);
   const uint16_t *matrixRow = MatrixRow(ht, run.row);
   const uint32_t columnMask = ht->matrixWidth - 1;
   const int32_t magnification = ht->params.magnification;
@@ -84,12 +85,12 @@ ResultCode DitherMonoRow(HalftoneContext *ht, const RowRun &run) {
   return kOk;
 }
 
-ResultCode DitherColorRowCorners(HalftoneContext *ht, const RowRun &run) {
+ResultCode DitherColourRowCorners(HalftoneContext *ht, const RowRun &run) {
   if (ResultCode rc = CheckRunBounds(ht, run); rc != kOk) return rc;
   ht->lastRow = run.row;
 
-  const uint16_t *scale = BlockAs<uint16_t>(ht, kLevelScaleBlock);
-  const uint32_t *corners = BlockAs<uint32_t>(ht, kColorTableBlock);
+  const uint16_t *scale = LevelScale(ht);
+  const uint32_t *corners = ColourTable(ht);
   const uint16_t *matrixRow = MatrixRow(ht, run.row);
   const uint32_t columnMask = ht->matrixWidth - 1;
   const int32_t magnification = ht->params.magnification;
@@ -166,15 +167,15 @@ ResultCode DitherColorRowCorners(HalftoneContext *ht, const RowRun &run) {
   return kOk;
 }
 
-ResultCode DitherColorRow(HalftoneContext *ht, const RowRun &run) {
+ResultCode DitherColourRow(HalftoneContext *ht, const RowRun &run) {
   if (ResultCode rc = CheckRunBounds(ht, run); rc != kOk) return rc;
   ht->lastRow = run.row;
   if (FitsVectorPath(ht, run, run.firstBit & 7, 1)) {
     const uint32_t paired = run.count & ~1u;
     if (ht->vectorPath == kAvx512Path) {
-      DitherColorPairsAvx512(ht, run, paired);
+      DitherColourPairsAvx512(ht, run, paired);
     } else {
-      DitherColorPairsAvx2(ht, run, paired);
+      DitherColourPairsAvx2(ht, run, paired);
     }
     if (paired != run.count) {
       // The odd pixel starts where the pairs' last byte left off.
@@ -186,9 +187,9 @@ ResultCode DitherColorRow(HalftoneContext *ht, const RowRun &run) {
     return kOk;
   }
 
-  const uint16_t *scale = BlockAs<uint16_t>(ht, kLevelScaleBlock);
-  const uint32_t *colorTable = BlockAs<uint32_t>(ht, kColorTableBlock);
-  const uint8_t *gridIndex = BlockAs<uint8_t>(ht, kGridIndexBlock);
+  const uint16_t *scale = LevelScale(ht);
+  const uint32_t *colourTable = ColourTable(ht);
+  const uint8_t *gridIndex = GridIndex(ht);
   const uint16_t *matrixRow = MatrixRow(ht, run.row);
   const uint32_t columnMask = ht->matrixWidth - 1;
   const int32_t magnification = ht->params.magnification;
@@ -219,7 +220,7 @@ ResultCode DitherColorRow(HalftoneContext *ht, const RowRun &run) {
       const uint32_t a = gridIndex[2 * v0] + (gridIndex[2 * v0 + 1] <= split ? 1u : 0u);
       const uint32_t b = gridIndex[2 * v1] + (gridIndex[2 * v1 + 1] <= split ? 1u : 0u);
       const uint32_t c = gridIndex[2 * v2] + (gridIndex[2 * v2 + 1] <= split ? 1u : 0u);
-      const uint32_t entry = colorTable[(a * kGridPoints + b) * kGridPoints + c];
+      const uint32_t entry = colourTable[(a * kGridPoints + b) * kGridPoints + c];
       const uint32_t key = GridKey(a, b, c);
       const uint32_t keep = NeighbourKeys(key, previousKey) ? 0u : ~0u;
       previousKey = key;

@@ -7,7 +7,7 @@
 #include <array>
 #include <cstdint>
 
-#include "halftone/kernels/two_bit_planes.h"
+#include "halftone/kernels/multi_size/two_bit_planes.h"
 
 namespace inkdot {
 

@@ -1,5 +1,5 @@
 /* SPDX-License-Identifier: Apache-2.0 */
-// The body of DitherColorRow's vector pair loop, shared by its AVX2 and
+// The body of DitherColourRow's vector pair loop, shared by its AVX2 and
 // AVX-512 paths. Each block of 64 pixels takes three passes: eight lanes at a
 // time for the grid coordinates, the colour-table reads and the neighbour
 // tests; one pixel at a time for the smoothing itself (a pixel's levels
@@ -41,7 +41,7 @@ struct Block {
 
 template <int kStep>
 INKDOT_PAIRS inline void FrontEnd(const uint8_t *src, uint32_t pixels, const Tables &tables,
-                                  const uint32_t *colorTable, uint32_t &previousKey,
+                                  const uint32_t *colourTable, uint32_t &previousKey,
                                   Block &block) {
   block.white = 0;
   for (uint32_t j = 0; j < pixels; j += 8) {
@@ -60,7 +60,7 @@ INKDOT_PAIRS inline void FrontEnd(const uint8_t *src, uint32_t pixels, const Tab
     __m256i abc[3];
     tables.Grid<kStep>(px, colours, split, abc);
     const __m256i a = abc[0], b = abc[1], c = abc[2];
-    const __m256i entry = GridEntries(colorTable, a, b, c);
+    const __m256i entry = GridEntries(colourTable, a, b, c);
     _mm256_store_si256(reinterpret_cast<__m256i *>(block.entries + j), entry);
 
     // The neighbour test of NeighbourKeys, lane by lane.
@@ -148,7 +148,7 @@ INKDOT_PAIRS inline void Dots(const Block &block, uint32_t pixels, const Tables 
 template <int kStep>
 INKDOT_PAIRS_CALL void Pairs(const HalftoneContext *ht, const RowRun &run, uint32_t pairs) {
   const Tables tables(ht);
-  const uint32_t *colorTable = BlockAs<uint32_t>(ht, kColorTableBlock);
+  const uint32_t *colourTable = ColourTable(ht);
   const uint16_t *matrixRow = MatrixRow(ht, run.row);
   const uint32_t columnMask = ht->matrixWidth - 1;
   const int32_t top = static_cast<int32_t>((ht->matrixSize - 1) & 0xFFFF);
@@ -161,7 +161,7 @@ INKDOT_PAIRS_CALL void Pairs(const HalftoneContext *ht, const RowRun &run, uint3
     const uint32_t pixels = pairs - first < kBlock ? pairs - first : kBlock;
     MatrixWindow(matrixRow, columnMask, run.startX + first, (pixels + 7) & ~7u, block.matrix);
     FrontEnd<kStep>(run.src + (kStep == 1 ? 2 : 4) * static_cast<uintptr_t>(first), pixels,
-                    tables, colorTable, previousKey, block);
+                    tables, colourTable, previousKey, block);
     const uint64_t inRun = pixels == kBlock ? ~uint64_t{0} : (uint64_t{1} << pixels) - 1;
     const uint64_t printed = inRun & ~block.white;
     smoother.Run(block, printed);

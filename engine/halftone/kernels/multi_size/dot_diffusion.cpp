@@ -6,14 +6,15 @@
 // and differ in their filters and a few constants.
 #include <cstdint>
 
-#include "halftone/kernels/dot_sizes.h"
 #include "halftone/kernels/error_lines.h"
-#include "halftone/kernels/filters_2880.h"
-#include "halftone/kernels/filters_square.h"
-#include "halftone/kernels/filters_tall.h"
-#include "halftone/kernels/filters_wide.h"
+#include "halftone/kernels/halftone_tables.h"
+#include "halftone/kernels/multi_size/dot_sizes.h"
+#include "halftone/kernels/multi_size/filters_2880.h"
+#include "halftone/kernels/multi_size/filters_square.h"
+#include "halftone/kernels/multi_size/filters_tall.h"
+#include "halftone/kernels/multi_size/filters_wide.h"
+#include "halftone/kernels/multi_size/two_bit_planes.h"
 #include "halftone/kernels/row_kernels.h"
-#include "halftone/kernels/two_bit_planes.h"
 
 namespace inkdot {
 
@@ -63,20 +64,13 @@ struct FineGrey {
 
 template <class Member, class Planes>
 void DiffuseGreyPixels(const HalftoneContext *ht, const RowRun &run, int32_t *line) {
-
-  const auto *matrix =
-      static_cast<const uint16_t *>(ht->blocks[kThresholdMatrixBlock].pointer);
-  const uint16_t *thresholds = matrix + (run.row % ht->matrixHeight) * ht->matrixWidth;
+  const uint16_t *thresholds = MatrixRow(ht, run.row);
   const uint32_t columnMask = ht->matrixWidth - 1;
-  const auto *curve =
-      static_cast<const uint16_t *>(ht->blocks[kColorTableBlock].pointer);
+  const auto *curve = GreyCurve(ht);
   const SmallModulo spread(curve[0]);
-  const auto *palette =
-      static_cast<const uint8_t *>(ht->blocks[kDotPaletteBlock].pointer);
-  const auto *levels =
-      static_cast<const uint16_t *>(ht->blocks[kLevelScaleBlock].pointer);
-  const auto *dotCurve =
-      static_cast<const int16_t *>(ht->blocks[kDotCurveBlock].pointer);
+  const auto *palette = DotPalette(ht);
+  const auto *levels = LevelScale(ht);
+  const auto *dotCurve = DotCurve(ht);
   const uint32_t *limits = ht->dotParams;
   const int32_t magnification = ht->params.magnification;
   const bool pairs = Member::kReadsPairs && magnification == -1;

@@ -5,10 +5,11 @@
 // front end with all four inks smoothed.
 #include <cstring>
 
-#include "halftone/kernels/colour_front_end.h"
-#include "halftone/kernels/diffusion_filters.h"
 #include "halftone/kernels/error_lines.h"
-#include "halftone/kernels/one_bit_planes.h"
+#include "halftone/kernels/halftone_tables.h"
+#include "halftone/kernels/one_bit/colour_front_end.h"
+#include "halftone/kernels/one_bit/diffusion_filters.h"
+#include "halftone/kernels/one_bit/one_bit_planes.h"
 #include "halftone/kernels/row_kernels.h"
 #include "halftone/kernels/run_checks.h"
 
@@ -28,7 +29,7 @@ constexpr uint32_t kActivityRefill = 16;
 constexpr int32_t kOddPixelLevelFloor = 32;
 
 struct ColourTables {
-  const uint32_t *colorTable;
+  const uint32_t *colourTable;
   const uint8_t *gridIndex;
   const uint16_t *matrixRow;
   const uint16_t *levelScale;
@@ -38,12 +39,12 @@ struct ColourTables {
 };
 
 ColourTables ContextTables(const HalftoneContext *ht, uint32_t row) {
-  return {BlockAs<uint32_t>(ht, kColorTableBlock),
-          BlockAs<uint8_t>(ht, kGridIndexBlock),
+  return {ColourTable(ht),
+          GridIndex(ht),
           MatrixRow(ht, row),
-          BlockAs<uint16_t>(ht, kLevelScaleBlock),
-          BlockAs<int16_t>(ht, kDotCurveBlock),
-          BlockAs<uint16_t>(ht, kToneCurveBlock),
+          LevelScale(ht),
+          DotCurve(ht),
+          ToneCurve(ht),
           ht->matrixWidth - 1};
 }
 
@@ -64,7 +65,7 @@ struct LocalTables {
     std::memcpy(levelScale, shared.levelScale, sizeof levelScale);
     std::memcpy(dotCurve, shared.dotCurve, sizeof dotCurve);
     std::memcpy(toneCurve, shared.toneCurve, sizeof toneCurve);
-    return {shared.colorTable, gridIndex, matrixRow,        levelScale,
+    return {shared.colourTable, gridIndex, matrixRow,        levelScale,
             dotCurve,          toneCurve, shared.columnMask};
   }
 };
@@ -90,7 +91,7 @@ void DiffuseColourPixels(const ColourTables &tables, int32_t *const lines[3],
   // Locals, so that the output and error stores do not force reloads.
   const uint8_t *const src = run.src;
   const uint32_t startX = run.startX;
-  const uint32_t *const colorTable = tables.colorTable;
+  const uint32_t *const colourTable = tables.colourTable;
   const uint8_t *const gridIndex = tables.gridIndex;
   const uint16_t *const matrixRow = tables.matrixRow;
   const uint16_t *const levelScale = tables.levelScale;
@@ -118,7 +119,7 @@ void DiffuseColourPixels(const ColourTables &tables, int32_t *const lines[3],
       const GridPoint g = GridCoordinates(gridIndex, px, m & 0xFE);
       const uint32_t a = static_cast<uint32_t>(g.a), b = static_cast<uint32_t>(g.b);
       const uint32_t c = static_cast<uint32_t>(g.c);
-      const uint32_t entry = colorTable[(a * kGridPoints + b) * kGridPoints + c];
+      const uint32_t entry = colourTable[(a * kGridPoints + b) * kGridPoints + c];
       const uint32_t key = GridKey(a, b, c);
       // Selected by masks rather than a branch: neighbouring or not varies
       // from pixel to pixel in grain.
@@ -184,7 +185,7 @@ void DitherOddPixel(const HalftoneContext *ht, const ColourTables &tables,
   InkLevels levels =
       ht->params.inputFormat == 4
           ? LevelsOfBytes(px)
-          : LevelsOf(GridEntry(tables.colorTable,
+          : LevelsOf(GridEntry(tables.colourTable,
                                GridCoordinates(tables.gridIndex, px, 128)));
   int32_t d[4];
   for (int k = 0; k < 4; ++k) {
@@ -256,29 +257,29 @@ ResultCode DiffuseColourFast(HalftoneContext *ht, const RowRun &run) {
 
 }  // namespace
 
-ResultCode DiffuseColorRow(HalftoneContext *ht, const RowRun &run) {
+ResultCode DiffuseColourRow(HalftoneContext *ht, const RowRun &run) {
   return DiffuseColour<SquareFilters, false>(ht, run);
 }
 
-ResultCode DiffuseColorRow1440(HalftoneContext *ht, const RowRun &run) {
+ResultCode DiffuseColourRow1440(HalftoneContext *ht, const RowRun &run) {
   return DiffuseColour<WideFilters, false>(ht, run);
 }
 
-ResultCode DiffuseColorRowTall(HalftoneContext *ht, const RowRun &run) {
+ResultCode DiffuseColourRowTall(HalftoneContext *ht, const RowRun &run) {
   return DiffuseColour<TallFilters, true>(ht, run);
 }
 
-ResultCode DiffuseColorRowFast(HalftoneContext *ht, const RowRun &run) {
+ResultCode DiffuseColourRowFast(HalftoneContext *ht, const RowRun &run) {
   return DiffuseColourFast<SquareFilters>(ht, run);
 }
 
-ResultCode DiffuseColorRowFast1440(HalftoneContext *ht, const RowRun &run) {
+ResultCode DiffuseColourRowFast1440(HalftoneContext *ht, const RowRun &run) {
   return DiffuseColourFast<WideFilters>(ht, run);
 }
 
 // Ink 1 alone is diffused, on the first error line, with no clearing of
 // stale error and no activity register; inks 0, 2 and 3 are dithered.
-ResultCode DiffuseColorRowHybrid(HalftoneContext *ht, const RowRun &run) {
+ResultCode DiffuseColourRowHybrid(HalftoneContext *ht, const RowRun &run) {
   if (ResultCode rc = CheckRunBounds(ht, run); rc != kOk) return rc;
   ht->lastRow = run.row;
 
@@ -309,7 +310,7 @@ ResultCode DiffuseColorRowHybrid(HalftoneContext *ht, const RowRun &run) {
     // Bit 2 of the matrix value serves as this kernel's noise bit.
     const uint32_t noise = (m >> 2) & 1;
     const GridPoint g = GridCoordinates(tables.gridIndex, px, m & 0xFE);
-    InkLevels levels = LevelsOf(GridEntry(tables.colorTable, g));
+    InkLevels levels = LevelsOf(GridEntry(tables.colourTable, g));
     smoothing.Apply<kSmoothedInks>(g, levels, noise == 0);
 
     const int32_t level = levels.ink[1];
@@ -343,7 +344,7 @@ ResultCode DiffuseColorRowHybrid(HalftoneContext *ht, const RowRun &run) {
     const InkLevels levels =
         ht->params.inputFormat == 4
             ? LevelsOfBytes(px)
-            : LevelsOf(GridEntry(tables.colorTable,
+            : LevelsOf(GridEntry(tables.colourTable,
                                  GridCoordinates(tables.gridIndex, px,
                                                  static_cast<uint32_t>(m) & 0xFE)));
     int32_t d[4];

@@ -6,10 +6,12 @@
 // carried from pixel to pixel except the colour kernel's smoothing.
 #include <cstdint>
 
-#include "halftone/kernels/dot_sizes.h"
+#include "halftone/kernels/halftone_tables.h"
+#include "halftone/kernels/multi_size/dot_sizes.h"
+#include "halftone/kernels/multi_size/two_bit_planes.h"
 #include "halftone/kernels/row_kernels.h"
-#include "halftone/kernels/two_bit_planes.h"
-#include "halftone/kernels/vector_path.h"
+#include "halftone/kernels/run_checks.h"
+#include "halftone/kernels/vector_kernels.h"
 
 namespace inkdot {
 
@@ -24,12 +26,6 @@ ResultCode CheckRun(const HalftoneContext *ht, const RowRun &run, bool grey) {
   }
   if (run.reservedA != 0) return kBadReservedA;
   return kOk;
-}
-
-const uint16_t *MatrixRow(const HalftoneContext *ht, uint32_t row) {
-  const auto *matrix =
-      static_cast<const uint16_t *>(ht->blocks[kThresholdMatrixBlock].pointer);
-  return matrix + (row % ht->matrixHeight) * ht->matrixWidth;
 }
 
 // The palette tables as one pair of loads per decision.
@@ -87,13 +83,10 @@ ResultCode DitherGreyRow(HalftoneContext *ht, const RowRun &run, bool tall) {
 
   const uint16_t *thresholds = MatrixRow(ht, run.row);
   const uint32_t columnMask = ht->matrixWidth - 1;
-  const auto *curve =
-      static_cast<const uint16_t *>(ht->blocks[kColorTableBlock].pointer);
+  const auto *curve = GreyCurve(ht);
   const SmallModulo spread(curve[0]);
-  const auto *palette =
-      static_cast<const uint8_t *>(ht->blocks[kDotPaletteBlock].pointer);
-  const auto *levels =
-      static_cast<const uint16_t *>(ht->blocks[kLevelScaleBlock].pointer);
+  const auto *palette = DotPalette(ht);
+  const auto *levels = LevelScale(ht);
   const bool doubled = ht->params.magnification == 1;
   const bool pairs = tall && ht->params.magnification == -1;
 
@@ -123,9 +116,8 @@ void DotDitherColourPixels(const HalftoneContext *ht, const RowRun &run, Planes 
   const uint16_t *thresholds = MatrixRow(ht, run.row);
   const uint32_t columnMask = ht->matrixWidth - 1;
   const uint32_t top = (ht->matrixSize - 1) & 0xFFFF;
-  const auto *table =
-      static_cast<const uint32_t *>(ht->blocks[kColorTableBlock].pointer);
-  const auto *grid = static_cast<const uint8_t *>(ht->blocks[kGridIndexBlock].pointer);
+  const auto *table = ColourTable(ht);
+  const auto *grid = GridIndex(ht);
   const PaletteView palette{ht->paletteTotals, ht->paletteLimits};
 
   const uint8_t *src = run.src;
@@ -187,12 +179,12 @@ void DotDitherColour(const HalftoneContext *ht, const RowRun &run) {
 
 }  // namespace
 
-ResultCode DotDitherColorRow(HalftoneContext *ht, const RowRun &run) {
+ResultCode DotDitherColourRow(HalftoneContext *ht, const RowRun &run) {
   const ResultCode checked = CheckRun(ht, run, false);
   if (checked != kOk) return checked;
   ht->lastRow = run.row;
   if (run.firstBit < 4 && FitsVectorPath(ht, run, 2 * run.firstBit, 2)) {
-    DotDitherColorRowAvx2(ht, run);
+    DotDitherColourRowAvx2(ht, run);
     return kOk;
   }
   // A run starting past the last field of a byte (firstBit 4..7) takes the

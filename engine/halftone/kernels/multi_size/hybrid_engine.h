@@ -3,13 +3,14 @@
 // and large dots through the palette limits, and error diffusion against the
 // dot curve places the small ones and carries what the dots did not print to
 // the neighbouring pixels. The members of the family plug in their filters
-// and constants through a small traits struct (see hybrid_color_rows.cpp).
+// and constants through a small traits struct (see hybrid_colour.cpp).
 #pragma once
 
 #include <cstdint>
 
-#include "halftone/kernels/dot_sizes.h"
-#include "halftone/setup/halftone_context.h"
+#include "halftone/halftone_context.h"
+#include "halftone/kernels/halftone_tables.h"
+#include "halftone/kernels/multi_size/dot_sizes.h"
 
 namespace inkdot {
 
@@ -24,8 +25,7 @@ struct HybridTables {
   uint8_t gridWeight[256];  // that point's weight
 
   void Load(const HalftoneContext *ht, bool withGrid) {
-    const auto *curve =
-        static_cast<const int16_t *>(ht->blocks[kDotCurveBlock].pointer);
+    const auto *curve = DotCurve(ht);
     for (int p = 0; p < 256; ++p) {
       dotCurve[p] = curve[p];
       limits[p] = ht->paletteLimits[p];
@@ -33,8 +33,7 @@ struct HybridTables {
       totals[p] = ht->paletteTotals[p];
     }
     if (!withGrid) return;
-    const auto *grid =
-        static_cast<const uint8_t *>(ht->blocks[kGridIndexBlock].pointer);
+    const auto *grid = GridIndex(ht);
     for (int v = 0; v < 256; ++v) {
       gridCoord[v] = grid[2 * v];
       gridWeight[v] = grid[2 * v + 1];

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "halftone/setup/halftone_context.h"
+#include "halftone/halftone_context.h"
 
 #include <cstring>
 
-#include "halftone/kernels/vector_path.h"
+#include "frame/cpu_features.h"
 
 namespace inkdot {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// The AVX2 path of DotDitherColorRow, for runs starting at a pixel field
+// The AVX2 path of DotDitherColourRow, for runs starting at a pixel field
 // (firstBit 0..3). Each block of 32 pixels takes three passes: eight lanes
 // at a time for the source stepping, the grid coordinates, the
 // colour-table reads and the neighbour tests; one pixel at a time for the
@@ -7,14 +7,15 @@
 // short chains; and eight lanes at a time again for the palette decisions
 // and the packing of the two-bit codes. It writes the bytes of the
 // portable loop.
-#include "halftone/kernels/vector_path.h"
+#include "halftone/kernels/halftone_tables.h"
+#include "halftone/kernels/vector_kernels.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 
 #include "halftone/kernels/avx2_lanes.h"
 #include "halftone/kernels/block_planes.h"
+#include "halftone/kernels/multi_size/two_bit_planes.h"
 #include "halftone/kernels/run_checks.h"
-#include "halftone/kernels/two_bit_planes.h"
 
 namespace inkdot {
 
@@ -158,8 +159,8 @@ INKDOT_AVX2_CALL void Run(const HalftoneContext *ht, const RowRun &run) {
   const uint16_t *thresholds = MatrixRow(ht, run.row);
   const uint32_t columnMask = ht->matrixWidth - 1;
   const uint32_t top = (ht->matrixSize - 1) & 0xFFFF;
-  const auto *table = BlockAs<uint32_t>(ht, kColorTableBlock);
-  const auto *grid = BlockAs<uint8_t>(ht, kGridIndexBlock);
+  const auto *table = ColourTable(ht);
+  const auto *grid = GridIndex(ht);
 
   BlockPlanes<4> out(run.dst, run.planeStride, 2 * run.firstBit);
   // 35 is no reachable key: the run's first pixel is never a neighbour.
@@ -184,7 +185,7 @@ INKDOT_AVX2_CALL void Run(const HalftoneContext *ht, const RowRun &run) {
 
 }  // namespace
 
-void DotDitherColorRowAvx2(const HalftoneContext *ht, const RowRun &run) {
+void DotDitherColourRowAvx2(const HalftoneContext *ht, const RowRun &run) {
   const int32_t magnification = ht->params.magnification;
   if (magnification == -1) {
     Run<2>(ht, run);
@@ -202,7 +203,7 @@ void DotDitherColorRowAvx2(const HalftoneContext *ht, const RowRun &run) {
 namespace inkdot {
 
 // Never reached: DetectVectorPath chooses the portable path here.
-void DotDitherColorRowAvx2(const HalftoneContext *, const RowRun &) {}
+void DotDitherColourRowAvx2(const HalftoneContext *, const RowRun &) {}
 
 }  // namespace inkdot
 

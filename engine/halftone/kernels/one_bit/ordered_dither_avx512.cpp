@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: Apache-2.0
-// The AVX-512 path of DitherColorRow's pair loop: the AVX2 body, with the
+// The AVX-512 path of DitherColourRow's pair loop: the AVX2 body, with the
 // 256-entry grid and level tables held in registers and read by byte
 // permutes (VBMI), 64 entries per lookup, instead of by plain loads.
-#include "halftone/kernels/vector_path.h"
+#include "halftone/kernels/halftone_tables.h"
+#include "halftone/kernels/vector_kernels.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 
 #include "halftone/kernels/avx2_lanes.h"
 #include "halftone/kernels/block_planes.h"
-#include "halftone/kernels/colour_front_end.h"
+#include "halftone/kernels/one_bit/colour_front_end.h"
 #include "halftone/kernels/run_checks.h"
 
 // GCC 12's AVX-512 headers narrow registers through a deliberately
@@ -59,8 +60,8 @@ INKDOT_PAIRS inline void Split(const uint8_t *pairs, ByteTable &even, ByteTable 
 class Tables {
  public:
   INKDOT_PAIRS explicit Tables(const HalftoneContext *ht) {
-    Split(BlockAs<uint8_t>(ht, kGridIndexBlock), index_, weight_);
-    Split(BlockAs<uint8_t>(ht, kLevelScaleBlock), scaleLow_, scaleHigh_);
+    Split(GridIndex(ht), index_, weight_);
+    Split(LevelScaleBytes(ht), scaleLow_, scaleHigh_);
   }
 
   // Bytes 0..2 of each lane are looked up at once: the lower grid point and
@@ -112,11 +113,11 @@ class Tables {
   ByteTable index_, weight_, scaleLow_, scaleHigh_;
 };
 
-#include "halftone/kernels/ordered_dither_pairs.h"
+#include "halftone/kernels/one_bit/ordered_dither_pairs.h"
 
 }  // namespace
 
-void DitherColorPairsAvx512(const HalftoneContext *ht, const RowRun &run, uint32_t pairs) {
+void DitherColourPairsAvx512(const HalftoneContext *ht, const RowRun &run, uint32_t pairs) {
   AllPairs(ht, run, pairs);
 }
 
@@ -127,7 +128,7 @@ void DitherColorPairsAvx512(const HalftoneContext *ht, const RowRun &run, uint32
 namespace inkdot {
 
 // Never reached: DetectVectorPath chooses the portable path here.
-void DitherColorPairsAvx512(const HalftoneContext *, const RowRun &, uint32_t) {}
+void DitherColourPairsAvx512(const HalftoneContext *, const RowRun &, uint32_t) {}
 
 }  // namespace inkdot
 

@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
-// The AVX2 path of DitherColorRow's pair loop: the grid and level tables
+// The AVX2 path of DitherColourRow's pair loop: the grid and level tables
 // read by plain loads, eight per lookup.
-#include "halftone/kernels/vector_path.h"
+#include "halftone/kernels/halftone_tables.h"
+#include "halftone/kernels/vector_kernels.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 
 #include "halftone/kernels/avx2_lanes.h"
 #include "halftone/kernels/block_planes.h"
-#include "halftone/kernels/colour_front_end.h"
+#include "halftone/kernels/one_bit/colour_front_end.h"
 #include "halftone/kernels/run_checks.h"
 
 #define INKDOT_PAIRS INKDOT_AVX2
@@ -20,8 +21,8 @@ namespace {
 class Tables {
  public:
   explicit Tables(const HalftoneContext *ht)
-      : gridIndex_(BlockAs<uint8_t>(ht, kGridIndexBlock)),
-        scale_(BlockAs<uint16_t>(ht, kLevelScaleBlock)) {}
+      : gridIndex_(GridIndex(ht)),
+        scale_(LevelScale(ht)) {}
 
   template <int kStep>
   INKDOT_AVX2 void Grid(const uint8_t *px, __m256i, __m256i split, __m256i abc[3]) const {
@@ -53,11 +54,11 @@ class Tables {
   const uint16_t *scale_;
 };
 
-#include "halftone/kernels/ordered_dither_pairs.h"
+#include "halftone/kernels/one_bit/ordered_dither_pairs.h"
 
 }  // namespace
 
-void DitherColorPairsAvx2(const HalftoneContext *ht, const RowRun &run, uint32_t pairs) {
+void DitherColourPairsAvx2(const HalftoneContext *ht, const RowRun &run, uint32_t pairs) {
   AllPairs(ht, run, pairs);
 }
 
@@ -68,7 +69,7 @@ void DitherColorPairsAvx2(const HalftoneContext *ht, const RowRun &run, uint32_t
 namespace inkdot {
 
 // Never reached: DetectVectorPath chooses the portable path here.
-void DitherColorPairsAvx2(const HalftoneContext *, const RowRun &, uint32_t) {}
+void DitherColourPairsAvx2(const HalftoneContext *, const RowRun &, uint32_t) {}
 
 }  // namespace inkdot
 

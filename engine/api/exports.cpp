@@ -3,7 +3,9 @@
 // the work, so that other export tables (a Windows module definition with
 // decorated aliases) can name the same functions.
 #include "colour/cm_context.h"
-#include "halftone/setup/halftone_context.h"
+#include "halftone/halftone_context.h"
+#include "halftone/kernels/dispatcher.h"
+#include "halftone/setup/halftone_setup.h"
 
 extern "C" {
 

@@ -5,9 +5,10 @@
 // pair a 2:1 reduction keeps).
 #include <algorithm>
 
-#include "halftone/kernels/diffusion_filters.h"
 #include "halftone/kernels/error_lines.h"
-#include "halftone/kernels/one_bit_planes.h"
+#include "halftone/kernels/halftone_tables.h"
+#include "halftone/kernels/one_bit/diffusion_filters.h"
+#include "halftone/kernels/one_bit/one_bit_planes.h"
 #include "halftone/kernels/row_kernels.h"
 #include "halftone/kernels/run_checks.h"
 
@@ -26,9 +27,9 @@ ResultCode DiffuseMono(HalftoneContext *ht, const RowRun &run) {
   int32_t *line = ErrorLineColumns(ht, 0);
   UpdateRowContinuity(ht, run.row, run.startX, run.count, &line, 1);
 
-  const int16_t *levels = BlockAs<int16_t>(ht, kColorTableBlock);
-  const int16_t *dotCurve = BlockAs<int16_t>(ht, kDotCurveBlock);
-  const uint16_t *toneCurve = BlockAs<uint16_t>(ht, kToneCurveBlock);
+  const int16_t *levels = SignedGreyCurve(ht);
+  const int16_t *dotCurve = DotCurve(ht);
+  const uint16_t *toneCurve = ToneCurve(ht);
   const uint16_t *matrixRow = MatrixRow(ht, run.row);
   const uint32_t columnMask = ht->matrixWidth - 1;
   const int32_t magnification = ht->params.magnification;

@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "halftone/kernels/filter_taps.h"
+#include "halftone/kernels/multi_size/filter_taps.h"
 
 namespace inkdot {
 

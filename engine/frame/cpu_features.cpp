@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "halftone/kernels/vector_path.h"
+#include "frame/cpu_features.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>

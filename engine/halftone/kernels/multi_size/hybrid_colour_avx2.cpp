@@ -8,7 +8,9 @@
 // matrix-placed dots of the other inks and the small-dot offsets; and one
 // pixel at a time for the diffusion, which alone depends on the pixels
 // before. The codes then go out 32 pixels per plane at once.
-#include "halftone/kernels/hybrid_members.h"
+#include "halftone/kernels/halftone_tables.h"
+#include "halftone/kernels/multi_size/hybrid_members.h"
+#include "halftone/kernels/vector_kernels.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 
@@ -222,8 +224,8 @@ INKDOT_AVX2_CALL void Run(HalftoneContext *ht, const RowRun &run, int32_t *const
   HybridTables tables;
   tables.Load(ht, false);
   const uint32_t *dotParams = ht->dotParams;
-  const auto *table = BlockAs<uint32_t>(ht, kColorTableBlock);
-  const auto *grid = BlockAs<uint8_t>(ht, kGridIndexBlock);
+  const auto *table = ColourTable(ht);
+  const auto *grid = GridIndex(ht);
   const uint16_t *rowA = MatrixRow(ht, run.row);
   const uint16_t *rowB = MatrixRow(ht, run.row + 24);
   const uint32_t columnMask = ht->matrixWidth - 1;
@@ -260,7 +262,7 @@ INKDOT_AVX2_CALL void Run(HalftoneContext *ht, const RowRun &run, int32_t *const
 }  // namespace
 
 template <class Member>
-void HybridColorRunAvx2(HalftoneContext *ht, const RowRun &run, int32_t *const lines[3]) {
+void HybridColourRunAvx2(HalftoneContext *ht, const RowRun &run, int32_t *const lines[3]) {
   if (ht->params.magnification == 1) {
     Run<Member, 1>(ht, run, lines);
   } else {
@@ -278,7 +280,7 @@ namespace hybrid {
 
 // Never reached: DetectVectorPath chooses the portable path here.
 template <class Member>
-void HybridColorRunAvx2(HalftoneContext *, const RowRun &, int32_t *const[3]) {}
+void HybridColourRunAvx2(HalftoneContext *, const RowRun &, int32_t *const[3]) {}
 
 }  // namespace hybrid
 }  // namespace inkdot
@@ -288,10 +290,10 @@ void HybridColorRunAvx2(HalftoneContext *, const RowRun &, int32_t *const[3]) {}
 namespace inkdot {
 namespace hybrid {
 
-template void HybridColorRunAvx2<Square>(HalftoneContext *, const RowRun &, int32_t *const[3]);
-template void HybridColorRunAvx2<Wide>(HalftoneContext *, const RowRun &, int32_t *const[3]);
-template void HybridColorRunAvx2<Fine>(HalftoneContext *, const RowRun &, int32_t *const[3]);
-template void HybridColorRunAvx2<Tall>(HalftoneContext *, const RowRun &, int32_t *const[3]);
+template void HybridColourRunAvx2<Square>(HalftoneContext *, const RowRun &, int32_t *const[3]);
+template void HybridColourRunAvx2<Wide>(HalftoneContext *, const RowRun &, int32_t *const[3]);
+template void HybridColourRunAvx2<Fine>(HalftoneContext *, const RowRun &, int32_t *const[3]);
+template void HybridColourRunAvx2<Tall>(HalftoneContext *, const RowRun &, int32_t *const[3]);
 
 }  // namespace hybrid
 }  // namespace inkdot

@@ -1,0 +1,42 @@
+/* SPDX-License-Identifier: Apache-2.0 */
+// The vector variants of the row kernels, every one declared here, and the
+// test of whether a run may take them. Each lives beside its portable
+// kernel, in a file named after it with an _avx2 or _avx512 suffix; on a
+// processor without the instructions it is an empty function never called.
+#pragma once
+
+#include <cstdint>
+
+#include "frame/cpu_features.h"
+#include "halftone/kernels/row_kernels.h"
+
+namespace inkdot {
+
+// Whether a run of `bitsPerPixel`-bit output suits the vector path: long
+// enough to pay for its set-up, and with planes far enough apart that
+// writing a plane's bytes in blocks cannot reach another plane's bytes.
+inline bool FitsVectorPath(const HalftoneContext *ht, const RowRun &run,
+                           uint32_t firstBits, uint32_t bitsPerPixel) {
+  const uint64_t bytes = (firstBits + uint64_t{run.count} * bitsPerPixel + 7) / 8;
+  return ht->vectorPath != kPortablePath && run.count >= 16 && run.planeStride >= bytes;
+}
+
+// One bit per pixel: the even number of pixels of the ordered colour
+// dither's pair loop, with AVX2, or with AVX-512 where kAvx512Path was
+// detected.
+void DitherColourPairsAvx2(const HalftoneContext *ht, const RowRun &run, uint32_t pairs);
+void DitherColourPairsAvx512(const HalftoneContext *ht, const RowRun &run, uint32_t pairs);
+
+// Two-bit codes, the whole run (firstBit 0..3 only).
+void DotDitherColourRowAvx2(const HalftoneContext *ht, const RowRun &run);
+
+namespace hybrid {
+// The colour-table path of a hybrid member with the front (matrix reads,
+// grid, colour table, smoothing, matrix-placed dots) computed eight pixels
+// at a time, and the diffusion one pixel at a time: the bytes and error
+// lines of the portable loop. Only for runs that fit, firstBit 0..3.
+template <class Member>
+void HybridColourRunAvx2(HalftoneContext *ht, const RowRun &run, int32_t *const lines[3]);
+}  // namespace hybrid
+
+}  // namespace inkdot
