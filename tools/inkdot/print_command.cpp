@@ -223,7 +223,8 @@ int RunPrint(const PrintArgs &args) {
 
 void AddPrintCommand(CLI::App &app, Runner &run) {
   auto args = std::make_shared<PrintArgs>();
-  CLI::App *cmd = app.add_subcommand("print", "Halftone images into dot planes (one TIFF per page, or a netpbm file per ink)");
+  CLI::App *cmd = app.add_subcommand(
+      "print", "Halftone images into dot planes (one TIFF per page, or a netpbm file per ink)");
   cmd->add_option("images", args->images, "PNG, TIFF, JPEG, PGM or PPM images; - reads standard input")->required();
   cmd->add_option("-o,--output", args->output,
                   "Folder for the dot planes; - writes a single page's planes to standard output")
