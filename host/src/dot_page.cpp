@@ -146,11 +146,11 @@ DotPageWriter::~DotPageWriter() {
   }
 }
 
-void DotPageWriter::AddRow(uint32_t y, const uint8_t *planes, size_t planeStride) {
-  for (size_t k = 0; k < parts_.size(); ++k) AddPlaneRow(k, y, planes + k * planeStride);
+void DotPageWriter::TakeRow(uint32_t y, const uint8_t *planes, size_t planeStride) {
+  for (size_t k = 0; k < parts_.size(); ++k) TakePlaneRow(k, y, planes + k * planeStride);
 }
 
-void DotPageWriter::AddPlaneRow(size_t k, uint32_t y, const uint8_t *row) {
+void DotPageWriter::TakePlaneRow(size_t k, uint32_t y, const uint8_t *row) {
   Part &part = *parts_[k];
   const size_t bytes = layout_.rowBytes();
   std::memcpy(part.strip.data() + part.rows * bytes, row, bytes);
@@ -208,7 +208,7 @@ void DotPageWriter::Finish() {
 
 void WriteDotPageTiff(const DotPage &page, const std::filesystem::path &path) {
   DotPageWriter writer(page, path);
-  page.ForEachRow([&](uint32_t y, const uint8_t *rows) { writer.AddRow(y, rows, page.rowBytes()); });
+  page.ForEachRow([&](uint32_t y, const uint8_t *rows) { writer.TakeRow(y, rows, page.rowBytes()); });
   writer.Finish();
 }
 

@@ -81,13 +81,15 @@ void BandRows::Halftone(HalftoneContext *ht, uint32_t y, const uint8_t *source,
 }
 
 void DotPageSink::TakeRow(uint32_t y, const uint8_t *planes, size_t planeStride) {
-  const size_t bytes = page_.rowBytes();
-  for (size_t k = 0; k < page_.planes.size(); ++k) {
-    std::memcpy(page_.planes[k].data() + y * bytes, planes + k * planeStride, bytes);
-  }
+  for (size_t k = 0; k < page_.planes.size(); ++k) TakePlaneRow(k, y, planes + k * planeStride);
 }
 
-void DrivePage(HalftoneContext *ht, RowSource &source, PlaneSink &sink,
+void DotPageSink::TakePlaneRow(size_t k, uint32_t y, const uint8_t *row) {
+  const size_t bytes = page_.rowBytes();
+  std::memcpy(page_.planes[k].data() + y * bytes, row, bytes);
+}
+
+void DrivePage(HalftoneContext *ht, RowSource &source, std::span<PlaneSink *const> sinks,
                const BandLayout &layout, const std::function<void(uint32_t)> &rowDone) {
   const BandRows rows(source.width(), layout);
   std::vector<uint8_t> pixels(static_cast<size_t>(rows.width) * source.channels());
@@ -97,7 +99,7 @@ void DrivePage(HalftoneContext *ht, RowSource &source, PlaneSink &sink,
     source.ReadRow(y, pixels.data());
     rows.Convert(pixels.data(), source.channels(), sourceRow.data());
     rows.Halftone(ht, y, sourceRow.data(), dots.data());
-    sink.TakeRow(y, dots.data(), rows.planeStride);
+    for (PlaneSink *sink : sinks) sink->TakeRow(y, dots.data(), rows.planeStride);
     if (rowDone) rowDone(y);
   }
 }

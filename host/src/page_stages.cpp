@@ -52,7 +52,7 @@ constexpr size_t kQueueBatches = 4;
 }  // namespace
 
 void RunPageStages(HalftoneContext *ht, RowSource &source, const BandLayout &layout,
-                   DotPageWriter &writer, PreviewBuilder *preview, unsigned threads,
+                   std::span<PlaneSink *const> sinks, unsigned threads,
                    const std::function<void(uint32_t)> &rowDone) {
   const BandRows rows(source.width(), layout);
   const uint32_t height = source.height();
@@ -99,11 +99,14 @@ void RunPageStages(HalftoneContext *ht, RowSource &source, const BandLayout &lay
               if (!batch) throw Stopped{};
               for (uint32_t i = 0; i < count; ++i) {
                 const uint8_t *dots = batch + i * dotStride;
-                for (uint32_t k = w; k < layout.planes; k += writers) {
-                  writer.AddPlaneRow(k, first + i, dots + k * rows.planeStride);
+                for (PlaneSink *sink : sinks) {
+                  if (sink->TakesPlaneRows()) {
+                    for (uint32_t k = w; k < layout.planes; k += writers)
+                      sink->TakePlaneRow(k, first + i, dots + k * rows.planeStride);
+                  } else if (w + 1 == writers) {
+                    sink->TakeRow(first + i, dots, rows.planeStride);
+                  }
                 }
-                if (preview && w + 1 == writers)
-                  preview->AddRow(first + i, dots, rows.planeStride);
               }
               dotRing.Release(w);
               done += count;

@@ -3,24 +3,26 @@
 // threads) and writing run beside the engine, fed through bounded queues of
 // row batches; the engine stays on the calling thread and does nothing but
 // the band calls. From 4 threads the planes are shared out among several
-// writing threads. Each plane, the preview and the engine take their rows
+// writing threads. Each plane, each sink and the engine take their rows
 // in order, so the bytes are those of one thread.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <span>
 
-#include "inkdot/host/dot_page.h"
 #include "inkdot/host/page_driver.h"
-#include "inkdot/host/preview.h"
+#include "inkdot/host/plane_sink.h"
 
 namespace inkdot::host::detail {
 
-// Halftones every row of `source` into `writer` and, when given, `preview`,
-// on `threads` threads (2 or more). Calls `rowDone` after each row's band
+// Halftones every row of `source` into each of `sinks` on `threads` threads
+// (2 or more); sinks that take plane rows have their planes shared out among
+// the writing threads, the others take whole rows on the last of them.
+// Finish is left to the caller. Calls `rowDone` after each row's band
 // calls. Throws the first failure of any stage.
 void RunPageStages(HalftoneContext *ht, RowSource &source, const BandLayout &layout,
-                   DotPageWriter &writer, PreviewBuilder *preview, unsigned threads,
+                   std::span<PlaneSink *const> sinks, unsigned threads,
                    const std::function<void(uint32_t)> &rowDone);
 
 }  // namespace inkdot::host::detail

@@ -17,6 +17,7 @@
 #include "inkdot/host/resample.h"
 #include "inkdot/host/system_errors.h"
 #include "inkdot/host/temporary_files.h"
+#include "page_outputs.h"
 #include "page_stages.h"
 
 namespace inkdot::host {
@@ -35,41 +36,38 @@ class ResampledSource : public RowSource {
   Resampler &resampler_;
 };
 
-// Dot rows to the TIFF writer and, when asked for, the preview.
-class WritingSink : public PlaneSink {
- public:
-  WritingSink(DotPageWriter &writer, PreviewBuilder *preview)
-      : writer_(writer), preview_(preview) {}
-  void TakeRow(uint32_t y, const uint8_t *planes, size_t planeStride) override {
-    writer_.AddRow(y, planes, planeStride);
-    if (preview_) preview_->AddRow(y, planes, planeStride);
-  }
-
- private:
-  DotPageWriter &writer_;
-  PreviewBuilder *preview_;
-};
-
+// One page of one input, and the files of each of the run's output kinds.
 struct PageJob {
   std::filesystem::path input;
   uint32_t page = 0;
-  std::filesystem::path planes;
-  std::filesystem::path preview;
+  std::vector<std::vector<std::filesystem::path>> files;  // per output kind
 };
 
+// The page's name: the input's, "-pN" added for multi-page inputs.
+std::string PageStem(const std::filesystem::path &input, uint32_t page, uint32_t pages) {
+  std::string stem = input.stem().string();
+  if (pages > 1) stem += "-p" + std::to_string(page + 1);
+  return stem;
+}
+
 std::vector<PageJob> PlanJobs(const std::vector<std::filesystem::path> &inputs,
-                              const PrintOutput &output) {
+                              const std::filesystem::path &dir,
+                              const std::vector<std::unique_ptr<detail::PageOutput>> &outputs,
+                              const DotPage &shape) {
   std::vector<PageJob> jobs;
   std::set<std::filesystem::path> names;
   for (const auto &input : inputs) {
     const uint32_t pages = CountImagePages(input);
     for (uint32_t page = 0; page < pages; ++page) {
-      std::string stem = input.stem().string();
-      if (pages > 1) stem += "-p" + std::to_string(page + 1);
-      PageJob job{input, page, output.dir / (stem + ".tif"), output.dir / (stem + ".png")};
-      if (!names.insert(job.planes).second) {
-        throw SettingError(input.string() + ": its output " + job.planes.string() +
-                           " would overwrite another input's output");
+      PageJob job{input, page, {}};
+      for (const auto &output : outputs) {
+        job.files.push_back(output->Names(dir, PageStem(input, page, pages), shape));
+        for (const auto &name : job.files.back()) {
+          if (!names.insert(name).second) {
+            throw SettingError(input.string() + ": its output " + name.string() +
+                               " would overwrite another output of the run");
+          }
+        }
       }
       jobs.push_back(std::move(job));
     }
@@ -183,48 +181,38 @@ DotPage PrintImage(const Profile &profile, const PrintSettings &settings, const 
 
 namespace {
 
-// Prints one page from its file to its planes (and preview), streaming:
-// rows flow from the reader through the resampler and the engine into the
-// TIFF writer and the preview builder. Returns the page's device pixels.
-// `planesPath` and `previewPath` are the temporary files for the job's
-// outputs; messages name the job's own, and its input.
+// Prints one page from its rows to each kind of output, streaming: rows
+// flow from the reader through the resampler and the engine into the
+// outputs' sinks. Returns the page's device pixels. `temporaries` are the
+// files the outputs write (per kind, as job.files); messages name the
+// job's own, and its input.
 uint64_t PrintPageRows(const Profile &profile, const PrintSettings &settings, ImageRows &rows,
-                       const PageJob &job, const std::filesystem::path &planesPath,
-                       const std::filesystem::path *previewPath, const PrintOutput &output,
+                       const PageJob &job,
+                       const std::vector<std::unique_ptr<detail::PageOutput>> &outputs,
+                       const std::vector<std::vector<std::filesystem::path>> &temporaries,
                        const std::function<void(uint32_t, uint32_t)> &rowDone) {
   Resampler resampler = DeviceResampler(settings, rows, job.input);
   ResampledSource source(resampler);
   const DotPage shape = PageShape(profile, settings, source.width(), source.height());
-  const BandLayout bands = PageBands(settings, shape);
-  std::optional<PreviewBuilder> preview;
-  if (previewPath) {
-    // A preview never has more pixels than the page on either axis.
-    const double dpi = output.previewOptions.dpi;
-    CheckPreviewSize(job.preview, shape.width * std::min<double>(dpi, shape.xDpi) / shape.xDpi,
-                     shape.height * std::min<double>(dpi, shape.yDpi) / shape.yDpi,
-                     settings.memoryBudget);
-    PreviewOptions options = output.previewOptions;
-    if (!options.printer) options.printer = profile.printer;
-    preview.emplace(shape, options);
+  std::vector<std::unique_ptr<PlaneSink>> owned;
+  std::vector<PlaneSink *> sinks;
+  for (size_t i = 0; i < outputs.size(); ++i) {
+    owned.push_back(outputs[i]->Open(shape, temporaries[i], job.files[i]));
+    sinks.push_back(owned.back().get());
   }
-  DotPageWriter writer(shape, planesPath, output.compression, job.planes);
-  WritingSink writing(writer, preview ? &*preview : nullptr);  // for --threads 1
   PageEngine engine(profile, settings.colour, MakePageParams(settings, shape.width));
   const auto engineRowDone = [&](uint32_t row) {
     if (rowDone) rowDone(row + 1, shape.height);
   };
 
+  const BandLayout bands = PageBands(settings, shape);
   if (settings.pageThreads <= 1) {
-    DrivePage(engine.halftone(), source, writing, bands, engineRowDone);
+    DrivePage(engine.halftone(), source, sinks, bands, engineRowDone);
   } else {
-    detail::RunPageStages(engine.halftone(), source, bands, writer, preview ? &*preview : nullptr,
-                          settings.pageThreads, engineRowDone);
+    detail::RunPageStages(engine.halftone(), source, bands, sinks, settings.pageThreads,
+                          engineRowDone);
   }
-  writer.Finish();
-  if (preview) {
-    RgbImage8 image = preview->Finish();
-    WritePng(image, PreviewResolution(shape, output.previewOptions), *previewPath, job.preview);
-  }
+  for (PlaneSink *sink : sinks) sink->Finish();
   return static_cast<uint64_t>(shape.width) * shape.height;
 }
 
@@ -236,12 +224,26 @@ double ThreadCpuSeconds() {
 }
 
 uint64_t PrintPage(const Profile &profile, const PrintSettings &settings, const PageJob &job,
-                   const std::filesystem::path &planesPath,
-                   const std::filesystem::path *previewPath, const PrintOutput &output,
+                   const std::vector<std::unique_ptr<detail::PageOutput>> &outputs,
+                   const std::vector<std::vector<std::filesystem::path>> &temporaries,
                    const std::function<void(uint32_t, uint32_t)> &rowDone) {
   std::unique_ptr<ImageRows> rows =
       OpenImagePage(job.input, job.page, settings.colourInput, settings.memoryBudget);
-  return PrintPageRows(profile, settings, *rows, job, planesPath, previewPath, output, rowDone);
+  return PrintPageRows(profile, settings, *rows, job, outputs, temporaries, rowDone);
+}
+
+// The run's kinds of output: the planes, then the preview when asked for.
+std::vector<std::unique_ptr<detail::PageOutput>> OutputKinds(const Profile &profile,
+                                                             const PrintSettings &settings,
+                                                             const PrintOutput &output) {
+  std::vector<std::unique_ptr<detail::PageOutput>> kinds;
+  kinds.push_back(detail::PlanesOutput(output.format, output.compression));
+  if (output.preview) {
+    PreviewOptions options = output.previewOptions;
+    if (!options.printer) options.printer = profile.printer;
+    kinds.push_back(detail::PreviewOutput(options, settings.memoryBudget));
+  }
+  return kinds;
 }
 
 }  // namespace
@@ -250,17 +252,20 @@ uint64_t PrintRows(const Profile &profile, const PrintSettings &settings, ImageR
                    const std::filesystem::path &planesPath, PlaneCompression compression,
                    const std::function<void(uint32_t, uint32_t)> &rowDone) {
   CheckAgainstProfile(profile, settings);
-  PrintOutput output;
-  output.compression = compression;
-  const PageJob job{"the page's rows", 0, planesPath, {}};
-  return PrintPageRows(profile, settings, rows, job, planesPath, nullptr, output, rowDone);
+  std::vector<std::unique_ptr<detail::PageOutput>> outputs;
+  outputs.push_back(detail::PlanesOutput(PlaneFormat::kTiff, compression));
+  const PageJob job{"the page's rows", 0, {{planesPath}}};
+  return PrintPageRows(profile, settings, rows, job, outputs, job.files, rowDone);
 }
 
 PrintSummary PrintFiles(const Profile &profile, const PrintSettings &settings,
                         const std::vector<std::filesystem::path> &inputs, const PrintOutput &output,
                         unsigned threads, PrintProgress *progress) {
   CheckAgainstProfile(profile, settings);
-  const std::vector<PageJob> jobs = PlanJobs(inputs, output);
+  const std::vector<std::unique_ptr<detail::PageOutput>> outputs =
+      OutputKinds(profile, settings, output);
+  const std::vector<PageJob> jobs =
+      PlanJobs(inputs, output.dir, outputs, PageShape(profile, settings, 0, 0));
   // A missing output folder is made, and removed again if printing fails.
   bool madeFolder = false;
   if (!std::filesystem::exists(output.dir)) {
@@ -290,10 +295,13 @@ PrintSummary PrintFiles(const Profile &profile, const PrintSettings &settings,
   // refused target (an input, a folder, a device) fails the run at once.
   OutputFiles files;
   for (const auto &input : inputs) files.Protect(input);
-  std::vector<std::pair<std::filesystem::path, std::filesystem::path>> temporaries;
+  std::vector<std::vector<std::vector<std::filesystem::path>>> temporaries;
   for (const PageJob &job : jobs) {
-    temporaries.emplace_back(files.Add(job.planes),
-                             output.preview ? files.Add(job.preview) : std::filesystem::path());
+    auto &page = temporaries.emplace_back();
+    for (const auto &names : job.files) {
+      auto &kind = page.emplace_back();
+      for (const auto &name : names) kind.push_back(files.Add(name));
+    }
   }
   PrintSummary summary;
   std::mutex mutex;
@@ -309,10 +317,9 @@ PrintSummary PrintFiles(const Profile &profile, const PrintSettings &settings,
       try {
         uint64_t reported = 0;
         const double cpuBefore = ThreadCpuSeconds();
-        const auto &[planes, preview] = temporaries[index];
         const uint64_t pixels = PrintPage(
-            profile, settings, job, planes, output.preview ? &preview : nullptr,
-            output, [&](uint32_t done, uint32_t height) {
+            profile, settings, job, outputs, temporaries[index],
+            [&](uint32_t done, uint32_t height) {
               if (!progress) return;
               const uint64_t now = static_cast<uint64_t>(done) * 1000000 / height;
               progress->pageMillionths += now - reported;
@@ -342,8 +349,8 @@ PrintSummary PrintFiles(const Profile &profile, const PrintSettings &settings,
   files.Commit();
   folderGuard.remove = false;
   for (const PageJob &job : jobs) {
-    summary.outputs.push_back(job.planes);
-    if (output.preview) summary.outputs.push_back(job.preview);
+    for (const auto &names : job.files)
+      summary.outputs.insert(summary.outputs.end(), names.begin(), names.end());
   }
   return summary;
 }

@@ -105,7 +105,7 @@ TEST(DotPlanes, EveryCompressionDecodesToThePlanesWritten) {
       {
         DotPageWriter writer(page, path, compression);
         page.ForEachRow(
-            [&](uint32_t y, const uint8_t *rows) { writer.AddRow(y, rows, page.rowBytes()); });
+            [&](uint32_t y, const uint8_t *rows) { writer.TakeRow(y, rows, page.rowBytes()); });
         writer.Finish();
       }
       const DotPage back = ReadDotPageTiff(path);

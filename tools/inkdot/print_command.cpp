@@ -46,6 +46,7 @@ struct PrintArgs {
   bool blackPointCompensation = false;
   unsigned jobs = 0;
   unsigned pageThreads = 4;
+  std::string format = "tiff";
   std::string compression = "deflate";
   bool quiet = false;
   uint64_t memoryLimit = host::kDefaultMemoryBudget >> 20;  // MiB
@@ -167,9 +168,9 @@ int PrintWith(const PrintArgs &args, StandardStreams &streams) {
   if (toStdout) {
     uint32_t pages = 0;
     for (const auto &image : images) pages += host::CountImagePages(image);
-    if (pages != 1 || args.preview) {
+    if (pages != 1 || args.preview || args.format != "tiff") {
       throw host::SettingError("-o - writes a single output to standard output: one page (here " +
-                               std::to_string(pages) + ") and no --preview");
+                               std::to_string(pages) + "), --format tiff and no --preview");
     }
   }
 
@@ -177,6 +178,7 @@ int PrintWith(const PrintArgs &args, StandardStreams &streams) {
   output.dir = toStdout ? streams.Output("out") : args.output;
   output.preview = args.preview;
   output.previewOptions.dpi = args.previewDpi;
+  output.format = args.format == "netpbm" ? host::PlaneFormat::kNetpbm : host::PlaneFormat::kTiff;
   output.compression = args.compression == "fast"       ? host::PlaneCompression::kFast
                        : args.compression == "packbits" ? host::PlaneCompression::kPackBits
                        : args.compression == "none"     ? host::PlaneCompression::kNone
@@ -221,7 +223,8 @@ int RunPrint(const PrintArgs &args) {
 
 void AddPrintCommand(CLI::App &app, Runner &run) {
   auto args = std::make_shared<PrintArgs>();
-  CLI::App *cmd = app.add_subcommand("print", "Halftone images into dot planes (one TIFF per page)");
+  CLI::App *cmd = app.add_subcommand(
+      "print", "Halftone images into dot planes (one TIFF per page, or a netpbm file per ink)");
   cmd->add_option("images", args->images, "PNG, TIFF, JPEG, PGM or PPM images; - reads standard input")->required();
   cmd->add_option("-o,--output", args->output,
                   "Folder for the dot planes; - writes a single page's planes to standard output")
@@ -266,8 +269,13 @@ void AddPrintCommand(CLI::App &app, Runner &run) {
                   "its own, 4 and up share the planes' writing out")
       ->check(CLI::Range(1u, 8u))
       ->capture_default_str();
+  cmd->add_option("--format", args->format,
+                  "Dot planes' files: tiff (one per page, an image per ink) or netpbm (a PBM "
+                  "per ink for single dots, a PGM of maxval 3 for variable dots)")
+      ->check(CLI::IsMember({"tiff", "netpbm"}))
+      ->capture_default_str();
   cmd->add_option("--compression", args->compression,
-                  "Dot planes' compression: deflate, fast (deflate at its fastest level: "
+                  "TIFF planes' compression: deflate, fast (deflate at its fastest level: "
                   "slightly larger files, less time), packbits (about half the size of none, "
                   "little time) or none")
       ->check(CLI::IsMember({"deflate", "fast", "packbits", "none"}))

@@ -16,6 +16,7 @@ _inkdot() {
   case "$prev" in
     --dots) COMPREPLY=($(compgen -W "single variable" -- "$cur")); return ;;
     --method) COMPREPLY=($(compgen -W "diffusion screen dither midpoint" -- "$cur")); return ;;
+    --format) COMPREPLY=($(compgen -W "tiff netpbm" -- "$cur")); return ;;
     --compression) COMPREPLY=($(compgen -W "deflate fast packbits none" -- "$cur")); return ;;
     --intent)
       COMPREPLY=($(compgen -W "perceptual relative saturation absolute" -- "$cur"))
@@ -37,7 +38,7 @@ _inkdot() {
       options="--help --output --profile --resolution --dots --method --gray --brightness
         --contrast --saturation --gamma --offsets --tone-curves --calibration --preview
         --preview-dpi --input-dpi --input-profile --intent --black-point-compensation --bpc
-        --jobs --threads --compression --memory-limit --quiet" ;;
+        --jobs --threads --format --compression --memory-limit --quiet" ;;
     preview) options="--help --output --dpi --crop --profile --memory-limit" ;;
     inspect) options="--help --kind --channels" ;;
     profile) options="--help build target --output --icc --measurements --intent --no-bpc

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "inkdot/host/limits.h"
+#include "inkdot/host/plane_sink.h"
 #include "inkdot/host/profile.h"
 
 namespace inkdot::host {
@@ -47,6 +48,10 @@ struct DotPage {
 // reader takes all four; the decoded planes are the same.
 enum class PlaneCompression { kDeflate, kFast, kNone, kPackBits };
 
+// What file the planes go to: one TIFF per page holding every ink, or a
+// netpbm file per ink (PBM for 1-bit planes, PGM with maxval 3 for 2-bit).
+enum class PlaneFormat { kTiff, kNetpbm };
+
 // Writes the page as a TIFF: one image per ink, named after the ink, with
 // its display colour in the description, resolution tags set. Throws
 // ImageError on failure.
@@ -57,7 +62,7 @@ void WriteDotPageTiff(const DotPage &page, const std::filesystem::path &path);
 // part file of the plane's own (beside `path`) as their rows arrive, and
 // Finish joins the parts' compressed strips into `path`, one image per ink,
 // in order.
-class DotPageWriter {
+class DotPageWriter : public PlaneSink {
  public:
   // `layout` gives the size, depth, resolution and inks; its planes are not
   // read. Messages name `shownAs` (`path` when empty): the file the user
@@ -66,17 +71,18 @@ class DotPageWriter {
   DotPageWriter(const DotPage &layout, const std::filesystem::path &path,
                 PlaneCompression compression = PlaneCompression::kDeflate,
                 const std::filesystem::path &shownAs = {});
-  ~DotPageWriter();  // removes the part files
+  ~DotPageWriter() override;  // removes the part files
   DotPageWriter(const DotPageWriter &) = delete;
   DotPageWriter &operator=(const DotPageWriter &) = delete;
 
   // Row y of every plane, plane k at planes + k * planeStride; rows come in
   // order, every one of them.
-  void AddRow(uint32_t y, const uint8_t *planes, size_t planeStride);
+  void TakeRow(uint32_t y, const uint8_t *planes, size_t planeStride) override;
   // Row y of plane k alone. Different planes may be written from different
   // threads at once; each plane's rows come in order.
-  void AddPlaneRow(size_t k, uint32_t y, const uint8_t *row);
-  void Finish();
+  bool TakesPlaneRows() const override { return true; }
+  void TakePlaneRow(size_t k, uint32_t y, const uint8_t *row) override;
+  void Finish() override;
 
  private:
   struct Part;

@@ -7,8 +7,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 
 #include "inkdot/host/dot_page.h"
+#include "inkdot/host/plane_sink.h"
 #include "inkdot/inkdot.h"
 
 namespace inkdot::host {
@@ -23,19 +25,13 @@ class RowSource {
   virtual void ReadRow(uint32_t y, uint8_t *out) = 0;
 };
 
-// Where finished dot rows go: plane k of row y starts at
-// planes + k * planeStride and holds rowBytes bytes.
-class PlaneSink {
- public:
-  virtual ~PlaneSink() = default;
-  virtual void TakeRow(uint32_t y, const uint8_t *planes, size_t planeStride) = 0;
-};
-
 // Collects rows into a DotPage whose size, depth and inks are set.
 class DotPageSink : public PlaneSink {
  public:
   explicit DotPageSink(DotPage &page) : page_(page) {}
   void TakeRow(uint32_t y, const uint8_t *planes, size_t planeStride) override;
+  bool TakesPlaneRows() const override { return true; }
+  void TakePlaneRow(size_t k, uint32_t y, const uint8_t *row) override;
 
  private:
   DotPage &page_;
@@ -93,9 +89,16 @@ struct BandRows {
   void Halftone(HalftoneContext *ht, uint32_t y, const uint8_t *source, uint8_t *dots) const;
 };
 
-// Halftones every row of `source` into `sink`. Calls `rowDone` after each
+// Halftones every row of `source` into each of `sinks`, on the calling
+// thread alone (Finish is left to the caller). Calls `rowDone` after each
 // row. Throws EngineError when a Halftone call fails.
-void DrivePage(HalftoneContext *ht, RowSource &source, PlaneSink &sink, const BandLayout &layout,
-               const std::function<void(uint32_t)> &rowDone = {});
+void DrivePage(HalftoneContext *ht, RowSource &source, std::span<PlaneSink *const> sinks,
+               const BandLayout &layout, const std::function<void(uint32_t)> &rowDone = {});
+inline void DrivePage(HalftoneContext *ht, RowSource &source, PlaneSink &sink,
+                      const BandLayout &layout,
+                      const std::function<void(uint32_t)> &rowDone = {}) {
+  PlaneSink *const sinks[] = {&sink};
+  DrivePage(ht, source, sinks, layout, rowDone);
+}
 
 }  // namespace inkdot::host

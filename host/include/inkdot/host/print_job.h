@@ -67,7 +67,8 @@ struct PrintOutput {
   std::filesystem::path dir;
   bool preview = false;
   PreviewOptions previewOptions;
-  PlaneCompression compression = PlaneCompression::kDeflate;
+  PlaneFormat format = PlaneFormat::kTiff;
+  PlaneCompression compression = PlaneCompression::kDeflate;  // of TIFF planes
 };
 
 // Live counters that a progress display may read while PrintFiles runs.
@@ -88,9 +89,10 @@ struct PrintSummary {
   std::vector<std::filesystem::path> outputs;
 };
 
-// Prints every page of every input to `output.dir` (one TIFF per page,
-// named after the input, "-pN" added for multi-page inputs; previews as
-// PNG beside them) with `threads` pages at a time, each page streamed row
+// Prints every page of every input to `output.dir` (one TIFF per page, or
+// a PBM or PGM per ink and page named after the ink as well, named after
+// the input, "-pN" added for multi-page inputs; previews as PNG beside
+// them) with `threads` pages at a time, each page streamed row
 // by row so that its memory grows with its width, not its area. All outputs appear only
 // if every page succeeds; a missing output folder is made for them. No
 // output may replace an input or anything but a regular file (see
