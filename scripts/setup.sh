@@ -32,6 +32,8 @@ PACKAGES=(
   cups
   cups-client
   cups-filters
+  netpbm           # peers in bench/page_bench.sh
+  liblcms2-utils   # tificc, a peer in bench/page_bench.sh
 )
 
 missing=()

@@ -10,20 +10,19 @@
 #include "inkdot/host/errors.h"
 #include "inkdot/host/system_errors.h"
 #include "inkdot/host/temporary_files.h"
+#include "image_readers.h"
 #include "strip_encoder.h"
 #include "tiff_file.h"
 
 namespace inkdot::host {
+
+using detail::ImageFailure;
 
 namespace {
 
 // Each image's description carries the ink's display colour so that planes
 // can be previewed without their profile.
 constexpr char kDescriptionPrefix[] = "inkdot dot plane; ink colour ";
-
-[[noreturn]] void Fail(const std::filesystem::path &path, const std::string &problem) {
-  throw ImageError(path.string() + ": " + problem);
-}
 
 // Why a write through libtiff failed, in plain words: the system's reason
 // when there is one (errno is cleared before each write), else libtiff's.
@@ -130,7 +129,7 @@ DotPageWriter::DotPageWriter(const DotPage &layout, const std::filesystem::path 
     if (!part->file) {
       const int error = part->openError;
       ForgetTemporary(part->path);
-      Fail(shownAs_, "cannot create the TIFF: " +
+      ImageFailure(shownAs_, "cannot create the TIFF: " +
                          (error != 0 ? PlainReason(error) : std::string("open failed")));
     }
     parts_.push_back(std::move(part));
@@ -158,7 +157,7 @@ void DotPageWriter::TakePlaneRow(size_t k, uint32_t y, const uint8_t *row) {
   const std::span<const uint8_t> encoded = part.encoder.Encode(part.strip.data(), part.rows);
   errno = 0;
   if (std::fwrite(encoded.data(), 1, encoded.size(), part.file) != encoded.size()) {
-    Fail(shownAs_, WriteFailure(errno));
+    ImageFailure(shownAs_, WriteFailure(errno));
   }
   part.stripSizes.push_back(encoded.size());
   part.rows = 0;
@@ -167,19 +166,19 @@ void DotPageWriter::TakePlaneRow(size_t k, uint32_t y, const uint8_t *row) {
 void DotPageWriter::Finish() {
   errno = 0;
   detail::TiffFile tiff(path_, "w");
-  if (!tiff.get()) Fail(shownAs_, WriteFailure(errno));
+  if (!tiff.get()) ImageFailure(shownAs_, WriteFailure(errno));
   TIFF *t = tiff.get();
   std::vector<uint8_t> strip;
   for (uint16_t k = 0; k < parts_.size(); ++k) {
     Part &part = *parts_[k];
     errno = 0;
     if (std::fflush(part.file) != 0 || std::fseek(part.file, 0, SEEK_SET) != 0) {
-      Fail(shownAs_, WriteFailure(errno));
+      ImageFailure(shownAs_, WriteFailure(errno));
     }
     SetPlaneTags(t, layout_, k, compression_);
     const uint32_t rowsPerStrip = RowsPerStrip(layout_);
     if (part.stripSizes.size() != (layout_.height + rowsPerStrip - 1) / rowsPerStrip) {
-      Fail(shownAs_, "writing the TIFF failed: plane " + std::to_string(k) +
+      ImageFailure(shownAs_, "writing the TIFF failed: plane " + std::to_string(k) +
                          " did not receive every row");
     }
     for (uint32_t s = 0; s < part.stripSizes.size(); ++s) {
@@ -187,23 +186,23 @@ void DotPageWriter::Finish() {
       strip.resize(std::max<size_t>(size, 1));
       errno = 0;
       if (std::fread(strip.data(), 1, size, part.file) != size) {
-        Fail(shownAs_, "reading back a plane failed: " +
+        ImageFailure(shownAs_, "reading back a plane failed: " +
                            (errno != 0 ? PlainReason(errno) : std::string("the part file is short")));
       }
       errno = 0;
       if (TIFFWriteRawStrip(t, s, strip.data(), static_cast<tmsize_t>(size)) !=
           static_cast<tmsize_t>(size)) {
-        Fail(shownAs_, WriteFailure(errno));
+        ImageFailure(shownAs_, WriteFailure(errno));
       }
     }
     errno = 0;
-    if (!TIFFWriteDirectory(t)) Fail(shownAs_, WriteFailure(errno));
+    if (!TIFFWriteDirectory(t)) ImageFailure(shownAs_, WriteFailure(errno));
     part.CloseFile();
     std::error_code ignored;
     std::filesystem::remove(part.path, ignored);
   }
   errno = 0;
-  if (!tiff.Close()) Fail(shownAs_, WriteFailure(errno));
+  if (!tiff.Close()) ImageFailure(shownAs_, WriteFailure(errno));
 }
 
 void WriteDotPageTiff(const DotPage &page, const std::filesystem::path &path) {
@@ -214,7 +213,7 @@ void WriteDotPageTiff(const DotPage &page, const std::filesystem::path &path) {
 
 DotPage ReadDotPageTiff(const std::filesystem::path &path, uint64_t memoryBudget) {
   detail::TiffFile tiff(path, "r");
-  if (!tiff.get()) Fail(path, "cannot read the TIFF: " + tiff.LastError("open failed"));
+  if (!tiff.get()) ImageFailure(path, "cannot read the TIFF: " + tiff.LastError("open failed"));
   TIFF *t = tiff.get();
   const uint64_t planeCount = TIFFNumberOfDirectories(t);
   DotPage page;
@@ -233,7 +232,7 @@ DotPage ReadDotPageTiff(const std::filesystem::path &path, uint64_t memoryBudget
     TIFFGetField(t, TIFFTAG_PAGENAME, &name);
     const std::string where = "image " + std::to_string(index + 1);
     if ((bits != 1 && bits != 2) || samples != 1 || photometric != PHOTOMETRIC_MINISWHITE) {
-      Fail(path, where + " is not a dot plane (1 or 2 bits, one sample, 0 = white)");
+      ImageFailure(path, where + " is not a dot plane (1 or 2 bits, one sample, 0 = white)");
     }
     Ink ink;
     ink.name = name ? name : "ink " + std::to_string(index);
@@ -241,7 +240,7 @@ DotPage ReadDotPageTiff(const std::filesystem::path &path, uint64_t memoryBudget
     const size_t prefix = sizeof kDescriptionPrefix - 1;
     if (!description || std::strncmp(description, kDescriptionPrefix, prefix) != 0 ||
         !ParseHexColour(description + prefix, &ink.colour)) {
-      Fail(path, where + " carries no ink colour; it was not written by inkdot print");
+      ImageFailure(path, where + " carries no ink colour; it was not written by inkdot print");
     }
     if (index == 0) {
       page.width = width;
@@ -252,25 +251,25 @@ DotPage ReadDotPageTiff(const std::filesystem::path &path, uint64_t memoryBudget
       TIFFGetField(t, TIFFTAG_YRESOLUTION, &y);
       page.xDpi = static_cast<uint32_t>(std::lround(x));
       page.yDpi = static_cast<uint32_t>(std::lround(y));
-      if (page.xDpi == 0 || page.yDpi == 0) Fail(path, "the dot planes carry no resolution");
+      if (page.xDpi == 0 || page.yDpi == 0) ImageFailure(path, "the dot planes carry no resolution");
     } else if (width != page.width || height != page.height || bits != page.bitsPerPixel) {
-      Fail(path, where + " differs in size or depth from the first plane");
+      ImageFailure(path, where + " differs in size or depth from the first plane");
     }
     if (TIFFScanlineSize(t) != static_cast<tmsize_t>(page.rowBytes())) {
-      Fail(path, where + " has an unexpected row size");
+      ImageFailure(path, where + " has an unexpected row size");
     }
     // Checked before the plane is allocated: a header of a few bytes may
     // claim any size.
     if (index == 0 && (width > kMaxPageSide || height > kMaxPageSide ||
                        static_cast<uint64_t>(width) * height > kMaxPageDots)) {
-      Fail(path, "the dot planes are " + std::to_string(width) + " x " + std::to_string(height) +
+      ImageFailure(path, "the dot planes are " + std::to_string(width) + " x " + std::to_string(height) +
                      " dots; the limit is " + std::to_string(kMaxPageSide) + " dots a side and " +
                      std::to_string(kMaxPageDots) + " dots in all");
     }
     // Every plane is held at once: all of them must fit the budget.
     const uint64_t planeBytes = static_cast<uint64_t>(page.rowBytes()) * height;
     if (index == 0 && planeBytes * planeCount > memoryBudget) {
-      Fail(path, "its " + std::to_string(planeCount) + " dot planes of " + std::to_string(width) +
+      ImageFailure(path, "its " + std::to_string(planeCount) + " dot planes of " + std::to_string(width) +
                      " x " + std::to_string(height) + " dots need " +
                      MebibyteText(planeBytes * planeCount) + ", above the memory budget of " +
                      MebibyteText(memoryBudget));
@@ -278,7 +277,7 @@ DotPage ReadDotPageTiff(const std::filesystem::path &path, uint64_t memoryBudget
     std::vector<uint8_t> plane(page.rowBytes() * height);
     for (uint32_t row = 0; row < height; ++row) {
       if (TIFFReadScanline(t, plane.data() + row * page.rowBytes(), row, 0) < 0) {
-        Fail(path, "corrupt or truncated TIFF in " + where + " at row " + std::to_string(row));
+        ImageFailure(path, "corrupt or truncated TIFF in " + where + " at row " + std::to_string(row));
       }
     }
     page.inks.push_back(std::move(ink));

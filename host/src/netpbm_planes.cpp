@@ -6,14 +6,11 @@
 
 #include "inkdot/host/errors.h"
 #include "inkdot/host/system_errors.h"
+#include "image_readers.h"
 
 namespace inkdot::host::detail {
 
 namespace {
-
-[[noreturn]] void Fail(const std::filesystem::path &path, const std::string &problem) {
-  throw ImageError(path.string() + ": " + problem);
-}
 
 std::string Failure(const char *what, int error) {
   return std::string(what) + " failed: " +
@@ -44,7 +41,7 @@ NetpbmPlanesWriter::NetpbmPlanesWriter(const DotPage &layout,
     plane.shownAs = shownAs[k];
     errno = 0;
     plane.file = std::fopen(paths[k].c_str(), "wb");
-    if (!plane.file) Fail(plane.shownAs, Failure("opening the plane file", errno));
+    if (!plane.file) ImageFailure(plane.shownAs, Failure("opening the plane file", errno));
     if (layout_.bitsPerPixel != 1) plane.pixels.resize(layout_.width);
     Write(plane, header.data(), header.size());
   }
@@ -59,7 +56,7 @@ NetpbmPlanesWriter::~NetpbmPlanesWriter() {
 void NetpbmPlanesWriter::Write(Plane &plane, const void *bytes, size_t size) {
   errno = 0;
   if (std::fwrite(bytes, 1, size, plane.file) != size) {
-    Fail(plane.shownAs, Failure("writing the plane", errno));
+    ImageFailure(plane.shownAs, Failure("writing the plane", errno));
   }
 }
 
@@ -86,7 +83,7 @@ void NetpbmPlanesWriter::Finish() {
     errno = 0;
     const bool closed = std::fclose(plane.file) == 0;
     plane.file = nullptr;
-    if (!closed) Fail(plane.shownAs, Failure("writing the plane", errno));
+    if (!closed) ImageFailure(plane.shownAs, Failure("writing the plane", errno));
   }
 }
 
