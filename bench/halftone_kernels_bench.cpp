@@ -186,6 +186,10 @@ BENCHMARK_CAPTURE(RunKernel, DiffuseColourRowFast1440, inkdot::DiffuseColourRowF
 BENCHMARK_CAPTURE(RunKernel, DiffuseColourRowTall, inkdot::DiffuseColourRowTall, 1, 1);
 BENCHMARK_CAPTURE(RunKernel, DiffuseColourRowHybrid, inkdot::DiffuseColourRowHybrid, 3,
                   1);
+BENCHMARK_CAPTURE(RunKernel, DiffuseColourRowHybridAvx2, inkdot::DiffuseColourRowHybrid, 3,
+                  1, inkdot::kAvx2Path);
+BENCHMARK_CAPTURE(RunKernel, DiffuseColourRowHybridPortable, inkdot::DiffuseColourRowHybrid,
+                  3, 1, inkdot::kPortablePath);
 BENCHMARK(BM_ColourDiffusionLetterPage1440)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);

@@ -27,6 +27,13 @@ inline bool FitsVectorPath(const HalftoneContext *ht, const RowRun &run,
 void DitherColourPairsAvx2(const HalftoneContext *ht, const RowRun &run, uint32_t pairs);
 void DitherColourPairsAvx512(const HalftoneContext *ht, const RowRun &run, uint32_t pairs);
 
+// The same pair loop for the one-bit hybrid kernel, ink 1 diffused by `ink`.
+class HybridInk;
+void DiffuseColourHybridPairsAvx2(const HalftoneContext *ht, const RowRun &run, uint32_t pairs,
+                           HybridInk &ink);
+void DiffuseColourHybridPairsAvx512(const HalftoneContext *ht, const RowRun &run, uint32_t pairs,
+                             HybridInk &ink);
+
 // Two-bit codes, the whole run (firstBit 0..3 only).
 void DotDitherColourRowAvx2(const HalftoneContext *ht, const RowRun &run);
 

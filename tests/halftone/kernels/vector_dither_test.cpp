@@ -201,5 +201,77 @@ TEST(VectorHybridTest, WritesThePortableBytesAndErrors) {
   }
 }
 
+
+// The one-bit hybrid kernel diffuses ink 1 on the ordered dither's vector
+// front: rows of runs through one object per path, each with its own error
+// line, planes and line compared after every run.
+class VectorHybridOneBitTest : public ::testing::TestWithParam<uint32_t> {};
+
+TEST_P(VectorHybridOneBitTest, WritesThePortableBytesAndErrors) {
+  const uint32_t vectorPath = GetParam();
+  if (DetectVectorPath() < vectorPath) GTEST_SKIP() << "this processor lacks the path";
+  constexpr uint32_t kWidth = 700;
+  Random r{11 + vectorPath};
+  HalftoneContext ht[2]{};
+  Tables tables;
+  std::vector<int16_t> dotCurve(256);
+  std::vector<uint16_t> toneCurve(256);
+  std::vector<int32_t> lines[2];
+  for (int object = 0; object < 24; ++object) {
+    Randomise(r, ht[0], tables);
+    for (uint32_t p = 0; p < 256; ++p) {
+      dotCurve[p] = static_cast<int16_t>(r.Below(600) - 100);
+      toneCurve[p] = static_cast<uint16_t>(200 + r.Below(400));
+    }
+    // Limits T0 > T1 > T2 > T3 spread over the levels, so every filter runs.
+    const uint32_t t3 = r.Below(8);
+    const uint32_t t2 = t3 + 1 + r.Below(16), t1 = t2 + 1 + r.Below(40);
+    ht[0].dotParams[0] = t1 + 1 + r.Below(120);
+    ht[0].dotParams[1] = t1;
+    ht[0].dotParams[2] = t2;
+    ht[0].dotParams[3] = t3;
+    ht[0].blocks[kDotCurveBlock].pointer = dotCurve.data();
+    ht[0].blocks[kToneCurveBlock].pointer = toneCurve.data();
+    ht[0].params.maxPixels = kWidth;
+    ht[1] = ht[0];
+    for (int path = 0; path < 2; ++path) {
+      ht[path].vectorPath = path == 0 ? kPortablePath : vectorPath;
+      lines[path].assign(kWidth + 2 * kErrorMargin + 8, 0);
+      ht[path].blocks[kErrorLineBlock].pointer = lines[path].data();
+    }
+    uint32_t row = r.Next() >> 20;
+    for (int trial = 0; trial < 40; ++trial) {
+      const int32_t magnifications[3] = {0, 1, -1};
+      const int32_t magnification = magnifications[r.Below(3)];
+      const uint32_t startX = r.Below(4) == 0 ? 0 : r.Below(kWidth - 16);
+      const uint32_t rest = kWidth - startX;
+      const uint32_t count = r.Below(4) == 0 ? rest : r.Below(rest + 1);
+      const uint32_t firstBit = r.Below(8);
+      const std::vector<uint8_t> src = Source(r, magnification == 1 ? (count + 1) / 2 : count);
+      const uint32_t stride = (firstBit + count + 7) / 8 + r.Below(3);
+      std::vector<uint8_t> out[2];
+      out[0].resize(4 * stride + 8);
+      for (uint8_t &b : out[0]) b = static_cast<uint8_t>(r.Next());
+      out[1] = out[0];
+      row += r.Below(4) == 0 ? 0 : 1;
+      const uint32_t inputFormat = r.Below(2) == 0 ? 2 : 4;  // ink bytes reach the odd pixel
+      for (int path = 0; path < 2; ++path) {
+        ht[path].params.magnification = magnification;
+        ht[path].params.inputFormat = inputFormat;
+        RowRun run{src.data(), out[path].data(), stride, firstBit, count, startX, 0, row, 0, 0};
+        ASSERT_EQ(DiffuseColourRowHybrid(&ht[path], run), kOk);
+      }
+      const auto where = ::testing::Message()
+                         << "object " << object << ", magnification " << magnification << ", "
+                         << count << " pixels from " << startX << ", firstBit " << firstBit;
+      ASSERT_EQ(out[1], out[0]) << where;
+      ASSERT_EQ(lines[1], lines[0]) << where;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, VectorHybridOneBitTest,
+                         ::testing::Values(uint32_t{kAvx2Path}, uint32_t{kAvx512Path}));
+
 }  // namespace
 }  // namespace inkdot

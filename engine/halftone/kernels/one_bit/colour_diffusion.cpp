@@ -9,9 +9,11 @@
 #include "halftone/kernels/halftone_tables.h"
 #include "halftone/kernels/one_bit/colour_front_end.h"
 #include "halftone/kernels/one_bit/diffusion_filters.h"
+#include "halftone/kernels/one_bit/hybrid_ink.h"
 #include "halftone/kernels/one_bit/one_bit_planes.h"
 #include "halftone/kernels/row_kernels.h"
 #include "halftone/kernels/run_checks.h"
+#include "halftone/kernels/vector_kernels.h"
 
 namespace inkdot {
 
@@ -277,66 +279,18 @@ ResultCode DiffuseColourRowFast1440(HalftoneContext *ht, const RowRun &run) {
   return DiffuseColourFast<WideFilters>(ht, run);
 }
 
-// Ink 1 alone is diffused, on the first error line, with no clearing of
-// stale error and no activity register; inks 0, 2 and 3 are dithered.
+// Ink 1 alone is diffused (see HybridInk); inks 0, 2 and 3 are dithered.
 ResultCode DiffuseColourRowHybrid(HalftoneContext *ht, const RowRun &run) {
   if (ResultCode rc = CheckRunBounds(ht, run); rc != kOk) return rc;
   ht->lastRow = run.row;
 
   const ColourTables tables = ContextTables(ht, run.row);
-  int32_t *line = ErrorLineColumns(ht, 0);
   const int32_t magnification = ht->params.magnification;
-  const FilterLimits limits = LimitsOf(ht->dotParams);
   const int32_t top = static_cast<int32_t>((ht->matrixSize - 1) & 0xFFFF);
-  constexpr uint32_t kSmoothedInks = 0b1011;
-  Smoothing smoothing;
-  smoothing.levels = {{100, 0, 0, 100}};
-
-  OneBitPlanes<4> out(run.dst, run.planeStride, run.firstBit);
+  HybridInk ink(ht);
   const uint32_t paired = run.count & ~1u;
-  int32_t carry = 0;
-  for (uint32_t i = 0; i < paired; ++i) {
-    const uint32_t x = run.startX + i;
-    const uint8_t *px =
-        run.src + 4 * static_cast<uintptr_t>(magnification == 1 ? i / 2 : i);
-    int32_t *cell = line + x;
-    if (IsWhite(px)) {
-      *cell = carry;
-      carry = 0;
-      out.Next();
-      continue;
-    }
-    const uint32_t m = tables.matrixRow[x & tables.columnMask];
-    // Bit 2 of the matrix value serves as this kernel's noise bit.
-    const uint32_t noise = (m >> 2) & 1;
-    const GridPoint g = GridCoordinates(tables.gridIndex, px, m & 0xFE);
-    InkLevels levels = LevelsOf(GridEntry(tables.colourTable, g));
-    smoothing.Apply<kSmoothedInks>(g, levels, noise == 0);
-
-    const int32_t level = levels.ink[1];
-    if (level == 0) {
-      *cell = carry;
-      carry = 0;
-    } else {
-      const int32_t corrected = level + (*cell >> 5);  // arithmetic shift
-      *cell = 0;
-      const bool dot =
-          corrected >= tables.dotCurve[level] - kThresholdOffsets[m & 0xFE];
-      const int32_t error = dot ? corrected - tables.toneCurve[level] : corrected;
-      carry = SquareFilters::Apply(cell, {level, error, dot, noise, limits.t3}, carry,
-                                   limits);
-      out.Set(1, dot);
-    }
-    const int32_t mi = static_cast<int32_t>(m);
-    bool dot0, dot3;
-    PairDots(tables.levelScale[levels.ink[0]], tables.levelScale[levels.ink[3]], mi,
-             top, dot0, dot3);
-    out.Set(0, dot0);
-    out.Set(2, tables.levelScale[levels.ink[2]] > top - mi);
-    out.Set(3, dot3);
-    out.Next();
-  }
-  if (paired != run.count) {
+  // The last pixel of an odd run: dithered only, ink 1 too.
+  auto oddPixel = [&](OneBitPlanes<4> &out) {
     const uint32_t x = run.startX + paired;
     const uint8_t *px =
         run.src + 4 * static_cast<uintptr_t>(magnification == 1 ? paired / 2 : paired);
@@ -353,7 +307,52 @@ ResultCode DiffuseColourRowHybrid(HalftoneContext *ht, const RowRun &run) {
     OddPixelDots(d, m, top, dots);
     for (int k = 0; k < 4; ++k) out.Set(k, dots[k]);
     out.Next();
+  };
+
+  if (FitsVectorPath(ht, run, run.firstBit & 7, 1)) {
+    if (ht->vectorPath == kAvx512Path) {
+      DiffuseColourHybridPairsAvx512(ht, run, paired, ink);
+    } else {
+      DiffuseColourHybridPairsAvx2(ht, run, paired, ink);
+    }
+    if (paired != run.count) {
+      // The odd pixel starts where the pairs' last byte left off.
+      const uint32_t bit = (run.firstBit & 7) + paired;
+      OneBitPlanes<4> out(run.dst + bit / 8, run.planeStride, bit % 8);
+      oddPixel(out);
+      out.Finish();
+    }
+    return kOk;
   }
+
+  OneBitPlanes<4> out(run.dst, run.planeStride, run.firstBit);
+  constexpr uint32_t kSmoothedInks = 0b1011;
+  Smoothing smoothing;
+  smoothing.levels = {{100, 0, 0, 100}};
+  for (uint32_t i = 0; i < paired; ++i) {
+    const uint32_t x = run.startX + i;
+    const uint8_t *px = run.src + 4 * static_cast<uintptr_t>(magnification == 1 ? i / 2 : i);
+    if (IsWhite(px)) {
+      ink.Pass(x);
+      out.Next();
+      continue;
+    }
+    const uint32_t m = tables.matrixRow[x & tables.columnMask];
+    const GridPoint g = GridCoordinates(tables.gridIndex, px, m & 0xFE);
+    InkLevels levels = LevelsOf(GridEntry(tables.colourTable, g));
+    // Rounds up when bit 2 of the matrix value, the noise bit, is 0.
+    smoothing.Apply<kSmoothedInks>(g, levels, ((m >> 2) & 1) == 0);
+    out.Set(1, ink.Diffuse(x, levels.ink[1], m));
+    const int32_t mi = static_cast<int32_t>(m);
+    bool dot0, dot3;
+    PairDots(tables.levelScale[levels.ink[0]], tables.levelScale[levels.ink[3]], mi, top,
+             dot0, dot3);
+    out.Set(0, dot0);
+    out.Set(2, tables.levelScale[levels.ink[2]] > top - mi);
+    out.Set(3, dot3);
+    out.Next();
+  }
+  if (paired != run.count) oddPixel(out);
   out.Finish();
   return kOk;
 }

@@ -9,6 +9,7 @@
 #include "halftone/kernels/avx2_lanes.h"
 #include "halftone/kernels/block_planes.h"
 #include "halftone/kernels/one_bit/colour_front_end.h"
+#include "halftone/kernels/one_bit/hybrid_ink.h"
 #include "halftone/kernels/run_checks.h"
 
 #define INKDOT_PAIRS INKDOT_AVX2
@@ -59,7 +60,12 @@ class Tables {
 }  // namespace
 
 void DitherColourPairsAvx2(const HalftoneContext *ht, const RowRun &run, uint32_t pairs) {
-  AllPairs(ht, run, pairs);
+  AllPairs(ht, run, pairs, nullptr);
+}
+
+void DiffuseColourHybridPairsAvx2(const HalftoneContext *ht, const RowRun &run, uint32_t pairs,
+                         HybridInk &ink) {
+  AllPairs(ht, run, pairs, &ink);
 }
 
 }  // namespace inkdot
@@ -70,6 +76,7 @@ namespace inkdot {
 
 // Never reached: DetectVectorPath chooses the portable path here.
 void DitherColourPairsAvx2(const HalftoneContext *, const RowRun &, uint32_t) {}
+void DiffuseColourHybridPairsAvx2(const HalftoneContext *, const RowRun &, uint32_t, HybridInk &) {}
 
 }  // namespace inkdot
 

@@ -10,6 +10,7 @@
 #include "halftone/kernels/avx2_lanes.h"
 #include "halftone/kernels/block_planes.h"
 #include "halftone/kernels/one_bit/colour_front_end.h"
+#include "halftone/kernels/one_bit/hybrid_ink.h"
 #include "halftone/kernels/run_checks.h"
 
 // GCC 12's AVX-512 headers narrow registers through a deliberately
@@ -118,7 +119,12 @@ class Tables {
 }  // namespace
 
 void DitherColourPairsAvx512(const HalftoneContext *ht, const RowRun &run, uint32_t pairs) {
-  AllPairs(ht, run, pairs);
+  AllPairs(ht, run, pairs, nullptr);
+}
+
+void DiffuseColourHybridPairsAvx512(const HalftoneContext *ht, const RowRun &run, uint32_t pairs,
+                         HybridInk &ink) {
+  AllPairs(ht, run, pairs, &ink);
 }
 
 }  // namespace inkdot
@@ -129,6 +135,7 @@ namespace inkdot {
 
 // Never reached: DetectVectorPath chooses the portable path here.
 void DitherColourPairsAvx512(const HalftoneContext *, const RowRun &, uint32_t) {}
+void DiffuseColourHybridPairsAvx512(const HalftoneContext *, const RowRun &, uint32_t, HybridInk &) {}
 
 }  // namespace inkdot
 

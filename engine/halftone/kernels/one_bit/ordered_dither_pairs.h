@@ -1,6 +1,7 @@
 /* SPDX-License-Identifier: Apache-2.0 */
 // The body of DitherColourRow's vector pair loop, shared by its AVX2 and
-// AVX-512 paths. Each block of 64 pixels takes three passes: eight lanes at a
+// AVX-512 paths, and by the one-bit hybrid kernel, which prints ink 1 by
+// error diffusion instead (a HybridInk, called pixel by pixel per block). Each block of 64 pixels takes three passes: eight lanes at a
 // time for the grid coordinates, the colour-table reads and the neighbour
 // tests; one pixel at a time for the smoothing itself (a pixel's levels
 // depend on the previous pixel's), a short chain on one word; and eight
@@ -146,7 +147,8 @@ INKDOT_PAIRS inline void Dots(const Block &block, uint32_t pixels, const Tables 
 }
 
 template <int kStep>
-INKDOT_PAIRS_CALL void Pairs(const HalftoneContext *ht, const RowRun &run, uint32_t pairs) {
+INKDOT_PAIRS_CALL void Pairs(const HalftoneContext *ht, const RowRun &run, uint32_t pairs,
+                             HybridInk *diffused) {
   const Tables tables(ht);
   const uint32_t *colourTable = ColourTable(ht);
   const uint16_t *matrixRow = MatrixRow(ht, run.row);
@@ -169,6 +171,7 @@ INKDOT_PAIRS_CALL void Pairs(const HalftoneContext *ht, const RowRun &run, uint3
     Dots(block, pixels, tables, top, bytes);
     uint64_t dots[4];
     Transpose(bytes, dots);
+    if (diffused) dots[1] = diffused->Dots(block, pixels, run.startX + first);
     for (int k = 0; k < 4; ++k) {
       const uint64_t bits = FirstPixelHigh(dots[k] & printed);
       if (pixels == kBlock) {
@@ -186,12 +189,13 @@ INKDOT_PAIRS_CALL void Pairs(const HalftoneContext *ht, const RowRun &run, uint3
   }
 }
 
-// The pair loop, for the way the run steps through the source.
+// The pair loop, for the way the run steps through the source; ink 1
+// diffused by `diffused` when there is one, else dithered.
 INKDOT_PAIRS_CALL inline void AllPairs(const HalftoneContext *ht, const RowRun &run,
-                                       uint32_t pairs) {
+                                       uint32_t pairs, HybridInk *diffused) {
   if (ht->params.magnification == 1) {
-    Pairs<1>(ht, run, pairs);
+    Pairs<1>(ht, run, pairs, diffused);
   } else {
-    Pairs<0>(ht, run, pairs);
+    Pairs<0>(ht, run, pairs, diffused);
   }
 }
