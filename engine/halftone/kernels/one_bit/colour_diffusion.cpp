@@ -280,7 +280,7 @@ ResultCode DiffuseColourRowFast1440(HalftoneContext *ht, const RowRun &run) {
 }
 
 // Ink 1 alone is diffused (see HybridInk); inks 0, 2 and 3 are dithered.
-ResultCode DiffuseColourRowHybrid(HalftoneContext *ht, const RowRun &run) {
+INKDOT_CELL_BY_CELL ResultCode DiffuseColourRowHybrid(HalftoneContext *ht, const RowRun &run) {
   if (ResultCode rc = CheckRunBounds(ht, run); rc != kOk) return rc;
   ht->lastRow = run.row;
 
