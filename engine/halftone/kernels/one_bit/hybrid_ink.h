@@ -9,16 +9,10 @@
 #include <cstdint>
 
 #include "halftone/halftone_context.h"
+#include "halftone/kernels/cell_by_cell.h"
 #include "halftone/kernels/error_lines.h"
 #include "halftone/kernels/halftone_tables.h"
 #include "halftone/kernels/one_bit/diffusion_filters.h"
-
-// GCC pairs neighbouring cells into one 8-byte add; see HybridInk::Dots.
-#if defined(__GNUC__) && !defined(__clang__)
-#define INKDOT_CELL_BY_CELL [[gnu::optimize("no-tree-slp-vectorize")]]
-#else
-#define INKDOT_CELL_BY_CELL
-#endif
 
 namespace inkdot {
 
@@ -57,9 +51,6 @@ class HybridInk {
   // Ink 1's dots of a vector block of `pixels` pixels from column x0 (bit j
   // for pixel j): Block gives each pixel's white bit, matrix value and
   // smoothed ink-1 level (byte 2 of y).
-  // Not vectorised: pairing neighbouring cells into one 8-byte add makes
-  // each pixel load 8 bytes across the previous pixel's 8-byte store, which
-  // the processor cannot forward, and the error chain stalls on it.
   template <class Block>
   INKDOT_CELL_BY_CELL uint64_t Dots(const Block &block, uint32_t pixels, uint32_t x0) {
     uint64_t dots = 0;
