@@ -262,7 +262,7 @@ ResultCode DiffuseColourRow(HalftoneContext *ht, const RowRun &run) {
 }
 
 ResultCode DiffuseColourRow1440(HalftoneContext *ht, const RowRun &run) {
-  return DiffuseColour<WideFilters, false>(ht, run);
+  return DiffuseColour<WideColourFilters, false>(ht, run);
 }
 
 ResultCode DiffuseColourRowTall(HalftoneContext *ht, const RowRun &run) {
@@ -274,7 +274,7 @@ ResultCode DiffuseColourRowFast(HalftoneContext *ht, const RowRun &run) {
 }
 
 ResultCode DiffuseColourRowFast1440(HalftoneContext *ht, const RowRun &run) {
-  return DiffuseColourFast<WideFilters>(ht, run);
+  return DiffuseColourFast<WideColourFilters>(ht, run);
 }
 
 // Ink 1 alone is diffused, on the first error line, with no clearing of
