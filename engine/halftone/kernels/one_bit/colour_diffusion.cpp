@@ -79,7 +79,7 @@ struct ColourMember {
 
 // The per-pixel loop over `pixels` output pixels of the run.
 template <class Filters, ColourMember kMember, int kPlanes>
-void DiffuseColourPixels(const ColourTables &tables, int32_t *const lines[3],
+INKDOT_CELL_BY_CELL void DiffuseColourPixels(const ColourTables &tables, int32_t *const lines[3],
                          const RowRun &run, uint32_t pixels, int32_t magnification,
                          bool inkBytes, const FilterLimits &limits,
                          OneBitPlanes<kPlanes> &out) {
@@ -283,7 +283,7 @@ ResultCode DiffuseColourRowFast1440(HalftoneContext *ht, const RowRun &run) {
 }
 
 // Ink 1 alone is diffused (see HybridInk); inks 0, 2 and 3 are dithered.
-INKDOT_CELL_BY_CELL ResultCode DiffuseColourRowHybrid(HalftoneContext *ht, const RowRun &run) {
+ResultCode DiffuseColourRowHybrid(HalftoneContext *ht, const RowRun &run) {
   if (ResultCode rc = CheckRunBounds(ht, run); rc != kOk) return rc;
   ht->lastRow = run.row;
 
