@@ -8,6 +8,8 @@
 // matrix-placed dots of the other inks and the small-dot offsets; and one
 // pixel at a time for the diffusion, which alone depends on the pixels
 // before. The codes then go out 32 pixels per plane at once.
+#include <type_traits>
+
 #include "halftone/kernels/halftone_tables.h"
 #include "halftone/kernels/multi_size/hybrid_members.h"
 #include "halftone/kernels/vector_kernels.h"
@@ -16,6 +18,7 @@
 
 #include "halftone/kernels/avx2_lanes.h"
 #include "halftone/kernels/block_planes.h"
+#include "halftone/kernels/multi_size/hybrid_window_avx2.h"
 #include "halftone/kernels/run_checks.h"
 
 namespace inkdot {
@@ -205,6 +208,127 @@ __attribute__((flatten)) inline void Back(const HybridTables &tables, const uint
   }
 }
 
+// The diffusion of inks 3, 0 and 1 through windows of error cells (see
+// hybrid_window_avx2.h), a group of eight pixels at a time, adding their
+// small dots to the codes.
+template <class Member>
+class WindowDiffusion {
+ public:
+  INKDOT_AVX2 void Start(const HybridTables &tables, const uint32_t *dotParams,
+                         int32_t *const lines[3], uint32_t startX) {
+    weights_ = &FilterRows<Member>::Get().weights[0][0][0];
+    LoadRecords<Member>(tables, dotParams, records_, hasSmall_);
+    for (int k = 0; k < 3; ++k) {
+      cells_[k] = lines[kLine[k]] + startX - kLead;
+      InkWindow &w = windows_[k];
+      const auto *at = reinterpret_cast<const __m256i *>(cells_[k]);
+      w.w0 = _mm256_loadu_si256(at);
+      w.w1 = _mm256_loadu_si256(at + 1);
+      w.w2 = _mm256_loadu_si256(at + 2);
+      w.w3 = _mm256_loadu_si256(at + 3);
+      w.cell = static_cast<uint32_t>(cells_[k][kLead]);
+    }
+  }
+
+  // The block of `pixels` from `first` (a multiple of 32); `last` when the
+  // run ends with it.
+  INKDOT_AVX2 void Run(Block &block, uint32_t pixels, uint32_t first, bool last,
+                       uint32_t &activity) {
+    Activity(block, activity);
+    for (uint32_t i0 = 0; i0 < pixels; i0 += 8) Prepare(block, i0);
+    // The windows in locals, which stay in registers.
+    InkWindow w[3] = {windows_[0], windows_[1], windows_[2]};
+    for (uint32_t i0 = 0; i0 < pixels; i0 += 8) {
+      if (first + i0 != 0) {
+        for (int k = 0; k < 3; ++k) {
+          Advance(w[k], rings_[k] + ((i0 + 24) & 31), cells_[k] + first + i0 - 8);
+        }
+      }
+      Group(w, i0, std::make_integer_sequence<int, 8>{});
+    }
+    const uint32_t end = (pixels - 1) & ~7u;
+    if (last) {
+      for (int k = 0; k < 3; ++k) {
+        hybrid::Finish<Member>(w[k], lanes_[k], pixels - 1, weights_, rings_[k], end,
+                               (pixels - 1) & 7, cells_[k] + first + end);
+      }
+    }
+    for (int k = 0; k < 3; ++k) windows_[k] = w[k];
+    for (uint32_t i0 = 0; i0 < pixels; i0 += 8) {
+      const __m256i small =
+          _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(Dots(0, i0), 24), Dots(1, i0)),
+                          _mm256_slli_epi32(Dots(2, i0), 8));
+      auto *codes = reinterpret_cast<__m256i *>(block.codes + i0);
+      _mm256_store_si256(codes, _mm256_max_epu8(_mm256_load_si256(codes), small));
+    }
+  }
+
+ private:
+  // Inks 3, 0 and 1: their error lines, code bytes and activity lanes.
+  static constexpr int kLine[3] = {2, 0, 1};
+  static constexpr int kCode[3] = {3, 0, 1};
+  static constexpr uint32_t kLane[3] = {0x1F, 0x1F0000, 0x1F00};
+
+  INKDOT_AVX2 __m256i Dots(int k, uint32_t i0) const {
+    return _mm256_cvtepu8_epi32(
+        _mm_loadl_epi64(reinterpret_cast<const __m128i *>(lanes_[k].dot + i0)));
+  }
+
+  // Which inks diffuse at each pixel: the activity lanes after it.
+  void Activity(const Block &block, uint32_t &activity) {
+    for (uint32_t i = 0; i < kBlock; ++i) {
+      if ((block.white >> i) & 1) {
+        active_[i] = 0;
+        continue;
+      }
+      const uint8_t *y = reinterpret_cast<const uint8_t *>(block.y + i);
+      activity = ((activity >> 1) & kActivityLanes) | uint32_t{hasSmall_[y[6]]} << 4 |
+                 uint32_t{hasSmall_[y[2]]} << 12 | uint32_t{hasSmall_[y[0]]} << 20;
+      active_[i] = activity;
+    }
+  }
+
+  INKDOT_AVX2 void Prepare(const Block &block, uint32_t i0) {
+    const __m256i codes = Load(block.codes + i0);
+    const __m256i active = Load(active_ + i0);
+    const __m256i offset =
+        _mm256_load_si256(reinterpret_cast<const __m256i *>(block.offset + i0));
+    const __m256i odd = _mm256_andnot_si256(Load(block.m24 + i0), _mm256_set1_epi32(1));
+    const __m256i zero = _mm256_setzero_si256();
+    for (int k = 0; k < 3; ++k) {
+      const __m256i diffuses = _mm256_xor_si256(
+          _mm256_cmpeq_epi32(_mm256_and_si256(active, _mm256_set1_epi32(kLane[k])), zero),
+          _mm256_set1_epi32(-1));
+      PrepareInk<Member>(records_, Ink(block, i0, kCode[k]), Byte(codes, kCode[k]), diffuses,
+                         k == 2 ? _mm256_sub_epi32(zero, offset) : offset, odd, i0,
+                         lanes_[k]);
+    }
+  }
+
+  template <int... J>
+  INKDOT_AVX2 void Group(InkWindow w[3], uint32_t i0, std::integer_sequence<int, J...>) {
+    (Pixel<J>(w, i0 + J, i0), ...);
+  }
+  template <int J>
+  INKDOT_AVX2 void Pixel(InkWindow w[3], uint32_t i, uint32_t r0) {
+    Step<Member, J>(w[0], lanes_[0], i, rings_[0], r0, weights_);
+    Step<Member, J>(w[1], lanes_[1], i, rings_[1], r0, weights_);
+    Step<Member, J>(w[2], lanes_[2], i, rings_[2], r0, weights_);
+  }
+
+  const int32_t *weights_;
+  int32_t *cells_[3];  // each ink's line from the run's first window
+  InkWindow windows_[3];
+  alignas(32) int32_t rings_[3][32] = {};
+  alignas(32) uint32_t active_[kBlock];
+  InkLanes lanes_[3];
+  InkRecord records_[256];
+  uint8_t hasSmall_[256];
+};
+
+// What the members without window filters keep in its place.
+struct NoWindow {};
+
 // The codes of the block packed into output bytes: byte k of bytes[q] is
 // plane k's byte q of the block, its first pixel on top.
 INKDOT_AVX2 inline void Pack(const Block &block, uint32_t pixels, uint32_t bytes[8]) {
@@ -237,6 +361,8 @@ INKDOT_AVX2_CALL void Run(HalftoneContext *ht, const RowRun &run, int32_t *const
   uint32_t previousKey = 35;
   Smoother smoother;
   Block block{};  // the indexes of white pixels stay in range
+  std::conditional_t<Member::kWindowFilter, WindowDiffusion<Member>, NoWindow> window;
+  if constexpr (Member::kWindowFilter) window.Start(tables, dotParams, lines, run.startX);
   for (uint32_t first = 0;; first += kBlock) {
     const uint32_t pixels = run.count - first < kBlock ? run.count - first : kBlock;
     const uint32_t lanes = (pixels + 7) & ~7u;
@@ -252,10 +378,15 @@ INKDOT_AVX2_CALL void Run(HalftoneContext *ht, const RowRun &run, int32_t *const
     block.white |= pixels == kBlock ? 0u : ~0u << pixels;
     smoother.Run(block, ~block.white);
     Dots<Member::kOffsetShift>(tables, pixels, shift, block);
-    Back<Member>(tables, dotParams, pixels, block, state);
+    const bool last = pixels < kBlock || first + kBlock == run.count;
+    if constexpr (Member::kWindowFilter) {
+      window.Run(block, pixels, first, last, state.activity);
+    } else {
+      Back<Member>(tables, dotParams, pixels, block, state);
+    }
     uint32_t bytes[8] = {};
     Pack(block, pixels, bytes);
-    if (PutTwoBitBlock(out, bytes, pixels, first + kBlock == run.count)) return;
+    if (PutTwoBitBlock(out, bytes, pixels, last)) return;
   }
 }
 

@@ -1,0 +1,263 @@
+/* SPDX-License-Identifier: Apache-2.0 */
+// The diffusion of the hybrid colour kernels' AVX2 path, for the members
+// whose filters are linear in the error. Each ink keeps the 32 error cells
+// around a group of eight pixels in four registers (its window) and adds a
+// pixel's error times a row of weights, chosen by the pixel's filter and
+// its place in the group, with no branch. Only the cell of the next pixel
+// is on the chain from pixel to pixel: it is kept in a scalar beside the
+// window. The three inks' chains are independent and run interleaved.
+//
+// Include only from a file compiled for AVX2, after avx2_lanes.h.
+#pragma once
+
+#include <cstdint>
+#include <utility>
+
+#include "halftone/kernels/multi_size/hybrid_members.h"
+
+namespace inkdot {
+namespace hybrid {
+
+// A window starts this many cells before its group: pixel j of the group
+// owns lane kLead + j, and the filters' reach to either side stays inside.
+inline constexpr int kLead = 12;
+
+// The filters of a member as weight rows over the window, row (v, j) for
+// variant v = 2 × filter + odd at pixel j of the group, and one row of
+// zeros (kNone) for a pixel that diffuses nothing. A filter's carry (what
+// the next pixel's cell takes when it is replaced) is added to the next
+// pixel's lane with its own weight: that lane is read before the carry
+// arrives and replaced after, so the window ends up with the portable
+// cells once the replaced cells' old values (kept in a ring) are taken off.
+template <class Member>
+struct FilterRows {
+  static constexpr int kRows = 2 * Member::kFilters + 1;
+  static constexpr int kNone = kRows - 1;
+  alignas(32) int32_t weights[kRows][8][32] = {};
+  uint8_t next[kRows] = {};   // the weight of the next pixel's cell, this row
+  int32_t carry[kRows] = {};  // the weight of the carry
+
+  FilterRows() {
+    for (int f = 0; f < Member::kFilters; ++f) {
+      for (int odd = 0; odd < 2; ++odd) {
+        const int v = 2 * f + odd;
+        int32_t cells[64] = {};
+        carry[v] = Member::SpreadBy(f, cells + 32, 1, 0, odd != 0);
+        next[v] = static_cast<uint8_t>(cells[33]);
+        for (int j = 0; j < 8; ++j) {
+          for (int lane = 0; lane < 32; ++lane) {
+            const int k = lane - kLead - j;
+            weights[v][j][lane] = cells[32 + k] + (k == 1 ? carry[v] : 0);
+          }
+        }
+      }
+    }
+  }
+
+  static const FilterRows &Get() {
+    static const FilterRows rows;
+    return rows;
+  }
+};
+
+// What one ink's diffusion needs of a palette index, per run.
+struct alignas(16) InkRecord {
+  int32_t amount;  // total amount, to which the error adds
+  int32_t curve;   // small-dot threshold
+  uint32_t rows;   // bits 0..7: variant with a dot, odd 0; 8..15: without;
+                   // bit 16: a small amount
+  uint32_t next;   // next-cell weights: (dot, even), (dot, odd), (none, ...)
+};
+
+template <class Member>
+void LoadRecords(const HybridTables &tables, const uint32_t *dotParams, InkRecord records[256],
+                 uint8_t hasSmall[256]) {
+  const FilterRows<Member> &rows = FilterRows<Member>::Get();
+  for (int p = 0; p < 256; ++p) {
+    const uint32_t small = tables.amounts[p] & 0xFFFF;
+    const bool heavy = (tables.limits[p] >> 16) != 0;
+    const int vd = 2 * Member::Choose(heavy, true, small, dotParams);
+    const int vn = 2 * Member::Choose(heavy, false, small, dotParams);
+    records[p] = {static_cast<int32_t>(tables.amounts[p] >> 16), tables.dotCurve[p],
+                  static_cast<uint32_t>(vd | vn << 8 | (small != 0 ? 0x10000 : 0)),
+                  rows.next[vd] | rows.next[vd + 1] << 8 | rows.next[vn] << 16 |
+                      static_cast<uint32_t>(rows.next[vn + 1]) << 24};
+    hasSmall[p] = small != 0 ? 1 : 0;
+  }
+}
+
+// One ink's pixels of a block, prepared for the chain: the amount, the
+// threshold the value must reach for a dot (always for a matrix-placed dot,
+// never where no small dot may be added), the weight rows (offsets in
+// cells) and next-cell weights with and without a dot, and the dots.
+struct InkLanes {
+  alignas(32) int32_t amount[32];
+  alignas(32) int32_t threshold[32];
+  alignas(32) int32_t rowDot[32];
+  alignas(32) int32_t rowNone[32];
+  alignas(32) int32_t nextDot[32];
+  alignas(32) int32_t nextNone[32];
+  alignas(32) uint8_t dot[32];
+};
+
+// Eight lanes of ink `ink` from i0: `levels` its palette indexes (eight
+// bytes apart), `codes` its matrix-placed dots, `active` all ones where it
+// diffuses, `offset` its small-dot offsets, `odd` 1 where the noise bit is 0.
+// Record r's four fields, of the records of levels[0], levels[8], ...,
+// levels[56] (lanes 0..7): the two records of lanes l and l + 4 in one register.
+INKDOT_AVX2 inline __m256i RecordPair(const InkRecord *records, const uint8_t *levels, int l) {
+  const auto *low = reinterpret_cast<const __m128i *>(records + levels[8 * l]);
+  const auto *high = reinterpret_cast<const __m128i *>(records + levels[8 * l + 32]);
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_load_si128(low)),
+                                 _mm_load_si128(high), 1);
+}
+
+INKDOT_AVX2 inline __m256i NotZero(__m256i v) {
+  return _mm256_xor_si256(_mm256_cmpeq_epi32(v, _mm256_setzero_si256()),
+                          _mm256_set1_epi32(-1));
+}
+
+// The offset of the weight row of `variant` (+ odd) where the ink diffuses,
+// of the zero row elsewhere, for lanes 0..7 as pixels 0..7 of a group.
+template <class Member>
+INKDOT_AVX2 inline __m256i RowOffsets(__m256i variant, __m256i odd, __m256i active) {
+  const __m256i none = _mm256_set1_epi32(FilterRows<Member>::kNone * 256);
+  const __m256i rows = _mm256_slli_epi32(_mm256_add_epi32(variant, odd), 8);
+  return _mm256_add_epi32(_mm256_blendv_epi8(none, rows, active),
+                          _mm256_setr_epi32(0, 32, 64, 96, 128, 160, 192, 224));
+}
+
+INKDOT_AVX2 inline void StoreLanes(int32_t *to, __m256i v) {
+  _mm256_store_si256(reinterpret_cast<__m256i *>(to), v);
+}
+
+// Eight lanes of one ink from i0 (a multiple of 8): `levels` its palette
+// indexes (eight bytes apart), `codes` its matrix-placed dots, `active` all
+// ones where it diffuses, `offset` its small-dot offsets, `odd` 1 where the
+// noise bit is 0.
+template <class Member>
+INKDOT_AVX2 inline void PrepareInk(const InkRecord *records, const uint8_t *levels,
+                                   __m256i codes, __m256i active, __m256i offset,
+                                   __m256i odd, uint32_t i0, InkLanes &lanes) {
+  const __m256i r0 = RecordPair(records, levels, 0), r1 = RecordPair(records, levels, 1);
+  const __m256i r2 = RecordPair(records, levels, 2), r3 = RecordPair(records, levels, 3);
+  const __m256i t0 = _mm256_unpacklo_epi32(r0, r1), t1 = _mm256_unpacklo_epi32(r2, r3);
+  const __m256i t2 = _mm256_unpackhi_epi32(r0, r1), t3 = _mm256_unpackhi_epi32(r2, r3);
+  const __m256i amount = _mm256_unpacklo_epi64(t0, t1);
+  const __m256i curve = _mm256_unpackhi_epi64(t0, t1);
+  const __m256i rows = _mm256_unpacklo_epi64(t2, t3);
+  const __m256i next = _mm256_unpackhi_epi64(t2, t3);
+
+  const __m256i matrixDot = NotZero(codes);
+  const __m256i small = NotZero(_mm256_and_si256(rows, _mm256_set1_epi32(0x10000)));
+  const __m256i eligible = _mm256_andnot_si256(matrixDot, _mm256_and_si256(active, small));
+  __m256i threshold = _mm256_blendv_epi8(_mm256_set1_epi32(INT32_MAX),
+                                         _mm256_add_epi32(curve, offset), eligible);
+  threshold = _mm256_blendv_epi8(threshold, _mm256_set1_epi32(INT32_MIN), matrixDot);
+
+  const __m256i byte = _mm256_set1_epi32(0xFF);
+  const __m256i oddBits = _mm256_slli_epi32(odd, 3);
+  const __m256i nextDot = _mm256_and_si256(_mm256_srlv_epi32(next, oddBits), byte);
+  const __m256i nextNone =
+      _mm256_and_si256(_mm256_srlv_epi32(_mm256_srli_epi32(next, 16), oddBits), byte);
+  StoreLanes(lanes.amount + i0, amount);
+  StoreLanes(lanes.threshold + i0, threshold);
+  StoreLanes(lanes.rowDot + i0, RowOffsets<Member>(_mm256_and_si256(rows, byte), odd, active));
+  StoreLanes(lanes.rowNone + i0,
+             RowOffsets<Member>(_mm256_and_si256(_mm256_srli_epi32(rows, 8), byte), odd, active));
+  StoreLanes(lanes.nextDot + i0, _mm256_and_si256(nextDot, active));
+  StoreLanes(lanes.nextNone + i0, _mm256_and_si256(nextNone, active));
+}
+
+// One ink's window: cells x0 - kLead .. x0 + 19 of the group at x0, and
+// the current pixel's cell with everything the pixels before added.
+struct InkWindow {
+  __m256i w0, w1, w2, w3;
+  uint32_t cell;
+};
+
+// a where mask is all ones, b where it is zero.
+inline int32_t Select(uint32_t mask, int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(b) ^
+                              ((static_cast<uint32_t>(a) ^ static_cast<uint32_t>(b)) & mask));
+}
+
+INKDOT_AVX2 inline void AddWeights(__m256i &cells, __m256i error, const int32_t *weights) {
+  const __m256i w = _mm256_load_si256(reinterpret_cast<const __m256i *>(weights));
+  cells = _mm256_add_epi32(cells, _mm256_mullo_epi32(error, w));
+}
+
+// Pixel J of the group: the small-dot decision, the error into the window.
+// The ring (32 entries, the window's first cell at r0) keeps the cell's old
+// value, which the portable loop replaces.
+template <class Member, int J>
+INKDOT_AVX2 inline void Step(InkWindow &w, InkLanes &lanes, uint32_t i, int32_t *ring,
+                             uint32_t r0, const int32_t *weights) {
+  constexpr int kNext = kLead + J + 1;
+  const uint32_t cell = w.cell;
+  ring[(r0 + kLead + J) & 31] = static_cast<int32_t>(cell);
+  const int32_t value = lanes.amount[i] + Member::IncomingError(static_cast<int32_t>(cell));
+  // Masks, not branches: whether a dot is printed is close to random.
+  const uint32_t dot = value >= lanes.threshold[i] ? 1 : 0;
+  const uint32_t mask = 0 - dot;
+  const uint32_t e = static_cast<uint32_t>(value) - (mask & Member::kDotValue);
+  const int32_t *row = weights + Select(mask, lanes.rowDot[i], lanes.rowNone[i]);
+  const uint32_t next = static_cast<uint32_t>(Select(mask, lanes.nextDot[i], lanes.nextNone[i]));
+  lanes.dot[i] = static_cast<uint8_t>(dot);
+  uint32_t base;
+  if constexpr (kNext < 16) {
+    base = static_cast<uint32_t>(_mm256_extract_epi32(w.w1, kNext - 8));
+  } else {
+    base = static_cast<uint32_t>(_mm256_extract_epi32(w.w2, kNext - 16));
+  }
+  const __m256i error = _mm256_set1_epi32(static_cast<int32_t>(e));
+  constexpr int kFirst = (kLead + J - Member::kReachLeft) / 8;
+  constexpr int kLast = (kLead + J + Member::kReachRight) / 8;
+  if constexpr (kFirst <= 0) AddWeights(w.w0, error, row);
+  if constexpr (kFirst <= 1 && kLast >= 1) AddWeights(w.w1, error, row + 8);
+  if constexpr (kFirst <= 2 && kLast >= 2) AddWeights(w.w2, error, row + 16);
+  if constexpr (kLast >= 3) AddWeights(w.w3, error, row + 24);
+  w.cell = base + next * e;
+}
+
+// The window moved on by a group: its first eight cells are final (less
+// the replaced values in their ring entries, which are cleared for reuse).
+INKDOT_AVX2 inline void Advance(InkWindow &w, int32_t *ring, int32_t *cells) {
+  auto *replaced = reinterpret_cast<__m256i *>(ring);
+  _mm256_storeu_si256(reinterpret_cast<__m256i *>(cells),
+                      _mm256_sub_epi32(w.w0, _mm256_load_si256(replaced)));
+  _mm256_store_si256(replaced, _mm256_setzero_si256());
+  w.w0 = w.w1;
+  w.w1 = w.w2;
+  w.w2 = w.w3;
+  w.w3 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(cells + 32));
+}
+
+// The run ends with pixel i of the block, pixel `last` (0..7) of the
+// window's group: the pixels after it replace nothing, its carry (which
+// its weight row added to the next lane) is dropped, and the window goes
+// back to the line. `ring` holds 32 entries from the window's first cell
+// at r0, in four aligned pieces.
+template <class Member>
+INKDOT_AVX2 inline void Finish(const InkWindow &w, const InkLanes &lanes, uint32_t i,
+                               const int32_t *weights, int32_t *ring, uint32_t r0,
+                               uint32_t last, int32_t *cells) {
+  const int32_t cell = ring[(r0 + kLead + last) & 31];
+  const int32_t value = lanes.amount[i] + Member::IncomingError(cell);
+  const uint32_t e = static_cast<uint32_t>(value) - (lanes.dot[i] != 0 ? Member::kDotValue : 0);
+  const int32_t row = lanes.dot[i] != 0 ? lanes.rowDot[i] : lanes.rowNone[i];
+  const int32_t next = lanes.dot[i] != 0 ? lanes.nextDot[i] : lanes.nextNone[i];
+  const uint32_t carry = static_cast<uint32_t>(weights[row + kLead + last + 1] - next);
+  for (uint32_t j = last + 1; j < 8; ++j) ring[(r0 + kLead + j) & 31] = 0;
+  ring[(r0 + kLead + last + 1) & 31] = static_cast<int32_t>(carry * e);
+  const __m256i v[4] = {w.w0, w.w1, w.w2, w.w3};
+  for (uint32_t k = 0; k < 4; ++k) {
+    const __m256i replaced =
+        _mm256_load_si256(reinterpret_cast<const __m256i *>(ring + ((r0 + 8 * k) & 31)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(cells + 8 * k),
+                        _mm256_sub_epi32(v[k], replaced));
+  }
+}
+
+}  // namespace hybrid
+}  // namespace inkdot
