@@ -217,7 +217,7 @@ class WindowDiffusion {
   INKDOT_AVX2 void Start(const HybridTables &tables, const uint32_t *dotParams,
                          int32_t *const lines[3], uint32_t startX) {
     weights_ = &FilterRows<Member>::Get().weights[0][0][0];
-    LoadRecords<Member>(tables, dotParams, records_, hasSmall_);
+    LoadRecords<Member>(tables, dotParams, records_);
     for (int k = 0; k < 3; ++k) {
       cells_[k] = lines[kLine[k]] + startX - kLead;
       InkWindow &w = windows_[k];
@@ -234,8 +234,16 @@ class WindowDiffusion {
   // run ends with it.
   INKDOT_AVX2 void Run(Block &block, uint32_t pixels, uint32_t first, bool last,
                        uint32_t &activity) {
-    Activity(block, activity);
-    for (uint32_t i0 = 0; i0 < pixels; i0 += 8) Prepare(block, i0);
+    uint32_t small[3] = {};
+    for (uint32_t i0 = 0; i0 < pixels; i0 += 8) Prepare(block, i0, small);
+    uint32_t active[3];
+    Activity(block, small, activity, active);
+    for (int k = 0; k < 3; ++k) {
+      for (uint32_t i0 = 0; i0 < pixels; i0 += 8) {
+        const uint32_t idle = ~active[k] >> i0 & 0xFF;
+        if (idle != 0) Idle<Member>(LaneMask(idle), i0, lanes_[k]);
+      }
+    }
     // The windows in locals, which stay in registers.
     InkWindow w[3] = {windows_[0], windows_[1], windows_[2]};
     for (uint32_t i0 = 0; i0 < pixels; i0 += 8) {
@@ -255,11 +263,11 @@ class WindowDiffusion {
     }
     for (int k = 0; k < 3; ++k) windows_[k] = w[k];
     for (uint32_t i0 = 0; i0 < pixels; i0 += 8) {
-      const __m256i small =
+      const __m256i dots =
           _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(Dots(0, i0), 24), Dots(1, i0)),
                           _mm256_slli_epi32(Dots(2, i0), 8));
       auto *codes = reinterpret_cast<__m256i *>(block.codes + i0);
-      _mm256_store_si256(codes, _mm256_max_epu8(_mm256_load_si256(codes), small));
+      _mm256_store_si256(codes, _mm256_max_epu8(_mm256_load_si256(codes), dots));
     }
   }
 
@@ -267,41 +275,48 @@ class WindowDiffusion {
   // Inks 3, 0 and 1: their error lines, code bytes and activity lanes.
   static constexpr int kLine[3] = {2, 0, 1};
   static constexpr int kCode[3] = {3, 0, 1};
-  static constexpr uint32_t kLane[3] = {0x1F, 0x1F0000, 0x1F00};
+  static constexpr int kShift[3] = {0, 16, 8};  // activity lanes
 
   INKDOT_AVX2 __m256i Dots(int k, uint32_t i0) const {
     return _mm256_cvtepu8_epi32(
         _mm_loadl_epi64(reinterpret_cast<const __m128i *>(lanes_[k].dot + i0)));
   }
 
-  // Which inks diffuse at each pixel: the activity lanes after it.
-  void Activity(const Block &block, uint32_t &activity) {
-    for (uint32_t i = 0; i < kBlock; ++i) {
-      if ((block.white >> i) & 1) {
-        active_[i] = 0;
-        continue;
+  // The pixels at which each ink diffuses (bit i: pixel i), from the
+  // pixels with a small amount of it and the activity before the block.
+  static void Activity(const Block &block, const uint32_t small[3], uint32_t &activity,
+                       uint32_t active[3]) {
+    if (block.white == 0) {
+      uint32_t after = 0;
+      for (int k = 0; k < 3; ++k) {
+        uint32_t lane = activity >> kShift[k] & 0x1F;
+        active[k] = ActiveRun(small[k], lane);
+        after |= lane << kShift[k];
       }
-      const uint8_t *y = reinterpret_cast<const uint8_t *>(block.y + i);
-      activity = ((activity >> 1) & kActivityLanes) | uint32_t{hasSmall_[y[6]]} << 4 |
-                 uint32_t{hasSmall_[y[2]]} << 12 | uint32_t{hasSmall_[y[0]]} << 20;
-      active_[i] = activity;
+      activity = after;
+      return;
+    }
+    active[0] = active[1] = active[2] = 0;
+    for (uint32_t i = 0; i < kBlock; ++i) {
+      if ((block.white >> i) & 1) continue;
+      activity = (activity >> 1) & kActivityLanes;
+      for (int k = 0; k < 3; ++k) {
+        activity |= (small[k] >> i & 1) << (kShift[k] + 4);
+        active[k] |= (activity >> kShift[k] & 0x1F) != 0 ? 1u << i : 0;
+      }
     }
   }
 
-  INKDOT_AVX2 void Prepare(const Block &block, uint32_t i0) {
+  INKDOT_AVX2 void Prepare(const Block &block, uint32_t i0, uint32_t small[3]) {
     const __m256i codes = Load(block.codes + i0);
-    const __m256i active = Load(active_ + i0);
     const __m256i offset =
         _mm256_load_si256(reinterpret_cast<const __m256i *>(block.offset + i0));
     const __m256i odd = _mm256_andnot_si256(Load(block.m24 + i0), _mm256_set1_epi32(1));
-    const __m256i zero = _mm256_setzero_si256();
     for (int k = 0; k < 3; ++k) {
-      const __m256i diffuses = _mm256_xor_si256(
-          _mm256_cmpeq_epi32(_mm256_and_si256(active, _mm256_set1_epi32(kLane[k])), zero),
-          _mm256_set1_epi32(-1));
-      PrepareInk<Member>(records_, Ink(block, i0, kCode[k]), Byte(codes, kCode[k]), diffuses,
-                         k == 2 ? _mm256_sub_epi32(zero, offset) : offset, odd, i0,
-                         lanes_[k]);
+      small[k] |= PrepareInk(records_, Ink(block, i0, kCode[k]), Byte(codes, kCode[k]),
+                             k == 2 ? _mm256_sub_epi32(_mm256_setzero_si256(), offset) : offset,
+                             odd, i0, lanes_[k])
+                  << i0;
     }
   }
 
@@ -320,10 +335,8 @@ class WindowDiffusion {
   int32_t *cells_[3];  // each ink's line from the run's first window
   InkWindow windows_[3];
   alignas(32) int32_t rings_[3][32] = {};
-  alignas(32) uint32_t active_[kBlock];
   InkLanes lanes_[3];
   InkRecord records_[256];
-  uint8_t hasSmall_[256];
 };
 
 // What the members without window filters keep in its place.

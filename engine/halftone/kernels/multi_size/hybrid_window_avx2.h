@@ -70,8 +70,8 @@ struct alignas(16) InkRecord {
 };
 
 template <class Member>
-void LoadRecords(const HybridTables &tables, const uint32_t *dotParams, InkRecord records[256],
-                 uint8_t hasSmall[256]) {
+void LoadRecords(const HybridTables &tables, const uint32_t *dotParams,
+                 InkRecord records[256]) {
   const FilterRows<Member> &rows = FilterRows<Member>::Get();
   for (int p = 0; p < 256; ++p) {
     const uint32_t small = tables.amounts[p] & 0xFFFF;
@@ -82,14 +82,13 @@ void LoadRecords(const HybridTables &tables, const uint32_t *dotParams, InkRecor
                   static_cast<uint32_t>(vd | vn << 8 | (small != 0 ? 0x10000 : 0)),
                   rows.next[vd] | rows.next[vd + 1] << 8 | rows.next[vn] << 16 |
                       static_cast<uint32_t>(rows.next[vn + 1]) << 24};
-    hasSmall[p] = small != 0 ? 1 : 0;
   }
 }
 
 // One ink's pixels of a block, prepared for the chain: the amount, the
 // threshold the value must reach for a dot (always for a matrix-placed dot,
 // never where no small dot may be added), the weight rows (offsets in
-// cells) and next-cell weights with and without a dot, and the dots.
+// bytes) and next-cell weights with and without a dot, and the dots.
 struct InkLanes {
   alignas(32) int32_t amount[32];
   alignas(32) int32_t threshold[32];
@@ -117,28 +116,24 @@ INKDOT_AVX2 inline __m256i NotZero(__m256i v) {
                           _mm256_set1_epi32(-1));
 }
 
-// The offset of the weight row of `variant` (+ odd) where the ink diffuses,
-// of the zero row elsewhere, for lanes 0..7 as pixels 0..7 of a group.
-template <class Member>
-INKDOT_AVX2 inline __m256i RowOffsets(__m256i variant, __m256i odd, __m256i active) {
-  const __m256i none = _mm256_set1_epi32(FilterRows<Member>::kNone * 256);
-  const __m256i rows = _mm256_slli_epi32(_mm256_add_epi32(variant, odd), 8);
-  return _mm256_add_epi32(_mm256_blendv_epi8(none, rows, active),
-                          _mm256_setr_epi32(0, 32, 64, 96, 128, 160, 192, 224));
+// The byte offsets of the weight rows of `variant` (+ odd), lanes 0..7 as
+// pixels 0..7 of a group.
+INKDOT_AVX2 inline __m256i RowOffsets(__m256i variant, __m256i odd) {
+  const __m256i rows = _mm256_slli_epi32(_mm256_add_epi32(variant, odd), 10);
+  return _mm256_add_epi32(rows, _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896));
 }
 
 INKDOT_AVX2 inline void StoreLanes(int32_t *to, __m256i v) {
   _mm256_store_si256(reinterpret_cast<__m256i *>(to), v);
 }
 
-// Eight lanes of one ink from i0 (a multiple of 8): `levels` its palette
-// indexes (eight bytes apart), `codes` its matrix-placed dots, `active` all
-// ones where it diffuses, `offset` its small-dot offsets, `odd` 1 where the
-// noise bit is 0.
-template <class Member>
-INKDOT_AVX2 inline void PrepareInk(const InkRecord *records, const uint8_t *levels,
-                                   __m256i codes, __m256i active, __m256i offset,
-                                   __m256i odd, uint32_t i0, InkLanes &lanes) {
+// Eight lanes of one ink from i0 (a multiple of 8), as if it diffused at
+// every pixel: `levels` its palette indexes (eight bytes apart), `codes`
+// its matrix-placed dots, `offset` its small-dot offsets, `odd` 1 where the
+// noise bit is 0. Returns the lanes with a small amount, bit by bit.
+INKDOT_AVX2 inline uint32_t PrepareInk(const InkRecord *records, const uint8_t *levels,
+                                       __m256i codes, __m256i offset, __m256i odd,
+                                       uint32_t i0, InkLanes &lanes) {
   const __m256i r0 = RecordPair(records, levels, 0), r1 = RecordPair(records, levels, 1);
   const __m256i r2 = RecordPair(records, levels, 2), r3 = RecordPair(records, levels, 3);
   const __m256i t0 = _mm256_unpacklo_epi32(r0, r1), t1 = _mm256_unpacklo_epi32(r2, r3);
@@ -150,23 +145,53 @@ INKDOT_AVX2 inline void PrepareInk(const InkRecord *records, const uint8_t *leve
 
   const __m256i matrixDot = NotZero(codes);
   const __m256i small = NotZero(_mm256_and_si256(rows, _mm256_set1_epi32(0x10000)));
-  const __m256i eligible = _mm256_andnot_si256(matrixDot, _mm256_and_si256(active, small));
+  const __m256i eligible = _mm256_andnot_si256(matrixDot, small);
   __m256i threshold = _mm256_blendv_epi8(_mm256_set1_epi32(INT32_MAX),
                                          _mm256_add_epi32(curve, offset), eligible);
   threshold = _mm256_blendv_epi8(threshold, _mm256_set1_epi32(INT32_MIN), matrixDot);
 
   const __m256i byte = _mm256_set1_epi32(0xFF);
   const __m256i oddBits = _mm256_slli_epi32(odd, 3);
-  const __m256i nextDot = _mm256_and_si256(_mm256_srlv_epi32(next, oddBits), byte);
-  const __m256i nextNone =
-      _mm256_and_si256(_mm256_srlv_epi32(_mm256_srli_epi32(next, 16), oddBits), byte);
   StoreLanes(lanes.amount + i0, amount);
   StoreLanes(lanes.threshold + i0, threshold);
-  StoreLanes(lanes.rowDot + i0, RowOffsets<Member>(_mm256_and_si256(rows, byte), odd, active));
+  StoreLanes(lanes.rowDot + i0, RowOffsets(_mm256_and_si256(rows, byte), odd));
   StoreLanes(lanes.rowNone + i0,
-             RowOffsets<Member>(_mm256_and_si256(_mm256_srli_epi32(rows, 8), byte), odd, active));
-  StoreLanes(lanes.nextDot + i0, _mm256_and_si256(nextDot, active));
-  StoreLanes(lanes.nextNone + i0, _mm256_and_si256(nextNone, active));
+             RowOffsets(_mm256_and_si256(_mm256_srli_epi32(rows, 8), byte), odd));
+  StoreLanes(lanes.nextDot + i0, _mm256_and_si256(_mm256_srlv_epi32(next, oddBits), byte));
+  StoreLanes(lanes.nextNone + i0, _mm256_and_si256(
+                                      _mm256_srlv_epi32(_mm256_srli_epi32(next, 16), oddBits), byte));
+  return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(small)));
+}
+
+INKDOT_AVX2 inline __m256i LoadLanes(const int32_t *from) {
+  return _mm256_load_si256(reinterpret_cast<const __m256i *>(from));
+}
+
+// The lanes of a group where the ink does not diffuse (`idle`, all ones)
+// take the zero row, no next-cell weight and never a small dot; a
+// matrix-placed dot stays.
+template <class Member>
+INKDOT_AVX2 inline void Idle(__m256i idle, uint32_t i0, InkLanes &lanes) {
+  const __m256i none = _mm256_add_epi32(_mm256_set1_epi32(FilterRows<Member>::kNone * 1024),
+                                        _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896));
+  const __m256i threshold = LoadLanes(lanes.threshold + i0);
+  const __m256i matrixDot = _mm256_cmpeq_epi32(threshold, _mm256_set1_epi32(INT32_MIN));
+  StoreLanes(lanes.threshold + i0,
+             _mm256_blendv_epi8(threshold, _mm256_set1_epi32(INT32_MAX),
+                                _mm256_andnot_si256(matrixDot, idle)));
+  StoreLanes(lanes.rowDot + i0, _mm256_blendv_epi8(LoadLanes(lanes.rowDot + i0), none, idle));
+  StoreLanes(lanes.rowNone + i0, _mm256_blendv_epi8(LoadLanes(lanes.rowNone + i0), none, idle));
+  StoreLanes(lanes.nextDot + i0, _mm256_andnot_si256(idle, LoadLanes(lanes.nextDot + i0)));
+  StoreLanes(lanes.nextNone + i0, _mm256_andnot_si256(idle, LoadLanes(lanes.nextNone + i0)));
+}
+
+// Which pixels of a block whose 32 pixels all print an ink diffuses at:
+// while it or one of the four pixels before asked for small dots (`small`,
+// bit by bit). `state` is the ink's 5-bit activity lane, before and after.
+inline uint32_t ActiveRun(uint32_t small, uint32_t &state) {
+  const uint64_t t = uint64_t{small} << 4 | state >> 1;
+  state = static_cast<uint32_t>(t >> 31) & 0x1F;
+  return static_cast<uint32_t>(t | t >> 1 | t >> 2 | t >> 3 | t >> 4);
 }
 
 // One ink's window: cells x0 - kLead .. x0 + 19 of the group at x0, and
@@ -201,7 +226,9 @@ INKDOT_AVX2 inline void Step(InkWindow &w, InkLanes &lanes, uint32_t i, int32_t 
   const uint32_t dot = value >= lanes.threshold[i] ? 1 : 0;
   const uint32_t mask = 0 - dot;
   const uint32_t e = static_cast<uint32_t>(value) - (mask & Member::kDotValue);
-  const int32_t *row = weights + Select(mask, lanes.rowDot[i], lanes.rowNone[i]);
+  const int32_t *row = reinterpret_cast<const int32_t *>(
+      reinterpret_cast<const char *>(weights) +
+      static_cast<uint32_t>(Select(mask, lanes.rowDot[i], lanes.rowNone[i])));
   const uint32_t next = static_cast<uint32_t>(Select(mask, lanes.nextDot[i], lanes.nextNone[i]));
   lanes.dot[i] = static_cast<uint8_t>(dot);
   uint32_t base;
@@ -245,7 +272,7 @@ INKDOT_AVX2 inline void Finish(const InkWindow &w, const InkLanes &lanes, uint32
   const int32_t cell = ring[(r0 + kLead + last) & 31];
   const int32_t value = lanes.amount[i] + Member::IncomingError(cell);
   const uint32_t e = static_cast<uint32_t>(value) - (lanes.dot[i] != 0 ? Member::kDotValue : 0);
-  const int32_t row = lanes.dot[i] != 0 ? lanes.rowDot[i] : lanes.rowNone[i];
+  const int32_t row = (lanes.dot[i] != 0 ? lanes.rowDot[i] : lanes.rowNone[i]) / 4;
   const int32_t next = lanes.dot[i] != 0 ? lanes.nextDot[i] : lanes.nextNone[i];
   const uint32_t carry = static_cast<uint32_t>(weights[row + kLead + last + 1] - next);
   for (uint32_t j = last + 1; j < 8; ++j) ring[(r0 + kLead + j) & 31] = 0;
