@@ -277,9 +277,11 @@ class WindowDiffusion {
   static constexpr int kCode[3] = {3, 0, 1};
   static constexpr int kShift[3] = {0, 16, 8};  // activity lanes
 
+  // Ink k's small dots (1) of the group at i0.
   INKDOT_AVX2 __m256i Dots(int k, uint32_t i0) const {
-    return _mm256_cvtepu8_epi32(
-        _mm_loadl_epi64(reinterpret_cast<const __m128i *>(lanes_[k].dot + i0)));
+    const __m256i none = _mm256_cvtepu8_epi32(
+        _mm_loadl_epi64(reinterpret_cast<const __m128i *>(lanes_[k].noDot + i0)));
+    return _mm256_andnot_si256(none, _mm256_set1_epi32(1));
   }
 
   // The pixels at which each ink diffuses (bit i: pixel i), from the

@@ -86,18 +86,23 @@ void LoadRecords(const HybridTables &tables, const uint32_t *dotParams,
 }
 
 // One ink's pixels of a block, prepared for the chain: the amount, the
-// threshold the value must reach for a dot (always for a matrix-placed dot,
-// never where no small dot may be added), the weight rows (offsets in
-// bytes) and next-cell weights with and without a dot, and the dots.
+// threshold the value must reach for a dot (kAlways for a matrix-placed
+// dot, kNever where no small dot may be added), the weight row (an offset
+// in bytes) and next-cell weight with a dot, what turns them into those
+// without (xor), and the outcome: 0 for a dot, 0xFF for none.
 struct InkLanes {
   alignas(32) int32_t amount[32];
   alignas(32) int32_t threshold[32];
   alignas(32) int32_t rowDot[32];
-  alignas(32) int32_t rowNone[32];
+  alignas(32) int32_t rowFlip[32];
   alignas(32) int32_t nextDot[32];
-  alignas(32) int32_t nextNone[32];
-  alignas(32) uint8_t dot[32];
+  alignas(32) int32_t nextFlip[32];
+  alignas(32) uint8_t noDot[32];
 };
+
+// Thresholds beyond any value (an amount plus a cell in 32nds), so that
+// the value less the threshold never overflows.
+inline constexpr int32_t kAlways = -(1 << 30), kNever = 1 << 30;
 
 // Eight lanes of ink `ink` from i0: `levels` its palette indexes (eight
 // bytes apart), `codes` its matrix-placed dots, `active` all ones where it
@@ -146,20 +151,23 @@ INKDOT_AVX2 inline uint32_t PrepareInk(const InkRecord *records, const uint8_t *
   const __m256i matrixDot = NotZero(codes);
   const __m256i small = NotZero(_mm256_and_si256(rows, _mm256_set1_epi32(0x10000)));
   const __m256i eligible = _mm256_andnot_si256(matrixDot, small);
-  __m256i threshold = _mm256_blendv_epi8(_mm256_set1_epi32(INT32_MAX),
+  __m256i threshold = _mm256_blendv_epi8(_mm256_set1_epi32(kNever),
                                          _mm256_add_epi32(curve, offset), eligible);
-  threshold = _mm256_blendv_epi8(threshold, _mm256_set1_epi32(INT32_MIN), matrixDot);
+  threshold = _mm256_blendv_epi8(threshold, _mm256_set1_epi32(kAlways), matrixDot);
 
   const __m256i byte = _mm256_set1_epi32(0xFF);
   const __m256i oddBits = _mm256_slli_epi32(odd, 3);
   StoreLanes(lanes.amount + i0, amount);
   StoreLanes(lanes.threshold + i0, threshold);
-  StoreLanes(lanes.rowDot + i0, RowOffsets(_mm256_and_si256(rows, byte), odd));
-  StoreLanes(lanes.rowNone + i0,
-             RowOffsets(_mm256_and_si256(_mm256_srli_epi32(rows, 8), byte), odd));
-  StoreLanes(lanes.nextDot + i0, _mm256_and_si256(_mm256_srlv_epi32(next, oddBits), byte));
-  StoreLanes(lanes.nextNone + i0, _mm256_and_si256(
-                                      _mm256_srlv_epi32(_mm256_srli_epi32(next, 16), oddBits), byte));
+  const __m256i rowDot = RowOffsets(_mm256_and_si256(rows, byte), odd);
+  const __m256i rowNone = RowOffsets(_mm256_and_si256(_mm256_srli_epi32(rows, 8), byte), odd);
+  const __m256i nextDot = _mm256_and_si256(_mm256_srlv_epi32(next, oddBits), byte);
+  const __m256i nextNone =
+      _mm256_and_si256(_mm256_srlv_epi32(_mm256_srli_epi32(next, 16), oddBits), byte);
+  StoreLanes(lanes.rowDot + i0, rowDot);
+  StoreLanes(lanes.rowFlip + i0, _mm256_xor_si256(rowDot, rowNone));
+  StoreLanes(lanes.nextDot + i0, nextDot);
+  StoreLanes(lanes.nextFlip + i0, _mm256_xor_si256(nextDot, nextNone));
   return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(small)));
 }
 
@@ -175,14 +183,14 @@ INKDOT_AVX2 inline void Idle(__m256i idle, uint32_t i0, InkLanes &lanes) {
   const __m256i none = _mm256_add_epi32(_mm256_set1_epi32(FilterRows<Member>::kNone * 1024),
                                         _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896));
   const __m256i threshold = LoadLanes(lanes.threshold + i0);
-  const __m256i matrixDot = _mm256_cmpeq_epi32(threshold, _mm256_set1_epi32(INT32_MIN));
+  const __m256i matrixDot = _mm256_cmpeq_epi32(threshold, _mm256_set1_epi32(kAlways));
   StoreLanes(lanes.threshold + i0,
-             _mm256_blendv_epi8(threshold, _mm256_set1_epi32(INT32_MAX),
+             _mm256_blendv_epi8(threshold, _mm256_set1_epi32(kNever),
                                 _mm256_andnot_si256(matrixDot, idle)));
   StoreLanes(lanes.rowDot + i0, _mm256_blendv_epi8(LoadLanes(lanes.rowDot + i0), none, idle));
-  StoreLanes(lanes.rowNone + i0, _mm256_blendv_epi8(LoadLanes(lanes.rowNone + i0), none, idle));
-  StoreLanes(lanes.nextDot + i0, _mm256_andnot_si256(idle, LoadLanes(lanes.nextDot + i0)));
-  StoreLanes(lanes.nextNone + i0, _mm256_andnot_si256(idle, LoadLanes(lanes.nextNone + i0)));
+  for (int32_t *zeroed : {lanes.rowFlip + i0, lanes.nextDot + i0, lanes.nextFlip + i0}) {
+    StoreLanes(zeroed, _mm256_andnot_si256(idle, LoadLanes(zeroed)));
+  }
 }
 
 // Which pixels of a block whose 32 pixels all print an ink diffuses at:
@@ -201,12 +209,6 @@ struct InkWindow {
   uint32_t cell;
 };
 
-// a where mask is all ones, b where it is zero.
-inline int32_t Select(uint32_t mask, int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(b) ^
-                              ((static_cast<uint32_t>(a) ^ static_cast<uint32_t>(b)) & mask));
-}
-
 INKDOT_AVX2 inline void AddWeights(__m256i &cells, __m256i error, const int32_t *weights) {
   const __m256i w = _mm256_load_si256(reinterpret_cast<const __m256i *>(weights));
   cells = _mm256_add_epi32(cells, _mm256_mullo_epi32(error, w));
@@ -223,14 +225,14 @@ INKDOT_AVX2 inline void Step(InkWindow &w, InkLanes &lanes, uint32_t i, int32_t 
   ring[(r0 + kLead + J) & 31] = static_cast<int32_t>(cell);
   const int32_t value = lanes.amount[i] + Member::IncomingError(static_cast<int32_t>(cell));
   // Masks, not branches: whether a dot is printed is close to random.
-  const uint32_t dot = value >= lanes.threshold[i] ? 1 : 0;
-  const uint32_t mask = 0 - dot;
-  const uint32_t e = static_cast<uint32_t>(value) - (mask & Member::kDotValue);
+  const uint32_t none = static_cast<uint32_t>((value - lanes.threshold[i]) >> 31);
+  const uint32_t e = static_cast<uint32_t>(value) - (~none & Member::kDotValue);
   const int32_t *row = reinterpret_cast<const int32_t *>(
       reinterpret_cast<const char *>(weights) +
-      static_cast<uint32_t>(Select(mask, lanes.rowDot[i], lanes.rowNone[i])));
-  const uint32_t next = static_cast<uint32_t>(Select(mask, lanes.nextDot[i], lanes.nextNone[i]));
-  lanes.dot[i] = static_cast<uint8_t>(dot);
+      (static_cast<uint32_t>(lanes.rowDot[i]) ^ (static_cast<uint32_t>(lanes.rowFlip[i]) & none)));
+  const uint32_t next = static_cast<uint32_t>(lanes.nextDot[i]) ^
+                        (static_cast<uint32_t>(lanes.nextFlip[i]) & none);
+  lanes.noDot[i] = static_cast<uint8_t>(none);
   uint32_t base;
   if constexpr (kNext < 16) {
     base = static_cast<uint32_t>(_mm256_extract_epi32(w.w1, kNext - 8));
@@ -271,9 +273,10 @@ INKDOT_AVX2 inline void Finish(const InkWindow &w, const InkLanes &lanes, uint32
                                uint32_t last, int32_t *cells) {
   const int32_t cell = ring[(r0 + kLead + last) & 31];
   const int32_t value = lanes.amount[i] + Member::IncomingError(cell);
-  const uint32_t e = static_cast<uint32_t>(value) - (lanes.dot[i] != 0 ? Member::kDotValue : 0);
-  const int32_t row = (lanes.dot[i] != 0 ? lanes.rowDot[i] : lanes.rowNone[i]) / 4;
-  const int32_t next = lanes.dot[i] != 0 ? lanes.nextDot[i] : lanes.nextNone[i];
+  const uint32_t none = lanes.noDot[i] != 0 ? ~0u : 0;
+  const uint32_t e = static_cast<uint32_t>(value) - (~none & Member::kDotValue);
+  const int32_t row = (lanes.rowDot[i] ^ (lanes.rowFlip[i] & static_cast<int32_t>(none))) / 4;
+  const int32_t next = lanes.nextDot[i] ^ (lanes.nextFlip[i] & static_cast<int32_t>(none));
   const uint32_t carry = static_cast<uint32_t>(weights[row + kLead + last + 1] - next);
   for (uint32_t j = last + 1; j < 8; ++j) ring[(r0 + kLead + j) & 31] = 0;
   ring[(r0 + kLead + last + 1) & 31] = static_cast<int32_t>(carry * e);
