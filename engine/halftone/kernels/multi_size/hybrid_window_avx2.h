@@ -88,15 +88,14 @@ void LoadRecords(const HybridTables &tables, const uint32_t *dotParams,
 // One ink's pixels of a block, prepared for the chain: the amount, the
 // threshold the value must reach for a dot (kAlways for a matrix-placed
 // dot, kNever where no small dot may be added), the weight row (an offset
-// in bytes) and next-cell weight with a dot, what turns them into those
-// without (xor), and the outcome: 0 for a dot, 0xFF for none.
+// in bytes, low half) and next-cell weight (high half) with a dot, what
+// turns them into those without (xor), and the outcome: 0 for a dot, 0xFF
+// for none.
 struct InkLanes {
   alignas(32) int32_t amount[32];
   alignas(32) int32_t threshold[32];
-  alignas(32) int32_t rowDot[32];
-  alignas(32) int32_t rowFlip[32];
-  alignas(32) int32_t nextDot[32];
-  alignas(32) int32_t nextFlip[32];
+  alignas(32) int32_t choice[32];
+  alignas(32) int32_t flip[32];
   alignas(32) uint8_t noDot[32];
 };
 
@@ -164,10 +163,10 @@ INKDOT_AVX2 inline uint32_t PrepareInk(const InkRecord *records, const uint8_t *
   const __m256i nextDot = _mm256_and_si256(_mm256_srlv_epi32(next, oddBits), byte);
   const __m256i nextNone =
       _mm256_and_si256(_mm256_srlv_epi32(_mm256_srli_epi32(next, 16), oddBits), byte);
-  StoreLanes(lanes.rowDot + i0, rowDot);
-  StoreLanes(lanes.rowFlip + i0, _mm256_xor_si256(rowDot, rowNone));
-  StoreLanes(lanes.nextDot + i0, nextDot);
-  StoreLanes(lanes.nextFlip + i0, _mm256_xor_si256(nextDot, nextNone));
+  const __m256i choice = _mm256_or_si256(rowDot, _mm256_slli_epi32(nextDot, 16));
+  const __m256i other = _mm256_or_si256(rowNone, _mm256_slli_epi32(nextNone, 16));
+  StoreLanes(lanes.choice + i0, choice);
+  StoreLanes(lanes.flip + i0, _mm256_xor_si256(choice, other));
   return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(small)));
 }
 
@@ -187,10 +186,8 @@ INKDOT_AVX2 inline void Idle(__m256i idle, uint32_t i0, InkLanes &lanes) {
   StoreLanes(lanes.threshold + i0,
              _mm256_blendv_epi8(threshold, _mm256_set1_epi32(kNever),
                                 _mm256_andnot_si256(matrixDot, idle)));
-  StoreLanes(lanes.rowDot + i0, _mm256_blendv_epi8(LoadLanes(lanes.rowDot + i0), none, idle));
-  for (int32_t *zeroed : {lanes.rowFlip + i0, lanes.nextDot + i0, lanes.nextFlip + i0}) {
-    StoreLanes(zeroed, _mm256_andnot_si256(idle, LoadLanes(zeroed)));
-  }
+  StoreLanes(lanes.choice + i0, _mm256_blendv_epi8(LoadLanes(lanes.choice + i0), none, idle));
+  StoreLanes(lanes.flip + i0, _mm256_andnot_si256(idle, LoadLanes(lanes.flip + i0)));
 }
 
 // Which pixels of a block whose 32 pixels all print an ink diffuses at:
@@ -227,11 +224,11 @@ INKDOT_AVX2 inline void Step(InkWindow &w, InkLanes &lanes, uint32_t i, int32_t 
   // Masks, not branches: whether a dot is printed is close to random.
   const uint32_t none = static_cast<uint32_t>((value - lanes.threshold[i]) >> 31);
   const uint32_t e = static_cast<uint32_t>(value) - (~none & Member::kDotValue);
-  const int32_t *row = reinterpret_cast<const int32_t *>(
-      reinterpret_cast<const char *>(weights) +
-      (static_cast<uint32_t>(lanes.rowDot[i]) ^ (static_cast<uint32_t>(lanes.rowFlip[i]) & none)));
-  const uint32_t next = static_cast<uint32_t>(lanes.nextDot[i]) ^
-                        (static_cast<uint32_t>(lanes.nextFlip[i]) & none);
+  const uint32_t choice =
+      static_cast<uint32_t>(lanes.choice[i]) ^ (static_cast<uint32_t>(lanes.flip[i]) & none);
+  const int32_t *row = reinterpret_cast<const int32_t *>(reinterpret_cast<const char *>(weights) +
+                                                         (choice & 0xFFFF));
+  const uint32_t next = choice >> 16;
   lanes.noDot[i] = static_cast<uint8_t>(none);
   uint32_t base;
   if constexpr (kNext < 16) {
@@ -275,8 +272,9 @@ INKDOT_AVX2 inline void Finish(const InkWindow &w, const InkLanes &lanes, uint32
   const int32_t value = lanes.amount[i] + Member::IncomingError(cell);
   const uint32_t none = lanes.noDot[i] != 0 ? ~0u : 0;
   const uint32_t e = static_cast<uint32_t>(value) - (~none & Member::kDotValue);
-  const int32_t row = (lanes.rowDot[i] ^ (lanes.rowFlip[i] & static_cast<int32_t>(none))) / 4;
-  const int32_t next = lanes.nextDot[i] ^ (lanes.nextFlip[i] & static_cast<int32_t>(none));
+  const int32_t choice = lanes.choice[i] ^ (lanes.flip[i] & static_cast<int32_t>(none));
+  const int32_t row = (choice & 0xFFFF) / 4;
+  const int32_t next = choice >> 16;
   const uint32_t carry = static_cast<uint32_t>(weights[row + kLead + last + 1] - next);
   for (uint32_t j = last + 1; j < 8; ++j) ring[(r0 + kLead + j) & 31] = 0;
   ring[(r0 + kLead + last + 1) & 31] = static_cast<int32_t>(carry * e);
