@@ -220,10 +220,13 @@ INKDOT_AVX2 inline void Step(InkWindow &w, InkLanes &lanes, uint32_t i, int32_t 
   constexpr int kNext = kLead + J + 1;
   const uint32_t cell = w.cell;
   ring[(r0 + kLead + J) & 31] = static_cast<int32_t>(cell);
-  const int32_t value = lanes.amount[i] + Member::IncomingError(static_cast<int32_t>(cell));
+  // Member::IncomingError (truncation toward zero), its bias from the sign
+  // by shifts.
+  const uint32_t bias = static_cast<uint32_t>(static_cast<int32_t>(cell) >> 31) >> 27;
+  const int32_t value = lanes.amount[i] + (static_cast<int32_t>(cell + bias) >> 5);
   // Masks, not branches: whether a dot is printed is close to random.
   const uint32_t none = static_cast<uint32_t>((value - lanes.threshold[i]) >> 31);
-  const uint32_t e = static_cast<uint32_t>(value) - (~none & Member::kDotValue);
+  const uint32_t e = static_cast<uint32_t>(value) - Member::kDotValue + (none & Member::kDotValue);
   const uint32_t choice =
       static_cast<uint32_t>(lanes.choice[i]) ^ (static_cast<uint32_t>(lanes.flip[i]) & none);
   const int32_t *row = reinterpret_cast<const int32_t *>(reinterpret_cast<const char *>(weights) +
