@@ -216,7 +216,7 @@ class WindowDiffusion {
  public:
   INKDOT_AVX2 void Start(const HybridTables &tables, const uint32_t *dotParams,
                          int32_t *const lines[3], uint32_t startX) {
-    weights_ = &FilterRows<Member>::Get().weights[0][0][0];
+    weights_ = &kFilterRows<Member>.weights[0][0][0];
     LoadRecords<Member>(tables, dotParams, records_);
     for (int k = 0; k < 3; ++k) {
       cells_[k] = lines[kLine[k]] + startX - kLead;

@@ -37,7 +37,7 @@ struct Square {
   static int Choose(bool heavy, bool dot, uint32_t small, const uint32_t *limits) {
     return ChooseSquareFilter(heavy, dot, small, limits);
   }
-  static int32_t SpreadBy(int which, int32_t *cell, int32_t e, int32_t carry, bool odd) {
+  static constexpr int32_t SpreadBy(int which, int32_t *cell, int32_t e, int32_t carry, bool odd) {
     return SpreadSquare(which, cell, e, carry, odd);
   }
   static int32_t Spread(bool heavy, bool dot, uint32_t small, const uint32_t *limits,
@@ -55,7 +55,7 @@ struct Wide : Square {
   static int Choose(bool heavy, bool dot, uint32_t small, const uint32_t *limits) {
     return ChooseWideFilter(heavy, dot, small, limits);
   }
-  static int32_t SpreadBy(int which, int32_t *cell, int32_t e, int32_t carry, bool odd) {
+  static constexpr int32_t SpreadBy(int which, int32_t *cell, int32_t e, int32_t carry, bool odd) {
     return SpreadWide(which, cell, e, carry, odd);
   }
   static int32_t Spread(bool heavy, bool dot, uint32_t small, const uint32_t *limits,
@@ -88,7 +88,7 @@ struct Tall : Square {
   static int Choose(bool heavy, bool dot, uint32_t small, const uint32_t *limits) {
     return ChooseTallFilter(heavy, dot, small, limits, kTallHeavyColour);
   }
-  static int32_t SpreadBy(int which, int32_t *cell, int32_t e, int32_t carry, bool) {
+  static constexpr int32_t SpreadBy(int which, int32_t *cell, int32_t e, int32_t carry, bool) {
     return SpreadTall(which, cell, e, carry);
   }
   static int32_t Spread(bool heavy, bool dot, uint32_t small, const uint32_t *limits,

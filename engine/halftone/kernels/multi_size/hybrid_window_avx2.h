@@ -37,7 +37,7 @@ struct FilterRows {
   uint8_t next[kRows] = {};   // the weight of the next pixel's cell, this row
   int32_t carry[kRows] = {};  // the weight of the carry
 
-  FilterRows() {
+  constexpr FilterRows() {
     for (int f = 0; f < Member::kFilters; ++f) {
       for (int odd = 0; odd < 2; ++odd) {
         const int v = 2 * f + odd;
@@ -53,12 +53,11 @@ struct FilterRows {
       }
     }
   }
-
-  static const FilterRows &Get() {
-    static const FilterRows rows;
-    return rows;
-  }
 };
+
+// Built at compile time: no guarded static, nothing to run at start-up.
+template <class Member>
+inline constexpr FilterRows<Member> kFilterRows{};
 
 // What one ink's diffusion needs of a palette index, per run.
 struct alignas(16) InkRecord {
@@ -72,7 +71,7 @@ struct alignas(16) InkRecord {
 template <class Member>
 void LoadRecords(const HybridTables &tables, const uint32_t *dotParams,
                  InkRecord records[256]) {
-  const FilterRows<Member> &rows = FilterRows<Member>::Get();
+  const FilterRows<Member> &rows = kFilterRows<Member>;
   for (int p = 0; p < 256; ++p) {
     const uint32_t small = tables.amounts[p] & 0xFFFF;
     const bool heavy = (tables.limits[p] >> 16) != 0;
