@@ -7,7 +7,10 @@
 // pixel's); eight lanes at a time again for ink 2's screened dot, the
 // matrix-placed dots of the other inks and the small-dot offsets; and one
 // pixel at a time for the diffusion, which alone depends on the pixels
-// before. The codes then go out 32 pixels per plane at once.
+// before: through register windows of error cells for the members whose
+// filters are linear in the error (hybrid_window_avx2.h), the portable
+// per-pixel code for the others. The codes then go out 32 pixels per plane
+// at once.
 #include <type_traits>
 
 #include "halftone/kernels/halftone_tables.h"
