@@ -238,13 +238,18 @@ class WindowDiffusion {
   INKDOT_AVX2 void Run(Block &block, uint32_t pixels, uint32_t first, bool last,
                        uint32_t &activity) {
     uint32_t small[3] = {};
-    for (uint32_t i0 = 0; i0 < pixels; i0 += 8) Prepare(block, i0, small);
+    for (uint32_t i0 = 0; i0 < pixels; i0 += 8) {
+      if ((block.white >> i0 & 0xFF) != 0xFF) Prepare(block, i0, small);
+    }
     uint32_t active[3];
     Activity(block, small, activity, active);
+    const uint32_t anyActive = active[0] | active[1] | active[2];
     for (int k = 0; k < 3; ++k) {
       for (uint32_t i0 = 0; i0 < pixels; i0 += 8) {
         const uint32_t idle = ~active[k] >> i0 & 0xFF;
-        if (idle != 0) Idle<Member>(LaneMask(idle), i0, lanes_[k]);
+        if (idle != 0 && (anyActive >> i0 & 0xFF) != 0) {
+          Idle<Member>(LaneMask(idle), i0, lanes_[k]);
+        }
       }
     }
     // The windows in locals, which stay in registers.
@@ -255,7 +260,11 @@ class WindowDiffusion {
           Advance(w[k], rings_[k] + ((i0 + 24) & 31), cells_[k] + first + i0 - 8);
         }
       }
-      Group(w, i0, std::make_integer_sequence<int, 8>{});
+      if ((anyActive >> i0 & 0xFF) == 0) {
+        for (int k = 0; k < 3; ++k) Quiet(w[k], i0, rings_[k], lanes_[k]);
+      } else {
+        Group(w, i0, std::make_integer_sequence<int, 8>{});
+      }
     }
     const uint32_t end = (pixels - 1) & ~7u;
     if (last) {
@@ -323,6 +332,25 @@ class WindowDiffusion {
                              odd, i0, lanes_[k])
                   << i0;
     }
+  }
+
+  // A group where no ink diffuses (white pixels, or no small amounts
+  // lately): each pixel's cell takes the carry and nothing spreads, so the
+  // cells the pixels read are the window's lanes as they are, the first
+  // less the carry the pixel before added to it.
+  INKDOT_AVX2 void Quiet(InkWindow &w, uint32_t i0, int32_t *ring, InkLanes &lanes) {
+    alignas(32) int32_t cells[8];
+    _mm256_store_si256(reinterpret_cast<__m256i *>(cells),
+                       _mm256_permute2x128_si256(w.w1, w.w2, 0x21));  // lanes 12..19
+    cells[0] = static_cast<int32_t>(w.cell);
+    for (uint32_t j = 0; j < 8; ++j) ring[(i0 + kLead + j) & 31] = cells[j];
+    w.cell = static_cast<uint32_t>(_mm256_extract_epi32(w.w2, 4));  // lane 20
+    // What Finish reads of the pixels: no carry, no dot.
+    const __m256i none = _mm256_add_epi32(_mm256_set1_epi32(FilterRows<Member>::kNone * 1024),
+                                          _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896));
+    _mm256_store_si256(reinterpret_cast<__m256i *>(lanes.choice + i0), none);
+    _mm256_store_si256(reinterpret_cast<__m256i *>(lanes.flip + i0), _mm256_setzero_si256());
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(lanes.noDot + i0), _mm_set1_epi8(-1));
   }
 
   template <int... J>
