@@ -243,13 +243,12 @@ class WindowDiffusion {
     }
     uint32_t active[3];
     Activity(block, small, activity, active);
-    const uint32_t anyActive = active[0] | active[1] | active[2];
+    // Lanes where an ink rests within a group it diffuses in; a group it
+    // does not diffuse in at all is quiet for it (below).
     for (int k = 0; k < 3; ++k) {
       for (uint32_t i0 = 0; i0 < pixels; i0 += 8) {
         const uint32_t idle = ~active[k] >> i0 & 0xFF;
-        if (idle != 0 && (anyActive >> i0 & 0xFF) != 0) {
-          Idle<Member>(LaneMask(idle), i0, lanes_[k]);
-        }
+        if (idle != 0 && idle != 0xFF) Idle<Member>(LaneMask(idle), i0, lanes_[k]);
       }
     }
     // The windows in locals, which stay in registers.
@@ -260,10 +259,20 @@ class WindowDiffusion {
           Advance(w[k], rings_[k] + ((i0 + 24) & 31), cells_[k] + first + i0 - 8);
         }
       }
-      if ((anyActive >> i0 & 0xFF) == 0) {
-        for (int k = 0; k < 3; ++k) Quiet(w[k], i0, rings_[k], lanes_[k]);
-      } else {
-        Group(w, i0, std::make_integer_sequence<int, 8>{});
+      // The inks that diffuse somewhere in the group step pixel by pixel,
+      // the others are quiet.
+      const uint32_t inks = ((active[0] >> i0 & 0xFF) != 0 ? 1 : 0) |
+                            ((active[1] >> i0 & 0xFF) != 0 ? 2 : 0) |
+                            ((active[2] >> i0 & 0xFF) != 0 ? 4 : 0);
+      switch (inks) {
+        case 0: Steps<0>(w, i0); break;
+        case 1: Steps<1>(w, i0); break;
+        case 2: Steps<2>(w, i0); break;
+        case 3: Steps<3>(w, i0); break;
+        case 4: Steps<4>(w, i0); break;
+        case 5: Steps<5>(w, i0); break;
+        case 6: Steps<6>(w, i0); break;
+        default: Steps<7>(w, i0); break;
       }
     }
     const uint32_t end = (pixels - 1) & ~7u;
@@ -334,10 +343,10 @@ class WindowDiffusion {
     }
   }
 
-  // A group where no ink diffuses (white pixels, or no small amounts
-  // lately): each pixel's cell takes the carry and nothing spreads, so the
-  // cells the pixels read are the window's lanes as they are, the first
-  // less the carry the pixel before added to it.
+  // A group where an ink does not diffuse (white pixels, or no small
+  // amounts lately): each pixel's cell takes the carry and nothing spreads,
+  // so the cells the pixels read are the window's lanes as they are, the
+  // first less the carry the pixel before added to it.
   INKDOT_AVX2 void Quiet(InkWindow &w, uint32_t i0, int32_t *ring, InkLanes &lanes) {
     alignas(32) int32_t cells[8];
     _mm256_store_si256(reinterpret_cast<__m256i *>(cells),
@@ -353,15 +362,24 @@ class WindowDiffusion {
     _mm_storel_epi64(reinterpret_cast<__m128i *>(lanes.noDot + i0), _mm_set1_epi8(-1));
   }
 
-  template <int... J>
-  INKDOT_AVX2 void Group(InkWindow w[3], uint32_t i0, std::integer_sequence<int, J...>) {
-    (Pixel<J>(w, i0 + J, i0), ...);
+  // The group at i0: the inks of kInks (bit k: ink slot k) pixel by
+  // pixel, interleaved, the others quiet.
+  template <int kInks>
+  INKDOT_AVX2 void Steps(InkWindow w[3], uint32_t i0) {
+    for (int k = 0; k < 3; ++k) {
+      if ((kInks >> k & 1) == 0) Quiet(w[k], i0, rings_[k], lanes_[k]);
+    }
+    if constexpr (kInks != 0) Group<kInks>(w, i0, std::make_integer_sequence<int, 8>{});
   }
-  template <int J>
+  template <int kInks, int... J>
+  INKDOT_AVX2 void Group(InkWindow w[3], uint32_t i0, std::integer_sequence<int, J...>) {
+    (Pixel<kInks, J>(w, i0 + J, i0), ...);
+  }
+  template <int kInks, int J>
   INKDOT_AVX2 void Pixel(InkWindow w[3], uint32_t i, uint32_t r0) {
-    Step<Member, J>(w[0], lanes_[0], i, rings_[0], r0, weights_);
-    Step<Member, J>(w[1], lanes_[1], i, rings_[1], r0, weights_);
-    Step<Member, J>(w[2], lanes_[2], i, rings_[2], r0, weights_);
+    if constexpr ((kInks & 1) != 0) Step<Member, J>(w[0], lanes_[0], i, rings_[0], r0, weights_);
+    if constexpr ((kInks & 2) != 0) Step<Member, J>(w[1], lanes_[1], i, rings_[1], r0, weights_);
+    if constexpr ((kInks & 4) != 0) Step<Member, J>(w[2], lanes_[2], i, rings_[2], r0, weights_);
   }
 
   const int32_t *weights_;
