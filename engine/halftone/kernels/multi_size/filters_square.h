@@ -32,7 +32,7 @@ inline int ChooseSquareFilter(bool heavy, bool dot, uint32_t small,
 }
 
 // Spreads e around `cell` by filter `which`; returns the new carry.
-inline int32_t SpreadSquare(int which, int32_t *cell, int32_t e, int32_t carry,
+constexpr int32_t SpreadSquare(int which, int32_t *cell, int32_t e, int32_t carry,
                             bool odd) {
   Taps taps(cell, e);
   switch (which) {

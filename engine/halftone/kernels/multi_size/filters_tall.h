@@ -29,7 +29,7 @@ inline int ChooseTallFilter(bool heavy, bool dot, uint32_t small,
   return kTallFaint;
 }
 
-inline int32_t SpreadTall(int which, int32_t *cell, int32_t e, int32_t carry) {
+constexpr int32_t SpreadTall(int which, int32_t *cell, int32_t e, int32_t carry) {
   Taps taps(cell, e);
   switch (which) {
     case kTallHeavyColour:

@@ -29,7 +29,7 @@ inline int ChooseWideFilter(bool heavy, bool dot, uint32_t small,
   return kWideFaint;
 }
 
-inline int32_t SpreadWide(int which, int32_t *cell, int32_t e, int32_t carry,
+constexpr int32_t SpreadWide(int which, int32_t *cell, int32_t e, int32_t carry,
                           bool odd) {
   Taps taps(cell, e);
   switch (which) {

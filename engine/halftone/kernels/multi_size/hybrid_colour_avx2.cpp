@@ -7,7 +7,12 @@
 // pixel's); eight lanes at a time again for ink 2's screened dot, the
 // matrix-placed dots of the other inks and the small-dot offsets; and one
 // pixel at a time for the diffusion, which alone depends on the pixels
-// before. The codes then go out 32 pixels per plane at once.
+// before: through register windows of error cells for the members whose
+// filters are linear in the error (hybrid_window_avx2.h), the portable
+// per-pixel code for the others. The codes then go out 32 pixels per plane
+// at once.
+#include <type_traits>
+
 #include "halftone/kernels/halftone_tables.h"
 #include "halftone/kernels/multi_size/hybrid_members.h"
 #include "halftone/kernels/vector_kernels.h"
@@ -16,6 +21,7 @@
 
 #include "halftone/kernels/avx2_lanes.h"
 #include "halftone/kernels/block_planes.h"
+#include "halftone/kernels/multi_size/hybrid_window_avx2.h"
 #include "halftone/kernels/run_checks.h"
 
 namespace inkdot {
@@ -205,6 +211,188 @@ __attribute__((flatten)) inline void Back(const HybridTables &tables, const uint
   }
 }
 
+// The diffusion of inks 3, 0 and 1 through windows of error cells (see
+// hybrid_window_avx2.h), a group of eight pixels at a time, adding their
+// small dots to the codes.
+template <class Member>
+class WindowDiffusion {
+ public:
+  INKDOT_AVX2 void Start(const HybridTables &tables, const uint32_t *dotParams,
+                         int32_t *const lines[3], uint32_t startX) {
+    weights_ = &kFilterRows<Member>.weights[0][0][0];
+    LoadRecords<Member>(tables, dotParams, records_);
+    for (int k = 0; k < 3; ++k) {
+      cells_[k] = lines[kLine[k]] + startX - kLead;
+      InkWindow &w = windows_[k];
+      const auto *at = reinterpret_cast<const __m256i *>(cells_[k]);
+      w.w0 = _mm256_loadu_si256(at);
+      w.w1 = _mm256_loadu_si256(at + 1);
+      w.w2 = _mm256_loadu_si256(at + 2);
+      w.w3 = _mm256_loadu_si256(at + 3);
+      w.cell = static_cast<uint32_t>(cells_[k][kLead]);
+    }
+  }
+
+  // The block of `pixels` from `first` (a multiple of 32); `last` when the
+  // run ends with it.
+  INKDOT_AVX2 void Run(Block &block, uint32_t pixels, uint32_t first, bool last,
+                       uint32_t &activity) {
+    uint32_t small[3] = {};
+    for (uint32_t i0 = 0; i0 < pixels; i0 += 8) {
+      if ((block.white >> i0 & 0xFF) != 0xFF) Prepare(block, i0, small);
+    }
+    uint32_t active[3];
+    Activity(block, small, activity, active);
+    // Lanes where an ink rests within a group it diffuses in; a group it
+    // does not diffuse in at all is quiet for it (below).
+    for (int k = 0; k < 3; ++k) {
+      for (uint32_t i0 = 0; i0 < pixels; i0 += 8) {
+        const uint32_t idle = ~active[k] >> i0 & 0xFF;
+        if (idle != 0 && idle != 0xFF) Idle<Member>(LaneMask(idle), i0, lanes_[k]);
+      }
+    }
+    // The windows in locals, which stay in registers.
+    InkWindow w[3] = {windows_[0], windows_[1], windows_[2]};
+    for (uint32_t i0 = 0; i0 < pixels; i0 += 8) {
+      if (first + i0 != 0) {
+        for (int k = 0; k < 3; ++k) {
+          Advance(w[k], rings_[k] + ((i0 + 24) & 31), cells_[k] + first + i0 - 8);
+        }
+      }
+      // The inks that diffuse somewhere in the group step pixel by pixel,
+      // the others are quiet.
+      const uint32_t inks = ((active[0] >> i0 & 0xFF) != 0 ? 1 : 0) |
+                            ((active[1] >> i0 & 0xFF) != 0 ? 2 : 0) |
+                            ((active[2] >> i0 & 0xFF) != 0 ? 4 : 0);
+      switch (inks) {
+        case 0: Steps<0>(w, i0); break;
+        case 1: Steps<1>(w, i0); break;
+        case 2: Steps<2>(w, i0); break;
+        case 3: Steps<3>(w, i0); break;
+        case 4: Steps<4>(w, i0); break;
+        case 5: Steps<5>(w, i0); break;
+        case 6: Steps<6>(w, i0); break;
+        default: Steps<7>(w, i0); break;
+      }
+    }
+    const uint32_t end = (pixels - 1) & ~7u;
+    if (last) {
+      for (int k = 0; k < 3; ++k) {
+        hybrid::Finish<Member>(w[k], lanes_[k], pixels - 1, weights_, rings_[k], end,
+                               (pixels - 1) & 7, cells_[k] + first + end);
+      }
+    }
+    for (int k = 0; k < 3; ++k) windows_[k] = w[k];
+    for (uint32_t i0 = 0; i0 < pixels; i0 += 8) {
+      const __m256i dots =
+          _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(Dots(0, i0), 24), Dots(1, i0)),
+                          _mm256_slli_epi32(Dots(2, i0), 8));
+      auto *codes = reinterpret_cast<__m256i *>(block.codes + i0);
+      _mm256_store_si256(codes, _mm256_max_epu8(_mm256_load_si256(codes), dots));
+    }
+  }
+
+ private:
+  // Inks 3, 0 and 1: their error lines, code bytes and activity lanes.
+  static constexpr int kLine[3] = {2, 0, 1};
+  static constexpr int kCode[3] = {3, 0, 1};
+  static constexpr int kShift[3] = {0, 16, 8};  // activity lanes
+
+  // Ink k's small dots (1) of the group at i0.
+  INKDOT_AVX2 __m256i Dots(int k, uint32_t i0) const {
+    const __m256i none = _mm256_cvtepu8_epi32(
+        _mm_loadl_epi64(reinterpret_cast<const __m128i *>(lanes_[k].noDot + i0)));
+    return _mm256_andnot_si256(none, _mm256_set1_epi32(1));
+  }
+
+  // The pixels at which each ink diffuses (bit i: pixel i), from the
+  // pixels with a small amount of it and the activity before the block.
+  static void Activity(const Block &block, const uint32_t small[3], uint32_t &activity,
+                       uint32_t active[3]) {
+    if (block.white == 0) {
+      uint32_t after = 0;
+      for (int k = 0; k < 3; ++k) {
+        uint32_t lane = activity >> kShift[k] & 0x1F;
+        active[k] = ActiveRun(small[k], lane);
+        after |= lane << kShift[k];
+      }
+      activity = after;
+      return;
+    }
+    active[0] = active[1] = active[2] = 0;
+    for (uint32_t i = 0; i < kBlock; ++i) {
+      if ((block.white >> i) & 1) continue;
+      activity = (activity >> 1) & kActivityLanes;
+      for (int k = 0; k < 3; ++k) {
+        activity |= (small[k] >> i & 1) << (kShift[k] + 4);
+        active[k] |= (activity >> kShift[k] & 0x1F) != 0 ? 1u << i : 0;
+      }
+    }
+  }
+
+  INKDOT_AVX2 void Prepare(const Block &block, uint32_t i0, uint32_t small[3]) {
+    const __m256i codes = Load(block.codes + i0);
+    const __m256i offset =
+        _mm256_load_si256(reinterpret_cast<const __m256i *>(block.offset + i0));
+    const __m256i odd = _mm256_andnot_si256(Load(block.m24 + i0), _mm256_set1_epi32(1));
+    for (int k = 0; k < 3; ++k) {
+      small[k] |= PrepareInk(records_, Ink(block, i0, kCode[k]), Byte(codes, kCode[k]),
+                             k == 2 ? _mm256_sub_epi32(_mm256_setzero_si256(), offset) : offset,
+                             odd, i0, lanes_[k])
+                  << i0;
+    }
+  }
+
+  // A group where an ink does not diffuse (white pixels, or no small
+  // amounts lately): each pixel's cell takes the carry and nothing spreads,
+  // so the cells the pixels read are the window's lanes as they are, the
+  // first less the carry the pixel before added to it.
+  INKDOT_AVX2 void Quiet(InkWindow &w, uint32_t i0, int32_t *ring, InkLanes &lanes) {
+    alignas(32) int32_t cells[8];
+    _mm256_store_si256(reinterpret_cast<__m256i *>(cells),
+                       _mm256_permute2x128_si256(w.w1, w.w2, 0x21));  // lanes 12..19
+    cells[0] = static_cast<int32_t>(w.cell);
+    for (uint32_t j = 0; j < 8; ++j) ring[(i0 + kLead + j) & 31] = cells[j];
+    w.cell = static_cast<uint32_t>(_mm256_extract_epi32(w.w2, 4));  // lane 20
+    // What Finish reads of the pixels: no carry, no dot.
+    const __m256i none = _mm256_add_epi32(_mm256_set1_epi32(FilterRows<Member>::kNone * 1024),
+                                          _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896));
+    _mm256_store_si256(reinterpret_cast<__m256i *>(lanes.choice + i0), none);
+    _mm256_store_si256(reinterpret_cast<__m256i *>(lanes.flip + i0), _mm256_setzero_si256());
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(lanes.noDot + i0), _mm_set1_epi8(-1));
+  }
+
+  // The group at i0: the inks of kInks (bit k: ink slot k) pixel by
+  // pixel, interleaved, the others quiet.
+  template <int kInks>
+  INKDOT_AVX2 void Steps(InkWindow w[3], uint32_t i0) {
+    for (int k = 0; k < 3; ++k) {
+      if ((kInks >> k & 1) == 0) Quiet(w[k], i0, rings_[k], lanes_[k]);
+    }
+    if constexpr (kInks != 0) Group<kInks>(w, i0, std::make_integer_sequence<int, 8>{});
+  }
+  template <int kInks, int... J>
+  INKDOT_AVX2 void Group(InkWindow w[3], uint32_t i0, std::integer_sequence<int, J...>) {
+    (Pixel<kInks, J>(w, i0 + J, i0), ...);
+  }
+  template <int kInks, int J>
+  INKDOT_AVX2 void Pixel(InkWindow w[3], uint32_t i, uint32_t r0) {
+    if constexpr ((kInks & 1) != 0) Step<Member, J>(w[0], lanes_[0], i, rings_[0], r0, weights_);
+    if constexpr ((kInks & 2) != 0) Step<Member, J>(w[1], lanes_[1], i, rings_[1], r0, weights_);
+    if constexpr ((kInks & 4) != 0) Step<Member, J>(w[2], lanes_[2], i, rings_[2], r0, weights_);
+  }
+
+  const int32_t *weights_;
+  int32_t *cells_[3];  // each ink's line from the run's first window
+  InkWindow windows_[3];
+  alignas(32) int32_t rings_[3][32] = {};
+  InkLanes lanes_[3];
+  InkRecord records_[256];
+};
+
+// What the members without window filters keep in its place.
+struct NoWindow {};
+
 // The codes of the block packed into output bytes: byte k of bytes[q] is
 // plane k's byte q of the block, its first pixel on top.
 INKDOT_AVX2 inline void Pack(const Block &block, uint32_t pixels, uint32_t bytes[8]) {
@@ -237,6 +425,8 @@ INKDOT_AVX2_CALL void Run(HalftoneContext *ht, const RowRun &run, int32_t *const
   uint32_t previousKey = 35;
   Smoother smoother;
   Block block{};  // the indexes of white pixels stay in range
+  std::conditional_t<Member::kWindowFilter, WindowDiffusion<Member>, NoWindow> window;
+  if constexpr (Member::kWindowFilter) window.Start(tables, dotParams, lines, run.startX);
   for (uint32_t first = 0;; first += kBlock) {
     const uint32_t pixels = run.count - first < kBlock ? run.count - first : kBlock;
     const uint32_t lanes = (pixels + 7) & ~7u;
@@ -252,10 +442,15 @@ INKDOT_AVX2_CALL void Run(HalftoneContext *ht, const RowRun &run, int32_t *const
     block.white |= pixels == kBlock ? 0u : ~0u << pixels;
     smoother.Run(block, ~block.white);
     Dots<Member::kOffsetShift>(tables, pixels, shift, block);
-    Back<Member>(tables, dotParams, pixels, block, state);
+    const bool last = pixels < kBlock || first + kBlock == run.count;
+    if constexpr (Member::kWindowFilter) {
+      window.Run(block, pixels, first, last, state.activity);
+    } else {
+      Back<Member>(tables, dotParams, pixels, block, state);
+    }
     uint32_t bytes[8] = {};
     Pack(block, pixels, bytes);
-    if (PutTwoBitBlock(out, bytes, pixels, first + kBlock == run.count)) return;
+    if (PutTwoBitBlock(out, bytes, pixels, last)) return;
   }
 }
 

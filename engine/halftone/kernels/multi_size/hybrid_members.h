@@ -21,11 +21,25 @@ inline int32_t TruncatedError(int32_t cell) { return (cell < 0 ? cell + 31 : cel
 
 // Equal resolutions. `odd` passed to the filter is the complement of the
 // noise bit.
+//
+// Members whose filters are linear in the error (kWindowFilter) also give
+// their filter choice and spread apart, the number of filters and how far
+// the filters reach to either side: the vector path turns the filters into
+// weight rows over a window of cells.
 struct Square {
   static constexpr bool kSmallDotByMask = true;
   static constexpr int32_t kDotValue = 255;
   static constexpr int kOffsetShift = 0;
+  static constexpr bool kWindowFilter = true;
+  static constexpr int kFilters = 5;
+  static constexpr int kReachLeft = 10, kReachRight = 11;
   static int32_t IncomingError(int32_t cell) { return TruncatedError(cell); }
+  static int Choose(bool heavy, bool dot, uint32_t small, const uint32_t *limits) {
+    return ChooseSquareFilter(heavy, dot, small, limits);
+  }
+  static constexpr int32_t SpreadBy(int which, int32_t *cell, int32_t e, int32_t carry, bool odd) {
+    return SpreadSquare(which, cell, e, carry, odd);
+  }
   static int32_t Spread(bool heavy, bool dot, uint32_t small, const uint32_t *limits,
                         bool odd, int32_t *cell, int32_t e, int32_t carry) {
     return SpreadSquare(ChooseSquareFilter(heavy, dot, small, limits), cell, e, carry,
@@ -36,6 +50,14 @@ struct Square {
 // x = 2y.
 struct Wide : Square {
   static constexpr bool kSmallDotByMask = false;  // measured slower by mask
+  static constexpr int kFilters = 4;
+  static constexpr int kReachLeft = 10, kReachRight = 10;
+  static int Choose(bool heavy, bool dot, uint32_t small, const uint32_t *limits) {
+    return ChooseWideFilter(heavy, dot, small, limits);
+  }
+  static constexpr int32_t SpreadBy(int which, int32_t *cell, int32_t e, int32_t carry, bool odd) {
+    return SpreadWide(which, cell, e, carry, odd);
+  }
   static int32_t Spread(bool heavy, bool dot, uint32_t small, const uint32_t *limits,
                         bool odd, int32_t *cell, int32_t e, int32_t carry) {
     return SpreadWide(ChooseWideFilter(heavy, dot, small, limits), cell, e, carry, odd);
@@ -48,6 +70,7 @@ struct Fine {
   static constexpr bool kSmallDotByMask = false;  // measured slower by mask
   static constexpr int32_t kDotValue = 510;
   static constexpr int kOffsetShift = 1;
+  static constexpr bool kWindowFilter = false;  // halves the error in some spans
   static int32_t IncomingError(int32_t cell) {
     return (cell < 0 ? cell + 10 : cell) >> 5;
   }
@@ -60,6 +83,14 @@ struct Fine {
 // 2x = y.
 struct Tall : Square {
   static constexpr bool kSmallDotByMask = false;
+  static constexpr int kFilters = 6;
+  static constexpr int kReachLeft = 7, kReachRight = 7;
+  static int Choose(bool heavy, bool dot, uint32_t small, const uint32_t *limits) {
+    return ChooseTallFilter(heavy, dot, small, limits, kTallHeavyColour);
+  }
+  static constexpr int32_t SpreadBy(int which, int32_t *cell, int32_t e, int32_t carry, bool) {
+    return SpreadTall(which, cell, e, carry);
+  }
   static int32_t Spread(bool heavy, bool dot, uint32_t small, const uint32_t *limits,
                         bool, int32_t *cell, int32_t e, int32_t carry) {
     return SpreadTall(ChooseTallFilter(heavy, dot, small, limits, kTallHeavyColour),

@@ -1,0 +1,293 @@
+/* SPDX-License-Identifier: Apache-2.0 */
+// The diffusion of the hybrid colour kernels' AVX2 path, for the members
+// whose filters are linear in the error. Each ink keeps the 32 error cells
+// around a group of eight pixels in four registers (its window) and adds a
+// pixel's error times a row of weights, chosen by the pixel's filter and
+// its place in the group, with no branch. Only the cell of the next pixel
+// is on the chain from pixel to pixel: it is kept in a scalar beside the
+// window. The three inks' chains are independent and run interleaved.
+//
+// Include only from a file compiled for AVX2, after avx2_lanes.h.
+#pragma once
+
+#include <cstdint>
+#include <utility>
+
+#include "halftone/kernels/multi_size/hybrid_members.h"
+
+namespace inkdot {
+namespace hybrid {
+
+// A window starts this many cells before its group: pixel j of the group
+// owns lane kLead + j, and the filters' reach to either side stays inside.
+inline constexpr int kLead = 12;
+
+// The filters of a member as weight rows over the window, row (v, j) for
+// variant v = 2 × filter + odd at pixel j of the group, and one row of
+// zeros (kNone) for a pixel that diffuses nothing. A filter's carry (what
+// the next pixel's cell takes when it is replaced) is added to the next
+// pixel's lane with its own weight: that lane is read before the carry
+// arrives and replaced after, so the window ends up with the portable
+// cells once the replaced cells' old values (kept in a ring) are taken off.
+template <class Member>
+struct FilterRows {
+  static constexpr int kRows = 2 * Member::kFilters + 1;
+  static constexpr int kNone = kRows - 1;
+  alignas(32) int32_t weights[kRows][8][32] = {};
+  uint8_t next[kRows] = {};   // the weight of the next pixel's cell, this row
+  int32_t carry[kRows] = {};  // the weight of the carry
+
+  constexpr FilterRows() {
+    for (int f = 0; f < Member::kFilters; ++f) {
+      for (int odd = 0; odd < 2; ++odd) {
+        const int v = 2 * f + odd;
+        int32_t cells[64] = {};
+        carry[v] = Member::SpreadBy(f, cells + 32, 1, 0, odd != 0);
+        next[v] = static_cast<uint8_t>(cells[33]);
+        for (int j = 0; j < 8; ++j) {
+          for (int lane = 0; lane < 32; ++lane) {
+            const int k = lane - kLead - j;
+            weights[v][j][lane] = cells[32 + k] + (k == 1 ? carry[v] : 0);
+          }
+        }
+      }
+    }
+  }
+};
+
+// Built at compile time: no guarded static, nothing to run at start-up.
+template <class Member>
+inline constexpr FilterRows<Member> kFilterRows{};
+
+// What one ink's diffusion needs of a palette index, per run.
+struct alignas(16) InkRecord {
+  int32_t amount;  // total amount, to which the error adds
+  int32_t curve;   // small-dot threshold
+  uint32_t rows;   // bits 0..7: variant with a dot, odd 0; 8..15: without;
+                   // bit 16: a small amount
+  uint32_t next;   // next-cell weights: (dot, even), (dot, odd), (none, ...)
+};
+
+template <class Member>
+void LoadRecords(const HybridTables &tables, const uint32_t *dotParams,
+                 InkRecord records[256]) {
+  const FilterRows<Member> &rows = kFilterRows<Member>;
+  for (int p = 0; p < 256; ++p) {
+    const uint32_t small = tables.amounts[p] & 0xFFFF;
+    const bool heavy = (tables.limits[p] >> 16) != 0;
+    const int vd = 2 * Member::Choose(heavy, true, small, dotParams);
+    const int vn = 2 * Member::Choose(heavy, false, small, dotParams);
+    records[p] = {static_cast<int32_t>(tables.amounts[p] >> 16), tables.dotCurve[p],
+                  static_cast<uint32_t>(vd | vn << 8 | (small != 0 ? 0x10000 : 0)),
+                  rows.next[vd] | rows.next[vd + 1] << 8 | rows.next[vn] << 16 |
+                      static_cast<uint32_t>(rows.next[vn + 1]) << 24};
+  }
+}
+
+// One ink's pixels of a block, prepared for the chain: the amount, the
+// threshold the value must reach for a dot (kAlways for a matrix-placed
+// dot, kNever where no small dot may be added), the weight row (an offset
+// in bytes, low half) and next-cell weight (high half) with a dot, what
+// turns them into those without (xor), and the outcome: 0 for a dot, 0xFF
+// for none.
+struct InkLanes {
+  alignas(32) int32_t amount[32];
+  alignas(32) int32_t threshold[32];
+  alignas(32) int32_t choice[32];
+  alignas(32) int32_t flip[32];
+  alignas(32) uint8_t noDot[32];
+};
+
+// Thresholds beyond any value (an amount plus a cell in 32nds), so that
+// the value less the threshold never overflows.
+inline constexpr int32_t kAlways = -(1 << 30), kNever = 1 << 30;
+
+// Eight lanes of ink `ink` from i0: `levels` its palette indexes (eight
+// bytes apart), `codes` its matrix-placed dots, `active` all ones where it
+// diffuses, `offset` its small-dot offsets, `odd` 1 where the noise bit is 0.
+// Record r's four fields, of the records of levels[0], levels[8], ...,
+// levels[56] (lanes 0..7): the two records of lanes l and l + 4 in one register.
+INKDOT_AVX2 inline __m256i RecordPair(const InkRecord *records, const uint8_t *levels, int l) {
+  const auto *low = reinterpret_cast<const __m128i *>(records + levels[8 * l]);
+  const auto *high = reinterpret_cast<const __m128i *>(records + levels[8 * l + 32]);
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_load_si128(low)),
+                                 _mm_load_si128(high), 1);
+}
+
+INKDOT_AVX2 inline __m256i NotZero(__m256i v) {
+  return _mm256_xor_si256(_mm256_cmpeq_epi32(v, _mm256_setzero_si256()),
+                          _mm256_set1_epi32(-1));
+}
+
+// The byte offsets of the weight rows of `variant` (+ odd), lanes 0..7 as
+// pixels 0..7 of a group.
+INKDOT_AVX2 inline __m256i RowOffsets(__m256i variant, __m256i odd) {
+  const __m256i rows = _mm256_slli_epi32(_mm256_add_epi32(variant, odd), 10);
+  return _mm256_add_epi32(rows, _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896));
+}
+
+INKDOT_AVX2 inline void StoreLanes(int32_t *to, __m256i v) {
+  _mm256_store_si256(reinterpret_cast<__m256i *>(to), v);
+}
+
+// Eight lanes of one ink from i0 (a multiple of 8), as if it diffused at
+// every pixel: `levels` its palette indexes (eight bytes apart), `codes`
+// its matrix-placed dots, `offset` its small-dot offsets, `odd` 1 where the
+// noise bit is 0. Returns the lanes with a small amount, bit by bit.
+INKDOT_AVX2 inline uint32_t PrepareInk(const InkRecord *records, const uint8_t *levels,
+                                       __m256i codes, __m256i offset, __m256i odd,
+                                       uint32_t i0, InkLanes &lanes) {
+  const __m256i r0 = RecordPair(records, levels, 0), r1 = RecordPair(records, levels, 1);
+  const __m256i r2 = RecordPair(records, levels, 2), r3 = RecordPair(records, levels, 3);
+  const __m256i t0 = _mm256_unpacklo_epi32(r0, r1), t1 = _mm256_unpacklo_epi32(r2, r3);
+  const __m256i t2 = _mm256_unpackhi_epi32(r0, r1), t3 = _mm256_unpackhi_epi32(r2, r3);
+  const __m256i amount = _mm256_unpacklo_epi64(t0, t1);
+  const __m256i curve = _mm256_unpackhi_epi64(t0, t1);
+  const __m256i rows = _mm256_unpacklo_epi64(t2, t3);
+  const __m256i next = _mm256_unpackhi_epi64(t2, t3);
+
+  const __m256i matrixDot = NotZero(codes);
+  const __m256i small = NotZero(_mm256_and_si256(rows, _mm256_set1_epi32(0x10000)));
+  const __m256i eligible = _mm256_andnot_si256(matrixDot, small);
+  __m256i threshold = _mm256_blendv_epi8(_mm256_set1_epi32(kNever),
+                                         _mm256_add_epi32(curve, offset), eligible);
+  threshold = _mm256_blendv_epi8(threshold, _mm256_set1_epi32(kAlways), matrixDot);
+
+  const __m256i byte = _mm256_set1_epi32(0xFF);
+  const __m256i oddBits = _mm256_slli_epi32(odd, 3);
+  StoreLanes(lanes.amount + i0, amount);
+  StoreLanes(lanes.threshold + i0, threshold);
+  const __m256i rowDot = RowOffsets(_mm256_and_si256(rows, byte), odd);
+  const __m256i rowNone = RowOffsets(_mm256_and_si256(_mm256_srli_epi32(rows, 8), byte), odd);
+  const __m256i nextDot = _mm256_and_si256(_mm256_srlv_epi32(next, oddBits), byte);
+  const __m256i nextNone =
+      _mm256_and_si256(_mm256_srlv_epi32(_mm256_srli_epi32(next, 16), oddBits), byte);
+  const __m256i choice = _mm256_or_si256(rowDot, _mm256_slli_epi32(nextDot, 16));
+  const __m256i other = _mm256_or_si256(rowNone, _mm256_slli_epi32(nextNone, 16));
+  StoreLanes(lanes.choice + i0, choice);
+  StoreLanes(lanes.flip + i0, _mm256_xor_si256(choice, other));
+  return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(small)));
+}
+
+INKDOT_AVX2 inline __m256i LoadLanes(const int32_t *from) {
+  return _mm256_load_si256(reinterpret_cast<const __m256i *>(from));
+}
+
+// The lanes of a group where the ink does not diffuse (`idle`, all ones)
+// take the zero row, no next-cell weight and never a small dot; a
+// matrix-placed dot stays.
+template <class Member>
+INKDOT_AVX2 inline void Idle(__m256i idle, uint32_t i0, InkLanes &lanes) {
+  const __m256i none = _mm256_add_epi32(_mm256_set1_epi32(FilterRows<Member>::kNone * 1024),
+                                        _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896));
+  const __m256i threshold = LoadLanes(lanes.threshold + i0);
+  const __m256i matrixDot = _mm256_cmpeq_epi32(threshold, _mm256_set1_epi32(kAlways));
+  StoreLanes(lanes.threshold + i0,
+             _mm256_blendv_epi8(threshold, _mm256_set1_epi32(kNever),
+                                _mm256_andnot_si256(matrixDot, idle)));
+  StoreLanes(lanes.choice + i0, _mm256_blendv_epi8(LoadLanes(lanes.choice + i0), none, idle));
+  StoreLanes(lanes.flip + i0, _mm256_andnot_si256(idle, LoadLanes(lanes.flip + i0)));
+}
+
+// Which pixels of a block whose 32 pixels all print an ink diffuses at:
+// while it or one of the four pixels before asked for small dots (`small`,
+// bit by bit). `state` is the ink's 5-bit activity lane, before and after.
+inline uint32_t ActiveRun(uint32_t small, uint32_t &state) {
+  const uint64_t t = uint64_t{small} << 4 | state >> 1;
+  state = static_cast<uint32_t>(t >> 31) & 0x1F;
+  return static_cast<uint32_t>(t | t >> 1 | t >> 2 | t >> 3 | t >> 4);
+}
+
+// One ink's window: cells x0 - kLead .. x0 + 19 of the group at x0, and
+// the current pixel's cell with everything the pixels before added.
+struct InkWindow {
+  __m256i w0, w1, w2, w3;
+  uint32_t cell;
+};
+
+INKDOT_AVX2 inline void AddWeights(__m256i &cells, __m256i error, const int32_t *weights) {
+  const __m256i w = _mm256_load_si256(reinterpret_cast<const __m256i *>(weights));
+  cells = _mm256_add_epi32(cells, _mm256_mullo_epi32(error, w));
+}
+
+// Pixel J of the group: the small-dot decision, the error into the window.
+// The ring (32 entries, the window's first cell at r0) keeps the cell's old
+// value, which the portable loop replaces.
+template <class Member, int J>
+INKDOT_AVX2 inline void Step(InkWindow &w, InkLanes &lanes, uint32_t i, int32_t *ring,
+                             uint32_t r0, const int32_t *weights) {
+  constexpr int kNext = kLead + J + 1;
+  const uint32_t cell = w.cell;
+  ring[(r0 + kLead + J) & 31] = static_cast<int32_t>(cell);
+  // Member::IncomingError (truncation toward zero), its bias from the sign
+  // by shifts.
+  const uint32_t bias = static_cast<uint32_t>(static_cast<int32_t>(cell) >> 31) >> 27;
+  const int32_t value = lanes.amount[i] + (static_cast<int32_t>(cell + bias) >> 5);
+  // Masks, not branches: whether a dot is printed is close to random.
+  const uint32_t none = static_cast<uint32_t>((value - lanes.threshold[i]) >> 31);
+  const uint32_t e = static_cast<uint32_t>(value) - Member::kDotValue + (none & Member::kDotValue);
+  const uint32_t choice =
+      static_cast<uint32_t>(lanes.choice[i]) ^ (static_cast<uint32_t>(lanes.flip[i]) & none);
+  const int32_t *row = reinterpret_cast<const int32_t *>(reinterpret_cast<const char *>(weights) +
+                                                         (choice & 0xFFFF));
+  const uint32_t next = choice >> 16;
+  lanes.noDot[i] = static_cast<uint8_t>(none);
+  uint32_t base;
+  if constexpr (kNext < 16) {
+    base = static_cast<uint32_t>(_mm256_extract_epi32(w.w1, kNext - 8));
+  } else {
+    base = static_cast<uint32_t>(_mm256_extract_epi32(w.w2, kNext - 16));
+  }
+  const __m256i error = _mm256_set1_epi32(static_cast<int32_t>(e));
+  constexpr int kFirst = (kLead + J - Member::kReachLeft) / 8;
+  constexpr int kLast = (kLead + J + Member::kReachRight) / 8;
+  if constexpr (kFirst <= 0) AddWeights(w.w0, error, row);
+  if constexpr (kFirst <= 1 && kLast >= 1) AddWeights(w.w1, error, row + 8);
+  if constexpr (kFirst <= 2 && kLast >= 2) AddWeights(w.w2, error, row + 16);
+  if constexpr (kLast >= 3) AddWeights(w.w3, error, row + 24);
+  w.cell = base + next * e;
+}
+
+// The window moved on by a group: its first eight cells are final (less
+// the replaced values in their ring entries, which are cleared for reuse).
+INKDOT_AVX2 inline void Advance(InkWindow &w, int32_t *ring, int32_t *cells) {
+  auto *replaced = reinterpret_cast<__m256i *>(ring);
+  _mm256_storeu_si256(reinterpret_cast<__m256i *>(cells),
+                      _mm256_sub_epi32(w.w0, _mm256_load_si256(replaced)));
+  _mm256_store_si256(replaced, _mm256_setzero_si256());
+  w.w0 = w.w1;
+  w.w1 = w.w2;
+  w.w2 = w.w3;
+  w.w3 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(cells + 32));
+}
+
+// The run ends with pixel i of the block, pixel `last` (0..7) of the
+// window's group: the pixels after it replace nothing, its carry (which
+// its weight row added to the next lane) is dropped, and the window goes
+// back to the line. `ring` holds 32 entries from the window's first cell
+// at r0, in four aligned pieces.
+template <class Member>
+INKDOT_AVX2 inline void Finish(const InkWindow &w, const InkLanes &lanes, uint32_t i,
+                               const int32_t *weights, int32_t *ring, uint32_t r0,
+                               uint32_t last, int32_t *cells) {
+  const int32_t cell = ring[(r0 + kLead + last) & 31];
+  const int32_t value = lanes.amount[i] + Member::IncomingError(cell);
+  const uint32_t none = lanes.noDot[i] != 0 ? ~0u : 0;
+  const uint32_t e = static_cast<uint32_t>(value) - (~none & Member::kDotValue);
+  const int32_t choice = lanes.choice[i] ^ (lanes.flip[i] & static_cast<int32_t>(none));
+  const int32_t row = (choice & 0xFFFF) / 4;
+  const int32_t next = choice >> 16;
+  const uint32_t carry = static_cast<uint32_t>(weights[row + kLead + last + 1] - next);
+  for (uint32_t j = last + 1; j < 8; ++j) ring[(r0 + kLead + j) & 31] = 0;
+  ring[(r0 + kLead + last + 1) & 31] = static_cast<int32_t>(carry * e);
+  const __m256i v[4] = {w.w0, w.w1, w.w2, w.w3};
+  for (uint32_t k = 0; k < 4; ++k) {
+    const __m256i replaced =
+        _mm256_load_si256(reinterpret_cast<const __m256i *>(ring + ((r0 + 8 * k) & 31)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(cells + 8 * k),
+                        _mm256_sub_epi32(v[k], replaced));
+  }
+}
+
+}  // namespace hybrid
+}  // namespace inkdot
