@@ -72,7 +72,7 @@ struct ColourMember {
 
 // The per-pixel loop over `pixels` output pixels of the run.
 template <class Filters, ColourMember kMember, int kPlanes>
-INKDOT_CELL_BY_CELL void DiffuseColourPixels(
+INKDOT_CELL_BY_CELL_UNHOISTED void DiffuseColourPixels(
     const ColourTables &tables, DiffusedColourInks<Filters, kMember.ink1NoiseTerm> &inks,
     const RowRun &run, uint32_t pixels, int32_t magnification, bool inkBytes,
     OneBitPlanes<kPlanes> &out) {
@@ -89,6 +89,7 @@ INKDOT_CELL_BY_CELL void DiffuseColourPixels(
   const uint16_t *const matrixRow = tables.matrixRow;
   const uint16_t *const levelScale = tables.levelScale;
   const uint32_t columnMask = tables.columnMask;
+  auto chains = inks.chains;
 
   for (uint32_t i = 0; i < pixels; ++i) {
     const uint32_t x = startX + i;
@@ -99,7 +100,7 @@ INKDOT_CELL_BY_CELL void DiffuseColourPixels(
       for (int k = 0; k < 4; ++k) levels[k] = px[k];
     } else {
       if (IsWhite(px)) {
-        inks.Pass(x);
+        inks.Pass(chains, x);
         out.Next();
         continue;
       }
@@ -127,14 +128,11 @@ INKDOT_CELL_BY_CELL void DiffuseColourPixels(
       levels[2] = static_cast<int32_t>(even >> 16);
       levels[3] = static_cast<int32_t>(odd >> 16);
     }
-    bool dots[3];
-    inks.Diffuse(x, levels, m, dots);
-    out.Set(0, dots[0]);
-    out.Set(1, dots[1]);
-    out.Set(3, dots[2]);
+    inks.Diffuse(chains, x, levels, m, [&](int j, bool dot) { out.Set(j == 2 ? 3 : j, dot); });
     out.Set(2, levelScale[levels[2]] > m);
     out.Next();
   }
+  inks.chains = chains;
 }
 
 // The last pixel of an odd run: dithered only, reading and writing no error.

@@ -236,6 +236,25 @@ INKDOT_PAIRS inline uint64_t Ink2Dots(const Block &block, uint32_t pixels,
   return dots;
 }
 
+// Bit b of each of 64 bytes (two registers) as a word, byte j's in bit j:
+// shifting the 16-bit words left by 7 - b brings it to the top of its byte.
+INKDOT_PAIRS inline uint64_t ByteBits(__m256i low, __m256i high, int b) {
+  const __m128i count = _mm_cvtsi32_si128(7 - b);
+  const auto lo = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_sll_epi16(low, count)));
+  const auto hi = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_sll_epi16(high, count)));
+  return uint64_t{hi} << 32 | lo;
+}
+
+// Inks 0, 1 and 3's dots from bits 0, 1 and 2 of the block's bytes (bytes
+// past the block's pixels are dropped later).
+INKDOT_PAIRS inline void DiffusedPlanes(const uint8_t bytes[kBlock], uint64_t dots[4]) {
+  const __m256i low = _mm256_load_si256(reinterpret_cast<const __m256i *>(bytes));
+  const __m256i high = _mm256_load_si256(reinterpret_cast<const __m256i *>(bytes + 32));
+  dots[0] = ByteBits(low, high, 0);
+  dots[1] = ByteBits(low, high, 1);
+  dots[3] = ByteBits(low, high, 2);
+}
+
 // The fast colour diffusion kernels' block pass: the front above with
 // their smoothing, ink 2 dithered eight pixels at a time, inks 0, 1 and 3
 // diffused pixel by pixel by `inks`. Every pixel of the run, written to
@@ -262,9 +281,11 @@ INKDOT_PAIRS_CALL void DiffusedBlocks(const HalftoneContext *ht, const RowRun &r
     const uint64_t inRun = pixels == kBlock ? ~uint64_t{0} : (uint64_t{1} << pixels) - 1;
     const uint64_t printed = inRun & ~block.white;
     smoother.Run(block, printed);
+    alignas(32) uint8_t diffused[kBlock] = {};
+    inks.Dots(block, pixels, run.startX + first, diffused);
     uint64_t dots[4];
+    DiffusedPlanes(diffused, dots);
     dots[2] = Ink2Dots(block, pixels, scale);
-    inks.Dots(block, pixels, run.startX + first, dots);
     for (int k = 0; k < kPlanes; ++k) {
       const uint64_t bits = FirstPixelHigh(dots[k] & printed);
       if (pixels == kBlock) {
