@@ -15,16 +15,16 @@ namespace inkdot {
 template <class Filters, bool kInk1NoiseTerm>
 class DiffusedColourInks {
  public:
-  // What changes from pixel to pixel: each ink's carry and activity
-  // register. The loops keep a local copy, so that the error stores cannot
-  // be taken to change it, and store it back after the run; the rest of
-  // the object stays in memory, read where it is used, which leaves the
-  // registers to the chains.
   // An ink stays active for four pixels after its last nonzero level; an
   // inactive ink only passes its carry on.
   static constexpr uint32_t kActivityStart = 31;
   static constexpr uint32_t kActivityRefill = 16;
 
+  // What changes from pixel to pixel: each ink's carry and activity
+  // register. The loops keep a local copy, so that the error stores cannot
+  // be taken to change it, and store it back after the run; the rest of
+  // the object stays in memory, read where it is used, which leaves the
+  // registers to the chains.
   struct Chains {
     int32_t carry[3] = {0, 0, 0};
     uint32_t activity[3] = {kActivityStart, kActivityStart, kActivityStart};
@@ -51,9 +51,8 @@ class DiffusedColourInks {
   // The pixel at column x with the levels of inks 0..3 (ink 2's unused)
   // against matrix value m: set(j, dot) is called for each active diffused
   // ink j (0, 1, 2 for inks 0, 1 and 3), whose dot is decided without a
-  // branch. An inactive ink prints nothing and makes no call: passed back
-  // as a value, its constant "no dot" would have GCC copy the rest of the
-  // pixel for that path, three inks over.
+  // branch; an inactive ink prints nothing and makes no call. (The dots
+  // passed back as values, or set only where they fall, measured slower.)
   template <class Set>
   [[gnu::always_inline]] void Diffuse(Chains &c, uint32_t x, const int32_t levels[4],
                                       uint32_t m, Set &&set) const {
@@ -69,8 +68,8 @@ class DiffusedColourInks {
   // dots[p] for the j-th diffused ink of pixel p: Block gives each pixel's
   // white bit, matrix value and smoothed levels (bytes 0, 2 and 4 of y).
   template <class Block>
-  INKDOT_CELL_BY_CELL_UNHOISTED void Dots(const Block &block, uint32_t pixels, uint32_t x0,
-                                uint8_t *dots) {
+  INKDOT_CELL_BY_CELL_UNHOISTED void Dots(const Block &block, uint32_t pixels,
+                                          uint32_t x0, uint8_t *dots) {
     Chains c = chains;
     for (uint32_t j = 0; j < pixels; ++j) {
       uint32_t bits = 0;
@@ -81,7 +80,8 @@ class DiffusedColourInks {
         const int32_t levels[4] = {static_cast<int32_t>(y & 0xFF),
                                    static_cast<int32_t>((y >> 16) & 0xFF), 0,
                                    static_cast<int32_t>((y >> 32) & 0xFF)};
-        Diffuse(c, x0 + j, levels, block.matrix[j], [&](int ink, bool dot) { bits |= uint32_t{dot} << ink; });
+        Diffuse(c, x0 + j, levels, block.matrix[j],
+                [&](int ink, bool dot) { bits |= uint32_t{dot} << ink; });
       }
       dots[j] = static_cast<uint8_t>(bits);
     }
@@ -111,7 +111,7 @@ class DiffusedColourInks {
     const int32_t t3Limit = (j == 1 && !kInk1NoiseTerm) ? limits_.t3
                                                         : T3Limit<Filters>(limits_, filterNoise);
     c.carry[j] = Filters::Apply(cell, {level, error, dot, filterNoise, t3Limit}, c.carry[j],
-                               limits_);
+                                limits_);
     set(j, dot);
   }
 
