@@ -180,9 +180,17 @@ BENCHMARK_CAPTURE(RunKernel, DiffuseMonoRow1440, inkdot::DiffuseMonoRow1440, 1, 
 BENCHMARK_CAPTURE(RunKernel, DiffuseMonoRowTall, inkdot::DiffuseMonoRowTall, 1, 0);
 BENCHMARK_CAPTURE(RunKernel, DiffuseColourRow, inkdot::DiffuseColourRow, 1, 1);
 BENCHMARK_CAPTURE(RunKernel, DiffuseColourRowFast, inkdot::DiffuseColourRowFast, 1, 1);
+BENCHMARK_CAPTURE(RunKernel, DiffuseColourRowFastAvx2, inkdot::DiffuseColourRowFast, 1, 1,
+                  inkdot::kAvx2Path);
+BENCHMARK_CAPTURE(RunKernel, DiffuseColourRowFastPortable, inkdot::DiffuseColourRowFast, 1,
+                  1, inkdot::kPortablePath);
 BENCHMARK_CAPTURE(RunKernel, DiffuseColourRow1440, inkdot::DiffuseColourRow1440, 1, 1);
 BENCHMARK_CAPTURE(RunKernel, DiffuseColourRowFast1440, inkdot::DiffuseColourRowFast1440,
                   1, 1);
+BENCHMARK_CAPTURE(RunKernel, DiffuseColourRowFast1440Avx2, inkdot::DiffuseColourRowFast1440,
+                  1, 1, inkdot::kAvx2Path);
+BENCHMARK_CAPTURE(RunKernel, DiffuseColourRowFast1440Portable,
+                  inkdot::DiffuseColourRowFast1440, 1, 1, inkdot::kPortablePath);
 BENCHMARK_CAPTURE(RunKernel, DiffuseColourRowTall, inkdot::DiffuseColourRowTall, 1, 1);
 BENCHMARK_CAPTURE(RunKernel, DiffuseColourRowHybrid, inkdot::DiffuseColourRowHybrid, 3,
                   1);

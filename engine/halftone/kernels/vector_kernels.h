@@ -34,6 +34,22 @@ void DiffuseColourHybridPairsAvx2(const HalftoneContext *ht, const RowRun &run, 
 void DiffuseColourHybridPairsAvx512(const HalftoneContext *ht, const RowRun &run, uint32_t pairs,
                              HybridInk &ink);
 
+// The fast one-bit colour diffusion kernels, the whole run: the front
+// (grid, colour table, smoothing of all four inks, ink 2's dither) in
+// blocks, the diffused inks pixel by pixel through `inks`.
+struct SquareFilters;
+struct WideColourFilters;
+template <class Filters, bool kInk1NoiseTerm>
+class DiffusedColourInks;
+void DiffuseColourFastAvx2(const HalftoneContext *ht, const RowRun &run,
+                           DiffusedColourInks<SquareFilters, false> &inks);
+void DiffuseColourFastAvx2(const HalftoneContext *ht, const RowRun &run,
+                           DiffusedColourInks<WideColourFilters, false> &inks);
+void DiffuseColourFastAvx512(const HalftoneContext *ht, const RowRun &run,
+                             DiffusedColourInks<SquareFilters, false> &inks);
+void DiffuseColourFastAvx512(const HalftoneContext *ht, const RowRun &run,
+                             DiffusedColourInks<WideColourFilters, false> &inks);
+
 // Two-bit codes, the whole run (firstBit 0..3 only).
 void DotDitherColourRowAvx2(const HalftoneContext *ht, const RowRun &run);
 

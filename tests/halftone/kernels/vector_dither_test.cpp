@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// The vector paths of the ordered colour dither and hybrid colour kernels
-// write the bytes (and leave the error lines) of their portable paths:
+// The vector paths of the ordered colour dither, hybrid colour and one-bit
+// colour diffusion kernels write the bytes (and leave the error lines) of
+// their portable paths:
 // random tables, matrices and runs, sources mixing smooth stretches
 // (smoothing on), noise (off), white, black and the ends of the channel
 // range.
@@ -202,21 +203,27 @@ TEST(VectorHybridTest, WritesThePortableBytesAndErrors) {
 }
 
 
-// The one-bit hybrid kernel diffuses ink 1 on the ordered dither's vector
-// front: rows of runs through one object per path, each with its own error
-// line, planes and line compared after every run.
-class VectorHybridOneBitTest : public ::testing::TestWithParam<uint32_t> {};
+// The one-bit diffusion kernels on the ordered dither's vector front: the
+// hybrid kernel diffuses ink 1 on it, the fast colour diffusion kernels
+// inks 0, 1 and 3. Rows of runs through one object per path, each with its
+// own error lines, planes and lines compared after every run.
+struct OneBitCase {
+  RowKernel kernel;
+  uint32_t path;
+};
 
-TEST_P(VectorHybridOneBitTest, WritesThePortableBytesAndErrors) {
-  const uint32_t vectorPath = GetParam();
-  if (DetectVectorPath() < vectorPath) GTEST_SKIP() << "this processor lacks the path";
+class VectorOneBitDiffusionTest : public ::testing::TestWithParam<OneBitCase> {};
+
+TEST_P(VectorOneBitDiffusionTest, WritesThePortableBytesAndErrors) {
+  const OneBitCase c = GetParam();
+  if (DetectVectorPath() < c.path) GTEST_SKIP() << "this processor lacks the path";
   constexpr uint32_t kWidth = 700;
-  Random r{11 + vectorPath};
+  Random r{11 + c.path};
   HalftoneContext ht[2]{};
   Tables tables;
   std::vector<int16_t> dotCurve(256);
   std::vector<uint16_t> toneCurve(256);
-  std::vector<int32_t> lines[2];
+  std::vector<int32_t> lines[2][3];
   for (int object = 0; object < 24; ++object) {
     Randomise(r, ht[0], tables);
     for (uint32_t p = 0; p < 256; ++p) {
@@ -233,11 +240,16 @@ TEST_P(VectorHybridOneBitTest, WritesThePortableBytesAndErrors) {
     ht[0].blocks[kDotCurveBlock].pointer = dotCurve.data();
     ht[0].blocks[kToneCurveBlock].pointer = toneCurve.data();
     ht[0].params.maxPixels = kWidth;
+    // Colour mode 2 leaves plane 3 to the caller (the hybrid kernel
+    // ignores the mode).
+    ht[0].params.colorMode = object % 2 == 0 ? 4 : 2;
     ht[1] = ht[0];
     for (int path = 0; path < 2; ++path) {
-      ht[path].vectorPath = path == 0 ? kPortablePath : vectorPath;
-      lines[path].assign(kWidth + 2 * kErrorMargin + 8, 0);
-      ht[path].blocks[kErrorLineBlock].pointer = lines[path].data();
+      ht[path].vectorPath = path == 0 ? kPortablePath : c.path;
+      for (int k = 0; k < 3; ++k) {
+        lines[path][k].assign(kWidth + 2 * kErrorMargin + 8, 0);
+        ht[path].blocks[kErrorLineBlock + k].pointer = lines[path][k].data();
+      }
     }
     uint32_t row = r.Next() >> 20;
     for (int trial = 0; trial < 40; ++trial) {
@@ -254,24 +266,32 @@ TEST_P(VectorHybridOneBitTest, WritesThePortableBytesAndErrors) {
       for (uint8_t &b : out[0]) b = static_cast<uint8_t>(r.Next());
       out[1] = out[0];
       row += r.Below(4) == 0 ? 0 : 1;
-      const uint32_t inputFormat = r.Below(2) == 0 ? 2 : 4;  // ink bytes reach the odd pixel
+      // Ink bytes reach the hybrid kernel's odd pixel; the fast kernels
+      // read colours whatever the format.
+      const uint32_t inputFormat = r.Below(2) == 0 ? 2 : 4;
       for (int path = 0; path < 2; ++path) {
         ht[path].params.magnification = magnification;
         ht[path].params.inputFormat = inputFormat;
         RowRun run{src.data(), out[path].data(), stride, firstBit, count, startX, 0, row, 0, 0};
-        ASSERT_EQ(DiffuseColourRowHybrid(&ht[path], run), kOk);
+        ASSERT_EQ(c.kernel(&ht[path], run), kOk);
       }
       const auto where = ::testing::Message()
                          << "object " << object << ", magnification " << magnification << ", "
                          << count << " pixels from " << startX << ", firstBit " << firstBit;
       ASSERT_EQ(out[1], out[0]) << where;
-      ASSERT_EQ(lines[1], lines[0]) << where;
+      for (int k = 0; k < 3; ++k) ASSERT_EQ(lines[1][k], lines[0][k]) << where << ", line " << k;
     }
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, VectorHybridOneBitTest,
-                         ::testing::Values(uint32_t{kAvx2Path}, uint32_t{kAvx512Path}));
+INSTANTIATE_TEST_SUITE_P(
+    Kernels, VectorOneBitDiffusionTest,
+    ::testing::Values(OneBitCase{DiffuseColourRowHybrid, kAvx2Path},
+                      OneBitCase{DiffuseColourRowHybrid, kAvx512Path},
+                      OneBitCase{DiffuseColourRowFast, kAvx2Path},
+                      OneBitCase{DiffuseColourRowFast, kAvx512Path},
+                      OneBitCase{DiffuseColourRowFast1440, kAvx2Path},
+                      OneBitCase{DiffuseColourRowFast1440, kAvx512Path}));
 
 }  // namespace
 }  // namespace inkdot

@@ -8,6 +8,7 @@
 #include "halftone/kernels/error_lines.h"
 #include "halftone/kernels/halftone_tables.h"
 #include "halftone/kernels/one_bit/colour_front_end.h"
+#include "halftone/kernels/one_bit/colour_inks.h"
 #include "halftone/kernels/one_bit/diffusion_filters.h"
 #include "halftone/kernels/one_bit/hybrid_ink.h"
 #include "halftone/kernels/one_bit/one_bit_planes.h"
@@ -18,14 +19,6 @@
 namespace inkdot {
 
 namespace {
-
-// The diffused inks, in the order of their error lines.
-constexpr int kDiffusedInks[3] = {0, 1, 3};
-
-// An ink stays active for four pixels after its last nonzero level; an
-// inactive ink only passes its carry on.
-constexpr uint32_t kActivityStart = 31;
-constexpr uint32_t kActivityRefill = 16;
 
 // The last pixel of an odd run is dithered with levels below this dropped.
 constexpr int32_t kOddPixelLevelFloor = 32;
@@ -79,12 +72,10 @@ struct ColourMember {
 
 // The per-pixel loop over `pixels` output pixels of the run.
 template <class Filters, ColourMember kMember, int kPlanes>
-INKDOT_CELL_BY_CELL void DiffuseColourPixels(const ColourTables &tables, int32_t *const lines[3],
-                         const RowRun &run, uint32_t pixels, int32_t magnification,
-                         bool inkBytes, const FilterLimits &limits,
-                         OneBitPlanes<kPlanes> &out) {
-  int32_t carry[3] = {0, 0, 0};
-  uint32_t activity[3] = {kActivityStart, kActivityStart, kActivityStart};
+INKDOT_CELL_BY_CELL_UNHOISTED void DiffuseColourPixels(
+    const ColourTables &tables, DiffusedColourInks<Filters, kMember.ink1NoiseTerm> &inks,
+    const RowRun &run, uint32_t pixels, int32_t magnification, bool inkBytes,
+    OneBitPlanes<kPlanes> &out) {
   // Smoothing memory, all four inks: the previous processed pixel's grid
   // point as a packed key, and its levels, inks 0 and 2 and inks 1 and 3 in
   // the 16-bit lanes of two words.
@@ -97,24 +88,19 @@ INKDOT_CELL_BY_CELL void DiffuseColourPixels(const ColourTables &tables, int32_t
   const uint8_t *const gridIndex = tables.gridIndex;
   const uint16_t *const matrixRow = tables.matrixRow;
   const uint16_t *const levelScale = tables.levelScale;
-  const int16_t *const dotCurve = tables.dotCurve;
-  const uint16_t *const toneCurve = tables.toneCurve;
   const uint32_t columnMask = tables.columnMask;
+  auto chains = inks.chains;
 
   for (uint32_t i = 0; i < pixels; ++i) {
     const uint32_t x = startX + i;
     const uint8_t *px = src + 4 * static_cast<uintptr_t>(magnification == 1 ? i / 2 : i);
     const uint32_t m = matrixRow[x & columnMask];
-    const uint32_t noise = m & 1;
     int32_t levels[4];
     if (!kMember.fast && inkBytes) {
       for (int k = 0; k < 4; ++k) levels[k] = px[k];
     } else {
       if (IsWhite(px)) {
-        for (int j = 0; j < 3; ++j) {
-          lines[j][x] = carry[j];
-          carry[j] = 0;
-        }
+        inks.Pass(chains, x);
         out.Next();
         continue;
       }
@@ -129,8 +115,8 @@ INKDOT_CELL_BY_CELL void DiffuseColourPixels(const ColourTables &tables, int32_t
       previousKey = key;
       uint32_t even = entry & 0x00FF00FFu;
       uint32_t odd = (entry >> 8) & 0x00FF00FFu;
-      // Rounds up when the noise bit is 0.
-      const uint32_t round = (noise ^ 1) << 16 | (noise ^ 1);
+      // Rounds up when bit 0 of the matrix value, the noise bit, is 0.
+      const uint32_t round = ((m & 1) ^ 1) << 16 | ((m & 1) ^ 1);
       const uint32_t smoothEven = ((even + previousEven + round) >> 1) & 0x00FF00FFu;
       const uint32_t smoothOdd = ((odd + previousOdd + round) >> 1) & 0x00FF00FFu;
       even = smoothEven ^ ((smoothEven ^ even) & keep);
@@ -142,42 +128,11 @@ INKDOT_CELL_BY_CELL void DiffuseColourPixels(const ColourTables &tables, int32_t
       levels[2] = static_cast<int32_t>(even >> 16);
       levels[3] = static_cast<int32_t>(odd >> 16);
     }
-
-    const int32_t offset = kThresholdOffsets[m & 0xFE];
-    // The colour kernels read the filter tables with the noise bit inverted.
-    const uint32_t filterNoise = noise ^ 1;
-    // One diffused ink, written out for each of the three.
-    auto diffuse = [&]<int j>() {
-      constexpr int ink = kDiffusedInks[j];
-      const int32_t level = levels[ink];
-      int32_t *cell = lines[j] + x;
-      activity[j] = (activity[j] >> 1) | (level != 0 ? kActivityRefill : 0);
-      if (activity[j] == 0) {
-        *cell = carry[j];
-        carry[j] = 0;
-        return;
-      }
-      const int32_t corrected = level + (*cell >> 5);  // arithmetic shift
-      *cell = 0;
-      const int32_t threshold = dotCurve[level] + (ink == 1 ? -offset : offset);
-      const bool dot = corrected >= threshold;
-      // A dot takes its tone off the error; written without a branch, as
-      // dots fall unpredictably.
-      const int32_t error =
-          corrected - (static_cast<int32_t>(toneCurve[level]) & -static_cast<int32_t>(dot));
-      const int32_t t3Limit = (ink == 1 && !kMember.ink1NoiseTerm)
-                                  ? limits.t3
-                                  : T3Limit<Filters>(limits, filterNoise);
-      carry[j] = Filters::Apply(cell, {level, error, dot, filterNoise, t3Limit},
-                                carry[j], limits);
-      out.Set(ink, dot);
-    };
-    diffuse.template operator()<0>();
-    diffuse.template operator()<1>();
-    diffuse.template operator()<2>();
+    inks.Diffuse(chains, x, levels, m, [&](int j, bool dot) { out.Set(j == 2 ? 3 : j, dot); });
     out.Set(2, levelScale[levels[2]] > m);
     out.Next();
   }
+  inks.chains = chains;
 }
 
 // The last pixel of an odd run: dithered only, reading and writing no error.
@@ -215,9 +170,10 @@ ResultCode DiffuseColour(HalftoneContext *ht, const RowRun &run) {
   const int32_t magnification = ht->params.magnification;
   OneBitPlanes<4> out(run.dst, run.planeStride, run.firstBit);
   const uint32_t paired = run.count & ~1u;
+  DiffusedColourInks<Filters, kInk1NoiseTerm> inks(lines, tables.dotCurve, tables.toneCurve,
+                                                  LimitsOf(ht->dotParams));
   DiffuseColourPixels<Filters, ColourMember{false, kInk1NoiseTerm}>(
-      tables, lines, run, paired, magnification, ht->params.inputFormat == 4,
-      LimitsOf(ht->dotParams), out);
+      tables, inks, run, paired, magnification, ht->params.inputFormat == 4, out);
   if (paired != run.count) {
     const uint32_t i = paired;
     DitherOddPixel(ht, tables,
@@ -233,16 +189,17 @@ ResultCode DiffuseColour(HalftoneContext *ht, const RowRun &run) {
 // faster with it and the square one slower (measured; docs/performance.md).
 template <class Filters, ColourMember kMember, int kPlanes>
 void DiffuseColourFastPlanes(HalftoneContext *ht, const RowRun &run,
-                             const ColourTables &tables, int32_t *const lines[3]) {
+                             const ColourTables &tables,
+                             DiffusedColourInks<Filters, false> &inks) {
   OneBitPlanes<kPlanes> out(run.dst, run.planeStride, run.firstBit);
-  DiffuseColourPixels<Filters, kMember>(tables, lines, run, run.count,
-                                        ht->params.magnification, false,
-                                        LimitsOf(ht->dotParams), out);
+  DiffuseColourPixels<Filters, kMember>(tables, inks, run, run.count,
+                                        ht->params.magnification, false, out);
   out.Finish();
 }
 
 template <class Filters, ColourMember kMember>
 ResultCode DiffuseColourFast(HalftoneContext *ht, const RowRun &run) {
+  static_assert(!kMember.ink1NoiseTerm);
   // The matrix row must fit the local copy.
   if (ht->matrixWidth > 256) return kBadResource;
   int32_t *lines[3];
@@ -251,11 +208,21 @@ ResultCode DiffuseColourFast(HalftoneContext *ht, const RowRun &run) {
 
   LocalTables local;
   const ColourTables tables = local.Load(ht, run.row);
+  DiffusedColourInks<Filters, false> inks(lines, tables.dotCurve, tables.toneCurve,
+                                          LimitsOf(ht->dotParams));
+  if (FitsVectorPath(ht, run, run.firstBit & 7, 1)) {
+    if (ht->vectorPath == kAvx512Path) {
+      DiffuseColourFastAvx512(ht, run, inks);
+    } else {
+      DiffuseColourFastAvx2(ht, run, inks);
+    }
+    return kOk;
+  }
   // Colour mode 2 prints three inks: plane 3 is left as it is.
   if (ht->params.colorMode == 2) {
-    DiffuseColourFastPlanes<Filters, kMember, 3>(ht, run, tables, lines);
+    DiffuseColourFastPlanes<Filters, kMember, 3>(ht, run, tables, inks);
   } else {
-    DiffuseColourFastPlanes<Filters, kMember, 4>(ht, run, tables, lines);
+    DiffuseColourFastPlanes<Filters, kMember, 4>(ht, run, tables, inks);
   }
   return kOk;
 }

@@ -9,6 +9,7 @@
 #include "halftone/kernels/avx2_lanes.h"
 #include "halftone/kernels/block_planes.h"
 #include "halftone/kernels/one_bit/colour_front_end.h"
+#include "halftone/kernels/one_bit/colour_inks.h"
 #include "halftone/kernels/one_bit/hybrid_ink.h"
 #include "halftone/kernels/run_checks.h"
 
@@ -68,6 +69,16 @@ void DiffuseColourHybridPairsAvx2(const HalftoneContext *ht, const RowRun &run, 
   AllPairs(ht, run, pairs, &ink);
 }
 
+void DiffuseColourFastAvx2(const HalftoneContext *ht, const RowRun &run,
+                          DiffusedColourInks<SquareFilters, false> &inks) {
+  AllDiffusedBlocks(ht, run, inks);
+}
+
+void DiffuseColourFastAvx2(const HalftoneContext *ht, const RowRun &run,
+                          DiffusedColourInks<WideColourFilters, false> &inks) {
+  AllDiffusedBlocks(ht, run, inks);
+}
+
 }  // namespace inkdot
 
 #else
@@ -77,6 +88,10 @@ namespace inkdot {
 // Never reached: DetectVectorPath chooses the portable path here.
 void DitherColourPairsAvx2(const HalftoneContext *, const RowRun &, uint32_t) {}
 void DiffuseColourHybridPairsAvx2(const HalftoneContext *, const RowRun &, uint32_t, HybridInk &) {}
+void DiffuseColourFastAvx2(const HalftoneContext *, const RowRun &,
+                          DiffusedColourInks<SquareFilters, false> &) {}
+void DiffuseColourFastAvx2(const HalftoneContext *, const RowRun &,
+                          DiffusedColourInks<WideColourFilters, false> &) {}
 
 }  // namespace inkdot
 

@@ -10,6 +10,7 @@
 #include "halftone/kernels/avx2_lanes.h"
 #include "halftone/kernels/block_planes.h"
 #include "halftone/kernels/one_bit/colour_front_end.h"
+#include "halftone/kernels/one_bit/colour_inks.h"
 #include "halftone/kernels/one_bit/hybrid_ink.h"
 #include "halftone/kernels/run_checks.h"
 
@@ -127,6 +128,16 @@ void DiffuseColourHybridPairsAvx512(const HalftoneContext *ht, const RowRun &run
   AllPairs(ht, run, pairs, &ink);
 }
 
+void DiffuseColourFastAvx512(const HalftoneContext *ht, const RowRun &run,
+                          DiffusedColourInks<SquareFilters, false> &inks) {
+  AllDiffusedBlocks(ht, run, inks);
+}
+
+void DiffuseColourFastAvx512(const HalftoneContext *ht, const RowRun &run,
+                          DiffusedColourInks<WideColourFilters, false> &inks) {
+  AllDiffusedBlocks(ht, run, inks);
+}
+
 }  // namespace inkdot
 
 #else
@@ -136,6 +147,10 @@ namespace inkdot {
 // Never reached: DetectVectorPath chooses the portable path here.
 void DitherColourPairsAvx512(const HalftoneContext *, const RowRun &, uint32_t) {}
 void DiffuseColourHybridPairsAvx512(const HalftoneContext *, const RowRun &, uint32_t, HybridInk &) {}
+void DiffuseColourFastAvx512(const HalftoneContext *, const RowRun &,
+                          DiffusedColourInks<SquareFilters, false> &) {}
+void DiffuseColourFastAvx512(const HalftoneContext *, const RowRun &,
+                          DiffusedColourInks<WideColourFilters, false> &) {}
 
 }  // namespace inkdot
 

@@ -1,7 +1,9 @@
 /* SPDX-License-Identifier: Apache-2.0 */
 // The body of DitherColourRow's vector pair loop, shared by its AVX2 and
 // AVX-512 paths, and by the one-bit hybrid kernel, which prints ink 1 by
-// error diffusion instead (a HybridInk, called pixel by pixel per block). Each block of 64 pixels takes three passes: eight lanes at a
+// error diffusion instead (a HybridInk, called pixel by pixel per block);
+// the fast one-bit colour diffusion kernels run the same front with their
+// own smoothing (DiffusedBlocks, at the end). Each block of 64 pixels takes three passes: eight lanes at a
 // time for the grid coordinates, the colour-table reads and the neighbour
 // tests; one pixel at a time for the smoothing itself (a pixel's levels
 // depend on the previous pixel's), a short chain on one word; and eight
@@ -40,7 +42,17 @@ struct Block {
   uint64_t white;                  // bit j: pixel j is white
 };
 
-template <int kStep>
+// How a front smooths: the matrix bit whose 0 rounds the average up, and
+// whether ink 2 is smoothed too (in bits 48 up of the words).
+struct FrontSmoothing {
+  int roundBit;
+  bool ink2;
+};
+
+// The ordered dither's: inks 0, 1 and 3, rounding on bit 2.
+inline constexpr FrontSmoothing kDitherSmoothing{2, false};
+
+template <int kStep, FrontSmoothing kSmoothing = kDitherSmoothing>
 INKDOT_PAIRS inline void FrontEnd(const uint8_t *src, uint32_t pixels, const Tables &tables,
                                   const uint32_t *colourTable, uint32_t &previousKey,
                                   Block &block) {
@@ -79,17 +91,21 @@ INKDOT_PAIRS inline void FrontEnd(const uint8_t *src, uint32_t pixels, const Tab
         _mm256_set1_epi32(-1));
     previousKey = keys[31 - __builtin_clz(~whiteBits & 0xFF)];
 
-    // Rounds up when bit 2 of the matrix value is 0.
-    const __m256i round = _mm256_andnot_si256(_mm256_srli_epi32(m, 2), _mm256_set1_epi32(1));
-    const __m256i levels[3] = {Byte(entry, 0), Byte(entry, 1), _mm256_srli_epi32(entry, 24)};
-    __m256i x[3];
-    for (int k = 0; k < 3; ++k) {
+    // Rounds up when the rounding bit of the matrix value is 0.
+    const __m256i round = _mm256_andnot_si256(_mm256_srli_epi32(m, kSmoothing.roundBit),
+                                              _mm256_set1_epi32(1));
+    constexpr int kInks = kSmoothing.ink2 ? 4 : 3;
+    const __m256i levels[4] = {Byte(entry, 0), Byte(entry, 1), _mm256_srli_epi32(entry, 24),
+                               Byte(entry, 2)};
+    __m256i x[4] = {};
+    for (int k = 0; k < kInks; ++k) {
       x[k] = _mm256_blendv_epi8(_mm256_add_epi32(levels[k], round),
                                 _mm256_add_epi32(levels[k], levels[k]), fresh);
     }
-    StoreWords(x[0], x[1], x[2], _mm256_setzero_si256(), block.x + j);
+    StoreWords(x[0], x[1], x[2], x[3], block.x + j);
     const __m256i keep = _mm256_andnot_si256(fresh, _mm256_set1_epi32(0xFF));
-    StoreWords(keep, keep, keep, _mm256_setzero_si256(), block.carry + j);
+    StoreWords(keep, keep, keep, kSmoothing.ink2 ? keep : _mm256_setzero_si256(),
+               block.carry + j);
   }
 }
 
@@ -197,5 +213,105 @@ INKDOT_PAIRS_CALL inline void AllPairs(const HalftoneContext *ht, const RowRun &
     Pairs<1>(ht, run, pairs, diffused);
   } else {
     Pairs<0>(ht, run, pairs, diffused);
+  }
+}
+
+// The fast colour diffusion kernels' smoothing: all four inks, rounding on
+// bit 0 of the matrix value.
+inline constexpr FrontSmoothing kDiffusionSmoothing{0, true};
+
+// Ink 2's dots of the block (bit j for pixel j): its scaled smoothed level
+// (byte 6 of y) above the matrix value.
+INKDOT_PAIRS inline uint64_t Ink2Dots(const Block &block, uint32_t pixels,
+                                      const uint16_t *scale) {
+  uint64_t dots = 0;
+  for (uint32_t j = 0; j < pixels; j += 8) {
+    if (((block.white >> j) & 0xFF) == 0xFF) continue;
+    const __m256i m = _mm256_load_si256(reinterpret_cast<const __m256i *>(block.matrix + j));
+    const __m256i d2 =
+        LookupBytes<8>(scale, reinterpret_cast<const uint8_t *>(block.y + j) + 6);
+    const __m256i dot = _mm256_cmpgt_epi32(d2, m);
+    dots |= uint64_t{static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(dot)))} << j;
+  }
+  return dots;
+}
+
+// Bit b of each of 64 bytes (two registers) as a word, byte j's in bit j:
+// shifting the 16-bit words left by 7 - b brings it to the top of its byte.
+INKDOT_PAIRS inline uint64_t ByteBits(__m256i low, __m256i high, int b) {
+  const __m128i count = _mm_cvtsi32_si128(7 - b);
+  const auto lo = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_sll_epi16(low, count)));
+  const auto hi = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_sll_epi16(high, count)));
+  return uint64_t{hi} << 32 | lo;
+}
+
+// Inks 0, 1 and 3's dots from bits 0, 1 and 2 of the block's bytes (bytes
+// past the block's pixels are dropped later).
+INKDOT_PAIRS inline void DiffusedPlanes(const uint8_t bytes[kBlock], uint64_t dots[4]) {
+  const __m256i low = _mm256_load_si256(reinterpret_cast<const __m256i *>(bytes));
+  const __m256i high = _mm256_load_si256(reinterpret_cast<const __m256i *>(bytes + 32));
+  dots[0] = ByteBits(low, high, 0);
+  dots[1] = ByteBits(low, high, 1);
+  dots[3] = ByteBits(low, high, 2);
+}
+
+// The fast colour diffusion kernels' block pass: the front above with
+// their smoothing, ink 2 dithered eight pixels at a time, inks 0, 1 and 3
+// diffused pixel by pixel by `inks`. Every pixel of the run, written to
+// kPlanes planes.
+template <int kStep, int kPlanes, class Inks>
+INKDOT_PAIRS_CALL void DiffusedBlocks(const HalftoneContext *ht, const RowRun &run,
+                                      Inks &inks) {
+  const Tables tables(ht);
+  const uint32_t *colourTable = ColourTable(ht);
+  const uint16_t *matrixRow = MatrixRow(ht, run.row);
+  const uint16_t *scale = LevelScale(ht);
+  const uint32_t columnMask = ht->matrixWidth - 1;
+
+  BlockPlanes<kPlanes> out(run.dst, run.planeStride, run.firstBit & 7);
+  uint32_t previousKey = kNoGridKey;
+  Smoother smoother;
+  Block block{};  // the levels of white pixels stay in range
+  for (uint32_t first = 0;; first += kBlock) {
+    const uint32_t pixels = run.count - first < kBlock ? run.count - first : kBlock;
+    MatrixWindow(matrixRow, columnMask, run.startX + first, (pixels + 7) & ~7u, block.matrix);
+    FrontEnd<kStep, kDiffusionSmoothing>(
+        run.src + (kStep == 1 ? 2 : 4) * static_cast<uintptr_t>(first), pixels, tables,
+        colourTable, previousKey, block);
+    const uint64_t inRun = pixels == kBlock ? ~uint64_t{0} : (uint64_t{1} << pixels) - 1;
+    const uint64_t printed = inRun & ~block.white;
+    smoother.Run(block, printed);
+    alignas(32) uint8_t diffused[kBlock] = {};
+    inks.Dots(block, pixels, run.startX + first, diffused);
+    uint64_t dots[4];
+    DiffusedPlanes(diffused, dots);
+    dots[2] = Ink2Dots(block, pixels, scale);
+    for (int k = 0; k < kPlanes; ++k) {
+      const uint64_t bits = FirstPixelHigh(dots[k] & printed);
+      if (pixels == kBlock) {
+        out.Store(k, bits);
+      } else {
+        out.Finish(k, bits, pixels);
+      }
+    }
+    if (pixels < kBlock) return;
+    out.Next();
+    if (first + kBlock == run.count) {
+      for (int k = 0; k < kPlanes; ++k) out.Finish(k, 0, 0);
+      return;
+    }
+  }
+}
+
+// The block pass for the way the run steps through the source and the
+// number of planes (colour mode 2 prints three inks, leaving plane 3).
+template <class Inks>
+INKDOT_PAIRS_CALL inline void AllDiffusedBlocks(const HalftoneContext *ht, const RowRun &run,
+                                                Inks &inks) {
+  const bool three = ht->params.colorMode == 2;
+  if (ht->params.magnification == 1) {
+    three ? DiffusedBlocks<1, 3>(ht, run, inks) : DiffusedBlocks<1, 4>(ht, run, inks);
+  } else {
+    three ? DiffusedBlocks<0, 3>(ht, run, inks) : DiffusedBlocks<0, 4>(ht, run, inks);
   }
 }
