@@ -137,6 +137,48 @@ INSTANTIATE_TEST_SUITE_P(Kernels, VectorDitherTest,
                                            Case{DitherColourRow, 0, 1, kAvx512Path},
                                            Case{DotDitherColourRow, 2, 2, kAvx2Path}));
 
+// One random run of `kernel` through a portable object and a vector one,
+// each with its own three error lines; afterwards the planes and the error
+// lines must agree. `row` moves on, or stays, as a page's rows do.
+// `sourcePairs`: the run reads two source pixels per output pixel at
+// magnification -1. `inkBytes`: half the runs take ink bytes as input.
+struct RunShape {
+  uint32_t width, bitsPerPixel, firstBits;
+  bool sourcePairs, inkBytes;
+};
+
+void CompareRun(Random &r, RowKernel kernel, const RunShape &shape, HalftoneContext ht[2],
+                std::vector<int32_t> lines[2][3], uint32_t &row) {
+  const int32_t magnifications[3] = {0, 1, -1};
+  const int32_t magnification = magnifications[r.Below(3)];
+  const uint32_t startX = r.Below(4) == 0 ? 0 : r.Below(shape.width - 16);
+  const uint32_t rest = shape.width - startX;
+  const uint32_t count = r.Below(4) == 0 ? rest : r.Below(rest + 1);
+  const uint32_t firstBit = r.Below(shape.firstBits);
+  const bool pairs = magnification == -1 && shape.sourcePairs;
+  const std::vector<uint8_t> src =
+      Source(r, magnification == 1 ? (count + 1) / 2 : pairs ? 2 * count : count);
+  const uint32_t bits = shape.bitsPerPixel;
+  const uint32_t stride = (bits * firstBit + bits * count + 7) / 8 + r.Below(3);
+  std::vector<uint8_t> out[2];
+  out[0].resize(4 * stride + 8);
+  for (uint8_t &b : out[0]) b = static_cast<uint8_t>(r.Next());
+  out[1] = out[0];
+  row += r.Below(4) == 0 ? 0 : 1;
+  const uint32_t inputFormat = shape.inkBytes && r.Below(2) == 0 ? 4 : 2;
+  for (int path = 0; path < 2; ++path) {
+    ht[path].params.magnification = magnification;
+    ht[path].params.inputFormat = inputFormat;
+    RowRun run{src.data(), out[path].data(), stride, firstBit, count, startX, 0, row, 0, 0};
+    ASSERT_EQ(kernel(&ht[path], run), kOk);
+  }
+  const auto where = ::testing::Message()
+                     << "magnification " << magnification << ", " << count << " pixels from "
+                     << startX << ", firstBit " << firstBit;
+  ASSERT_EQ(out[1], out[0]) << where;
+  for (int k = 0; k < 3; ++k) ASSERT_EQ(lines[1][k], lines[0][k]) << where << ", line " << k;
+}
+
 // Rows of runs through one object per path, each with its own error lines:
 // after every run the planes and the error lines must agree.
 TEST(VectorHybridTest, WritesThePortableBytesAndErrors) {
@@ -161,7 +203,6 @@ TEST(VectorHybridTest, WritesThePortableBytesAndErrors) {
     }
     for (uint32_t &d : ht[0].dotParams) d = r.Below(256);
     ht[0].blocks[kDotCurveBlock].pointer = curve.data();
-    ht[0].params.inputFormat = 2;
     ht[0].params.maxPixels = kWidth;
     ht[1] = ht[0];
     for (int path = 0; path < 2; ++path) {
@@ -172,32 +213,11 @@ TEST(VectorHybridTest, WritesThePortableBytesAndErrors) {
       }
     }
     uint32_t row = r.Next() >> 20;
+    const RunShape shape{kWidth, 2, 6, kernel == HybridColourRowTall, false};
     for (int trial = 0; trial < 40; ++trial) {
-      const int32_t magnifications[3] = {0, 1, -1};
-      const int32_t magnification = magnifications[r.Below(3)];
-      const uint32_t startX = r.Below(4) == 0 ? 0 : r.Below(kWidth - 16);
-      const uint32_t rest = kWidth - startX;
-      const uint32_t count = r.Below(4) == 0 ? rest : r.Below(rest + 1);
-      const uint32_t firstBit = r.Below(6);
-      const bool pairs = magnification == -1 && kernel == HybridColourRowTall;
-      const std::vector<uint8_t> src =
-          Source(r, magnification == 1 ? (count + 1) / 2 : pairs ? 2 * count : count);
-      const uint32_t stride = (2 * firstBit + 2 * count + 7) / 8 + r.Below(3);
-      std::vector<uint8_t> out[2];
-      out[0].resize(4 * stride + 8);
-      for (uint8_t &b : out[0]) b = static_cast<uint8_t>(r.Next());
-      out[1] = out[0];
-      row += r.Below(4) == 0 ? 0 : 1;
-      for (int path = 0; path < 2; ++path) {
-        ht[path].params.magnification = magnification;
-        RowRun run{src.data(), out[path].data(), stride, firstBit, count, startX, 0, row, 0, 0};
-        ASSERT_EQ(kernel(&ht[path], run), kOk);
-      }
-      const auto where = ::testing::Message()
-                         << "object " << object << ", magnification " << magnification << ", "
-                         << count << " pixels from " << startX << ", firstBit " << firstBit;
-      ASSERT_EQ(out[1], out[0]) << where;
-      for (int k = 0; k < 3; ++k) ASSERT_EQ(lines[1][k], lines[0][k]) << where << ", line " << k;
+      SCOPED_TRACE(::testing::Message() << "object " << object);
+      CompareRun(r, kernel, shape, ht, lines, row);
+      if (HasFatalFailure()) return;
     }
   }
 }
@@ -252,34 +272,13 @@ TEST_P(VectorOneBitDiffusionTest, WritesThePortableBytesAndErrors) {
       }
     }
     uint32_t row = r.Next() >> 20;
+    // Ink bytes reach the hybrid kernel's odd pixel; the fast kernels
+    // read colours whatever the format.
+    const RunShape shape{kWidth, 1, 8, false, true};
     for (int trial = 0; trial < 40; ++trial) {
-      const int32_t magnifications[3] = {0, 1, -1};
-      const int32_t magnification = magnifications[r.Below(3)];
-      const uint32_t startX = r.Below(4) == 0 ? 0 : r.Below(kWidth - 16);
-      const uint32_t rest = kWidth - startX;
-      const uint32_t count = r.Below(4) == 0 ? rest : r.Below(rest + 1);
-      const uint32_t firstBit = r.Below(8);
-      const std::vector<uint8_t> src = Source(r, magnification == 1 ? (count + 1) / 2 : count);
-      const uint32_t stride = (firstBit + count + 7) / 8 + r.Below(3);
-      std::vector<uint8_t> out[2];
-      out[0].resize(4 * stride + 8);
-      for (uint8_t &b : out[0]) b = static_cast<uint8_t>(r.Next());
-      out[1] = out[0];
-      row += r.Below(4) == 0 ? 0 : 1;
-      // Ink bytes reach the hybrid kernel's odd pixel; the fast kernels
-      // read colours whatever the format.
-      const uint32_t inputFormat = r.Below(2) == 0 ? 2 : 4;
-      for (int path = 0; path < 2; ++path) {
-        ht[path].params.magnification = magnification;
-        ht[path].params.inputFormat = inputFormat;
-        RowRun run{src.data(), out[path].data(), stride, firstBit, count, startX, 0, row, 0, 0};
-        ASSERT_EQ(c.kernel(&ht[path], run), kOk);
-      }
-      const auto where = ::testing::Message()
-                         << "object " << object << ", magnification " << magnification << ", "
-                         << count << " pixels from " << startX << ", firstBit " << firstBit;
-      ASSERT_EQ(out[1], out[0]) << where;
-      for (int k = 0; k < 3; ++k) ASSERT_EQ(lines[1][k], lines[0][k]) << where << ", line " << k;
+      SCOPED_TRACE(::testing::Message() << "object " << object);
+      CompareRun(r, c.kernel, shape, ht, lines, row);
+      if (HasFatalFailure()) return;
     }
   }
 }

@@ -162,6 +162,26 @@ INKDOT_PAIRS inline void Dots(const Block &block, uint32_t pixels, const Tables 
   }
 }
 
+// Writes a block's dots (bit j of dots[k]: plane k, pixel j) of its
+// printed pixels; true when the run ends with this block.
+template <int kPlanes>
+INKDOT_PAIRS inline bool StoreBlock(BlockPlanes<kPlanes> &out, const uint64_t dots[4],
+                                    uint64_t printed, uint32_t pixels, bool lastBlock) {
+  for (int k = 0; k < kPlanes; ++k) {
+    const uint64_t bits = FirstPixelHigh(dots[k] & printed);
+    if (pixels == kBlock) {
+      out.Store(k, bits);
+    } else {
+      out.Finish(k, bits, pixels);
+    }
+  }
+  if (pixels < kBlock) return true;
+  out.Next();
+  if (!lastBlock) return false;
+  for (int k = 0; k < kPlanes; ++k) out.Finish(k, 0, 0);
+  return true;
+}
+
 template <int kStep>
 INKDOT_PAIRS_CALL void Pairs(const HalftoneContext *ht, const RowRun &run, uint32_t pairs,
                              HybridInk *diffused) {
@@ -188,20 +208,7 @@ INKDOT_PAIRS_CALL void Pairs(const HalftoneContext *ht, const RowRun &run, uint3
     uint64_t dots[4];
     Transpose(bytes, dots);
     if (diffused) dots[1] = diffused->Dots(block, pixels, run.startX + first);
-    for (int k = 0; k < 4; ++k) {
-      const uint64_t bits = FirstPixelHigh(dots[k] & printed);
-      if (pixels == kBlock) {
-        out.Store(k, bits);
-      } else {
-        out.Finish(k, bits, pixels);
-      }
-    }
-    if (pixels < kBlock) return;
-    out.Next();
-    if (first + kBlock == pairs) {
-      for (int k = 0; k < 4; ++k) out.Finish(k, 0, 0);
-      return;
-    }
+    if (StoreBlock(out, dots, printed, pixels, first + kBlock == pairs)) return;
   }
 }
 
@@ -286,20 +293,7 @@ INKDOT_PAIRS_CALL void DiffusedBlocks(const HalftoneContext *ht, const RowRun &r
     uint64_t dots[4];
     DiffusedPlanes(diffused, dots);
     dots[2] = Ink2Dots(block, pixels, scale);
-    for (int k = 0; k < kPlanes; ++k) {
-      const uint64_t bits = FirstPixelHigh(dots[k] & printed);
-      if (pixels == kBlock) {
-        out.Store(k, bits);
-      } else {
-        out.Finish(k, bits, pixels);
-      }
-    }
-    if (pixels < kBlock) return;
-    out.Next();
-    if (first + kBlock == run.count) {
-      for (int k = 0; k < kPlanes; ++k) out.Finish(k, 0, 0);
-      return;
-    }
+    if (StoreBlock(out, dots, printed, pixels, first + kBlock == run.count)) return;
   }
 }
 
