@@ -13,18 +13,10 @@
 #include "halftone/kernels/error_lines.h"
 #include "halftone/kernels/row_kernels.h"
 #include "halftone/kernels/vector_kernels.h"
+#include "support/lcg.h"
 
 namespace inkdot {
 namespace {
-
-struct Random {
-  uint64_t state;
-  uint32_t Next() {
-    state = state * 6364136223846793005u + 1442695040888963407u;
-    return static_cast<uint32_t>(state >> 32);
-  }
-  uint32_t Below(uint32_t n) { return Next() % n; }
-};
 
 struct Tables {
   std::vector<uint32_t> colours = std::vector<uint32_t>(32768);
@@ -32,7 +24,7 @@ struct Tables {
   std::vector<uint16_t> scale = std::vector<uint16_t>(256), matrix;
 };
 
-void Randomise(Random &r, HalftoneContext &ht, Tables &t) {
+void Randomise(Lcg &r, HalftoneContext &ht, Tables &t) {
   ht.matrixWidth = 1u << r.Below(9);
   ht.matrixHeight = 1 + r.Below(40);
   ht.matrixSize = 1 + r.Below(65536);  // thresholds may pass its top
@@ -55,7 +47,7 @@ void Randomise(Random &r, HalftoneContext &ht, Tables &t) {
   ht.blocks[kThresholdMatrixBlock].pointer = t.matrix.data();
 }
 
-std::vector<uint8_t> Source(Random &r, uint32_t pixels) {
+std::vector<uint8_t> Source(Lcg &r, uint32_t pixels) {
   std::vector<uint8_t> src(4 * pixels);
   uint32_t previous = r.Next(), white = 0;
   const uint32_t firstKind = r.Below(3) == 0 ? 1 : 0;  // a third of the sources have no white
@@ -97,7 +89,7 @@ TEST_P(VectorDitherTest, WritesThePortableBytes) {
   if (DetectVectorPath() < c.path) {
     GTEST_SKIP() << (c.path == kAvx2Path ? "no AVX2" : "no AVX-512 VBMI") << " on this processor";
   }
-  Random r{c.bitsPerPixel};
+  Lcg r{c.bitsPerPixel};
   HalftoneContext ht{};
   Tables tables;
   for (int object = 0; object < 40; ++object) {
@@ -147,7 +139,7 @@ struct RunShape {
   bool sourcePairs, inkBytes;
 };
 
-void CompareRun(Random &r, RowKernel kernel, const RunShape &shape, HalftoneContext ht[2],
+void CompareRun(Lcg &r, RowKernel kernel, const RunShape &shape, HalftoneContext ht[2],
                 std::vector<int32_t> lines[2][3], uint32_t &row) {
   const int32_t magnifications[3] = {0, 1, -1};
   const int32_t magnification = magnifications[r.Below(3)];
@@ -186,7 +178,7 @@ TEST(VectorHybridTest, WritesThePortableBytesAndErrors) {
   const RowKernel kernels[4] = {HybridColourRow, HybridColourRowWide, HybridColourRow2880,
                                 HybridColourRowTall};
   constexpr uint32_t kWidth = 700;
-  Random r{7};
+  Lcg r{7};
   HalftoneContext ht[2]{};
   Tables tables;
   std::vector<int16_t> curve(256);
@@ -238,7 +230,7 @@ TEST_P(VectorOneBitDiffusionTest, WritesThePortableBytesAndErrors) {
   const OneBitCase c = GetParam();
   if (DetectVectorPath() < c.path) GTEST_SKIP() << "this processor lacks the path";
   constexpr uint32_t kWidth = 700;
-  Random r{11 + c.path};
+  Lcg r{11 + c.path};
   HalftoneContext ht[2]{};
   Tables tables;
   std::vector<int16_t> dotCurve(256);

@@ -14,18 +14,10 @@
 #include "halftone/kernels/multi_size/hybrid_members.h"
 #include "halftone/kernels/row_kernels.h"
 #include "halftone/kernels/vector_kernels.h"
+#include "support/lcg.h"
 
 namespace inkdot {
 namespace {
-
-struct Lcg {
-  uint64_t state;
-  uint32_t Next() {
-    state = state * 6364136223846793005u + 1442695040888963407u;
-    return static_cast<uint32_t>(state >> 33);
-  }
-  uint32_t Below(uint32_t n) { return Next() % n; }
-};
 
 enum class Cells { kZero, kLarge, kExtreme };
 
