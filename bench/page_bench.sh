@@ -39,7 +39,8 @@ best_of() {
   [ "$1" = "$inkdot" ] && out="$work/stdout"
   for _ in $(seq "$runs"); do
     : >"$work/stdout"
-    /usr/bin/time -o "$work/time" -f "%e %M %U %S" "$@" >"$out"
+    # The other programs' banners on standard error are not wanted here.
+    /usr/bin/time -o "$work/time" -f "%e %M %U %S" "$@" >"$out" 2>"$work/stderr"
     engine=$(sed -n 's/.*engine threads \([0-9.]*\) CPU s.*/\1/p' "$work/stdout")
     line="$(tail -1 "$work/time") ${engine:--}"
     if [ -z "$best" ] || awk -v a="${line%% *}" -v b="${best%% *}" 'BEGIN{exit !(a<b)}'; then
