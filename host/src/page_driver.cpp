@@ -40,7 +40,14 @@ void BandRows::Convert(const uint8_t *pixels, uint32_t channels,
         source[x] = static_cast<uint8_t>(pixels[x] ^ inkFlip);
     }
   } else if (channels == 3) {
-    for (uint32_t x = 0; x < width; ++x, pixels += 3, source += 4) {
+    // Four bytes in, four out, the fourth then cleared: one load and two
+    // stores a pixel. The last pixel has no fourth byte to read.
+    uint32_t x = 0;
+    for (; x + 1 < width; ++x, pixels += 3, source += 4) {
+      std::memcpy(source, pixels, 4);
+      source[3] = 0;
+    }
+    if (x < width) {
       source[0] = pixels[0];
       source[1] = pixels[1];
       source[2] = pixels[2];
