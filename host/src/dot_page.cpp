@@ -2,6 +2,7 @@
 #include "inkdot/host/dot_page.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -9,9 +10,9 @@
 
 #include "inkdot/host/errors.h"
 #include "inkdot/host/system_errors.h"
-#include "inkdot/host/temporary_files.h"
 #include "image_readers.h"
 #include "strip_encoder.h"
+#include "tiff_directory.h"
 #include "tiff_file.h"
 
 namespace inkdot::host {
@@ -56,65 +57,58 @@ uint32_t RowsPerStrip(const DotPage &page) {
   return static_cast<uint32_t>(std::max<size_t>(1, 65536 / std::max<size_t>(1, page.rowBytes())));
 }
 
-void SetPlaneTags(TIFF *t, const DotPage &page, uint16_t plane, PlaneCompression compression) {
-  const uint16_t count = static_cast<uint16_t>(page.inks.size());
+// Plane k's image directory, its strips at `offsets`.
+detail::TiffDirectory PlaneDirectory(const DotPage &page, uint16_t plane,
+                                     PlaneCompression compression,
+                                     std::span<const uint32_t> offsets,
+                                     std::span<const uint32_t> sizes) {
   const Ink &ink = page.inks[plane];
   char description[64];
   std::snprintf(description, sizeof description, "%s#%02X%02X%02X", kDescriptionPrefix,
                 ink.colour[0], ink.colour[1], ink.colour[2]);
-  TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-  TIFFSetField(t, TIFFTAG_IMAGEWIDTH, page.width);
-  TIFFSetField(t, TIFFTAG_IMAGELENGTH, page.height);
-  TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, static_cast<uint16_t>(page.bitsPerPixel));
-  TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, static_cast<uint16_t>(1));
+  detail::TiffDirectory d;
+  d.Long(TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+  d.Long(TIFFTAG_IMAGEWIDTH, page.width);
+  d.Long(TIFFTAG_IMAGELENGTH, page.height);
+  d.Short(TIFFTAG_BITSPERSAMPLE, static_cast<uint16_t>(page.bitsPerPixel));
+  d.Short(TIFFTAG_COMPRESSION, detail::TiffCompressionTag(compression));
   // A set bit is ink on paper: 0 is white.
-  TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-  TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-  TIFFSetField(t, TIFFTAG_COMPRESSION, detail::TiffCompressionTag(compression));
-  TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, RowsPerStrip(page));
-  TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-  TIFFSetField(t, TIFFTAG_XRESOLUTION, static_cast<float>(page.xDpi));
-  TIFFSetField(t, TIFFTAG_YRESOLUTION, static_cast<float>(page.yDpi));
-  TIFFSetField(t, TIFFTAG_PAGENAME, ink.name.c_str());
-  TIFFSetField(t, TIFFTAG_IMAGEDESCRIPTION, description);
-  TIFFSetField(t, TIFFTAG_SOFTWARE, "inkdot");
-  TIFFSetField(t, TIFFTAG_PAGENUMBER, plane, count);
+  d.Short(TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+  d.Ascii(TIFFTAG_IMAGEDESCRIPTION, description);
+  d.Longs(TIFFTAG_STRIPOFFSETS, offsets);
+  d.Short(TIFFTAG_SAMPLESPERPIXEL, 1);
+  d.Long(TIFFTAG_ROWSPERSTRIP, RowsPerStrip(page));
+  d.Longs(TIFFTAG_STRIPBYTECOUNTS, sizes);
+  d.Rational(TIFFTAG_XRESOLUTION, page.xDpi, 1);
+  d.Rational(TIFFTAG_YRESOLUTION, page.yDpi, 1);
+  d.Short(TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  d.Ascii(TIFFTAG_PAGENAME, ink.name);
+  d.Short(TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+  const uint16_t pageNumber[] = {plane, static_cast<uint16_t>(page.inks.size())};
+  d.Shorts(TIFFTAG_PAGENUMBER, pageNumber);
+  d.Ascii(TIFFTAG_SOFTWARE, "inkdot");
+  return d;
 }
+
+// Classic TIFF offsets are 32 bits.
+constexpr uint64_t kMaxTiffBytes = 0xFFFFFFFFu;
 
 }  // namespace
 
 // One plane's strips, each encoded whole as its last row arrives and
-// appended to a part file of the plane's own; Finish copies them into the
-// page's TIFF as they are.
+// written straight into the page's file. The file holds strip 0 of every
+// plane, then strip 1 of every plane, and so on, whichever thread finishes
+// first: the same page gives the same file.
 struct DotPageWriter::Part {
-  std::filesystem::path path;
-  std::FILE *file = nullptr;
-  int openError = 0;           // errno of opening it, before anything else sets errno
   std::vector<uint8_t> strip;  // rows of the strip being filled
   uint32_t rows = 0;           // how many of them are filled
+  uint32_t encoded = 0;        // strips encoded so far
   detail::StripEncoder encoder;
-  std::vector<size_t> stripSizes;  // encoded, in order
+  std::vector<uint32_t> offsets, sizes;  // of the strips in the file, in order
 
-  Part(std::filesystem::path where, PlaneCompression compression, const DotPage &layout)
-      : path(Registered(std::move(where))),
-        file(std::fopen(path.c_str(), "w+b")),
-        openError(errno),
-        strip(layout.rowBytes() * RowsPerStrip(layout)),
+  Part(PlaneCompression compression, const DotPage &layout)
+      : strip(layout.rowBytes() * RowsPerStrip(layout)),
         encoder(compression, layout.rowBytes(), RowsPerStrip(layout)) {}
-  ~Part() { CloseFile(); }
-  bool CloseFile() {
-    const bool closed = file && std::fclose(file) == 0;
-    file = nullptr;
-    return closed;
-  }
-
-  // Recorded for removal on a stopping signal before the file is made;
-  // errno cleared so that a failure to make it tells its own reason.
-  static std::filesystem::path Registered(std::filesystem::path where) {
-    RegisterTemporary(where, TemporaryKind::kFile);
-    errno = 0;
-    return where;
-  }
 };
 
 DotPageWriter::DotPageWriter(const DotPage &layout, const std::filesystem::path &path,
@@ -123,26 +117,34 @@ DotPageWriter::DotPageWriter(const DotPage &layout, const std::filesystem::path 
       compression_(compression),
       path_(path),
       shownAs_(shownAs.empty() ? path : shownAs) {
+  errno = 0;
+  file_ = std::fopen(path_.c_str(), "wb");
+  if (!file_) {
+    ImageFailure(shownAs_, "cannot create the TIFF: " +
+                               (errno != 0 ? PlainReason(errno) : std::string("open failed")));
+  }
+  // The header is written last, when the first directory's place is known.
+  const std::array<uint8_t, 8> header{};
+  WriteAtEnd(header.data(), header.size());
   for (uint16_t k = 0; k < layout_.inks.size(); ++k) {
-    auto part = std::make_unique<Part>(path.string() + ".part" + std::to_string(k), compression_,
-                                       layout_);
-    if (!part->file) {
-      const int error = part->openError;
-      ForgetTemporary(part->path);
-      ImageFailure(shownAs_, "cannot create the TIFF: " +
-                         (error != 0 ? PlainReason(error) : std::string("open failed")));
-    }
-    parts_.push_back(std::move(part));
+    parts_.push_back(std::make_unique<Part>(compression_, layout_));
   }
 }
 
 DotPageWriter::~DotPageWriter() {
-  for (auto &part : parts_) {
-    part->CloseFile();
-    std::error_code ignored;
-    std::filesystem::remove(part->path, ignored);
-    ForgetTemporary(part->path);
+  if (file_) std::fclose(file_);
+}
+
+uint32_t DotPageWriter::WriteAtEnd(const uint8_t *bytes, size_t size) {
+  if (end_ + size > kMaxTiffBytes) {
+    ImageFailure(shownAs_, "writing the TIFF failed: the planes take more than the 4 GiB a TIFF "
+                           "can hold; choose a smaller page or a compression");
   }
+  errno = 0;
+  if (std::fwrite(bytes, 1, size, file_) != size) ImageFailure(shownAs_, WriteFailure(errno));
+  const auto at = static_cast<uint32_t>(end_);
+  end_ += size;
+  return at;
 }
 
 void DotPageWriter::TakeRow(uint32_t y, const uint8_t *planes, size_t planeStride) {
@@ -155,54 +157,66 @@ void DotPageWriter::TakePlaneRow(size_t k, uint32_t y, const uint8_t *row) {
   std::memcpy(part.strip.data() + part.rows * bytes, row, bytes);
   if (++part.rows * bytes < part.strip.size() && y + 1 < layout_.height) return;
   const std::span<const uint8_t> encoded = part.encoder.Encode(part.strip.data(), part.rows);
-  errno = 0;
-  if (std::fwrite(encoded.data(), 1, encoded.size(), part.file) != encoded.size()) {
-    ImageFailure(shownAs_, WriteFailure(errno));
-  }
-  part.stripSizes.push_back(encoded.size());
   part.rows = 0;
+  const uint64_t order = uint64_t{part.encoded++} * parts_.size() + k;
+  std::lock_guard<std::mutex> lock(fileMutex_);
+  if (order != nextStrip_) {
+    // An earlier strip of another plane is still being encoded.
+    waiting_.emplace(order, std::vector<uint8_t>(encoded.begin(), encoded.end()));
+    return;
+  }
+  WriteStrip(k, encoded);
+  for (auto next = waiting_.begin(); next != waiting_.end() && next->first == nextStrip_;
+       next = waiting_.erase(next)) {
+    WriteStrip(next->first % parts_.size(), next->second);
+  }
+}
+
+void DotPageWriter::WriteStrip(size_t k, std::span<const uint8_t> encoded) {
+  Part &part = *parts_[k];
+  part.offsets.push_back(WriteAtEnd(encoded.data(), encoded.size()));
+  part.sizes.push_back(static_cast<uint32_t>(encoded.size()));
+  ++nextStrip_;
 }
 
 void DotPageWriter::Finish() {
-  errno = 0;
-  detail::TiffFile tiff(path_, "w");
-  if (!tiff.get()) ImageFailure(shownAs_, WriteFailure(errno));
-  TIFF *t = tiff.get();
-  std::vector<uint8_t> strip;
+  const uint32_t rowsPerStrip = RowsPerStrip(layout_);
+  std::vector<detail::TiffDirectory> directories;
   for (uint16_t k = 0; k < parts_.size(); ++k) {
-    Part &part = *parts_[k];
-    errno = 0;
-    if (std::fflush(part.file) != 0 || std::fseek(part.file, 0, SEEK_SET) != 0) {
-      ImageFailure(shownAs_, WriteFailure(errno));
-    }
-    SetPlaneTags(t, layout_, k, compression_);
-    const uint32_t rowsPerStrip = RowsPerStrip(layout_);
-    if (part.stripSizes.size() != (layout_.height + rowsPerStrip - 1) / rowsPerStrip) {
+    const Part &part = *parts_[k];
+    if (part.sizes.size() != (layout_.height + rowsPerStrip - 1) / rowsPerStrip) {
       ImageFailure(shownAs_, "writing the TIFF failed: plane " + std::to_string(k) +
-                         " did not receive every row");
+                                 " did not receive every row");
     }
-    for (uint32_t s = 0; s < part.stripSizes.size(); ++s) {
-      const size_t size = part.stripSizes[s];
-      strip.resize(std::max<size_t>(size, 1));
-      errno = 0;
-      if (std::fread(strip.data(), 1, size, part.file) != size) {
-        ImageFailure(shownAs_, "reading back a plane failed: " +
-                           (errno != 0 ? PlainReason(errno) : std::string("the part file is short")));
-      }
-      errno = 0;
-      if (TIFFWriteRawStrip(t, s, strip.data(), static_cast<tmsize_t>(size)) !=
-          static_cast<tmsize_t>(size)) {
-        ImageFailure(shownAs_, WriteFailure(errno));
-      }
-    }
-    errno = 0;
-    if (!TIFFWriteDirectory(t)) ImageFailure(shownAs_, WriteFailure(errno));
-    part.CloseFile();
-    std::error_code ignored;
-    std::filesystem::remove(part.path, ignored);
+    directories.push_back(PlaneDirectory(layout_, k, compression_, part.offsets, part.sizes));
+  }
+  // The directories follow the strips, each on a word boundary, chained in
+  // plane order.
+  if (end_ % 2 != 0) {
+    const uint8_t pad = 0;
+    WriteAtEnd(&pad, 1);
+  }
+  std::vector<uint32_t> at;
+  uint64_t next = end_;
+  for (const auto &directory : directories) {
+    at.push_back(static_cast<uint32_t>(next));
+    next += directory.Size();
+  }
+  for (size_t k = 0; k < directories.size(); ++k) {
+    const std::vector<uint8_t> bytes =
+        directories[k].Bytes(at[k], k + 1 < directories.size() ? at[k + 1] : 0);
+    WriteAtEnd(bytes.data(), bytes.size());
+  }
+  const std::array<uint8_t, 8> header = detail::TiffHeader(at.empty() ? 0 : at[0]);
+  errno = 0;
+  if (std::fseek(file_, 0, SEEK_SET) != 0 ||
+      std::fwrite(header.data(), 1, header.size(), file_) != header.size()) {
+    ImageFailure(shownAs_, WriteFailure(errno));
   }
   errno = 0;
-  if (!tiff.Close()) ImageFailure(shownAs_, WriteFailure(errno));
+  const bool closed = std::fclose(file_) == 0;
+  file_ = nullptr;
+  if (!closed) ImageFailure(shownAs_, WriteFailure(errno));
 }
 
 void WriteDotPageTiff(const DotPage &page, const std::filesystem::path &path) {

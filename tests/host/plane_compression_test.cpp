@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <cstdarg>
+#include <cstdio>
 #include <random>
+#include <thread>
 
 #include "inkdot/host/dot_page.h"
 #include "strip_encoder.h"
@@ -93,6 +96,46 @@ DotPage MixedPage(uint32_t width, uint32_t height, uint32_t bits) {
   return page;
 }
 
+// Reads every directory of `path` through libtiff, collecting its warnings
+// and errors and any tag that differs from what the planes' writer sets for
+// a 1440 x 720 dpi page of `inks` planes.
+std::string ExpectPlaneTags(const std::filesystem::path &path, PlaneCompression compression,
+                            uint16_t inks) {
+  std::string complaints;
+  const auto collect = [](TIFF *, void *to, const char *, const char *format, va_list args) {
+    char text[256];
+    std::vsnprintf(text, sizeof text, format, args);
+    *static_cast<std::string *>(to) += std::string(text) + "; ";
+    return 1;
+  };
+  TIFFOpenOptions *options = TIFFOpenOptionsAlloc();
+  TIFFOpenOptionsSetErrorHandlerExtR(options, collect, &complaints);
+  TIFFOpenOptionsSetWarningHandlerExtR(options, collect, &complaints);
+  TIFF *t = TIFFOpenExt(path.c_str(), "r", options);
+  TIFFOpenOptionsFree(options);
+  if (!t) return complaints + "not opened";
+  uint16_t plane = 0;
+  do {
+    uint16_t tag = 0, number = 0, count = 0, unit = 0;
+    float x = 0, y = 0;
+    const char *software = nullptr;
+    TIFFGetField(t, TIFFTAG_COMPRESSION, &tag);
+    TIFFGetField(t, TIFFTAG_PAGENUMBER, &number, &count);
+    TIFFGetField(t, TIFFTAG_XRESOLUTION, &x);
+    TIFFGetField(t, TIFFTAG_YRESOLUTION, &y);
+    TIFFGetField(t, TIFFTAG_RESOLUTIONUNIT, &unit);
+    TIFFGetField(t, TIFFTAG_SOFTWARE, &software);
+    if (tag != detail::TiffCompressionTag(compression)) complaints += "compression; ";
+    if (number != plane || count != inks) complaints += "page number; ";
+    if (x != 1440 || y != 720 || unit != RESUNIT_INCH) complaints += "resolution; ";
+    if (!software || std::string(software) != "inkdot") complaints += "software; ";
+    ++plane;
+  } while (TIFFReadDirectory(t));
+  TIFFClose(t);
+  if (plane != inks) complaints += std::to_string(plane) + " directories; ";
+  return complaints;
+}
+
 TEST(DotPlanes, EveryCompressionDecodesToThePlanesWritten) {
   testing::TempDir dir;
   for (const uint32_t bits : {1u, 2u}) {
@@ -112,16 +155,38 @@ TEST(DotPlanes, EveryCompressionDecodesToThePlanesWritten) {
       EXPECT_EQ(back.planes, page.planes) << bits << " bits, compression " << int(compression);
       ASSERT_EQ(back.inks.size(), 3u);
       EXPECT_EQ(back.inks[2].name, "yellow");
-      // The tag says what libtiff decoded.
-      TIFF *t = TIFFOpen(path.c_str(), "r");
-      uint16_t tag = 0;
-      TIFFGetField(t, TIFFTAG_COMPRESSION, &tag);
-      TIFFClose(t);
-      EXPECT_EQ(tag, detail::TiffCompressionTag(compression));
-      // No part file is left beside the page.
+      // The tags say what libtiff decoded.
+      const std::string complaints = ExpectPlaneTags(path, compression, 3);
+      EXPECT_EQ(complaints, "") << bits << " bits, compression " << int(compression);
+      // Nothing else is left beside the page.
       EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
     }
   }
+}
+
+// The planes' writers run on several threads, so that the strips of the
+// planes interleave in the file in no fixed order: each plane's directory
+// still finds its own.
+TEST(DotPlanes, PlanesWrittenFromSeveralThreadsDecodeToTheirPlanes) {
+  testing::TempDir dir;
+  const DotPage page = MixedPage(3000, 400, 2);
+  const auto path = dir.path() / "p.tif";
+  {
+    DotPageWriter writer(page, path, PlaneCompression::kFast);
+    const auto writePlanes = [&](size_t first) {
+      for (uint32_t y = 0; y < page.height; ++y) {
+        for (size_t k = first; k < page.planes.size(); k += 2) {
+          writer.TakePlaneRow(k, y, page.planes[k].data() + y * page.rowBytes());
+        }
+      }
+    };
+    std::thread other(writePlanes, 1);
+    writePlanes(0);
+    other.join();
+    writer.Finish();
+  }
+  EXPECT_EQ(ReadDotPageTiff(path).planes, page.planes);
+  EXPECT_EQ(ExpectPlaneTags(path, PlaneCompression::kFast, 3), "");
 }
 
 }  // namespace

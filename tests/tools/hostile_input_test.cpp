@@ -423,13 +423,13 @@ TEST_F(HostileInputTest, StoppingSignalsLeaveNothingBehind) {
       {"INT", SIGINT}, {"TERM", SIGTERM}, {"HUP", SIGHUP}, {"PIPE", SIGPIPE}, {"XFSZ", SIGXFSZ}};
   for (const auto &[signal, number] : signals) {
     SCOPED_TRACE(signal);
-    // Waits until the print has made its temporary files, then stops it.
+    // Waits until the print has written part of the page, then stops it.
     // The shell would start it with SIGINT ignored, as any background job,
     // so the signals' defaults are restored first.
     const std::string script =
         "env --default-signal " + std::string(INKDOT_COMMAND) + " " + Print(Path("big.png") + " --input-dpi 100 --preview -o " + Path("out")) +
-        " & pid=$!; for i in $(seq 200); do ls -a " + Path("out") +
-        " 2>/dev/null | grep -q part0 && break; sleep 0.05; done; kill -" + signal +
+        " & pid=$!; for i in $(seq 200); do find " + Path("out") +
+        " -name '.inkdot-*' -size +8c 2>/dev/null | grep -q . && break; sleep 0.05; done; kill -" + signal +
         " $pid; wait $pid; echo $? >" + output_.path().string() + "/status";
     std::system(("exec 2>/dev/null; " + script).c_str());
     const int status = std::stoi(Slurp(output_.path() / "status"));

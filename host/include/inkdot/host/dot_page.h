@@ -5,9 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <span>
 #include <vector>
 
 #include "inkdot/host/limits.h"
@@ -66,12 +70,12 @@ class DotPageWriter : public PlaneSink {
  public:
   // `layout` gives the size, depth, resolution and inks; its planes are not
   // read. Messages name `shownAs` (`path` when empty): the file the user
-  // asked for when `path` is a temporary one. Throws ImageError when a part
+  // asked for when `path` is a temporary one. Throws ImageError when the
   // file cannot be made.
   DotPageWriter(const DotPage &layout, const std::filesystem::path &path,
                 PlaneCompression compression = PlaneCompression::kDeflate,
                 const std::filesystem::path &shownAs = {});
-  ~DotPageWriter() override;  // removes the part files
+  ~DotPageWriter() override;  // closes the file, finished or not
   DotPageWriter(const DotPageWriter &) = delete;
   DotPageWriter &operator=(const DotPageWriter &) = delete;
 
@@ -86,11 +90,23 @@ class DotPageWriter : public PlaneSink {
 
  private:
   struct Part;
+  // Appends `size` bytes to the file (under fileMutex_ once the writing
+  // threads run); returns where they went.
+  uint32_t WriteAtEnd(const uint8_t *bytes, size_t size);
+  // Appends the next strip in the file's order, plane k's (under fileMutex_).
+  void WriteStrip(size_t k, std::span<const uint8_t> encoded);
   DotPage layout_;
   PlaneCompression compression_;
   std::filesystem::path path_;
   std::filesystem::path shownAs_;
   std::vector<std::unique_ptr<Part>> parts_;
+  std::FILE *file_ = nullptr;
+  std::mutex fileMutex_;
+  uint64_t end_ = 0;  // bytes written so far
+  // Strips in the file's order (strip s of plane k is s * planes + k):
+  // the next to write, and those encoded before their turn.
+  uint64_t nextStrip_ = 0;
+  std::map<uint64_t, std::vector<uint8_t>> waiting_;
 };
 
 // Reads a file written by WriteDotPageTiff. Throws ImageError for anything
