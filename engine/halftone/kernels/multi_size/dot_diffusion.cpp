@@ -6,6 +6,7 @@
 // and differ in their filters and a few constants.
 #include <cstdint>
 
+#include "halftone/kernels/cell_by_cell.h"
 #include "halftone/kernels/error_lines.h"
 #include "halftone/kernels/halftone_tables.h"
 #include "halftone/kernels/multi_size/dot_sizes.h"
@@ -63,7 +64,7 @@ struct FineGrey {
 };
 
 template <class Member, class Planes>
-void DiffuseGreyPixels(const HalftoneContext *ht, const RowRun &run, int32_t *line) {
+INKDOT_CELL_BY_CELL void DiffuseGreyPixels(const HalftoneContext *ht, const RowRun &run, int32_t *line) {
   const uint16_t *thresholds = MatrixRow(ht, run.row);
   const uint32_t columnMask = ht->matrixWidth - 1;
   const auto *curve = GreyCurve(ht);

@@ -5,6 +5,7 @@
 // pair a 2:1 reduction keeps).
 #include <algorithm>
 
+#include "halftone/kernels/cell_by_cell.h"
 #include "halftone/kernels/error_lines.h"
 #include "halftone/kernels/halftone_tables.h"
 #include "halftone/kernels/one_bit/diffusion_filters.h"
@@ -22,7 +23,7 @@ struct MonoMember {
 };
 
 template <class Filters, MonoMember kMember>
-ResultCode DiffuseMono(HalftoneContext *ht, const RowRun &run) {
+[[gnu::always_inline]] inline ResultCode DiffuseMono(HalftoneContext *ht, const RowRun &run) {
   if (ResultCode rc = CheckMonoRun(ht, run); rc != kOk) return rc;
   int32_t *line = ErrorLineColumns(ht, 0);
   UpdateRowContinuity(ht, run.row, run.startX, run.count, &line, 1);
@@ -83,15 +84,18 @@ ResultCode DiffuseMono(HalftoneContext *ht, const RowRun &run) {
 
 }  // namespace
 
+// The wide and tall filters' kernels are compiled cell by cell (where the
+// square one measured a little slower so): 1440 x 720 about 8 % faster,
+// 720 x 1440 about two thirds.
 ResultCode DiffuseMonoRow(HalftoneContext *ht, const RowRun &run) {
   return DiffuseMono<SquareFilters, MonoMember{true, false}>(ht, run);
 }
 
-ResultCode DiffuseMonoRow1440(HalftoneContext *ht, const RowRun &run) {
+INKDOT_CELL_BY_CELL ResultCode DiffuseMonoRow1440(HalftoneContext *ht, const RowRun &run) {
   return DiffuseMono<WideFilters, MonoMember{false, true}>(ht, run);
 }
 
-ResultCode DiffuseMonoRowTall(HalftoneContext *ht, const RowRun &run) {
+INKDOT_CELL_BY_CELL ResultCode DiffuseMonoRowTall(HalftoneContext *ht, const RowRun &run) {
   return DiffuseMono<TallFilters, MonoMember{true, false}>(ht, run);
 }
 
