@@ -43,6 +43,11 @@ ColourTables ContextTables(const HalftoneContext *ht, uint32_t row) {
           ht->matrixWidth - 1};
 }
 
+OddPixelTables OddTables(const HalftoneContext *ht, const ColourTables &tables) {
+  return {tables.colourTable, tables.gridIndex, tables.levelScale, ht->params.inputFormat == 4,
+          static_cast<int32_t>((ht->matrixSize - 1) & 0xFFFF)};
+}
+
 // Per-run copies of every per-level table and the matrix row, so that the
 // fast kernels' inner loop reads no context memory but the colour table and
 // the error lines.
@@ -135,24 +140,12 @@ INKDOT_CELL_BY_CELL_UNHOISTED void DiffuseColourPixels(
   inks.chains = chains;
 }
 
-// The last pixel of an odd run: dithered only, reading and writing no error.
+// The last pixel of an odd run: dithered only, with the grid split at its
+// middle and faint inks dropped.
 void DitherOddPixel(const HalftoneContext *ht, const ColourTables &tables,
                     const uint8_t *px, uint32_t x, OneBitPlanes<4> &out) {
-  const int32_t m = tables.matrixRow[x & tables.columnMask];
-  InkLevels levels =
-      ht->params.inputFormat == 4
-          ? LevelsOfBytes(px)
-          : LevelsOf(GridEntry(tables.colourTable,
-                               GridCoordinates(tables.gridIndex, px, 128)));
-  int32_t d[4];
-  for (int k = 0; k < 4; ++k) {
-    if (levels.ink[k] < kOddPixelLevelFloor) levels.ink[k] = 0;
-    d[k] = tables.levelScale[levels.ink[k]];
-  }
-  bool dots[4];
-  OddPixelDots(d, m, static_cast<int32_t>((ht->matrixSize - 1) & 0xFFFF), dots);
-  for (int k = 0; k < 4; ++k) out.Set(k, dots[k]);
-  out.Next();
+  PutOddPixel(OddTables(ht, tables), px, tables.matrixRow[x & tables.columnMask], 128,
+              kOddPixelLevelFloor, out);
 }
 
 void ColourErrorLines(HalftoneContext *ht, int32_t *lines[3]) {
@@ -262,21 +255,10 @@ ResultCode DiffuseColourRowHybrid(HalftoneContext *ht, const RowRun &run) {
   // The last pixel of an odd run: dithered only, ink 1 too.
   auto oddPixel = [&](OneBitPlanes<4> &out) {
     const uint32_t x = run.startX + paired;
-    const uint8_t *px =
-        run.src + 4 * static_cast<uintptr_t>(magnification == 1 ? paired / 2 : paired);
     const int32_t m = tables.matrixRow[x & tables.columnMask];
-    const InkLevels levels =
-        ht->params.inputFormat == 4
-            ? LevelsOfBytes(px)
-            : LevelsOf(GridEntry(tables.colourTable,
-                                 GridCoordinates(tables.gridIndex, px,
-                                                 static_cast<uint32_t>(m) & 0xFE)));
-    int32_t d[4];
-    for (int k = 0; k < 4; ++k) d[k] = tables.levelScale[levels.ink[k]];
-    bool dots[4];
-    OddPixelDots(d, m, top, dots);
-    for (int k = 0; k < 4; ++k) out.Set(k, dots[k]);
-    out.Next();
+    PutOddPixel(OddTables(ht, tables),
+                run.src + 4 * static_cast<uintptr_t>(magnification == 1 ? paired / 2 : paired), m,
+                static_cast<uint32_t>(m) & 0xFE, 0, out);
   };
 
   if (FitsVectorPath(ht, run, run.firstBit & 7, 1)) {

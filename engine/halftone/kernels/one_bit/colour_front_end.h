@@ -135,4 +135,34 @@ inline void OddPixelDots(const int32_t d[4], int32_t m, int32_t top, bool dots[4
   PairDots(d[2], d[1], top - m, top, dots[2], dots[1]);
 }
 
+// What the last pixel of an odd run reads. It is dithered only: no
+// smoothing, no white test, no error read or written.
+struct OddPixelTables {
+  const uint32_t *colourTable;
+  const uint8_t *gridIndex;
+  const uint16_t *levelScale;
+  bool inkBytes;  // the source bytes are the ink levels (inputFormat 4)
+  int32_t top;    // the top of the threshold range
+};
+
+// That pixel, from its source bytes `px` and the matrix value m at its
+// column, written to `out` (four planes) and stepped past: the grid
+// coordinates split at `gridSplit`, and inks below `levelFloor` print
+// nothing.
+template <class Planes>
+inline void PutOddPixel(const OddPixelTables &t, const uint8_t *px, int32_t m,
+                        uint32_t gridSplit, int32_t levelFloor, Planes &out) {
+  const InkLevels levels =
+      t.inkBytes ? LevelsOfBytes(px)
+                 : LevelsOf(GridEntry(t.colourTable, GridCoordinates(t.gridIndex, px, gridSplit)));
+  int32_t d[4];
+  for (int k = 0; k < 4; ++k) {
+    d[k] = t.levelScale[levels.ink[k] < levelFloor ? 0 : levels.ink[k]];
+  }
+  bool dots[4];
+  OddPixelDots(d, m, t.top, dots);
+  for (int k = 0; k < 4; ++k) out.Set(k, dots[k]);
+  out.Next();
+}
+
 }  // namespace inkdot

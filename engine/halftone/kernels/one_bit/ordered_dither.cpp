@@ -25,27 +25,15 @@ const uint8_t *ColourSource(const uint8_t *src, int32_t magnification, uint32_t 
   return src + 4 * static_cast<uintptr_t>(magnification == 1 ? i / 2 : i);
 }
 
-// The last pixel of an odd run of DitherColourRow: no smoothing and no white
-// test; with inputFormat 4 its bytes are the ink levels.
+// The last pixel of an odd run of DitherColourRow.
 void OddColourPixel(const HalftoneContext *ht, const RowRun &run, uint32_t paired,
                     OneBitPlanes<4> &out) {
-  const uint16_t *scale = LevelScale(ht);
-  const uint32_t *colourTable = ColourTable(ht);
-  const uint8_t *gridIndex = GridIndex(ht);
   const uint32_t x = run.startX + paired;
-  const uint8_t *px = ColourSource(run.src, ht->params.magnification, paired);
   const int32_t m = MatrixRow(ht, run.row)[x & (ht->matrixWidth - 1)];
-  const InkLevels levels =
-      ht->params.inputFormat == 4
-          ? LevelsOfBytes(px)
-          : LevelsOf(GridEntry(
-                colourTable, GridCoordinates(gridIndex, px, static_cast<uint32_t>(m) & 0xFE)));
-  int32_t d[4];
-  for (int k = 0; k < 4; ++k) d[k] = scale[levels.ink[k]];
-  bool dots[4];
-  OddPixelDots(d, m, ThresholdTop(ht), dots);
-  for (int k = 0; k < 4; ++k) out.Set(k, dots[k]);
-  out.Next();
+  const OddPixelTables tables{ColourTable(ht), GridIndex(ht), LevelScale(ht),
+                              ht->params.inputFormat == 4, ThresholdTop(ht)};
+  PutOddPixel(tables, ColourSource(run.src, ht->params.magnification, paired), m,
+              static_cast<uint32_t>(m) & 0xFE, 0, out);
 }
 
 }  // namespace
