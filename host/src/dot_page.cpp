@@ -10,6 +10,7 @@
 
 #include "inkdot/host/errors.h"
 #include "inkdot/host/system_errors.h"
+#include "inkdot/host/temporary_files.h"
 #include "image_readers.h"
 #include "strip_encoder.h"
 #include "tiff_directory.h"
@@ -116,12 +117,18 @@ DotPageWriter::DotPageWriter(const DotPage &layout, const std::filesystem::path 
     : layout_(layout.Shape()),
       compression_(compression),
       path_(path),
+      partPath_(path.string() + ".part"),
       shownAs_(shownAs.empty() ? path : shownAs) {
+  // The page is written beside `path` and renamed into place when it is
+  // whole, so that a failed page leaves `path` as it was.
+  RegisterTemporary(partPath_, TemporaryKind::kFile);
   errno = 0;
-  file_ = std::fopen(path_.c_str(), "wb");
+  file_ = std::fopen(partPath_.c_str(), "wb");
   if (!file_) {
+    const int error = errno;
+    ForgetTemporary(partPath_);
     ImageFailure(shownAs_, "cannot create the TIFF: " +
-                               (errno != 0 ? PlainReason(errno) : std::string("open failed")));
+                               (error != 0 ? PlainReason(error) : std::string("open failed")));
   }
   // The header is written last, when the first directory's place is known.
   const std::array<uint8_t, 8> header{};
@@ -132,7 +139,11 @@ DotPageWriter::DotPageWriter(const DotPage &layout, const std::filesystem::path 
 }
 
 DotPageWriter::~DotPageWriter() {
-  if (file_) std::fclose(file_);
+  if (!file_) return;  // finished, or never made
+  std::fclose(file_);
+  std::error_code ignored;
+  std::filesystem::remove(partPath_, ignored);
+  ForgetTemporary(partPath_);
 }
 
 uint32_t DotPageWriter::WriteAtEnd(const uint8_t *bytes, size_t size) {
@@ -214,9 +225,24 @@ void DotPageWriter::Finish() {
     ImageFailure(shownAs_, WriteFailure(errno));
   }
   errno = 0;
-  const bool closed = std::fclose(file_) == 0;
+  if (std::fclose(file_) != 0) {
+    const int error = errno;
+    file_ = nullptr;
+    std::error_code ignored;
+    std::filesystem::remove(partPath_, ignored);
+    ForgetTemporary(partPath_);
+    ImageFailure(shownAs_, WriteFailure(error));
+  }
   file_ = nullptr;
-  if (!closed) ImageFailure(shownAs_, WriteFailure(errno));
+  std::error_code renamed;
+  std::filesystem::rename(partPath_, path_, renamed);
+  if (renamed) {
+    std::error_code ignored;
+    std::filesystem::remove(partPath_, ignored);
+    ForgetTemporary(partPath_);
+    ImageFailure(shownAs_, "writing the TIFF failed: " + PlainReason(renamed.value()));
+  }
+  ForgetTemporary(partPath_);
 }
 
 void WriteDotPageTiff(const DotPage &page, const std::filesystem::path &path) {

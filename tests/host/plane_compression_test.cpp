@@ -7,6 +7,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <fstream>
 #include <random>
 #include <thread>
 
@@ -162,6 +163,27 @@ TEST(DotPlanes, EveryCompressionDecodesToThePlanesWritten) {
       EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
     }
   }
+}
+
+// A page that is not finished leaves nothing behind and the file it was
+// to replace as it was.
+TEST(DotPlanes, AnUnfinishedPageLeavesThePathAsItWas) {
+  testing::TempDir dir;
+  const auto path = dir.path() / "p.tif";
+  { std::ofstream(path) << "an earlier page"; }
+  const DotPage page = MixedPage(3000, 100, 1);
+  {
+    DotPageWriter writer(page, path);
+    for (uint32_t y = 0; y < 60; ++y) {
+      for (size_t k = 0; k < page.planes.size(); ++k) {
+        writer.TakePlaneRow(k, y, page.planes[k].data() + y * page.rowBytes());
+      }
+    }
+  }
+  std::ifstream in(path);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "an earlier page");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 // The planes' writers run on several threads, so that the strips of the

@@ -429,7 +429,7 @@ TEST_F(HostileInputTest, StoppingSignalsLeaveNothingBehind) {
     const std::string script =
         "env --default-signal " + std::string(INKDOT_COMMAND) + " " + Print(Path("big.png") + " --input-dpi 100 --preview -o " + Path("out")) +
         " & pid=$!; for i in $(seq 200); do find " + Path("out") +
-        " -name '.inkdot-*' -size +8c 2>/dev/null | grep -q . && break; sleep 0.05; done; kill -" + signal +
+        " -name '*.part' -size +8c 2>/dev/null | grep -q . && break; sleep 0.05; done; kill -" + signal +
         " $pid; wait $pid; echo $? >" + output_.path().string() + "/status";
     std::system(("exec 2>/dev/null; " + script).c_str());
     const int status = std::stoi(Slurp(output_.path() / "status"));

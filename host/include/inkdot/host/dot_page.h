@@ -62,10 +62,11 @@ enum class PlaneFormat { kTiff, kNetpbm };
 void WriteDotPageTiff(const DotPage &page, const std::filesystem::path &path);
 
 // Writes the same TIFF as WriteDotPageTiff from rows as they are made,
-// without holding the page: each plane's strips are compressed whole into a
-// part file of the plane's own (beside `path`) as their rows arrive, and
-// Finish joins the parts' compressed strips into `path`, one image per ink,
-// in order.
+// without holding the page: each plane's strips are compressed whole as
+// their rows arrive and written into the file (`path` with ".part" added),
+// strip 0 of every plane, then strip 1, and so on, whatever thread wrote
+// them; Finish adds one image directory per ink and renames the file to
+// `path`.
 class DotPageWriter : public PlaneSink {
  public:
   // `layout` gives the size, depth, resolution and inks; its planes are not
@@ -75,7 +76,9 @@ class DotPageWriter : public PlaneSink {
   DotPageWriter(const DotPage &layout, const std::filesystem::path &path,
                 PlaneCompression compression = PlaneCompression::kDeflate,
                 const std::filesystem::path &shownAs = {});
-  ~DotPageWriter() override;  // closes the file, finished or not
+  // Removes the unfinished file of a page that was not finished; `path`
+  // is left as it was.
+  ~DotPageWriter() override;
   DotPageWriter(const DotPageWriter &) = delete;
   DotPageWriter &operator=(const DotPageWriter &) = delete;
 
@@ -98,6 +101,7 @@ class DotPageWriter : public PlaneSink {
   DotPage layout_;
   PlaneCompression compression_;
   std::filesystem::path path_;
+  std::filesystem::path partPath_;  // the file being written, renamed to path_ when whole
   std::filesystem::path shownAs_;
   std::vector<std::unique_ptr<Part>> parts_;
   std::FILE *file_ = nullptr;
