@@ -4,8 +4,9 @@
 // four passes: eight lanes at a time for the matrix reads, the grid
 // coordinates, the colour-table reads and the neighbour tests; one pixel at
 // a time for the smoothing (a pixel's indexes depend on the previous
-// pixel's); eight lanes at a time again for ink 2's screened dot, the
-// matrix-placed dots of the other inks and the small-dot offsets; and one
+// pixel's); eight lanes at a time again for ink 2's screened dot and the
+// small-dot offsets (and the matrix-placed dots of the other inks where
+// the diffusion does not place them itself); and one
 // pixel at a time for the diffusion, which alone depends on the pixels
 // before: through register windows of error cells for the members whose
 // filters are linear in the error (hybrid_window_avx2.h), the portable
@@ -120,15 +121,6 @@ INKDOT_AVX2 inline __m256i Load(const uint32_t *p) {
   return _mm256_load_si256(reinterpret_cast<const __m256i *>(p));
 }
 
-// MatrixDot lane by lane: 2 for medium, 3 for large (with or without
-// medium). Limits and matrix values are below 65536.
-INKDOT_AVX2 inline __m256i MatrixDots(__m256i limits, __m256i m) {
-  const __m256i large = _mm256_cmpgt_epi32(_mm256_and_si256(limits, _mm256_set1_epi32(0xFFFF)), m);
-  const __m256i medium = _mm256_cmpgt_epi32(_mm256_srli_epi32(limits, 16), m);
-  return _mm256_or_si256(_mm256_and_si256(_mm256_or_si256(medium, large), _mm256_set1_epi32(2)),
-                         _mm256_and_si256(large, _mm256_set1_epi32(1)));
-}
-
 // ScreenedInkDot lane by lane: nothing unless the total exceeds m, then 1,
 // 2 with medium, 3 with medium and large.
 INKDOT_AVX2 inline __m256i ScreenedDots(__m256i total, __m256i limits, __m256i m) {
@@ -153,8 +145,10 @@ INKDOT_AVX2 inline __m256i Offsets(__m256i t) {
   return _mm256_srai_epi32(offset, kOffsetShift);
 }
 
-// Ink 2's dots, the matrix-placed dots of inks 3, 0 and 1 and the offsets.
-template <int kOffsetShift>
+// Ink 2's dots, the offsets and, with kMatrixDots, the matrix-placed dots
+// of inks 3, 0 and 1 (the window diffusion places those itself, from the
+// records it reads anyway).
+template <int kOffsetShift, bool kMatrixDots>
 INKDOT_AVX2 inline void Dots(const HybridTables &tables, uint32_t pixels, __m128i shift,
                              Block &block) {
   for (uint32_t j = 0; j < pixels; j += 8) {
@@ -163,19 +157,20 @@ INKDOT_AVX2 inline void Dots(const HybridTables &tables, uint32_t pixels, __m128
       _mm256_store_si256(reinterpret_cast<__m256i *>(block.codes + j), _mm256_setzero_si256());
       continue;
     }
-    const __m256i limits0 = LookupBytes<8>(tables.limits, Ink(block, j, 0));
-    const __m256i limits1 = LookupBytes<8>(tables.limits, Ink(block, j, 1));
     const __m256i limits2 = LookupBytes<8>(tables.limits, Ink(block, j, 2));
-    const __m256i limits3 = LookupBytes<8>(tables.limits, Ink(block, j, 3));
     const __m256i totals2 = LookupBytes<8>(tables.totals, Ink(block, j, 2));
-    const __m256i c0 = MatrixDots(limits0, Load(block.m0 + j));
-    const __m256i c1 = MatrixDots(limits1, Load(block.m16 + j));
-    const __m256i c2 = ScreenedDots(totals2, limits2, Load(block.m48 + j));
-    const __m256i c3 = MatrixDots(limits3, Load(block.m40 + j));
+    __m256i codes = _mm256_slli_epi32(ScreenedDots(totals2, limits2, Load(block.m48 + j)), 16);
+    if constexpr (kMatrixDots) {
+      const __m256i limits0 = LookupBytes<8>(tables.limits, Ink(block, j, 0));
+      const __m256i limits1 = LookupBytes<8>(tables.limits, Ink(block, j, 1));
+      const __m256i limits3 = LookupBytes<8>(tables.limits, Ink(block, j, 3));
+      const __m256i c0 = MatrixDots(limits0, Load(block.m0 + j));
+      const __m256i c1 = MatrixDots(limits1, Load(block.m16 + j));
+      const __m256i c3 = MatrixDots(limits3, Load(block.m40 + j));
+      codes = _mm256_or_si256(_mm256_or_si256(codes, c0),
+                              _mm256_or_si256(_mm256_slli_epi32(c1, 8), _mm256_slli_epi32(c3, 24)));
+    }
     const __m256i printed = _mm256_xor_si256(LaneMask(white), _mm256_set1_epi32(-1));
-    const __m256i codes = _mm256_or_si256(
-        _mm256_or_si256(c0, _mm256_slli_epi32(c1, 8)),
-        _mm256_or_si256(_mm256_slli_epi32(c2, 16), _mm256_slli_epi32(c3, 24)));
     _mm256_store_si256(reinterpret_cast<__m256i *>(block.codes + j),
                        _mm256_and_si256(codes, printed));
     _mm256_store_si256(reinterpret_cast<__m256i *>(block.offset + j),
@@ -330,17 +325,25 @@ class WindowDiffusion {
     }
   }
 
-  INKDOT_AVX2 void Prepare(const Block &block, uint32_t i0, uint32_t small[3]) {
-    const __m256i codes = Load(block.codes + i0);
+  // The group at i0 of each ink: its lanes, its matrix-placed dots into
+  // the codes and its small amounts into `small`.
+  INKDOT_AVX2 void Prepare(Block &block, uint32_t i0, uint32_t small[3]) {
     const __m256i offset =
         _mm256_load_si256(reinterpret_cast<const __m256i *>(block.offset + i0));
     const __m256i odd = _mm256_andnot_si256(Load(block.m24 + i0), _mm256_set1_epi32(1));
+    const __m256i printed =
+        _mm256_xor_si256(LaneMask(block.white >> i0 & 0xFF), _mm256_set1_epi32(-1));
+    const uint32_t *matrix[3] = {block.m40, block.m0, block.m16};
+    __m256i codes = Load(block.codes + i0);
     for (int k = 0; k < 3; ++k) {
-      small[k] |= PrepareInk(records_, Ink(block, i0, kCode[k]), Byte(codes, kCode[k]),
+      __m256i dots;
+      small[k] |= PrepareInk(records_, Ink(block, i0, kCode[k]), Load(matrix[k] + i0), printed,
                              k == 2 ? _mm256_sub_epi32(_mm256_setzero_si256(), offset) : offset,
-                             odd, i0, lanes_[k])
+                             odd, i0, lanes_[k], dots)
                   << i0;
+      codes = _mm256_or_si256(codes, _mm256_slli_epi32(dots, 8 * kCode[k]));
     }
+    _mm256_store_si256(reinterpret_cast<__m256i *>(block.codes + i0), codes);
   }
 
   // A group where an ink does not diffuse (white pixels, or no small
@@ -441,7 +444,7 @@ INKDOT_AVX2_CALL void Run(HalftoneContext *ht, const RowRun &run, int32_t *const
     // Lanes past the run print nothing, like white pixels.
     block.white |= pixels == kBlock ? 0u : ~0u << pixels;
     smoother.Run(block, ~block.white);
-    Dots<Member::kOffsetShift>(tables, pixels, shift, block);
+    Dots<Member::kOffsetShift, !Member::kWindowFilter>(tables, pixels, shift, block);
     const bool last = pixels < kBlock || first + kBlock == run.count;
     if constexpr (Member::kWindowFilter) {
       window.Run(block, pixels, first, last, state.activity);
