@@ -12,6 +12,7 @@
 // filters are linear in the error (hybrid_window_avx2.h), the portable
 // per-pixel code for the others. The codes then go out 32 pixels per plane
 // at once.
+#include <cstring>
 #include <type_traits>
 
 #include "halftone/kernels/halftone_tables.h"
@@ -51,6 +52,42 @@ struct Block {
   alignas(32) uint64_t x[kBlock];
   alignas(32) uint64_t y[kBlock];
   uint32_t white;  // bit j: pixel j is white (or past the run)
+};
+
+// A matrix row followed by its own first columns again, so that the 32
+// columns of a block read straight through from any column: no test for
+// the row's end, no column by column copy where a window wraps round it.
+// Rows wider than kMaxWidth are read in place (MatrixWindow).
+class PeriodicRow {
+ public:
+  static constexpr uint32_t kMaxWidth = 512;
+
+  PeriodicRow(const uint16_t *row, uint32_t width)
+      : row_(row), columnMask_(width - 1), copied_(width <= kMaxWidth) {
+    if (!copied_) return;
+    std::memcpy(columns_, row, width * sizeof(uint16_t));
+    for (uint32_t i = width; i < width + kBlock; ++i) columns_[i] = columns_[i - width];
+  }
+
+  // Matrix values of columns x .. x + n - 1 (n a multiple of 8, at most a
+  // block), as 32-bit values.
+  INKDOT_AVX2 void Window(uint32_t x, uint32_t n, uint32_t *out) const {
+    if (!copied_) {
+      MatrixWindow(row_, columnMask_, x, n, out);
+      return;
+    }
+    const uint16_t *from = columns_ + (x & columnMask_);
+    for (uint32_t j = 0; j < n; j += 8) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + j));
+      _mm256_store_si256(reinterpret_cast<__m256i *>(out + j), _mm256_cvtepu16_epi32(v));
+    }
+  }
+
+ private:
+  const uint16_t *row_;
+  uint32_t columnMask_;
+  bool copied_;
+  uint16_t columns_[kMaxWidth + kBlock];
 };
 
 // Grid coordinate per lane: the point below the channel, or the one above
@@ -351,11 +388,16 @@ class WindowDiffusion {
   // so the cells the pixels read are the window's lanes as they are, the
   // first less the carry the pixel before added to it.
   INKDOT_AVX2 void Quiet(InkWindow &w, uint32_t i0, int32_t *ring, InkLanes &lanes) {
-    alignas(32) int32_t cells[8];
-    _mm256_store_si256(reinterpret_cast<__m256i *>(cells),
-                       _mm256_permute2x128_si256(w.w1, w.w2, 0x21));  // lanes 12..19
-    cells[0] = static_cast<int32_t>(w.cell);
-    for (uint32_t j = 0; j < 8; ++j) ring[(i0 + kLead + j) & 31] = cells[j];
+    // Lanes 12..19, the first replaced by the cell; four ring entries at a
+    // time never wrap (kLead and i0 are multiples of 4).
+    static_assert(kLead % 4 == 0);
+    const __m256i cells = _mm256_blend_epi32(
+        _mm256_permute2x128_si256(w.w1, w.w2, 0x21),
+        _mm256_castsi128_si256(_mm_cvtsi32_si128(static_cast<int>(w.cell))), 1);
+    _mm_store_si128(reinterpret_cast<__m128i *>(ring + ((i0 + kLead) & 31)),
+                    _mm256_castsi256_si128(cells));
+    _mm_store_si128(reinterpret_cast<__m128i *>(ring + ((i0 + kLead + 4) & 31)),
+                    _mm256_extracti128_si256(cells, 1));
     w.cell = static_cast<uint32_t>(_mm256_extract_epi32(w.w2, 4));  // lane 20
     // What Finish reads of the pixels: no carry, no dot.
     const __m256i none = _mm256_add_epi32(_mm256_set1_epi32(FilterRows<Member>::kNone * 1024),
@@ -417,9 +459,8 @@ INKDOT_AVX2_CALL void Run(HalftoneContext *ht, const RowRun &run, int32_t *const
   const uint32_t *dotParams = ht->dotParams;
   const auto *table = ColourTable(ht);
   const auto *grid = GridIndex(ht);
-  const uint16_t *rowA = MatrixRow(ht, run.row);
-  const uint16_t *rowB = MatrixRow(ht, run.row + 24);
-  const uint32_t columnMask = ht->matrixWidth - 1;
+  const PeriodicRow rowA(MatrixRow(ht, run.row), ht->matrixWidth);
+  const PeriodicRow rowB(MatrixRow(ht, run.row + 24), ht->matrixWidth);
   const __m128i shift = _mm_cvtsi32_si128(static_cast<int>(ThresholdShift(ht->matrixSize)));
 
   BlockPlanes<4> out(run.dst, run.planeStride, 2 * run.firstBit);
@@ -434,11 +475,11 @@ INKDOT_AVX2_CALL void Run(HalftoneContext *ht, const RowRun &run, int32_t *const
     const uint32_t pixels = run.count - first < kBlock ? run.count - first : kBlock;
     const uint32_t lanes = (pixels + 7) & ~7u;
     const uint32_t x = run.startX + first;
-    MatrixWindow(rowA, columnMask, x, lanes, block.m0);
-    MatrixWindow(rowB, columnMask, x + 16, lanes, block.m16);
-    MatrixWindow(rowA, columnMask, x + 24, lanes, block.m24);
-    MatrixWindow(rowB, columnMask, x + 40, lanes, block.m40);
-    MatrixWindow(rowA, columnMask, x + 48, lanes, block.m48);
+    rowA.Window(x, lanes, block.m0);
+    rowB.Window(x + 16, lanes, block.m16);
+    rowA.Window(x + 24, lanes, block.m24);
+    rowB.Window(x + 40, lanes, block.m40);
+    rowA.Window(x + 48, lanes, block.m48);
     Front<kStep>(run.src + (kStep == 1 ? 2 : 4) * uintptr_t{first}, pixels, grid, table,
                  shift, previousKey, block);
     // Lanes past the run print nothing, like white pixels.
