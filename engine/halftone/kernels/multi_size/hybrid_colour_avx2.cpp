@@ -70,14 +70,14 @@ class PeriodicRow {
   }
 
   // Matrix values of columns x .. x + n - 1 (n a multiple of 8, at most a
-  // block), as 32-bit values.
+  // block), as 32-bit values; from the copy, always a whole block.
   INKDOT_AVX2 void Window(uint32_t x, uint32_t n, uint32_t *out) const {
     if (!copied_) {
       MatrixWindow(row_, columnMask_, x, n, out);
       return;
     }
     const uint16_t *from = columns_ + (x & columnMask_);
-    for (uint32_t j = 0; j < n; j += 8) {
+    for (uint32_t j = 0; j < kBlock; j += 8) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + j));
       _mm256_store_si256(reinterpret_cast<__m256i *>(out + j), _mm256_cvtepu16_epi32(v));
     }
@@ -141,6 +141,13 @@ struct Smoother {
   uint64_t y = 0;
 
   void Run(Block &block, uint32_t printed) {
+    if (printed == ~0u) {  // most blocks of a page: no bit to look for
+      for (uint32_t j = 0; j < kBlock; ++j) {
+        y = ((y & block.carry[j]) + block.x[j]) >> 1;
+        block.y[j] = y;
+      }
+      return;
+    }
     for (; printed != 0; printed &= printed - 1) {
       const uint32_t j = static_cast<uint32_t>(__builtin_ctz(printed));
       y = ((y & block.carry[j]) + block.x[j]) >> 1;
