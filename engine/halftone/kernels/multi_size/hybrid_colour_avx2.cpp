@@ -285,6 +285,7 @@ class WindowDiffusion {
     // Lanes where an ink rests within a group it diffuses in; a group it
     // does not diffuse in at all is quiet for it (below).
     for (int k = 0; k < 3; ++k) {
+      if (active[k] == 0 || active[k] == ~0u) continue;  // most blocks of a page
       for (uint32_t i0 = 0; i0 < pixels; i0 += 8) {
         const uint32_t idle = ~active[k] >> i0 & 0xFF;
         if (idle != 0 && idle != 0xFF) Idle<Member>(LaneMask(idle), i0, lanes_[k]);
