@@ -142,6 +142,7 @@ struct Smoother {
 
   void Run(Block &block, uint32_t printed) {
     if (printed == ~0u) {  // most blocks of a page: no bit to look for
+#pragma GCC unroll 8
       for (uint32_t j = 0; j < kBlock; ++j) {
         y = ((y & block.carry[j]) + block.x[j]) >> 1;
         block.y[j] = y;
@@ -380,6 +381,7 @@ class WindowDiffusion {
         _mm256_xor_si256(LaneMask(block.white >> i0 & 0xFF), _mm256_set1_epi32(-1));
     const uint32_t *matrix[3] = {block.m40, block.m0, block.m16};
     __m256i codes = Load(block.codes + i0);
+#pragma GCC unroll 3
     for (int k = 0; k < 3; ++k) {
       __m256i dots;
       small[k] |= PrepareInk(records_, Ink(block, i0, kCode[k]), Load(matrix[k] + i0), printed,
