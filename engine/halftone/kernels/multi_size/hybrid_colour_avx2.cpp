@@ -5,13 +5,12 @@
 // coordinates, the colour-table reads and the neighbour tests; one pixel at
 // a time for the smoothing (a pixel's indexes depend on the previous
 // pixel's); eight lanes at a time again for ink 2's screened dot and the
-// small-dot offsets (and the matrix-placed dots of the other inks where
-// the diffusion does not place them itself); and one
-// pixel at a time for the diffusion, which alone depends on the pixels
-// before: through register windows of error cells for the members whose
-// filters are linear in the error (hybrid_window_avx2.h), the portable
-// per-pixel code for the others. The codes then go out 32 pixels per plane
-// at once.
+// small-dot offsets; and one pixel at a time for the diffusion, which alone
+// depends on the pixels before: through register windows of error cells
+// for the members whose filters are linear in the error
+// (hybrid_window_avx2.h; their preparation also places the other inks'
+// matrix-placed dots), the portable per-pixel code after the same dots in
+// lanes for the others. The codes then go out 32 pixels per plane at once.
 #include <cstring>
 #include <type_traits>
 

@@ -61,12 +61,12 @@ inline constexpr FilterRows<Member> kFilterRows{};
 
 // What one ink's diffusion needs of a palette index, per run.
 struct alignas(16) InkRecord {
-  uint32_t levels;  // low half: total amount, to which the error adds;
-                    // high half: small-dot threshold (signed)
-  uint32_t limits;  // the matrix-placed dots' limits (see MatrixDot)
-  uint32_t rows;    // bits 0..7: variant with a dot, odd 0; 8..15: without;
-                    // bit 16: a small amount
-  uint32_t next;    // next-cell weights: (dot, even), (dot, odd), (none, ...)
+  uint32_t amountCurve;  // low half: total amount, to which the error adds;
+                         // high half: small-dot threshold (signed)
+  uint32_t limits;       // the matrix-placed dots' limits (see MatrixDot)
+  uint32_t rows;         // bits 0..7: variant with a dot, odd 0; 8..15: without;
+                         // bit 16: a small amount
+  uint32_t next;         // next-cell weights: (dot, even), (dot, odd), (none, ...)
 };
 
 template <class Member>
