@@ -4,7 +4,8 @@
 // from zero (negative cells truncate toward zero, large ones wrap), inks
 // that stop and start diffusing inside a group of eight pixels, white
 // stretches, runs that end at every place in a group, rows that reach both
-// ends of the line, and every filter of each member.
+// ends of the line, matrix rows of several widths, and every filter of
+// each member.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -27,6 +28,7 @@ struct Scene {
   Cells cells;
   uint32_t noSmallIn4;  // palette entries without a small amount, in four
   uint32_t whiteIn64;   // pixels starting a white stretch, in 64
+  uint32_t matrixWidth = 64;
 };
 
 // The tables of one object, owned here; the context points into them.
@@ -36,14 +38,15 @@ struct Object {
   std::vector<uint32_t> colours = std::vector<uint32_t>(32768);
   std::vector<uint8_t> grid = std::vector<uint8_t>(512);
   std::vector<uint16_t> scale = std::vector<uint16_t>(256);
-  std::vector<uint16_t> matrix = std::vector<uint16_t>(64 * 8);
+  std::vector<uint16_t> matrix;
   std::vector<int16_t> curve = std::vector<int16_t>(256);
   std::vector<int32_t> lines[3];
 
   Object(Lcg &r, const Scene &scene) {
-    ht.matrixWidth = 64;
+    ht.matrixWidth = scene.matrixWidth;
     ht.matrixHeight = 8;
     ht.matrixSize = 16384;
+    matrix.resize(scene.matrixWidth * 8);
     for (uint16_t &m : matrix) m = static_cast<uint16_t>(r.Below(16384));
     for (uint32_t &c : colours) c = r.Next() * 2654435761u;
     for (uint32_t v = 0; v < 256; ++v) {
@@ -138,7 +141,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Scene{"WideIdle", HybridColourRowWide, Cells::kZero, 3, 6},
                       Scene{"TallLarge", HybridColourRowTall, Cells::kLarge, 1, 2},
                       Scene{"TallExtreme", HybridColourRowTall, Cells::kExtreme, 2, 4},
-                      Scene{"FineLarge", HybridColourRow2880, Cells::kLarge, 1, 2}),
+                      Scene{"FineLarge", HybridColourRow2880, Cells::kLarge, 1, 2},
+                      // Matrix rows narrower than a block of 32 pixels, and
+                      // wider than the kernel copies.
+                      Scene{"WideNarrowMatrix", HybridColourRowWide, Cells::kLarge, 2, 2, 16},
+                      Scene{"SquareWideMatrix", HybridColourRow, Cells::kLarge, 2, 2, 1024}),
     [](const ::testing::TestParamInfo<Scene> &scene) { return scene.param.name; });
 
 // The window holds the cells kLead (12) before and 19 after a group's

@@ -4,13 +4,14 @@
 // four passes: eight lanes at a time for the matrix reads, the grid
 // coordinates, the colour-table reads and the neighbour tests; one pixel at
 // a time for the smoothing (a pixel's indexes depend on the previous
-// pixel's); eight lanes at a time again for ink 2's screened dot, the
-// matrix-placed dots of the other inks and the small-dot offsets; and one
-// pixel at a time for the diffusion, which alone depends on the pixels
-// before: through register windows of error cells for the members whose
-// filters are linear in the error (hybrid_window_avx2.h), the portable
-// per-pixel code for the others. The codes then go out 32 pixels per plane
-// at once.
+// pixel's); eight lanes at a time again for ink 2's screened dot and the
+// small-dot offsets; and one pixel at a time for the diffusion, which alone
+// depends on the pixels before: through register windows of error cells
+// for the members whose filters are linear in the error
+// (hybrid_window_avx2.h; their preparation also places the other inks'
+// matrix-placed dots), the portable per-pixel code after the same dots in
+// lanes for the others. The codes then go out 32 pixels per plane at once.
+#include <cstring>
 #include <type_traits>
 
 #include "halftone/kernels/halftone_tables.h"
@@ -52,6 +53,42 @@ struct Block {
   uint32_t white;  // bit j: pixel j is white (or past the run)
 };
 
+// A matrix row followed by its own first columns again, so that the 32
+// columns of a block read straight through from any column: no test for
+// the row's end, no column by column copy where a window wraps round it.
+// Rows wider than kMaxWidth are read in place (MatrixWindow).
+class PeriodicRow {
+ public:
+  static constexpr uint32_t kMaxWidth = 512;
+
+  PeriodicRow(const uint16_t *row, uint32_t width)
+      : row_(row), columnMask_(width - 1), copied_(width <= kMaxWidth) {
+    if (!copied_) return;
+    std::memcpy(columns_, row, width * sizeof(uint16_t));
+    for (uint32_t i = width; i < width + kBlock; ++i) columns_[i] = columns_[i - width];
+  }
+
+  // Matrix values of columns x .. x + n - 1 (n a multiple of 8, at most a
+  // block), as 32-bit values; from the copy, always a whole block.
+  INKDOT_AVX2 void Window(uint32_t x, uint32_t n, uint32_t *out) const {
+    if (!copied_) {
+      MatrixWindow(row_, columnMask_, x, n, out);
+      return;
+    }
+    const uint16_t *from = columns_ + (x & columnMask_);
+    for (uint32_t j = 0; j < kBlock; j += 8) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + j));
+      _mm256_store_si256(reinterpret_cast<__m256i *>(out + j), _mm256_cvtepu16_epi32(v));
+    }
+  }
+
+ private:
+  const uint16_t *row_;
+  uint32_t columnMask_;
+  bool copied_;
+  uint16_t columns_[kMaxWidth + kBlock];
+};
+
 // Grid coordinate per lane: the point below the channel, or the one above
 // when the lower point's weight does not exceed t; never past point 31.
 INKDOT_AVX2 inline __m256i Coordinate(__m256i pair, __m256i t) {
@@ -67,8 +104,32 @@ INKDOT_AVX2 inline __m256i StepThreshold(const Block &block, uint32_t j, __m128i
   return _mm256_and_si256(_mm256_srl_epi32(m24, shift), _mm256_set1_epi32(0xFE));
 }
 
+// The grid index's pairs as 32-bit words (index in the low byte, weight in
+// the next), copied per run: each lane's pair is then one load straight
+// into the vector, not a 16-bit load and a move.
+struct GridWords {
+  uint32_t words[256];
+
+  explicit GridWords(const uint8_t *grid) {
+    for (uint32_t v = 0; v < 256; ++v) words[v] = grid[2 * v] | grid[2 * v + 1] << 8;
+  }
+};
+
+// ChannelPairs from the words.
 template <int kStep>
-INKDOT_AVX2 inline void Front(const uint8_t *src, uint32_t pixels, const uint8_t *grid,
+INKDOT_AVX2 inline __m256i ChannelWords(const uint32_t *pairs, const uint8_t *px) {
+  if constexpr (kStep == 1) {
+    const __m128i four = _mm_setr_epi32(pairs[px[0]], pairs[px[4]], pairs[px[8]], pairs[px[12]]);
+    return _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(four),
+                                       _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3));
+  } else {
+    return _mm256_setr_epi32(pairs[px[0]], pairs[px[4]], pairs[px[8]], pairs[px[12]],
+                             pairs[px[16]], pairs[px[20]], pairs[px[24]], pairs[px[28]]);
+  }
+}
+
+template <int kStep>
+INKDOT_AVX2 inline void Front(const uint8_t *src, uint32_t pixels, const uint32_t *gridWords,
                               const uint32_t *table, __m128i shift, uint32_t &previousKey,
                               Block &block) {
   block.white = 0;
@@ -83,9 +144,9 @@ INKDOT_AVX2 inline void Front(const uint8_t *src, uint32_t pixels, const uint8_t
     block.white |= whiteBits << j;
     if (whiteBits == 0xFF) continue;  // nothing to print, nothing to remember
     const __m256i t = StepThreshold(block, j, shift);
-    const __m256i i0 = Coordinate(ChannelPairs<kStep>(grid, px + 0), t);
-    const __m256i i1 = Coordinate(ChannelPairs<kStep>(grid, px + 1), t);
-    const __m256i i2 = Coordinate(ChannelPairs<kStep>(grid, px + 2), t);
+    const __m256i i0 = Coordinate(ChannelWords<kStep>(gridWords, px + 0), t);
+    const __m256i i1 = Coordinate(ChannelWords<kStep>(gridWords, px + 1), t);
+    const __m256i i2 = Coordinate(ChannelWords<kStep>(gridWords, px + 2), t);
     const __m256i entry = GridEntries(table, i0, i1, i2);
     const __m256i neighbour = NeighbourLanes(i0, i1, i2, white, whiteBits, previousKey);
     // Rounds up when the noise bit (bit 0 of the matrix at x + 24) is 0.
@@ -103,6 +164,14 @@ struct Smoother {
   uint64_t y = 0;
 
   void Run(Block &block, uint32_t printed) {
+    if (printed == ~0u) {  // most blocks of a page: no bit to look for
+#pragma GCC unroll 8
+      for (uint32_t j = 0; j < kBlock; ++j) {
+        y = ((y & block.carry[j]) + block.x[j]) >> 1;
+        block.y[j] = y;
+      }
+      return;
+    }
     for (; printed != 0; printed &= printed - 1) {
       const uint32_t j = static_cast<uint32_t>(__builtin_ctz(printed));
       y = ((y & block.carry[j]) + block.x[j]) >> 1;
@@ -118,15 +187,6 @@ inline const uint8_t *Ink(const Block &block, uint32_t j, int k) {
 
 INKDOT_AVX2 inline __m256i Load(const uint32_t *p) {
   return _mm256_load_si256(reinterpret_cast<const __m256i *>(p));
-}
-
-// MatrixDot lane by lane: 2 for medium, 3 for large (with or without
-// medium). Limits and matrix values are below 65536.
-INKDOT_AVX2 inline __m256i MatrixDots(__m256i limits, __m256i m) {
-  const __m256i large = _mm256_cmpgt_epi32(_mm256_and_si256(limits, _mm256_set1_epi32(0xFFFF)), m);
-  const __m256i medium = _mm256_cmpgt_epi32(_mm256_srli_epi32(limits, 16), m);
-  return _mm256_or_si256(_mm256_and_si256(_mm256_or_si256(medium, large), _mm256_set1_epi32(2)),
-                         _mm256_and_si256(large, _mm256_set1_epi32(1)));
 }
 
 // ScreenedInkDot lane by lane: nothing unless the total exceeds m, then 1,
@@ -153,8 +213,10 @@ INKDOT_AVX2 inline __m256i Offsets(__m256i t) {
   return _mm256_srai_epi32(offset, kOffsetShift);
 }
 
-// Ink 2's dots, the matrix-placed dots of inks 3, 0 and 1 and the offsets.
-template <int kOffsetShift>
+// Ink 2's dots, the offsets and, with kMatrixDots, the matrix-placed dots
+// of inks 3, 0 and 1 (the window diffusion places those itself, from the
+// records it reads anyway).
+template <int kOffsetShift, bool kMatrixDots>
 INKDOT_AVX2 inline void Dots(const HybridTables &tables, uint32_t pixels, __m128i shift,
                              Block &block) {
   for (uint32_t j = 0; j < pixels; j += 8) {
@@ -163,19 +225,20 @@ INKDOT_AVX2 inline void Dots(const HybridTables &tables, uint32_t pixels, __m128
       _mm256_store_si256(reinterpret_cast<__m256i *>(block.codes + j), _mm256_setzero_si256());
       continue;
     }
-    const __m256i limits0 = LookupBytes<8>(tables.limits, Ink(block, j, 0));
-    const __m256i limits1 = LookupBytes<8>(tables.limits, Ink(block, j, 1));
     const __m256i limits2 = LookupBytes<8>(tables.limits, Ink(block, j, 2));
-    const __m256i limits3 = LookupBytes<8>(tables.limits, Ink(block, j, 3));
     const __m256i totals2 = LookupBytes<8>(tables.totals, Ink(block, j, 2));
-    const __m256i c0 = MatrixDots(limits0, Load(block.m0 + j));
-    const __m256i c1 = MatrixDots(limits1, Load(block.m16 + j));
-    const __m256i c2 = ScreenedDots(totals2, limits2, Load(block.m48 + j));
-    const __m256i c3 = MatrixDots(limits3, Load(block.m40 + j));
+    __m256i codes = _mm256_slli_epi32(ScreenedDots(totals2, limits2, Load(block.m48 + j)), 16);
+    if constexpr (kMatrixDots) {
+      const __m256i limits0 = LookupBytes<8>(tables.limits, Ink(block, j, 0));
+      const __m256i limits1 = LookupBytes<8>(tables.limits, Ink(block, j, 1));
+      const __m256i limits3 = LookupBytes<8>(tables.limits, Ink(block, j, 3));
+      const __m256i c0 = MatrixDots(limits0, Load(block.m0 + j));
+      const __m256i c1 = MatrixDots(limits1, Load(block.m16 + j));
+      const __m256i c3 = MatrixDots(limits3, Load(block.m40 + j));
+      codes = _mm256_or_si256(_mm256_or_si256(codes, c0),
+                              _mm256_or_si256(_mm256_slli_epi32(c1, 8), _mm256_slli_epi32(c3, 24)));
+    }
     const __m256i printed = _mm256_xor_si256(LaneMask(white), _mm256_set1_epi32(-1));
-    const __m256i codes = _mm256_or_si256(
-        _mm256_or_si256(c0, _mm256_slli_epi32(c1, 8)),
-        _mm256_or_si256(_mm256_slli_epi32(c2, 16), _mm256_slli_epi32(c3, 24)));
     _mm256_store_si256(reinterpret_cast<__m256i *>(block.codes + j),
                        _mm256_and_si256(codes, printed));
     _mm256_store_si256(reinterpret_cast<__m256i *>(block.offset + j),
@@ -246,6 +309,7 @@ class WindowDiffusion {
     // Lanes where an ink rests within a group it diffuses in; a group it
     // does not diffuse in at all is quiet for it (below).
     for (int k = 0; k < 3; ++k) {
+      if (active[k] == 0 || active[k] == ~0u) continue;  // most blocks of a page
       for (uint32_t i0 = 0; i0 < pixels; i0 += 8) {
         const uint32_t idle = ~active[k] >> i0 & 0xFF;
         if (idle != 0 && idle != 0xFF) Idle<Member>(LaneMask(idle), i0, lanes_[k]);
@@ -330,17 +394,26 @@ class WindowDiffusion {
     }
   }
 
-  INKDOT_AVX2 void Prepare(const Block &block, uint32_t i0, uint32_t small[3]) {
-    const __m256i codes = Load(block.codes + i0);
+  // The group at i0 of each ink: its lanes, its matrix-placed dots into
+  // the codes and its small amounts into `small`.
+  INKDOT_AVX2 void Prepare(Block &block, uint32_t i0, uint32_t small[3]) {
     const __m256i offset =
         _mm256_load_si256(reinterpret_cast<const __m256i *>(block.offset + i0));
     const __m256i odd = _mm256_andnot_si256(Load(block.m24 + i0), _mm256_set1_epi32(1));
+    const __m256i printed =
+        _mm256_xor_si256(LaneMask(block.white >> i0 & 0xFF), _mm256_set1_epi32(-1));
+    const uint32_t *matrix[3] = {block.m40, block.m0, block.m16};
+    __m256i codes = Load(block.codes + i0);
+#pragma GCC unroll 3
     for (int k = 0; k < 3; ++k) {
-      small[k] |= PrepareInk(records_, Ink(block, i0, kCode[k]), Byte(codes, kCode[k]),
+      __m256i dots;
+      small[k] |= PrepareInk(records_, Ink(block, i0, kCode[k]), Load(matrix[k] + i0), printed,
                              k == 2 ? _mm256_sub_epi32(_mm256_setzero_si256(), offset) : offset,
-                             odd, i0, lanes_[k])
+                             odd, i0, lanes_[k], dots)
                   << i0;
+      codes = _mm256_or_si256(codes, _mm256_slli_epi32(dots, 8 * kCode[k]));
     }
+    _mm256_store_si256(reinterpret_cast<__m256i *>(block.codes + i0), codes);
   }
 
   // A group where an ink does not diffuse (white pixels, or no small
@@ -348,11 +421,16 @@ class WindowDiffusion {
   // so the cells the pixels read are the window's lanes as they are, the
   // first less the carry the pixel before added to it.
   INKDOT_AVX2 void Quiet(InkWindow &w, uint32_t i0, int32_t *ring, InkLanes &lanes) {
-    alignas(32) int32_t cells[8];
-    _mm256_store_si256(reinterpret_cast<__m256i *>(cells),
-                       _mm256_permute2x128_si256(w.w1, w.w2, 0x21));  // lanes 12..19
-    cells[0] = static_cast<int32_t>(w.cell);
-    for (uint32_t j = 0; j < 8; ++j) ring[(i0 + kLead + j) & 31] = cells[j];
+    // Lanes 12..19, the first replaced by the cell; four ring entries at a
+    // time never wrap (kLead and i0 are multiples of 4).
+    static_assert(kLead % 4 == 0);
+    const __m256i cells = _mm256_blend_epi32(
+        _mm256_permute2x128_si256(w.w1, w.w2, 0x21),
+        _mm256_castsi128_si256(_mm_cvtsi32_si128(static_cast<int>(w.cell))), 1);
+    _mm_store_si128(reinterpret_cast<__m128i *>(ring + ((i0 + kLead) & 31)),
+                    _mm256_castsi256_si128(cells));
+    _mm_store_si128(reinterpret_cast<__m128i *>(ring + ((i0 + kLead + 4) & 31)),
+                    _mm256_extracti128_si256(cells, 1));
     w.cell = static_cast<uint32_t>(_mm256_extract_epi32(w.w2, 4));  // lane 20
     // What Finish reads of the pixels: no carry, no dot.
     const __m256i none = _mm256_add_epi32(_mm256_set1_epi32(FilterRows<Member>::kNone * 1024),
@@ -413,10 +491,9 @@ INKDOT_AVX2_CALL void Run(HalftoneContext *ht, const RowRun &run, int32_t *const
   tables.Load(ht, false);
   const uint32_t *dotParams = ht->dotParams;
   const auto *table = ColourTable(ht);
-  const auto *grid = GridIndex(ht);
-  const uint16_t *rowA = MatrixRow(ht, run.row);
-  const uint16_t *rowB = MatrixRow(ht, run.row + 24);
-  const uint32_t columnMask = ht->matrixWidth - 1;
+  const GridWords grid(GridIndex(ht));
+  const PeriodicRow rowA(MatrixRow(ht, run.row), ht->matrixWidth);
+  const PeriodicRow rowB(MatrixRow(ht, run.row + 24), ht->matrixWidth);
   const __m128i shift = _mm_cvtsi32_si128(static_cast<int>(ThresholdShift(ht->matrixSize)));
 
   BlockPlanes<4> out(run.dst, run.planeStride, 2 * run.firstBit);
@@ -431,17 +508,17 @@ INKDOT_AVX2_CALL void Run(HalftoneContext *ht, const RowRun &run, int32_t *const
     const uint32_t pixels = run.count - first < kBlock ? run.count - first : kBlock;
     const uint32_t lanes = (pixels + 7) & ~7u;
     const uint32_t x = run.startX + first;
-    MatrixWindow(rowA, columnMask, x, lanes, block.m0);
-    MatrixWindow(rowB, columnMask, x + 16, lanes, block.m16);
-    MatrixWindow(rowA, columnMask, x + 24, lanes, block.m24);
-    MatrixWindow(rowB, columnMask, x + 40, lanes, block.m40);
-    MatrixWindow(rowA, columnMask, x + 48, lanes, block.m48);
-    Front<kStep>(run.src + (kStep == 1 ? 2 : 4) * uintptr_t{first}, pixels, grid, table,
+    rowA.Window(x, lanes, block.m0);
+    rowB.Window(x + 16, lanes, block.m16);
+    rowA.Window(x + 24, lanes, block.m24);
+    rowB.Window(x + 40, lanes, block.m40);
+    rowA.Window(x + 48, lanes, block.m48);
+    Front<kStep>(run.src + (kStep == 1 ? 2 : 4) * uintptr_t{first}, pixels, grid.words, table,
                  shift, previousKey, block);
     // Lanes past the run print nothing, like white pixels.
     block.white |= pixels == kBlock ? 0u : ~0u << pixels;
     smoother.Run(block, ~block.white);
-    Dots<Member::kOffsetShift>(tables, pixels, shift, block);
+    Dots<Member::kOffsetShift, !Member::kWindowFilter>(tables, pixels, shift, block);
     const bool last = pixels < kBlock || first + kBlock == run.count;
     if constexpr (Member::kWindowFilter) {
       window.Run(block, pixels, first, last, state.activity);

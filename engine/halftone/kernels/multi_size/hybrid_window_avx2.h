@@ -61,11 +61,12 @@ inline constexpr FilterRows<Member> kFilterRows{};
 
 // What one ink's diffusion needs of a palette index, per run.
 struct alignas(16) InkRecord {
-  int32_t amount;  // total amount, to which the error adds
-  int32_t curve;   // small-dot threshold
-  uint32_t rows;   // bits 0..7: variant with a dot, odd 0; 8..15: without;
-                   // bit 16: a small amount
-  uint32_t next;   // next-cell weights: (dot, even), (dot, odd), (none, ...)
+  uint32_t amountCurve;  // low half: total amount, to which the error adds;
+                         // high half: small-dot threshold (signed)
+  uint32_t limits;       // the matrix-placed dots' limits (see MatrixDot)
+  uint32_t rows;         // bits 0..7: variant with a dot, odd 0; 8..15: without;
+                         // bit 16: a small amount
+  uint32_t next;         // next-cell weights: (dot, even), (dot, odd), (none, ...)
 };
 
 template <class Member>
@@ -77,7 +78,8 @@ void LoadRecords(const HybridTables &tables, const uint32_t *dotParams,
     const bool heavy = (tables.limits[p] >> 16) != 0;
     const int vd = 2 * Member::Choose(heavy, true, small, dotParams);
     const int vn = 2 * Member::Choose(heavy, false, small, dotParams);
-    records[p] = {static_cast<int32_t>(tables.amounts[p] >> 16), tables.dotCurve[p],
+    records[p] = {tables.amounts[p] >> 16 | static_cast<uint32_t>(tables.dotCurve[p]) << 16,
+                  tables.limits[p],
                   static_cast<uint32_t>(vd | vn << 8 | (small != 0 ? 0x10000 : 0)),
                   rows.next[vd] | rows.next[vd + 1] << 8 | rows.next[vn] << 16 |
                       static_cast<uint32_t>(rows.next[vn + 1]) << 24};
@@ -102,9 +104,6 @@ struct InkLanes {
 // the value less the threshold never overflows.
 inline constexpr int32_t kAlways = -(1 << 30), kNever = 1 << 30;
 
-// Eight lanes of ink `ink` from i0: `levels` its palette indexes (eight
-// bytes apart), `codes` its matrix-placed dots, `active` all ones where it
-// diffuses, `offset` its small-dot offsets, `odd` 1 where the noise bit is 0.
 // Record r's four fields, of the records of levels[0], levels[8], ...,
 // levels[56] (lanes 0..7): the two records of lanes l and l + 4 in one register.
 INKDOT_AVX2 inline __m256i RecordPair(const InkRecord *records, const uint8_t *levels, int l) {
@@ -130,23 +129,38 @@ INKDOT_AVX2 inline void StoreLanes(int32_t *to, __m256i v) {
   _mm256_store_si256(reinterpret_cast<__m256i *>(to), v);
 }
 
+// MatrixDot lane by lane: 2 for medium, 3 for large (with or without
+// medium). Limits and matrix values are below 65536.
+INKDOT_AVX2 inline __m256i MatrixDots(__m256i limits, __m256i m) {
+  const __m256i large = _mm256_cmpgt_epi32(_mm256_and_si256(limits, _mm256_set1_epi32(0xFFFF)), m);
+  const __m256i medium = _mm256_cmpgt_epi32(_mm256_srli_epi32(limits, 16), m);
+  return _mm256_or_si256(_mm256_and_si256(_mm256_or_si256(medium, large), _mm256_set1_epi32(2)),
+                         _mm256_and_si256(large, _mm256_set1_epi32(1)));
+}
+
 // Eight lanes of one ink from i0 (a multiple of 8), as if it diffused at
-// every pixel: `levels` its palette indexes (eight bytes apart), `codes`
-// its matrix-placed dots, `offset` its small-dot offsets, `odd` 1 where the
-// noise bit is 0. Returns the lanes with a small amount, bit by bit.
+// every pixel: `levels` its palette indexes (eight bytes apart), `m` the
+// matrix values of its dots, `printed` all ones at the pixels that print,
+// `offset` its small-dot offsets, `odd` 1 where the noise bit is 0. Its
+// matrix-placed dots go to `dots`; returns the lanes with a small amount,
+// bit by bit.
 INKDOT_AVX2 inline uint32_t PrepareInk(const InkRecord *records, const uint8_t *levels,
-                                       __m256i codes, __m256i offset, __m256i odd,
-                                       uint32_t i0, InkLanes &lanes) {
+                                       __m256i m, __m256i printed, __m256i offset,
+                                       __m256i odd, uint32_t i0, InkLanes &lanes,
+                                       __m256i &dots) {
   const __m256i r0 = RecordPair(records, levels, 0), r1 = RecordPair(records, levels, 1);
   const __m256i r2 = RecordPair(records, levels, 2), r3 = RecordPair(records, levels, 3);
   const __m256i t0 = _mm256_unpacklo_epi32(r0, r1), t1 = _mm256_unpacklo_epi32(r2, r3);
   const __m256i t2 = _mm256_unpackhi_epi32(r0, r1), t3 = _mm256_unpackhi_epi32(r2, r3);
-  const __m256i amount = _mm256_unpacklo_epi64(t0, t1);
-  const __m256i curve = _mm256_unpackhi_epi64(t0, t1);
+  const __m256i amountCurve = _mm256_unpacklo_epi64(t0, t1);
+  const __m256i limits = _mm256_unpackhi_epi64(t0, t1);
   const __m256i rows = _mm256_unpacklo_epi64(t2, t3);
   const __m256i next = _mm256_unpackhi_epi64(t2, t3);
+  const __m256i amount = _mm256_and_si256(amountCurve, _mm256_set1_epi32(0xFFFF));
+  const __m256i curve = _mm256_srai_epi32(amountCurve, 16);
 
-  const __m256i matrixDot = NotZero(codes);
+  dots = _mm256_and_si256(MatrixDots(limits, m), printed);
+  const __m256i matrixDot = NotZero(dots);
   const __m256i small = NotZero(_mm256_and_si256(rows, _mm256_set1_epi32(0x10000)));
   const __m256i eligible = _mm256_andnot_si256(matrixDot, small);
   __m256i threshold = _mm256_blendv_epi8(_mm256_set1_epi32(kNever),
