@@ -82,6 +82,9 @@ host::DotPage DecodePage(const std::vector<uint8_t> &tiff, const std::filesystem
   return host::ReadDotPageTiff(path);
 }
 
+// Each raster page becomes one page of the stream, announced to the
+// scheduler. What the pages hold, against `inkdot print` of the same
+// raster, is checked through a real spooler (Cups.PrintThroughSpooler).
 TEST(Filter, ColourAndGreyPagesOfBothDepthsBecomeDotPlanes) {
   testing::TempDir dir;
   const auto raster = dir.path() / "job.ras";
@@ -96,23 +99,10 @@ TEST(Filter, ColourAndGreyPagesOfBothDepthsBecomeDotPlanes) {
   EXPECT_NE(run.err.find("PAGE: 2 1\n"), std::string::npos) << run.err;
   const auto pages = ReadPageStream(run.out);
   ASSERT_EQ(pages.size(), 2u);
-
   const host::DotPage first = DecodePage(pages[0], dir.path());
-  EXPECT_EQ(first.width, 64u);
-  EXPECT_EQ(first.height, 48u);
   EXPECT_EQ(first.bitsPerPixel, 1u);  // single-size dots
-  EXPECT_EQ(first.xDpi, 720u);
   EXPECT_EQ(first.inks.size(), 4u);
-  const host::DotPage second = DecodePage(pages[1], dir.path());
-  EXPECT_EQ(second.width, 32u);
-  EXPECT_EQ(second.height, 16u);
-  ASSERT_EQ(second.inks.size(), 1u);
-  // A quarter-light grey puts black ink down, and nothing else.
-  size_t inked = 0;
-  for (uint32_t y = 0; y < 16; ++y) {
-    for (uint32_t x = 0; x < 32; ++x) inked += second.Code(0, x, y) != 0;
-  }
-  EXPECT_GT(inked, 32u * 16u / 2);
+  EXPECT_EQ(DecodePage(pages[1], dir.path()).inks.size(), 1u);
 }
 
 TEST(Filter, FailuresAreAnErrorLineAndNoFinishedStream) {

@@ -102,15 +102,8 @@ TEST(InputLimits, FilesAreReadUpToTheirCapOnly) {
   testing::WriteFile(dir.path() / "769", Bytes(769, 1));
   EXPECT_EQ(ReadCappedFile(dir.path() / "768", 768, "curves").size(), 768u);
   EXPECT_THROW(ReadCappedFile(dir.path() / "769", 768, "curves"), Error);
-  // A device without end: one byte past the cap is all that is read.
-  EXPECT_THROW(ReadCappedFile("/dev/zero", 768, "curves"), Error);
+  // Endless devices and folders: the inkdot command's hostile-input rows.
   EXPECT_TRUE(ReadCappedFile("/dev/null", 768, "curves").empty());
-  try {
-    ReadCappedFile(dir.path(), 768, "curves");
-    ADD_FAILURE() << "read a folder";
-  } catch (const Error &e) {
-    EXPECT_NE(std::string(e.what()).find("is a directory"), std::string::npos) << e.what();
-  }
 }
 
 TEST(OutputFilesTest, TemporariesAreShortAndGoUnlessCommitted) {

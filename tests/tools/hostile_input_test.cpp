@@ -200,11 +200,10 @@ std::vector<HostileInputTest::Row> HostileInputTest::SizeRows() const {
          return t.Print(t.Path("tiny.png") + " -o " + t.Path("out"));
        },
        "tiny.png: the page would be 1814173 x 907087 dots"},
-      {"--input-dpi 0.001", dpi("0.001"), "--input-dpi 0.001 is outside 1..100000 dpi"},
-      {"--input-dpi 1e-9", dpi("1e-9"), "--input-dpi 1e-09 is outside"},
+      {"--input-dpi 1e-9", dpi("1e-9"), "--input-dpi 1e-09 is outside 1..100000 dpi"},
+      {"--input-dpi 100001", dpi("100001"), "--input-dpi 100001 is outside"},
       {"--input-dpi nan", dpi("nan"), "--input-dpi nan is outside"},
       {"--input-dpi inf", dpi("inf"), "--input-dpi inf is outside"},
-      {"--input-dpi -5", dpi("-5"), "--input-dpi -5 is outside"},
       {"--input-dpi 0", dpi("0"), "--input-dpi 0 is outside"},
       {"an interlaced PNG header and no data",
        [](auto &t) {
@@ -249,9 +248,6 @@ std::vector<HostileInputTest::Row> HostileInputTest::SizeRows() const {
       {"a folder as the image",
        [](auto &t) { return t.Print(t.profile().string() + " -o " + t.Path("out")); },
        "profile: cannot open the file: is a directory"},
-      {"a missing image",
-       [](auto &t) { return t.Print(t.Path("absent.png") + " -o " + t.Path("out")); },
-       "absent.png: cannot open the file: no such file or folder"},
       {"a preview too large to hold",
        [](auto &t) {
          return t.Print(t.Path("a.png") + " --input-dpi 1 --preview --preview-dpi 720 -o " +
@@ -272,9 +268,6 @@ TEST_F(HostileInputTest, OutputsNeverDestroyAnything) {
          GreyTiff(t.dir() / "scan.tif", 8, 8, false);
          return t.Print(t.Path("scan.tif") + " -o " + t.dir().string());
        },
-       "is an input of this run"},
-      {"a preview over its own PNG input",
-       [](auto &t) { return t.Print(t.Path("a.png") + " --preview -o " + t.dir().string()); },
        "is an input of this run"},
       {"an output that is a hard link to the input",
        [](auto &t) {

@@ -46,15 +46,32 @@ TEST(PrinterModel, ReadsBackWhatItWrites) {
   EXPECT_EQ(back.yuleNielsen, model.yuleNielsen);
 }
 
+// A description spoilt in one way, and what the refusal must say.
+struct SpoiltDescription {
+  const char *what;
+  std::function<void(nlohmann::json &)> spoil;
+  const char *message;
+};
+
+template <size_t N>
+void ExpectRefused(const nlohmann::json &good, const SpoiltDescription (&cases)[N]) {
+  for (const SpoiltDescription &c : cases) {
+    SCOPED_TRACE(c.what);
+    nlohmann::json j = good;
+    c.spoil(j);
+    try {
+      PrinterModelFromJson(j);
+      ADD_FAILURE() << "accepted";
+    } catch (const std::runtime_error &e) {
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+    }
+  }
+}
+
 TEST(PrinterModel, RefusesBrokenDescriptions) {
   const nlohmann::json good =
       nlohmann::json::parse(PrinterModelToJson(DefaultPrinterModel()).dump());
-  struct Case {
-    const char *what;
-    std::function<void(nlohmann::json &)> spoil;
-    const char *message;
-  };
-  const Case cases[] = {
+  const SpoiltDescription cases[] = {
       {"missing primary", [](nlohmann::json &j) { j["primaries"].erase("cmk"); },
        "\"cmk\" is missing"},
       {"two numbers",
@@ -78,17 +95,7 @@ TEST(PrinterModel, RefusesBrokenDescriptions) {
       {"wrong type", [](nlohmann::json &j) { j["yuleNielsen"] = "two"; },
        "right types"},
   };
-  for (const Case &c : cases) {
-    SCOPED_TRACE(c.what);
-    nlohmann::json j = good;
-    c.spoil(j);
-    try {
-      PrinterModelFromJson(j);
-      ADD_FAILURE() << "accepted";
-    } catch (const std::runtime_error &e) {
-      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
-    }
-  }
+  ExpectRefused(good, cases);
 }
 
 // A 2-bit page, 8 x 8, every pixel of plane k holding `codes[k]`.
@@ -183,12 +190,7 @@ TEST(MeasuredPrinter, ReadsBackWhatItWritesAndRefusesBrokenGrids) {
   const Lab mid = ModelLab(back, {0.5, 0.5, 0.5, 0.5});
   EXPECT_LT(DeltaE2000(mid, LinearColour({0.5, 0.5, 0.5, 0.5})), 0.01);
 
-  struct Case {
-    const char *what;
-    std::function<void(nlohmann::json &)> spoil;
-    const char *message;
-  };
-  const Case cases[] = {
+  const SpoiltDescription cases[] = {
       {"one colour short", [](nlohmann::json &j) { j["lab"].erase(80); }, "needs 81"},
       {"one step", [](nlohmann::json &j) { j["steps"] = 1; }, "2..33 steps"},
       {"huge step count", [](nlohmann::json &j) { j["steps"] = 1e30; }, "2..33 steps"},
@@ -198,17 +200,7 @@ TEST(MeasuredPrinter, ReadsBackWhatItWritesAndRefusesBrokenGrids) {
       {"two numbers", [](nlohmann::json &j) { j["lab"][5] = {50, 0}; }, "[L, a, b]"},
       {"no grid", [](nlohmann::json &j) { j.erase("lab"); }, "\"steps\" and \"lab\""},
   };
-  for (const Case &c : cases) {
-    SCOPED_TRACE(c.what);
-    nlohmann::json j = json;
-    c.spoil(j);
-    try {
-      PrinterModelFromJson(j);
-      ADD_FAILURE() << "accepted";
-    } catch (const std::runtime_error &e) {
-      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
-    }
-  }
+  ExpectRefused(json, cases);
 }
 
 TEST(MeasuredPrinterPreview, LooksUpTheAreasMeanCoverage) {
