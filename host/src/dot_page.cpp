@@ -26,12 +26,11 @@ namespace {
 // can be previewed without their profile.
 constexpr char kDescriptionPrefix[] = "inkdot dot plane; ink colour ";
 
-// Why a write through libtiff failed, in plain words: the system's reason
-// when there is one (errno is cleared before each write), else libtiff's.
-// Libtiff's text may name the temporary file, so it is never shown.
+// Why writing the file failed, in plain words: the system's reason (errno
+// is cleared before each write).
 std::string WriteFailure(int error) {
   return "writing the TIFF failed: " +
-         (error != 0 ? PlainReason(error) : std::string("the TIFF library refused the data"));
+         (error != 0 ? PlainReason(error) : std::string("the data could not be written"));
 }
 
 }  // namespace
@@ -141,6 +140,10 @@ DotPageWriter::DotPageWriter(const DotPage &layout, const std::filesystem::path 
 DotPageWriter::~DotPageWriter() {
   if (!file_) return;  // finished, or never made
   std::fclose(file_);
+  DiscardPart();
+}
+
+void DotPageWriter::DiscardPart() {
   std::error_code ignored;
   std::filesystem::remove(partPath_, ignored);
   ForgetTemporary(partPath_);
@@ -225,22 +228,14 @@ void DotPageWriter::Finish() {
     ImageFailure(shownAs_, WriteFailure(errno));
   }
   errno = 0;
-  if (std::fclose(file_) != 0) {
-    const int error = errno;
-    file_ = nullptr;
-    std::error_code ignored;
-    std::filesystem::remove(partPath_, ignored);
-    ForgetTemporary(partPath_);
-    ImageFailure(shownAs_, WriteFailure(error));
-  }
+  const bool closed = std::fclose(file_) == 0;
+  const int error = errno;
   file_ = nullptr;
   std::error_code renamed;
-  std::filesystem::rename(partPath_, path_, renamed);
-  if (renamed) {
-    std::error_code ignored;
-    std::filesystem::remove(partPath_, ignored);
-    ForgetTemporary(partPath_);
-    ImageFailure(shownAs_, "writing the TIFF failed: " + PlainReason(renamed.value()));
+  if (closed) std::filesystem::rename(partPath_, path_, renamed);
+  if (!closed || renamed) {
+    DiscardPart();
+    ImageFailure(shownAs_, WriteFailure(closed ? renamed.value() : error));
   }
   ForgetTemporary(partPath_);
 }

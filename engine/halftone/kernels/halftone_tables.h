@@ -30,6 +30,10 @@ inline const uint16_t *MatrixRow(const HalftoneContext *ht, uint32_t row) {
   const uintptr_t first = static_cast<uintptr_t>(row % ht->matrixHeight) * ht->matrixWidth;
   return ThresholdMatrix(ht) + first;
 }
+// The top of the threshold range: matrixSize - 1, kept to 16 bits.
+inline int32_t ThresholdTop(const HalftoneContext *ht) {
+  return static_cast<int32_t>((ht->matrixSize - 1) & 0xFFFF);
+}
 // The level scale as u16 entries, and as the bytes that the table
 // shuffles of the widest vector path split into low and high halves.
 inline const uint16_t *LevelScale(const HalftoneContext *ht) {

@@ -45,7 +45,7 @@ ColourTables ContextTables(const HalftoneContext *ht, uint32_t row) {
 
 OddPixelTables OddTables(const HalftoneContext *ht, const ColourTables &tables) {
   return {tables.colourTable, tables.gridIndex, tables.levelScale, ht->params.inputFormat == 4,
-          static_cast<int32_t>((ht->matrixSize - 1) & 0xFFFF)};
+          ThresholdTop(ht)};
 }
 
 // Per-run copies of every per-level table and the matrix row, so that the
@@ -249,7 +249,7 @@ ResultCode DiffuseColourRowHybrid(HalftoneContext *ht, const RowRun &run) {
 
   const ColourTables tables = ContextTables(ht, run.row);
   const int32_t magnification = ht->params.magnification;
-  const int32_t top = static_cast<int32_t>((ht->matrixSize - 1) & 0xFFFF);
+  const int32_t top = ThresholdTop(ht);
   HybridInk ink(ht);
   const uint32_t paired = run.count & ~1u;
   // The last pixel of an odd run: dithered only, ink 1 too.

@@ -14,11 +14,6 @@ namespace inkdot {
 
 namespace {
 
-// The top of the threshold range: matrixSize - 1, kept to 16 bits.
-int32_t ThresholdTop(const HalftoneContext *ht) {
-  return static_cast<int32_t>((ht->matrixSize - 1) & 0xFFFF);
-}
-
 // Source pixel of output pixel i for the colour kernels: magnification 1
 // spends two output pixels on each source pixel.
 const uint8_t *ColourSource(const uint8_t *src, int32_t magnification, uint32_t i) {

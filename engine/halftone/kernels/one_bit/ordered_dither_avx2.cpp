@@ -65,17 +65,17 @@ void DitherColourPairsAvx2(const HalftoneContext *ht, const RowRun &run, uint32_
 }
 
 void DiffuseColourHybridPairsAvx2(const HalftoneContext *ht, const RowRun &run, uint32_t pairs,
-                         HybridInk &ink) {
+                                 HybridInk &ink) {
   AllPairs(ht, run, pairs, &ink);
 }
 
 void DiffuseColourFastAvx2(const HalftoneContext *ht, const RowRun &run,
-                          DiffusedColourInks<SquareFilters, false> &inks) {
+                           DiffusedColourInks<SquareFilters, false> &inks) {
   AllDiffusedBlocks(ht, run, inks);
 }
 
 void DiffuseColourFastAvx2(const HalftoneContext *ht, const RowRun &run,
-                          DiffusedColourInks<WideColourFilters, false> &inks) {
+                           DiffusedColourInks<WideColourFilters, false> &inks) {
   AllDiffusedBlocks(ht, run, inks);
 }
 
@@ -89,9 +89,9 @@ namespace inkdot {
 void DitherColourPairsAvx2(const HalftoneContext *, const RowRun &, uint32_t) {}
 void DiffuseColourHybridPairsAvx2(const HalftoneContext *, const RowRun &, uint32_t, HybridInk &) {}
 void DiffuseColourFastAvx2(const HalftoneContext *, const RowRun &,
-                          DiffusedColourInks<SquareFilters, false> &) {}
+                           DiffusedColourInks<SquareFilters, false> &) {}
 void DiffuseColourFastAvx2(const HalftoneContext *, const RowRun &,
-                          DiffusedColourInks<WideColourFilters, false> &) {}
+                           DiffusedColourInks<WideColourFilters, false> &) {}
 
 }  // namespace inkdot
 

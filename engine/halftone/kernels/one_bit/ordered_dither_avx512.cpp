@@ -124,17 +124,17 @@ void DitherColourPairsAvx512(const HalftoneContext *ht, const RowRun &run, uint3
 }
 
 void DiffuseColourHybridPairsAvx512(const HalftoneContext *ht, const RowRun &run, uint32_t pairs,
-                         HybridInk &ink) {
+                                   HybridInk &ink) {
   AllPairs(ht, run, pairs, &ink);
 }
 
 void DiffuseColourFastAvx512(const HalftoneContext *ht, const RowRun &run,
-                          DiffusedColourInks<SquareFilters, false> &inks) {
+                             DiffusedColourInks<SquareFilters, false> &inks) {
   AllDiffusedBlocks(ht, run, inks);
 }
 
 void DiffuseColourFastAvx512(const HalftoneContext *ht, const RowRun &run,
-                          DiffusedColourInks<WideColourFilters, false> &inks) {
+                             DiffusedColourInks<WideColourFilters, false> &inks) {
   AllDiffusedBlocks(ht, run, inks);
 }
 
@@ -148,9 +148,9 @@ namespace inkdot {
 void DitherColourPairsAvx512(const HalftoneContext *, const RowRun &, uint32_t) {}
 void DiffuseColourHybridPairsAvx512(const HalftoneContext *, const RowRun &, uint32_t, HybridInk &) {}
 void DiffuseColourFastAvx512(const HalftoneContext *, const RowRun &,
-                          DiffusedColourInks<SquareFilters, false> &) {}
+                             DiffusedColourInks<SquareFilters, false> &) {}
 void DiffuseColourFastAvx512(const HalftoneContext *, const RowRun &,
-                          DiffusedColourInks<WideColourFilters, false> &) {}
+                             DiffusedColourInks<WideColourFilters, false> &) {}
 
 }  // namespace inkdot
 

@@ -189,7 +189,7 @@ INKDOT_PAIRS_CALL void Pairs(const HalftoneContext *ht, const RowRun &run, uint3
   const uint32_t *colourTable = ColourTable(ht);
   const uint16_t *matrixRow = MatrixRow(ht, run.row);
   const uint32_t columnMask = ht->matrixWidth - 1;
-  const int32_t top = static_cast<int32_t>((ht->matrixSize - 1) & 0xFFFF);
+  const int32_t top = ThresholdTop(ht);
 
   BlockPlanes<4> out(run.dst, run.planeStride, run.firstBit & 7);
   uint32_t previousKey = kNoGridKey;

@@ -98,6 +98,8 @@ class DotPageWriter : public PlaneSink {
   uint32_t WriteAtEnd(const uint8_t *bytes, size_t size);
   // Appends the next strip in the file's order, plane k's (under fileMutex_).
   void WriteStrip(size_t k, std::span<const uint8_t> encoded);
+  // Removes the unfinished file.
+  void DiscardPart();
   DotPage layout_;
   PlaneCompression compression_;
   std::filesystem::path path_;
