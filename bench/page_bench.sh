@@ -15,7 +15,7 @@
 # Environment: WORK (scratch folder, default /tmp/inkdot-page-bench),
 # THREADS (the print command's --threads, default 4; empty leaves the
 # option out, for builds before it), EXTRA (further print options, e.g.
-# "--compression fast"), OTHERS (0 skips the other programs), MODES
+# "--compression deflate"), OTHERS (0 skips the other programs), MODES
 # (override the list, "dots method resolution [--gray];..."), COMPRESSIONS
 # (those to run the first mode in again; empty for none).
 set -euo pipefail
@@ -82,7 +82,7 @@ for mode in "${list[@]}"; do
 done
 # The first mode again in every other compression.
 read -r dots method resolution grey <<<"${list[0]}"
-for compression in ${COMPRESSIONS-fast packbits none}; do
+for compression in ${COMPRESSIONS-deflate packbits none}; do
   print_page "  the same, --compression $compression" "$dots" "$method" "$resolution" $grey \
     "${extra[@]}" --compression "$compression"
 done

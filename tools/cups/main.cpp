@@ -117,7 +117,7 @@ int RunFilter(int argc, char **argv) {
     PageFile page;
     try {
       inkdot::host::PrintRows(profile, settings, rows, page.path(),
-                              inkdot::host::PlaneCompression::kDeflate,
+                              inkdot::host::PlaneCompression::kFast,
                               [](uint32_t, uint32_t) {
                                 if (cancelled) throw Cancelled{};
                               });

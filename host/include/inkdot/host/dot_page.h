@@ -45,11 +45,12 @@ struct DotPage {
   }
 };
 
-// How the planes' TIFF strips are compressed: deflate at a middle level
-// (the smallest files at a moderate cost), deflate at its fastest level
-// (slightly larger files, less time), PackBits (runs of equal bytes: about
-// half the size of none, for very little time) or not at all. Every TIFF
-// reader takes all four; the decoded planes are the same.
+// How the planes' TIFF strips are compressed: deflate at its fastest level
+// (the default: a page's time matters more than a few per cent of its size
+// on its way to the printer), deflate at a middle level (files a few per
+// cent smaller, the deflate taking half as long again), PackBits (runs of
+// equal bytes: about half the size of none, for very little time) or not at
+// all. Every TIFF reader takes all four; the decoded planes are the same.
 enum class PlaneCompression { kDeflate, kFast, kNone, kPackBits };
 
 // What file the planes go to: one TIFF per page holding every ink, or a
@@ -74,7 +75,7 @@ class DotPageWriter : public PlaneSink {
   // asked for when `path` is a temporary one. Throws ImageError when the
   // file cannot be made.
   DotPageWriter(const DotPage &layout, const std::filesystem::path &path,
-                PlaneCompression compression = PlaneCompression::kDeflate,
+                PlaneCompression compression = PlaneCompression::kFast,
                 const std::filesystem::path &shownAs = {});
   // Removes the unfinished file of a page that was not finished; `path`
   // is left as it was.

@@ -60,7 +60,7 @@ DotPage PrintImage(const Profile &profile, const PrintSettings &settings, const 
 // leaves the caller to remove the partial file. Returns the device pixels.
 uint64_t PrintRows(const Profile &profile, const PrintSettings &settings, ImageRows &rows,
                    const std::filesystem::path &planesPath,
-                   PlaneCompression compression = PlaneCompression::kDeflate,
+                   PlaneCompression compression = PlaneCompression::kFast,
                    const std::function<void(uint32_t, uint32_t)> &rowDone = {});
 
 struct PrintOutput {
@@ -68,7 +68,7 @@ struct PrintOutput {
   bool preview = false;
   PreviewOptions previewOptions;
   PlaneFormat format = PlaneFormat::kTiff;
-  PlaneCompression compression = PlaneCompression::kDeflate;  // of TIFF planes
+  PlaneCompression compression = PlaneCompression::kFast;  // of TIFF planes
 };
 
 // Live counters that a progress display may read while PrintFiles runs.
