@@ -49,11 +49,25 @@ std::span<const uint8_t> StripEncoder::Encode(const uint8_t *strip, uint32_t row
     // Runs never cross rows, as TIFF readers expect.
     for (uint32_t r = 0; r < rows; ++r)
       size += PackBitsRow(strip + r * rowBytes_, rowBytes_, out_.data() + size);
+  } else if (IsBlank(strip, bytes)) {
+    // White margins and gaps give whole strips of zeros, which deflate
+    // slowly for what they are: each size is compressed once and reused.
+    if (blank_.empty() || blankRows_ != rows) {
+      blank_.resize(libdeflate_zlib_compress_bound(deflate_, bytes));
+      blank_.resize(libdeflate_zlib_compress(deflate_, strip, bytes, blank_.data(), blank_.size()));
+      blankRows_ = rows;
+    }
+    return blank_;
   } else {
     // The bound of out_ is libdeflate's own: compression cannot fail.
     size = libdeflate_zlib_compress(deflate_, strip, bytes, out_.data(), out_.size());
   }
   return {out_.data(), size};
+}
+
+bool IsBlank(const uint8_t *bytes, size_t size) {
+  // Every byte equal to the one after it, and the first zero.
+  return size == 0 || (bytes[0] == 0 && std::memcmp(bytes, bytes + 1, size - 1) == 0);
 }
 
 size_t PackBitsRow(const uint8_t *row, size_t size, uint8_t *out) {

@@ -44,7 +44,12 @@ class StripEncoder {
   size_t rowBytes_;
   libdeflate_compressor *deflate_ = nullptr;
   std::vector<uint8_t> out_;
+  std::vector<uint8_t> blank_;  // a deflated strip of zeros, blankRows_ rows
+  uint32_t blankRows_ = 0;
 };
+
+// Whether all `size` bytes are zero.
+bool IsBlank(const uint8_t *bytes, size_t size);
 
 // PackBits (TIFF's run-length scheme) of one row: runs of 2 to 128 equal
 // bytes as a count byte (1 - length) and the byte, anything else as literal

@@ -3,8 +3,10 @@
 // planes that went in; PackBits rows decode to their bytes within the
 // encoder's size bound.
 #include <gtest/gtest.h>
+#include <libdeflate.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <fstream>
@@ -74,9 +76,22 @@ TEST(PackBits, RowsDecodeToTheirBytesWithinTheBound) {
   EXPECT_EQ(detail::PackBitsRow(blank.data(), blank.size(), packed.data()), 20u);
 }
 
+// A strip counts as blank only if every byte, first and last included, is 0.
+TEST(StripEncoder, BlankMeansEveryByteZero) {
+  for (const size_t size : {1u, 2u, 31u, 65472u}) {
+    std::vector<uint8_t> strip(size, 0);
+    EXPECT_TRUE(detail::IsBlank(strip.data(), size)) << size;
+    for (const size_t at : {size_t{0}, size / 2, size - 1}) {
+      strip[at] = 1;
+      EXPECT_FALSE(detail::IsBlank(strip.data(), size)) << size << " at " << at;
+      strip[at] = 0;
+    }
+  }
+}
+
 // A page of white, solid and noisy rows, several strips high with a short
-// last strip.
-DotPage MixedPage(uint32_t width, uint32_t height, uint32_t bits) {
+// last strip; rows from `blankFrom` on are white.
+DotPage MixedPage(uint32_t width, uint32_t height, uint32_t bits, uint32_t blankFrom = ~0u) {
   DotPage page;
   page.width = width;
   page.height = height;
@@ -90,11 +105,37 @@ DotPage MixedPage(uint32_t width, uint32_t height, uint32_t bits) {
     for (uint32_t y = 0; y < height; ++y) {
       uint8_t *row = plane.data() + y * page.rowBytes();
       for (size_t i = 0; i < page.rowBytes(); ++i) {
-        row[i] = y % 5 == 0 ? 0 : y % 5 == 1 ? 0xFF : static_cast<uint8_t>(random() >> (y % 3 * 8));
+        row[i] = y % 5 == 0 || y >= blankFrom ? 0
+                 : y % 5 == 1                  ? 0xFF
+                                               : static_cast<uint8_t>(random() >> (y % 3 * 8));
       }
     }
   }
   return page;
+}
+
+// Whether every deflated strip of the current directory is one zlib stream
+// that inflates to exactly the strip's rows: readers that stop at the
+// strip's size would not notice a stream that is cut short or runs on.
+bool StripsInflateToTheirRows(TIFF *t) {
+  uint32_t height = 0, rowsPerStrip = 0;
+  TIFFGetField(t, TIFFTAG_IMAGELENGTH, &height);
+  TIFFGetField(t, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+  libdeflate_decompressor *inflate = libdeflate_alloc_decompressor();
+  bool exact = inflate != nullptr;
+  for (uint32_t s = 0; exact && s < TIFFNumberOfStrips(t); ++s) {
+    const uint32_t rows = std::min(rowsPerStrip, height - s * rowsPerStrip);
+    const size_t expected = static_cast<size_t>(TIFFVStripSize(t, rows));
+    std::vector<uint8_t> raw(TIFFRawStripSize(t, s)), out(expected + 64);
+    const tmsize_t got = TIFFReadRawStrip(t, s, raw.data(), static_cast<tmsize_t>(raw.size()));
+    size_t in = 0, made = 0;
+    exact = got == static_cast<tmsize_t>(raw.size()) &&
+            libdeflate_zlib_decompress_ex(inflate, raw.data(), raw.size(), out.data(),
+                                          out.size(), &in, &made) == LIBDEFLATE_SUCCESS &&
+            in == raw.size() && made == expected;
+  }
+  libdeflate_free_decompressor(inflate);
+  return exact;
 }
 
 // Reads every directory of `path` through libtiff, collecting its warnings
@@ -127,6 +168,7 @@ std::string ExpectPlaneTags(const std::filesystem::path &path, PlaneCompression 
     TIFFGetField(t, TIFFTAG_RESOLUTIONUNIT, &unit);
     TIFFGetField(t, TIFFTAG_SOFTWARE, &software);
     if (tag != detail::TiffCompressionTag(compression)) complaints += "compression; ";
+    if (tag == COMPRESSION_ADOBE_DEFLATE && !StripsInflateToTheirRows(t)) complaints += "strips; ";
     if (number != plane || count != inks) complaints += "page number; ";
     if (x != 1440 || y != 720 || unit != RESUNIT_INCH) complaints += "resolution; ";
     if (!software || std::string(software) != "inkdot") complaints += "software; ";
@@ -141,8 +183,9 @@ TEST(DotPlanes, EveryCompressionDecodesToThePlanesWritten) {
   testing::TempDir dir;
   for (const uint32_t bits : {1u, 2u}) {
     // 9000 dots at 2 bits: 2250-byte rows, 29 rows a strip; 100 rows end
-    // with a strip of 13.
-    const DotPage page = MixedPage(9000, 100, bits);
+    // with a strip of 13. From row 58 on the page is white: whole blank
+    // strips of 29 and then 13 rows at 2 bits, one of 42 at 1 bit.
+    const DotPage page = MixedPage(9000, 100, bits, 58);
     for (const auto compression : {PlaneCompression::kDeflate, PlaneCompression::kFast,
                                    PlaneCompression::kPackBits, PlaneCompression::kNone}) {
       const auto path = dir.path() / "p.tif";
