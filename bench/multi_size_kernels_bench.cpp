@@ -99,11 +99,13 @@ class BenchObject {
   uint32_t width_;
 };
 
-// With `portable`, the portable path even where a vector path would run.
+// With `portable`, the portable path even where a vector path would run;
+// with `avx2`, the AVX2 path where AVX-512 would run.
 void RunRows(benchmark::State &state, RowKernel kernel, uint32_t inputFormat,
-             uint32_t colorMode, bool portable = false) {
+             uint32_t colorMode, bool portable = false, bool avx2 = false) {
   BenchObject object(inputFormat, colorMode);
   if (portable) object.get().vectorPath = kPortablePath;
+  if (avx2 && object.get().vectorPath > kAvx2Path) object.get().vectorPath = kAvx2Path;
   uint32_t row = 0;
   for (auto _ : state) object.Row(kernel, row++);
   state.counters["Mpx/s"] =
@@ -133,6 +135,9 @@ void BM_HybridColourRowTallPortable(benchmark::State &s) {
   RunRows(s, HybridColourRowTall, 2, 1, true);
 }
 void BM_DotDitherColourRow(benchmark::State &s) { RunRows(s, DotDitherColourRow, 2, 1); }
+void BM_DotDitherColourRowAvx2(benchmark::State &s) {
+  RunRows(s, DotDitherColourRow, 2, 1, false, true);
+}
 void BM_DotDitherColourRowPortable(benchmark::State &s) {
   RunRows(s, DotDitherColourRow, 2, 1, true);
 }
@@ -179,6 +184,7 @@ BENCHMARK(BM_HybridColourRowTall);
 BENCHMARK(BM_HybridColourRowTallPortable);
 BENCHMARK(BM_HybridColourRowInks);
 BENCHMARK(BM_DotDitherColourRow);
+BENCHMARK(BM_DotDitherColourRowAvx2);
 BENCHMARK(BM_DotDitherColourRowPortable);
 BENCHMARK(BM_DotDitherInkRow);
 BENCHMARK(BM_DotDitherMonoRow);

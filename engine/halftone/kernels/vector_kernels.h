@@ -50,8 +50,10 @@ void DiffuseColourFastAvx512(const HalftoneContext *ht, const RowRun &run,
 void DiffuseColourFastAvx512(const HalftoneContext *ht, const RowRun &run,
                              DiffusedColourInks<WideColourFilters, false> &inks);
 
-// Two-bit codes, the whole run (firstBit 0..3 only).
+// Two-bit codes, the whole run (firstBit 0..3 only), with AVX2, or with
+// AVX-512 where kAvx512Path was detected.
 void DotDitherColourRowAvx2(const HalftoneContext *ht, const RowRun &run);
+void DotDitherColourRowAvx512(const HalftoneContext *ht, const RowRun &run);
 
 namespace hybrid {
 // The colour-table path of a hybrid member with the front (matrix reads,

@@ -29,7 +29,13 @@ void Randomise(Lcg &r, HalftoneContext &ht, Tables &t) {
   ht.matrixHeight = 1 + r.Below(40);
   ht.matrixSize = 1 + r.Below(65536);  // thresholds may pass its top
   t.matrix.resize(ht.matrixWidth * ht.matrixHeight);
-  for (uint16_t &m : t.matrix) m = static_cast<uint16_t>(r.Next());
+  // A quarter of the thresholds at the edges: 0, the top, just past it, and
+  // the largest, where 16-bit and 32-bit comparisons part.
+  const uint16_t edges[4] = {0, static_cast<uint16_t>(ht.matrixSize - 1),
+                             static_cast<uint16_t>(ht.matrixSize), 0xFFFF};
+  for (uint16_t &m : t.matrix) {
+    m = r.Below(4) == 0 ? edges[r.Below(4)] : static_cast<uint16_t>(r.Next());
+  }
   for (uint32_t &c : t.colours) c = r.Next();
   for (uint16_t &s : t.scale) s = static_cast<uint16_t>(r.Below(4) == 0 ? 0 : r.Next());
   for (uint32_t v = 0; v < 256; ++v) {
@@ -41,6 +47,9 @@ void Randomise(Lcg &r, HalftoneContext &ht, Tables &t) {
     ht.paletteTotals[p] = r.Next() >> r.Below(32);
     ht.paletteLimits[p] = r.Next();
   }
+  // Now and then a total within a threshold's reach of 2^32, where a
+  // threshold below zero (past the matrix's top) still dots.
+  if (r.Below(4) == 0) ht.paletteTotals[r.Below(256)] = 0xFFFFFFFFu - r.Below(0x10000);
   ht.blocks[kColourTableBlock].pointer = t.colours.data();
   ht.blocks[kGridIndexBlock].pointer = t.grid.data();
   ht.blocks[kLevelScaleBlock].pointer = t.scale.data();
@@ -127,7 +136,8 @@ TEST_P(VectorDitherTest, WritesThePortableBytes) {
 INSTANTIATE_TEST_SUITE_P(Kernels, VectorDitherTest,
                          ::testing::Values(Case{DitherColourRow, 0, 1, kAvx2Path},
                                            Case{DitherColourRow, 0, 1, kAvx512Path},
-                                           Case{DotDitherColourRow, 2, 2, kAvx2Path}));
+                                           Case{DotDitherColourRow, 2, 2, kAvx2Path},
+                                           Case{DotDitherColourRow, 2, 2, kAvx512Path}));
 
 // One random run of `kernel` through a portable object and a vector one,
 // each with its own three error lines; afterwards the planes and the error

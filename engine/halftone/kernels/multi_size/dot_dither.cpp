@@ -184,7 +184,11 @@ ResultCode DotDitherColourRow(HalftoneContext *ht, const RowRun &run) {
   if (checked != kOk) return checked;
   ht->lastRow = run.row;
   if (run.firstBit < 4 && FitsVectorPath(ht, run, 2 * run.firstBit, 2)) {
-    DotDitherColourRowAvx2(ht, run);
+    if (ht->vectorPath == kAvx512Path) {
+      DotDitherColourRowAvx512(ht, run);
+    } else {
+      DotDitherColourRowAvx2(ht, run);
+    }
     return kOk;
   }
   // A run starting past the last field of a byte (firstBit 4..7) takes the

@@ -1,110 +1,24 @@
 // SPDX-License-Identifier: Apache-2.0
 // The AVX2 path of DotDitherColourRow, for runs starting at a pixel field
-// (firstBit 0..3). Each block of 32 pixels takes three passes: eight lanes
-// at a time for the source stepping, the grid coordinates, the
-// colour-table reads and the neighbour tests; one pixel at a time for the
-// smoothing (a pixel's levels depend on the previous pixel's), as four
-// short chains; and eight lanes at a time again for the palette decisions
-// and the packing of the two-bit codes. It writes the bytes of the
-// portable loop.
+// (firstBit 0..3): the block loop of dot_dither_blocks.h, the palette
+// decisions eight lanes at a time. It writes the bytes of the portable
+// loop.
 #include "halftone/kernels/halftone_tables.h"
 #include "halftone/kernels/vector_kernels.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 
 #include "halftone/kernels/avx2_lanes.h"
-#include "halftone/kernels/block_planes.h"
-#include "halftone/kernels/multi_size/two_bit_planes.h"
-#include "halftone/kernels/run_checks.h"
+
+#define INKDOT_DOT_CALL INKDOT_AVX2_CALL
+#include "halftone/kernels/multi_size/dot_dither_blocks.h"
 
 namespace inkdot {
 
 namespace {
 
-constexpr uint32_t kBlock = 32;
-
-// Each ink's smoothing is y := ((y & carry) + x) >> 1, with x = level +
-// rounding and carry all ones for a neighbour of the previous pixel,
-// x = 2 * level and carry 0 otherwise. The four inks share one 64-bit word
-// per pixel, ink k in bits 16k and up, so that a pixel's step is four
-// operations.
-struct Block {
-  alignas(32) uint32_t t1[kBlock];
-  alignas(32) uint32_t t2[kBlock];
-  alignas(32) int32_t carry[kBlock];
-  alignas(32) uint64_t x[kBlock];
-  alignas(32) uint64_t y[kBlock];
-  alignas(32) uint32_t halfBlack[kBlock];
-  uint32_t white;  // bit j: pixel j is white
-};
-
-// Grid coordinate per lane: the point below c, or the one above when the
-// lower point's weight does not exceed d; never past point 31.
-INKDOT_AVX2 inline __m256i Coordinate(__m256i pair, __m256i d) {
-  const __m256i index = _mm256_and_si256(pair, _mm256_set1_epi32(0xFF));
-  const __m256i above = _mm256_cmpgt_epi32(_mm256_srli_epi32(pair, 8), d);
-  const __m256i up = _mm256_andnot_si256(above, _mm256_set1_epi32(1));
-  return _mm256_min_epu32(_mm256_add_epi32(index, up), _mm256_set1_epi32(31));
-}
-
-template <int kStep>
-INKDOT_AVX2 inline void FrontEnd(const uint8_t *src, uint32_t pixels, const uint8_t *grid,
-                                 const uint32_t *table, uint32_t &previousKey, Block &block) {
-  block.white = 0;
-  for (uint32_t j = 0; j < pixels; j += 8) {
-    const uint32_t valid = pixels - j < 8 ? pixels - j : 8;
-    __m256i halfBlack = _mm256_setzero_si256();
-    // Without the 2:1 reduction the grid reads take the channels straight
-    // from the source bytes.
-    alignas(32) uint8_t tail[32] = {};
-    const uint8_t *px = GroupSource<kStep>(src, j, valid, tail);
-    const __m256i colours = SourceLanes<kStep>(px, kStep == 2 ? valid : 8, &halfBlack);
-    _mm256_store_si256(reinterpret_cast<__m256i *>(block.halfBlack + j), halfBlack);
-    const __m256i white = WhiteLanes(colours);
-    const uint32_t whiteBits =
-        static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(white)));
-    block.white |= whiteBits << j;
-    if (whiteBits == 0xFF) continue;  // nothing to print, nothing to remember
-    const __m256i t1 = _mm256_load_si256(reinterpret_cast<const __m256i *>(block.t1 + j));
-    const __m256i d = _mm256_andnot_si256(_mm256_set1_epi32(1), t1);
-    auto pairs = [&](int k) INKDOT_AVX2 {
-      if constexpr (kStep == 2) {
-        return GridPairs(grid, Byte(colours, k));
-      } else {
-        return ChannelPairs<kStep>(grid, px + k);
-      }
-    };
-    const __m256i i0 = Coordinate(pairs(0), d);
-    const __m256i i1 = Coordinate(pairs(1), d);
-    const __m256i i2 = Coordinate(pairs(2), d);
-    const __m256i entry = GridEntries(table, i0, i1, i2);
-    const __m256i neighbour = NeighbourLanes(i0, i1, i2, white, whiteBits, previousKey);
-    // Rounds up when bit 2 of t1 is 1.
-    const __m256i round = _mm256_and_si256(_mm256_srli_epi32(t1, 2), _mm256_set1_epi32(1));
-    StoreSmoothingTerms(entry, round, neighbour, block.x + j);
-    _mm256_store_si256(reinterpret_cast<__m256i *>(block.carry + j), neighbour);
-  }
-}
-
-// The smoothing over the block's non-white pixels, carried from block to
-// block.
-struct Smoother {
-  uint64_t y = 0;
-
-  void Run(Block &block, uint32_t printed) {
-    for (; printed != 0; printed &= printed - 1) {
-      const uint32_t j = static_cast<uint32_t>(__builtin_ctz(printed));
-      const uint64_t carry = static_cast<uint64_t>(int64_t{block.carry[j]});
-      y = (((y & carry) + block.x[j]) >> 1) & 0x00FF00FF00FF00FFu;
-      block.y[j] = y;
-    }
-  }
-};
-
-// Ink k's smoothed level of pixel j, the first of eight.
-inline const uint8_t *Ink(const Block &block, uint32_t j, int k) {
-  return reinterpret_cast<const uint8_t *>(block.y + j) + 2 * k;
-}
+using dot_dither::Block;
+using dot_dither::Ink;
 
 // ScreenedDot, lane by lane: no dot unless the total exceeds t, then large,
 // medium or small by the limits. All comparisons unsigned.
@@ -121,78 +35,55 @@ INKDOT_AVX2 inline __m256i Screened(const uint32_t *totals, const uint32_t *limi
   return _mm256_and_si256(code, any);
 }
 
-// The codes of the block's pixels packed into output bytes: byte k of
-// bytes[q] is plane k's byte q of the block, its first pixel on top.
-INKDOT_AVX2 inline void Codes(const Block &block, uint32_t pixels, const HalftoneContext *ht,
-                              uint32_t top, uint32_t bytes[8]) {
-  const __m256i vtop = _mm256_set1_epi32(static_cast<int>(top));
-  const __m256i fieldShift = _mm256_setr_epi32(6, 4, 2, 0, 6, 4, 2, 0);
-  for (uint32_t j = 0; j < pixels; j += 8) {
-    if (((block.white >> j) & 0xFF) == 0xFF) continue;
-    const __m256i t1 = _mm256_load_si256(reinterpret_cast<const __m256i *>(block.t1 + j));
-    const __m256i t2 = _mm256_load_si256(reinterpret_cast<const __m256i *>(block.t2 + j));
-    const __m256i halfBlack =
-        _mm256_load_si256(reinterpret_cast<const __m256i *>(block.halfBlack + j));
+
+// The codes of the block's pixels, eight lanes at a time, the palette's
+// limits read by plain loads.
+struct LaneCodes {
+  const HalftoneContext *ht;
+
+  INKDOT_AVX2 void operator()(const Block &block, uint32_t pixels, uint32_t top,
+                              uint32_t bytes[8]) const {
+    const __m256i vtop = _mm256_set1_epi32(static_cast<int>(top));
+    const __m256i fieldShift = _mm256_setr_epi32(6, 4, 2, 0, 6, 4, 2, 0);
     const uint32_t *totals = ht->paletteTotals, *limits = ht->paletteLimits;
-    const __m256i c0 = Screened(totals, limits, Ink(block, j, 0), t1);
-    const __m256i c1 = Screened(totals, limits, Ink(block, j, 1), _mm256_sub_epi32(vtop, t1));
-    const __m256i c2 = Screened(totals, limits, Ink(block, j, 2), _mm256_sub_epi32(vtop, t2));
-    // A half-black pair gets a small dot of ink 3 whatever its level.
-    const __m256i c3 = _mm256_blendv_epi8(Screened(totals, limits, Ink(block, j, 3), t2),
-                                          _mm256_set1_epi32(kSmallDot), halfBlack);
-    const __m256i printed = _mm256_xor_si256(LaneMask((block.white >> j) & 0xFF),
-                                             _mm256_set1_epi32(-1));
-    __m256i codes = _mm256_or_si256(
-        _mm256_or_si256(c0, _mm256_slli_epi32(c1, 8)),
-        _mm256_or_si256(_mm256_slli_epi32(c2, 16), _mm256_slli_epi32(c3, 24)));
-    codes = _mm256_sllv_epi32(_mm256_and_si256(codes, printed), fieldShift);
-    // Four pixels' fields of every plane into one word.
-    codes = _mm256_or_si256(codes, _mm256_shuffle_epi32(codes, 0xB1));
-    codes = _mm256_or_si256(codes, _mm256_shuffle_epi32(codes, 0x4E));
-    bytes[j / 4] = static_cast<uint32_t>(_mm256_cvtsi256_si32(codes));
-    bytes[j / 4 + 1] = static_cast<uint32_t>(_mm256_extract_epi32(codes, 4));
+    for (uint32_t j = 0; j < pixels; j += 8) {
+      if (((block.white >> j) & 0xFF) == 0xFF) continue;
+      const __m256i t1 = _mm256_load_si256(reinterpret_cast<const __m256i *>(block.t1 + j));
+      const __m256i t2 = _mm256_load_si256(reinterpret_cast<const __m256i *>(block.t2 + j));
+      const __m256i halfBlack =
+          _mm256_load_si256(reinterpret_cast<const __m256i *>(block.halfBlack + j));
+      const __m256i c0 = Screened(totals, limits, Ink(block, j, 0), t1);
+      const __m256i c1 = Screened(totals, limits, Ink(block, j, 1), _mm256_sub_epi32(vtop, t1));
+      const __m256i c2 = Screened(totals, limits, Ink(block, j, 2), _mm256_sub_epi32(vtop, t2));
+      // A half-black pair gets a small dot of ink 3 whatever its level.
+      const __m256i c3 = _mm256_blendv_epi8(Screened(totals, limits, Ink(block, j, 3), t2),
+                                            _mm256_set1_epi32(kSmallDot), halfBlack);
+      const __m256i printed = _mm256_xor_si256(LaneMask((block.white >> j) & 0xFF),
+                                               _mm256_set1_epi32(-1));
+      __m256i codes = _mm256_or_si256(
+          _mm256_or_si256(c0, _mm256_slli_epi32(c1, 8)),
+          _mm256_or_si256(_mm256_slli_epi32(c2, 16), _mm256_slli_epi32(c3, 24)));
+      codes = _mm256_sllv_epi32(_mm256_and_si256(codes, printed), fieldShift);
+      // Four pixels' fields of every plane into one word.
+      codes = _mm256_or_si256(codes, _mm256_shuffle_epi32(codes, 0xB1));
+      codes = _mm256_or_si256(codes, _mm256_shuffle_epi32(codes, 0x4E));
+      bytes[j / 4] = static_cast<uint32_t>(_mm256_cvtsi256_si32(codes));
+      bytes[j / 4 + 1] = static_cast<uint32_t>(_mm256_extract_epi32(codes, 4));
+    }
   }
-}
-
-template <int kStep>
-INKDOT_AVX2_CALL void Run(const HalftoneContext *ht, const RowRun &run) {
-  const uint16_t *thresholds = MatrixRow(ht, run.row);
-  const uint32_t columnMask = ht->matrixWidth - 1;
-  const uint32_t top = (ht->matrixSize - 1) & 0xFFFF;
-  const auto *table = ColourTable(ht);
-  const auto *grid = GridIndex(ht);
-
-  BlockPlanes<4> out(run.dst, run.planeStride, 2 * run.firstBit);
-  // 35 is no reachable key: the run's first pixel is never a neighbour.
-  uint32_t previousKey = 35;
-  Smoother smoother;
-  Block block{};  // the levels of white pixels stay in range
-  for (uint32_t first = 0;; first += kBlock) {
-    const uint32_t pixels = run.count - first < kBlock ? run.count - first : kBlock;
-    const uint32_t lanes = (pixels + 7) & ~7u;
-    MatrixWindow(thresholds, columnMask, run.startX + first, lanes, block.t1);
-    MatrixWindow(thresholds, columnMask, run.startX + first + 48, lanes, block.t2);
-    FrontEnd<kStep>(run.src + (kStep == 2 ? 8 : kStep == 1 ? 2 : 4) * uintptr_t{first},
-                    pixels, grid, table, previousKey, block);
-    // Lanes past the run print nothing, like white pixels.
-    block.white |= pixels == kBlock ? 0u : ~0u << pixels;
-    smoother.Run(block, ~block.white);
-    uint32_t bytes[8] = {};
-    Codes(block, pixels, ht, top, bytes);
-    if (PutTwoBitBlock(out, bytes, pixels, first + kBlock == run.count)) return;
-  }
-}
+};
 
 }  // namespace
 
 void DotDitherColourRowAvx2(const HalftoneContext *ht, const RowRun &run) {
+  const LaneCodes codes{ht};
   const int32_t magnification = ht->params.magnification;
   if (magnification == -1) {
-    Run<2>(ht, run);
+    dot_dither::Run<2>(ht, run, codes);
   } else if (magnification == 1) {
-    Run<1>(ht, run);
+    dot_dither::Run<1>(ht, run, codes);
   } else {
-    Run<0>(ht, run);
+    dot_dither::Run<0>(ht, run, codes);
   }
 }
 

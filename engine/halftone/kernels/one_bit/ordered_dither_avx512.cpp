@@ -8,6 +8,7 @@
 #if defined(__i386__) || defined(__x86_64__)
 
 #include "halftone/kernels/avx2_lanes.h"
+#include "halftone/kernels/avx512_byte_table.h"
 #include "halftone/kernels/block_planes.h"
 #include "halftone/kernels/one_bit/colour_front_end.h"
 #include "halftone/kernels/one_bit/colour_inks.h"
@@ -20,25 +21,12 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 
-#define INKDOT_AVX512_TARGET "avx2,avx512f,avx512bw,avx512vl,avx512vbmi"
-#define INKDOT_PAIRS __attribute__((target(INKDOT_AVX512_TARGET), always_inline))
-#define INKDOT_PAIRS_CALL __attribute__((target(INKDOT_AVX512_TARGET)))
+#define INKDOT_PAIRS INKDOT_AVX512
+#define INKDOT_PAIRS_CALL INKDOT_AVX512_CALL
 
 namespace inkdot {
 
 namespace {
-
-// A table of 256 bytes in four registers.
-struct ByteTable {
-  __m512i part[4];
-
-  // Byte i of each lane-byte of `at`.
-  INKDOT_PAIRS __m512i operator()(__m512i at) const {
-    const __m512i low = _mm512_permutex2var_epi8(part[0], at, part[1]);
-    const __m512i high = _mm512_permutex2var_epi8(part[2], at, part[3]);
-    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(at), low, high);
-  }
-};
 
 // The even and odd bytes of a 512-byte table (pairs of bytes, or 16-bit
 // values) as two tables of 256.
