@@ -17,7 +17,7 @@ _inkdot() {
     --dots) COMPREPLY=($(compgen -W "single variable" -- "$cur")); return ;;
     --method) COMPREPLY=($(compgen -W "diffusion screen dither midpoint" -- "$cur")); return ;;
     --format) COMPREPLY=($(compgen -W "tiff netpbm" -- "$cur")); return ;;
-    --compression) COMPREPLY=($(compgen -W "deflate fast packbits none" -- "$cur")); return ;;
+    --compression) COMPREPLY=($(compgen -W "fast deflate packbits none" -- "$cur")); return ;;
     --intent)
       COMPREPLY=($(compgen -W "perceptual relative saturation absolute" -- "$cur"))
       return ;;
