@@ -59,20 +59,26 @@ struct FilterRows {
 template <class Member>
 inline constexpr FilterRows<Member> kFilterRows{};
 
-// What one ink's diffusion needs of a palette index, per run.
+// What one ink's diffusion needs of a palette index, per run. A choice
+// packs a weight row and its next-cell weight in 14 bits (variant v =
+// 2 × filter + odd in bits 0..5, the weight in bits 6..13): shifted left by
+// 10 it is the row's byte offset in the low half, the weight in the high
+// half, as the chain reads them.
 struct alignas(16) InkRecord {
   uint32_t amountCurve;  // low half: total amount, to which the error adds;
                          // high half: small-dot threshold (signed)
   uint32_t limits;       // the matrix-placed dots' limits (see MatrixDot)
-  uint32_t rows;         // bits 0..7: variant with a dot, odd 0; 8..15: without;
-                         // bit 16: a small amount
-  uint32_t next;         // next-cell weights: (dot, even), (dot, odd), (none, ...)
+  uint32_t choices;      // with a dot: low half for odd 0, high half for odd 1;
+                         // bit 31: a small amount
+  uint32_t flips;        // what turns each half into the choice without a dot (xor)
 };
 
 template <class Member>
 void LoadRecords(const HybridTables &tables, const uint32_t *dotParams,
                  InkRecord records[256]) {
   const FilterRows<Member> &rows = kFilterRows<Member>;
+  static_assert(FilterRows<Member>::kRows <= 64);
+  auto choice = [&](int v) { return static_cast<uint32_t>(v) | uint32_t{rows.next[v]} << 6; };
   for (int p = 0; p < 256; ++p) {
     const uint32_t small = tables.amounts[p] & 0xFFFF;
     const bool heavy = (tables.limits[p] >> 16) != 0;
@@ -80,9 +86,8 @@ void LoadRecords(const HybridTables &tables, const uint32_t *dotParams,
     const int vn = 2 * Member::Choose(heavy, false, small, dotParams);
     records[p] = {tables.amounts[p] >> 16 | static_cast<uint32_t>(tables.dotCurve[p]) << 16,
                   tables.limits[p],
-                  static_cast<uint32_t>(vd | vn << 8 | (small != 0 ? 0x10000 : 0)),
-                  rows.next[vd] | rows.next[vd + 1] << 8 | rows.next[vn] << 16 |
-                      static_cast<uint32_t>(rows.next[vn + 1]) << 24};
+                  choice(vd) | choice(vd + 1) << 16 | (small != 0 ? 1u << 31 : 0),
+                  (choice(vd) ^ choice(vn)) | (choice(vd + 1) ^ choice(vn + 1)) << 16};
   }
 }
 
@@ -113,18 +118,6 @@ INKDOT_AVX2 inline __m256i RecordPair(const InkRecord *records, const uint8_t *l
                                  _mm_load_si128(high), 1);
 }
 
-INKDOT_AVX2 inline __m256i NotZero(__m256i v) {
-  return _mm256_xor_si256(_mm256_cmpeq_epi32(v, _mm256_setzero_si256()),
-                          _mm256_set1_epi32(-1));
-}
-
-// The byte offsets of the weight rows of `variant` (+ odd), lanes 0..7 as
-// pixels 0..7 of a group.
-INKDOT_AVX2 inline __m256i RowOffsets(__m256i variant, __m256i odd) {
-  const __m256i rows = _mm256_slli_epi32(_mm256_add_epi32(variant, odd), 10);
-  return _mm256_add_epi32(rows, _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896));
-}
-
 INKDOT_AVX2 inline void StoreLanes(int32_t *to, __m256i v) {
   _mm256_store_si256(reinterpret_cast<__m256i *>(to), v);
 }
@@ -141,12 +134,12 @@ INKDOT_AVX2 inline __m256i MatrixDots(__m256i limits, __m256i m) {
 // Eight lanes of one ink from i0 (a multiple of 8), as if it diffused at
 // every pixel: `levels` its palette indexes (eight bytes apart), `m` the
 // matrix values of its dots, `printed` all ones at the pixels that print,
-// `offset` its small-dot offsets, `odd` 1 where the noise bit is 0. Its
-// matrix-placed dots go to `dots`; returns the lanes with a small amount,
-// bit by bit.
+// `offset` its small-dot offsets, `half` 16 where the noise bit is 0 (the
+// records' odd halves), else 0. Its matrix-placed dots go to `dots`;
+// returns the lanes with a small amount, bit by bit.
 INKDOT_AVX2 inline uint32_t PrepareInk(const InkRecord *records, const uint8_t *levels,
                                        __m256i m, __m256i printed, __m256i offset,
-                                       __m256i odd, uint32_t i0, InkLanes &lanes,
+                                       __m256i half, uint32_t i0, InkLanes &lanes,
                                        __m256i &dots) {
   const __m256i r0 = RecordPair(records, levels, 0), r1 = RecordPair(records, levels, 1);
   const __m256i r2 = RecordPair(records, levels, 2), r3 = RecordPair(records, levels, 3);
@@ -154,33 +147,32 @@ INKDOT_AVX2 inline uint32_t PrepareInk(const InkRecord *records, const uint8_t *
   const __m256i t2 = _mm256_unpackhi_epi32(r0, r1), t3 = _mm256_unpackhi_epi32(r2, r3);
   const __m256i amountCurve = _mm256_unpacklo_epi64(t0, t1);
   const __m256i limits = _mm256_unpackhi_epi64(t0, t1);
-  const __m256i rows = _mm256_unpacklo_epi64(t2, t3);
-  const __m256i next = _mm256_unpackhi_epi64(t2, t3);
+  const __m256i choices = _mm256_unpacklo_epi64(t2, t3);
+  const __m256i flips = _mm256_unpackhi_epi64(t2, t3);
   const __m256i amount = _mm256_and_si256(amountCurve, _mm256_set1_epi32(0xFFFF));
   const __m256i curve = _mm256_srai_epi32(amountCurve, 16);
 
-  dots = _mm256_and_si256(MatrixDots(limits, m), printed);
-  const __m256i matrixDot = NotZero(dots);
-  const __m256i small = NotZero(_mm256_and_si256(rows, _mm256_set1_epi32(0x10000)));
-  const __m256i eligible = _mm256_andnot_si256(matrixDot, small);
-  __m256i threshold = _mm256_blendv_epi8(_mm256_set1_epi32(kNever),
-                                         _mm256_add_epi32(curve, offset), eligible);
+  // MatrixDot: 2 for medium, 3 for large (with or without medium).
+  const __m256i large = _mm256_cmpgt_epi32(_mm256_and_si256(limits, _mm256_set1_epi32(0xFFFF)), m);
+  const __m256i medium = _mm256_cmpgt_epi32(_mm256_srli_epi32(limits, 16), m);
+  const __m256i matrixDot = _mm256_and_si256(_mm256_or_si256(medium, large), printed);
+  dots = _mm256_and_si256(matrixDot, _mm256_sub_epi32(_mm256_set1_epi32(2), large));
+  // Sign bits: a small amount and no matrix-placed dot.
+  const __m256 eligible = _mm256_castsi256_ps(_mm256_andnot_si256(matrixDot, choices));
+  __m256i threshold = _mm256_castps_si256(
+      _mm256_blendv_ps(_mm256_castsi256_ps(_mm256_set1_epi32(kNever)),
+                       _mm256_castsi256_ps(_mm256_add_epi32(curve, offset)), eligible));
   threshold = _mm256_blendv_epi8(threshold, _mm256_set1_epi32(kAlways), matrixDot);
-
-  const __m256i byte = _mm256_set1_epi32(0xFF);
-  const __m256i oddBits = _mm256_slli_epi32(odd, 3);
   StoreLanes(lanes.amount + i0, amount);
   StoreLanes(lanes.threshold + i0, threshold);
-  const __m256i rowDot = RowOffsets(_mm256_and_si256(rows, byte), odd);
-  const __m256i rowNone = RowOffsets(_mm256_and_si256(_mm256_srli_epi32(rows, 8), byte), odd);
-  const __m256i nextDot = _mm256_and_si256(_mm256_srlv_epi32(next, oddBits), byte);
-  const __m256i nextNone =
-      _mm256_and_si256(_mm256_srlv_epi32(_mm256_srli_epi32(next, 16), oddBits), byte);
-  const __m256i choice = _mm256_or_si256(rowDot, _mm256_slli_epi32(nextDot, 16));
-  const __m256i other = _mm256_or_si256(rowNone, _mm256_slli_epi32(nextNone, 16));
-  StoreLanes(lanes.choice + i0, choice);
-  StoreLanes(lanes.flip + i0, _mm256_xor_si256(choice, other));
-  return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(small)));
+
+  const __m256i field = _mm256_set1_epi32(0x3FFF);
+  const __m256i choice = _mm256_slli_epi32(_mm256_and_si256(_mm256_srlv_epi32(choices, half), field), 10);
+  const __m256i flip = _mm256_slli_epi32(_mm256_and_si256(_mm256_srlv_epi32(flips, half), field), 10);
+  StoreLanes(lanes.choice + i0,
+             _mm256_add_epi32(choice, _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896)));
+  StoreLanes(lanes.flip + i0, flip);
+  return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(choices)));
 }
 
 INKDOT_AVX2 inline __m256i LoadLanes(const int32_t *from) {
