@@ -433,11 +433,14 @@ class WindowDiffusion {
     _mm_store_si128(reinterpret_cast<__m128i *>(ring + ((i0 + kLead + 4) & 31)),
                     _mm256_extracti128_si256(cells, 1));
     w.cell = static_cast<uint32_t>(_mm256_extract_epi32(w.w2, 4));  // lane 20
-    // What Finish reads of the pixels: no carry, no dot.
+    // What Finish reads of the pixels: no carry, no dot, and an amount of
+    // 0 (a group of white pixels was never prepared).
     const __m256i none = _mm256_add_epi32(_mm256_set1_epi32(FilterRows<Member>::kNone * 1024),
                                           _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896));
     _mm256_store_si256(reinterpret_cast<__m256i *>(lanes.choice + i0), none);
     _mm256_store_si256(reinterpret_cast<__m256i *>(lanes.flip + i0), _mm256_setzero_si256());
+    _mm256_store_si256(reinterpret_cast<__m256i *>(lanes.amount + i0),
+                       _mm256_set1_epi32(static_cast<int32_t>(kBias)));
     _mm_storel_epi64(reinterpret_cast<__m128i *>(lanes.noDot + i0), _mm_set1_epi8(-1));
   }
 

@@ -93,13 +93,14 @@ void LoadRecords(const HybridTables &tables, const uint32_t *dotParams,
 
 // One ink's pixels of a block, prepared for the chain: the amount, the
 // threshold the value must reach for a dot (kAlways for a matrix-placed
-// dot, kNever where no small dot may be added), the weight row (an offset
+// dot, kNever where no small dot may be added), both plus kBias so that
+// one unsigned compare orders them, the weight row (an offset
 // in bytes, low half) and next-cell weight (high half) with a dot, what
 // turns them into those without (xor), and the outcome: 0 for a dot, 0xFF
 // for none.
 struct InkLanes {
-  alignas(32) int32_t amount[32];
-  alignas(32) int32_t threshold[32];
+  alignas(32) uint32_t amount[32];
+  alignas(32) uint32_t threshold[32];
   alignas(32) int32_t choice[32];
   alignas(32) int32_t flip[32];
   alignas(32) uint8_t noDot[32];
@@ -108,6 +109,7 @@ struct InkLanes {
 // Thresholds beyond any value (an amount plus a cell in 32nds), so that
 // the value less the threshold never overflows.
 inline constexpr int32_t kAlways = -(1 << 30), kNever = 1 << 30;
+inline constexpr uint32_t kBias = 0x80000000u;
 
 // Record r's four fields, of the records of levels[0], levels[8], ...,
 // levels[56] (lanes 0..7): the two records of lanes l and l + 4 in one register.
@@ -118,7 +120,7 @@ INKDOT_AVX2 inline __m256i RecordPair(const InkRecord *records, const uint8_t *l
                                  _mm_load_si128(high), 1);
 }
 
-INKDOT_AVX2 inline void StoreLanes(int32_t *to, __m256i v) {
+INKDOT_AVX2 inline void StoreLanes(void *to, __m256i v) {
   _mm256_store_si256(reinterpret_cast<__m256i *>(to), v);
 }
 
@@ -163,8 +165,9 @@ INKDOT_AVX2 inline uint32_t PrepareInk(const InkRecord *records, const uint8_t *
       _mm256_blendv_ps(_mm256_castsi256_ps(_mm256_set1_epi32(kNever)),
                        _mm256_castsi256_ps(_mm256_add_epi32(curve, offset)), eligible));
   threshold = _mm256_blendv_epi8(threshold, _mm256_set1_epi32(kAlways), matrixDot);
-  StoreLanes(lanes.amount + i0, amount);
-  StoreLanes(lanes.threshold + i0, threshold);
+  const __m256i bias = _mm256_set1_epi32(static_cast<int32_t>(kBias));
+  StoreLanes(lanes.amount + i0, _mm256_xor_si256(amount, bias));
+  StoreLanes(lanes.threshold + i0, _mm256_xor_si256(threshold, bias));
 
   const __m256i field = _mm256_set1_epi32(0x3FFF);
   const __m256i choice = _mm256_slli_epi32(_mm256_and_si256(_mm256_srlv_epi32(choices, half), field), 10);
@@ -175,7 +178,7 @@ INKDOT_AVX2 inline uint32_t PrepareInk(const InkRecord *records, const uint8_t *
   return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(choices)));
 }
 
-INKDOT_AVX2 inline __m256i LoadLanes(const int32_t *from) {
+INKDOT_AVX2 inline __m256i LoadLanes(const void *from) {
   return _mm256_load_si256(reinterpret_cast<const __m256i *>(from));
 }
 
@@ -187,9 +190,10 @@ INKDOT_AVX2 inline void Idle(__m256i idle, uint32_t i0, InkLanes &lanes) {
   const __m256i none = _mm256_add_epi32(_mm256_set1_epi32(FilterRows<Member>::kNone * 1024),
                                         _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896));
   const __m256i threshold = LoadLanes(lanes.threshold + i0);
-  const __m256i matrixDot = _mm256_cmpeq_epi32(threshold, _mm256_set1_epi32(kAlways));
+  const __m256i matrixDot =
+      _mm256_cmpeq_epi32(threshold, _mm256_set1_epi32(static_cast<int32_t>(kAlways ^ kBias)));
   StoreLanes(lanes.threshold + i0,
-             _mm256_blendv_epi8(threshold, _mm256_set1_epi32(kNever),
+             _mm256_blendv_epi8(threshold, _mm256_set1_epi32(static_cast<int32_t>(kNever ^ kBias)),
                                 _mm256_andnot_si256(matrixDot, idle)));
   StoreLanes(lanes.choice + i0, _mm256_blendv_epi8(LoadLanes(lanes.choice + i0), none, idle));
   StoreLanes(lanes.flip + i0, _mm256_andnot_si256(idle, LoadLanes(lanes.flip + i0)));
@@ -228,10 +232,10 @@ INKDOT_AVX2 inline void Step(InkWindow &w, InkLanes &lanes, uint32_t i, int32_t 
   // Member::IncomingError (truncation toward zero), its bias from the sign
   // by shifts.
   const uint32_t bias = static_cast<uint32_t>(static_cast<int32_t>(cell) >> 31) >> 27;
-  const int32_t value = lanes.amount[i] + (static_cast<int32_t>(cell + bias) >> 5);
+  const uint32_t biased = lanes.amount[i] + static_cast<uint32_t>(static_cast<int32_t>(cell + bias) >> 5);
   // Masks, not branches: whether a dot is printed is close to random.
-  const uint32_t none = static_cast<uint32_t>((value - lanes.threshold[i]) >> 31);
-  const uint32_t e = static_cast<uint32_t>(value) - Member::kDotValue + (none & Member::kDotValue);
+  const uint32_t none = biased < lanes.threshold[i] ? ~0u : 0;
+  const uint32_t e = biased - kBias - Member::kDotValue + (none & Member::kDotValue);
   const uint32_t choice =
       static_cast<uint32_t>(lanes.choice[i]) ^ (static_cast<uint32_t>(lanes.flip[i]) & none);
   const int32_t *row = reinterpret_cast<const int32_t *>(reinterpret_cast<const char *>(weights) +
@@ -277,7 +281,7 @@ INKDOT_AVX2 inline void Finish(const InkWindow &w, const InkLanes &lanes, uint32
                                const int32_t *weights, int32_t *ring, uint32_t r0,
                                uint32_t last, int32_t *cells) {
   const int32_t cell = ring[(r0 + kLead + last) & 31];
-  const int32_t value = lanes.amount[i] + Member::IncomingError(cell);
+  const int32_t value = static_cast<int32_t>(lanes.amount[i] ^ kBias) + Member::IncomingError(cell);
   const uint32_t none = lanes.noDot[i] != 0 ? ~0u : 0;
   const uint32_t e = static_cast<uint32_t>(value) - (~none & Member::kDotValue);
   const int32_t choice = lanes.choice[i] ^ (lanes.flip[i] & static_cast<int32_t>(none));
