@@ -93,11 +93,10 @@ void LoadRecords(const HybridTables &tables, const uint32_t *dotParams,
 
 // One ink's pixels of a block, prepared for the chain: the amount, the
 // threshold the value must reach for a dot (kAlways for a matrix-placed
-// dot, kNever where no small dot may be added), both plus kBias so that
-// one unsigned compare orders them, the weight row (an offset
-// in bytes, low half) and next-cell weight (high half) with a dot, what
-// turns them into those without (xor), and the outcome: 0 for a dot, 0xFF
-// for none.
+// dot, kNever where no small dot may be added), both plus kBias; the
+// weight row (an offset in bytes, low half) and next-cell weight (high
+// half) with a dot, what turns them into those without (xor), and the
+// outcome: 0 for a dot, 0xFF for none.
 struct InkLanes {
   alignas(32) uint32_t amount[32];
   alignas(32) uint32_t threshold[32];
@@ -109,6 +108,8 @@ struct InkLanes {
 // Thresholds beyond any value (an amount plus a cell in 32nds), so that
 // the value less the threshold never overflows.
 inline constexpr int32_t kAlways = -(1 << 30), kNever = 1 << 30;
+// Added to amounts and thresholds in the lanes: their signed order becomes
+// the unsigned order, which a compare and a borrow turn into a mask.
 inline constexpr uint32_t kBias = 0x80000000u;
 
 // Record r's four fields, of the records of levels[0], levels[8], ...,
@@ -170,8 +171,10 @@ INKDOT_AVX2 inline uint32_t PrepareInk(const InkRecord *records, const uint8_t *
   StoreLanes(lanes.threshold + i0, _mm256_xor_si256(threshold, bias));
 
   const __m256i field = _mm256_set1_epi32(0x3FFF);
-  const __m256i choice = _mm256_slli_epi32(_mm256_and_si256(_mm256_srlv_epi32(choices, half), field), 10);
-  const __m256i flip = _mm256_slli_epi32(_mm256_and_si256(_mm256_srlv_epi32(flips, half), field), 10);
+  const __m256i choice =
+      _mm256_slli_epi32(_mm256_and_si256(_mm256_srlv_epi32(choices, half), field), 10);
+  const __m256i flip =
+      _mm256_slli_epi32(_mm256_and_si256(_mm256_srlv_epi32(flips, half), field), 10);
   StoreLanes(lanes.choice + i0,
              _mm256_add_epi32(choice, _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896)));
   StoreLanes(lanes.flip + i0, flip);
@@ -232,7 +235,8 @@ INKDOT_AVX2 inline void Step(InkWindow &w, InkLanes &lanes, uint32_t i, int32_t 
   // Member::IncomingError (truncation toward zero), its bias from the sign
   // by shifts.
   const uint32_t bias = static_cast<uint32_t>(static_cast<int32_t>(cell) >> 31) >> 27;
-  const uint32_t biased = lanes.amount[i] + static_cast<uint32_t>(static_cast<int32_t>(cell + bias) >> 5);
+  const uint32_t biased =
+      lanes.amount[i] + static_cast<uint32_t>(static_cast<int32_t>(cell + bias) >> 5);
   // Masks, not branches: whether a dot is printed is close to random.
   const uint32_t none = biased < lanes.threshold[i] ? ~0u : 0;
   const uint32_t e = biased - kBias - Member::kDotValue + (none & Member::kDotValue);
