@@ -399,7 +399,8 @@ class WindowDiffusion {
   INKDOT_AVX2 void Prepare(Block &block, uint32_t i0, uint32_t small[3]) {
     const __m256i offset =
         _mm256_load_si256(reinterpret_cast<const __m256i *>(block.offset + i0));
-    const __m256i odd = _mm256_andnot_si256(Load(block.m24 + i0), _mm256_set1_epi32(1));
+    const __m256i half =
+        _mm256_slli_epi32(_mm256_andnot_si256(Load(block.m24 + i0), _mm256_set1_epi32(1)), 4);
     const __m256i printed =
         _mm256_xor_si256(LaneMask(block.white >> i0 & 0xFF), _mm256_set1_epi32(-1));
     const uint32_t *matrix[3] = {block.m40, block.m0, block.m16};
@@ -409,7 +410,7 @@ class WindowDiffusion {
       __m256i dots;
       small[k] |= PrepareInk(records_, Ink(block, i0, kCode[k]), Load(matrix[k] + i0), printed,
                              k == 2 ? _mm256_sub_epi32(_mm256_setzero_si256(), offset) : offset,
-                             odd, i0, lanes_[k], dots)
+                             half, i0, lanes_[k], dots)
                   << i0;
       codes = _mm256_or_si256(codes, _mm256_slli_epi32(dots, 8 * kCode[k]));
     }
@@ -432,11 +433,14 @@ class WindowDiffusion {
     _mm_store_si128(reinterpret_cast<__m128i *>(ring + ((i0 + kLead + 4) & 31)),
                     _mm256_extracti128_si256(cells, 1));
     w.cell = static_cast<uint32_t>(_mm256_extract_epi32(w.w2, 4));  // lane 20
-    // What Finish reads of the pixels: no carry, no dot.
+    // What Finish reads of the pixels: no carry, no dot, and an amount of
+    // 0 (a group of white pixels was never prepared).
     const __m256i none = _mm256_add_epi32(_mm256_set1_epi32(FilterRows<Member>::kNone * 1024),
                                           _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896));
     _mm256_store_si256(reinterpret_cast<__m256i *>(lanes.choice + i0), none);
     _mm256_store_si256(reinterpret_cast<__m256i *>(lanes.flip + i0), _mm256_setzero_si256());
+    _mm256_store_si256(reinterpret_cast<__m256i *>(lanes.amount + i0),
+                       _mm256_set1_epi32(static_cast<int32_t>(kBias)));
     _mm_storel_epi64(reinterpret_cast<__m128i *>(lanes.noDot + i0), _mm_set1_epi8(-1));
   }
 

@@ -59,20 +59,26 @@ struct FilterRows {
 template <class Member>
 inline constexpr FilterRows<Member> kFilterRows{};
 
-// What one ink's diffusion needs of a palette index, per run.
+// What one ink's diffusion needs of a palette index, per run. A choice
+// packs a weight row and its next-cell weight in 14 bits (variant v =
+// 2 × filter + odd in bits 0..5, the weight in bits 6..13): shifted left by
+// 10 it is the row's byte offset in the low half, the weight in the high
+// half, as the chain reads them.
 struct alignas(16) InkRecord {
   uint32_t amountCurve;  // low half: total amount, to which the error adds;
                          // high half: small-dot threshold (signed)
   uint32_t limits;       // the matrix-placed dots' limits (see MatrixDot)
-  uint32_t rows;         // bits 0..7: variant with a dot, odd 0; 8..15: without;
-                         // bit 16: a small amount
-  uint32_t next;         // next-cell weights: (dot, even), (dot, odd), (none, ...)
+  uint32_t choices;      // with a dot: low half for odd 0, high half for odd 1;
+                         // bit 31: a small amount
+  uint32_t flips;        // what turns each half into the choice without a dot (xor)
 };
 
 template <class Member>
 void LoadRecords(const HybridTables &tables, const uint32_t *dotParams,
                  InkRecord records[256]) {
   const FilterRows<Member> &rows = kFilterRows<Member>;
+  static_assert(FilterRows<Member>::kRows <= 64);
+  auto choice = [&](int v) { return static_cast<uint32_t>(v) | uint32_t{rows.next[v]} << 6; };
   for (int p = 0; p < 256; ++p) {
     const uint32_t small = tables.amounts[p] & 0xFFFF;
     const bool heavy = (tables.limits[p] >> 16) != 0;
@@ -80,21 +86,20 @@ void LoadRecords(const HybridTables &tables, const uint32_t *dotParams,
     const int vn = 2 * Member::Choose(heavy, false, small, dotParams);
     records[p] = {tables.amounts[p] >> 16 | static_cast<uint32_t>(tables.dotCurve[p]) << 16,
                   tables.limits[p],
-                  static_cast<uint32_t>(vd | vn << 8 | (small != 0 ? 0x10000 : 0)),
-                  rows.next[vd] | rows.next[vd + 1] << 8 | rows.next[vn] << 16 |
-                      static_cast<uint32_t>(rows.next[vn + 1]) << 24};
+                  choice(vd) | choice(vd + 1) << 16 | (small != 0 ? 1u << 31 : 0),
+                  (choice(vd) ^ choice(vn)) | (choice(vd + 1) ^ choice(vn + 1)) << 16};
   }
 }
 
 // One ink's pixels of a block, prepared for the chain: the amount, the
 // threshold the value must reach for a dot (kAlways for a matrix-placed
-// dot, kNever where no small dot may be added), the weight row (an offset
-// in bytes, low half) and next-cell weight (high half) with a dot, what
-// turns them into those without (xor), and the outcome: 0 for a dot, 0xFF
-// for none.
+// dot, kNever where no small dot may be added), both plus kBias; the
+// weight row (an offset in bytes, low half) and next-cell weight (high
+// half) with a dot, what turns them into those without (xor), and the
+// outcome: 0 for a dot, 0xFF for none.
 struct InkLanes {
-  alignas(32) int32_t amount[32];
-  alignas(32) int32_t threshold[32];
+  alignas(32) uint32_t amount[32];
+  alignas(32) uint32_t threshold[32];
   alignas(32) int32_t choice[32];
   alignas(32) int32_t flip[32];
   alignas(32) uint8_t noDot[32];
@@ -103,6 +108,9 @@ struct InkLanes {
 // Thresholds beyond any value (an amount plus a cell in 32nds), so that
 // the value less the threshold never overflows.
 inline constexpr int32_t kAlways = -(1 << 30), kNever = 1 << 30;
+// Added to amounts and thresholds in the lanes: their signed order becomes
+// the unsigned order, which a compare and a borrow turn into a mask.
+inline constexpr uint32_t kBias = 0x80000000u;
 
 // Record r's four fields, of the records of levels[0], levels[8], ...,
 // levels[56] (lanes 0..7): the two records of lanes l and l + 4 in one register.
@@ -113,19 +121,7 @@ INKDOT_AVX2 inline __m256i RecordPair(const InkRecord *records, const uint8_t *l
                                  _mm_load_si128(high), 1);
 }
 
-INKDOT_AVX2 inline __m256i NotZero(__m256i v) {
-  return _mm256_xor_si256(_mm256_cmpeq_epi32(v, _mm256_setzero_si256()),
-                          _mm256_set1_epi32(-1));
-}
-
-// The byte offsets of the weight rows of `variant` (+ odd), lanes 0..7 as
-// pixels 0..7 of a group.
-INKDOT_AVX2 inline __m256i RowOffsets(__m256i variant, __m256i odd) {
-  const __m256i rows = _mm256_slli_epi32(_mm256_add_epi32(variant, odd), 10);
-  return _mm256_add_epi32(rows, _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896));
-}
-
-INKDOT_AVX2 inline void StoreLanes(int32_t *to, __m256i v) {
+INKDOT_AVX2 inline void StoreLanes(void *to, __m256i v) {
   _mm256_store_si256(reinterpret_cast<__m256i *>(to), v);
 }
 
@@ -141,12 +137,12 @@ INKDOT_AVX2 inline __m256i MatrixDots(__m256i limits, __m256i m) {
 // Eight lanes of one ink from i0 (a multiple of 8), as if it diffused at
 // every pixel: `levels` its palette indexes (eight bytes apart), `m` the
 // matrix values of its dots, `printed` all ones at the pixels that print,
-// `offset` its small-dot offsets, `odd` 1 where the noise bit is 0. Its
-// matrix-placed dots go to `dots`; returns the lanes with a small amount,
-// bit by bit.
+// `offset` its small-dot offsets, `half` 16 where the noise bit is 0 (the
+// records' odd halves), else 0. Its matrix-placed dots go to `dots`;
+// returns the lanes with a small amount, bit by bit.
 INKDOT_AVX2 inline uint32_t PrepareInk(const InkRecord *records, const uint8_t *levels,
                                        __m256i m, __m256i printed, __m256i offset,
-                                       __m256i odd, uint32_t i0, InkLanes &lanes,
+                                       __m256i half, uint32_t i0, InkLanes &lanes,
                                        __m256i &dots) {
   const __m256i r0 = RecordPair(records, levels, 0), r1 = RecordPair(records, levels, 1);
   const __m256i r2 = RecordPair(records, levels, 2), r3 = RecordPair(records, levels, 3);
@@ -154,36 +150,38 @@ INKDOT_AVX2 inline uint32_t PrepareInk(const InkRecord *records, const uint8_t *
   const __m256i t2 = _mm256_unpackhi_epi32(r0, r1), t3 = _mm256_unpackhi_epi32(r2, r3);
   const __m256i amountCurve = _mm256_unpacklo_epi64(t0, t1);
   const __m256i limits = _mm256_unpackhi_epi64(t0, t1);
-  const __m256i rows = _mm256_unpacklo_epi64(t2, t3);
-  const __m256i next = _mm256_unpackhi_epi64(t2, t3);
+  const __m256i choices = _mm256_unpacklo_epi64(t2, t3);
+  const __m256i flips = _mm256_unpackhi_epi64(t2, t3);
   const __m256i amount = _mm256_and_si256(amountCurve, _mm256_set1_epi32(0xFFFF));
   const __m256i curve = _mm256_srai_epi32(amountCurve, 16);
 
-  dots = _mm256_and_si256(MatrixDots(limits, m), printed);
-  const __m256i matrixDot = NotZero(dots);
-  const __m256i small = NotZero(_mm256_and_si256(rows, _mm256_set1_epi32(0x10000)));
-  const __m256i eligible = _mm256_andnot_si256(matrixDot, small);
-  __m256i threshold = _mm256_blendv_epi8(_mm256_set1_epi32(kNever),
-                                         _mm256_add_epi32(curve, offset), eligible);
+  // MatrixDot: 2 for medium, 3 for large (with or without medium).
+  const __m256i large = _mm256_cmpgt_epi32(_mm256_and_si256(limits, _mm256_set1_epi32(0xFFFF)), m);
+  const __m256i medium = _mm256_cmpgt_epi32(_mm256_srli_epi32(limits, 16), m);
+  const __m256i matrixDot = _mm256_and_si256(_mm256_or_si256(medium, large), printed);
+  dots = _mm256_and_si256(matrixDot, _mm256_sub_epi32(_mm256_set1_epi32(2), large));
+  // Sign bits: a small amount and no matrix-placed dot.
+  const __m256 eligible = _mm256_castsi256_ps(_mm256_andnot_si256(matrixDot, choices));
+  __m256i threshold = _mm256_castps_si256(
+      _mm256_blendv_ps(_mm256_castsi256_ps(_mm256_set1_epi32(kNever)),
+                       _mm256_castsi256_ps(_mm256_add_epi32(curve, offset)), eligible));
   threshold = _mm256_blendv_epi8(threshold, _mm256_set1_epi32(kAlways), matrixDot);
+  const __m256i bias = _mm256_set1_epi32(static_cast<int32_t>(kBias));
+  StoreLanes(lanes.amount + i0, _mm256_xor_si256(amount, bias));
+  StoreLanes(lanes.threshold + i0, _mm256_xor_si256(threshold, bias));
 
-  const __m256i byte = _mm256_set1_epi32(0xFF);
-  const __m256i oddBits = _mm256_slli_epi32(odd, 3);
-  StoreLanes(lanes.amount + i0, amount);
-  StoreLanes(lanes.threshold + i0, threshold);
-  const __m256i rowDot = RowOffsets(_mm256_and_si256(rows, byte), odd);
-  const __m256i rowNone = RowOffsets(_mm256_and_si256(_mm256_srli_epi32(rows, 8), byte), odd);
-  const __m256i nextDot = _mm256_and_si256(_mm256_srlv_epi32(next, oddBits), byte);
-  const __m256i nextNone =
-      _mm256_and_si256(_mm256_srlv_epi32(_mm256_srli_epi32(next, 16), oddBits), byte);
-  const __m256i choice = _mm256_or_si256(rowDot, _mm256_slli_epi32(nextDot, 16));
-  const __m256i other = _mm256_or_si256(rowNone, _mm256_slli_epi32(nextNone, 16));
-  StoreLanes(lanes.choice + i0, choice);
-  StoreLanes(lanes.flip + i0, _mm256_xor_si256(choice, other));
-  return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(small)));
+  const __m256i field = _mm256_set1_epi32(0x3FFF);
+  const __m256i choice =
+      _mm256_slli_epi32(_mm256_and_si256(_mm256_srlv_epi32(choices, half), field), 10);
+  const __m256i flip =
+      _mm256_slli_epi32(_mm256_and_si256(_mm256_srlv_epi32(flips, half), field), 10);
+  StoreLanes(lanes.choice + i0,
+             _mm256_add_epi32(choice, _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896)));
+  StoreLanes(lanes.flip + i0, flip);
+  return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(choices)));
 }
 
-INKDOT_AVX2 inline __m256i LoadLanes(const int32_t *from) {
+INKDOT_AVX2 inline __m256i LoadLanes(const void *from) {
   return _mm256_load_si256(reinterpret_cast<const __m256i *>(from));
 }
 
@@ -195,9 +193,10 @@ INKDOT_AVX2 inline void Idle(__m256i idle, uint32_t i0, InkLanes &lanes) {
   const __m256i none = _mm256_add_epi32(_mm256_set1_epi32(FilterRows<Member>::kNone * 1024),
                                         _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896));
   const __m256i threshold = LoadLanes(lanes.threshold + i0);
-  const __m256i matrixDot = _mm256_cmpeq_epi32(threshold, _mm256_set1_epi32(kAlways));
+  const __m256i matrixDot =
+      _mm256_cmpeq_epi32(threshold, _mm256_set1_epi32(static_cast<int32_t>(kAlways ^ kBias)));
   StoreLanes(lanes.threshold + i0,
-             _mm256_blendv_epi8(threshold, _mm256_set1_epi32(kNever),
+             _mm256_blendv_epi8(threshold, _mm256_set1_epi32(static_cast<int32_t>(kNever ^ kBias)),
                                 _mm256_andnot_si256(matrixDot, idle)));
   StoreLanes(lanes.choice + i0, _mm256_blendv_epi8(LoadLanes(lanes.choice + i0), none, idle));
   StoreLanes(lanes.flip + i0, _mm256_andnot_si256(idle, LoadLanes(lanes.flip + i0)));
@@ -236,10 +235,11 @@ INKDOT_AVX2 inline void Step(InkWindow &w, InkLanes &lanes, uint32_t i, int32_t 
   // Member::IncomingError (truncation toward zero), its bias from the sign
   // by shifts.
   const uint32_t bias = static_cast<uint32_t>(static_cast<int32_t>(cell) >> 31) >> 27;
-  const int32_t value = lanes.amount[i] + (static_cast<int32_t>(cell + bias) >> 5);
+  const uint32_t biased =
+      lanes.amount[i] + static_cast<uint32_t>(static_cast<int32_t>(cell + bias) >> 5);
   // Masks, not branches: whether a dot is printed is close to random.
-  const uint32_t none = static_cast<uint32_t>((value - lanes.threshold[i]) >> 31);
-  const uint32_t e = static_cast<uint32_t>(value) - Member::kDotValue + (none & Member::kDotValue);
+  const uint32_t none = biased < lanes.threshold[i] ? ~0u : 0;
+  const uint32_t e = biased - kBias - Member::kDotValue + (none & Member::kDotValue);
   const uint32_t choice =
       static_cast<uint32_t>(lanes.choice[i]) ^ (static_cast<uint32_t>(lanes.flip[i]) & none);
   const int32_t *row = reinterpret_cast<const int32_t *>(reinterpret_cast<const char *>(weights) +
@@ -285,7 +285,7 @@ INKDOT_AVX2 inline void Finish(const InkWindow &w, const InkLanes &lanes, uint32
                                const int32_t *weights, int32_t *ring, uint32_t r0,
                                uint32_t last, int32_t *cells) {
   const int32_t cell = ring[(r0 + kLead + last) & 31];
-  const int32_t value = lanes.amount[i] + Member::IncomingError(cell);
+  const int32_t value = static_cast<int32_t>(lanes.amount[i] ^ kBias) + Member::IncomingError(cell);
   const uint32_t none = lanes.noDot[i] != 0 ? ~0u : 0;
   const uint32_t e = static_cast<uint32_t>(value) - (~none & Member::kDotValue);
   const int32_t choice = lanes.choice[i] ^ (lanes.flip[i] & static_cast<int32_t>(none));
