@@ -61,6 +61,15 @@ void BandRows::Convert(const uint8_t *pixels, uint32_t channels,
   }
 }
 
+void BandRows::Read(RowSource &source, uint32_t y, uint8_t *pixels, uint8_t *row) const {
+  if (!layout.greyInput && source.ReadsRgb0()) {
+    source.ReadRgb0Row(y, row);
+  } else {
+    source.ReadRow(y, pixels);
+    Convert(pixels, source.channels(), row);
+  }
+}
+
 void BandRows::Halftone(HalftoneContext *ht, uint32_t y, const uint8_t *source,
                         uint8_t *dots) const {
   const size_t pixelBytes = layout.greyInput ? 1 : 4;
@@ -103,8 +112,7 @@ void DrivePage(HalftoneContext *ht, RowSource &source, std::span<PlaneSink *cons
   std::vector<uint8_t> sourceRow(rows.sourceStride, 0xFF);
   std::vector<uint8_t> dots(rows.planeStride * layout.planes);
   for (uint32_t y = 0; y < source.height(); ++y) {
-    source.ReadRow(y, pixels.data());
-    rows.Convert(pixels.data(), source.channels(), sourceRow.data());
+    rows.Read(source, y, pixels.data(), sourceRow.data());
     rows.Halftone(ht, y, sourceRow.data(), dots.data());
     for (PlaneSink *sink : sinks) sink->TakeRow(y, dots.data(), rows.planeStride);
     if (rowDone) rowDone(y);

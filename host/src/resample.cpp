@@ -45,8 +45,7 @@ Resampler::Resampler(ImageRows &source, uint32_t width, uint32_t height)
       width_(width),
       height_(height),
       rows_(Spans(source.height(), height)),
-      accumulator_(static_cast<size_t>(source.width()) * source.channels()),
-      last_(static_cast<size_t>(width) * source.channels()) {
+      sourceWidthWeight_(source.width()) {
   // Output columns that average exactly what the column before them does
   // are made once and repeated.
   const std::vector<Span> columns = Spans(source.width(), width);
@@ -71,6 +70,25 @@ Resampler::Resampler(ImageRows &source, uint32_t width, uint32_t height)
   const uint64_t total = static_cast<uint64_t>(source.height()) * source.width();
   divisor_ = 257 * total;
   bias_ = total / 2 + 128 * total;
+  const size_t samples = static_cast<size_t>(source.width()) * source.channels();
+  // Up to 2^32 pixels (readers allow 2^27) the sums are held in doubles,
+  // exactly: every product and partial sum is a whole number below
+  // 65535 x total < 2^48, and the numerator n = sum + bias plus 1/2 is below
+  // 2^49. The quotient is then taken as (n + 1/2) x (1 / d), d = 257 total:
+  // x = (2n + 1) / 2d is at least 1/2d = 1 / (514 total) > 2^-42 from every
+  // whole number (an odd number over an even one), and has the same floor
+  // as n / d. The reciprocal and the product are each rounded once (or
+  // twice, through 80-bit registers), a relative error below 2^-51 in all,
+  // so the computed x is within 256 x 2^-51 = 2^-43 of the true one: less
+  // than its distance to a whole number, so its floor is n / d's.
+  if (total <= (uint64_t{1} << 32)) {
+    halfBias_ = static_cast<double>(bias_) + 0.5;
+    reciprocal_ = 1.0 / static_cast<double>(divisor_);
+    sums_.resize(samples);
+    PlanEnlarging(columns);
+    return;
+  }
+  wideSums_.resize(samples);
 #ifdef __SIZEOF_INT128__
   const int bits = std::bit_width(total);
   if (bits <= 45) {
@@ -81,56 +99,161 @@ Resampler::Resampler(ImageRows &source, uint32_t width, uint32_t height)
 #endif
 }
 
+// When no output column covers more than two source columns (any
+// enlargement), an output column is either inside one source column, with
+// that column's whole weight, or straddles the boundary of two, and a
+// boundary is straddled by one output column at most.
+void Resampler::PlanEnlarging(const std::vector<Span> &columns) {
+  const uint32_t channels = source_->channels();
+  const size_t samples = sums_.size();
+  for (const Span &span : columns)
+    if (span.weights.size() > 2) return;
+  pairLeft_.assign(samples, 0);
+  pairRight_.assign(samples, 0);
+  samples_.assign(2 * samples + 1, 0);
+  exactRunsFrom_ = columns_.size();
+  size_t x = 0;  // the run's first output column
+  for (const Columns &run : columns_) {
+    const Span &span = columns[x];
+    const size_t sample = static_cast<size_t>(span.first) * channels;
+    if (span.weights.size() == 1) {
+      runSample_.push_back(static_cast<uint32_t>(sample));
+    } else {
+      const size_t right = sample + channels;
+      runSample_.push_back(static_cast<uint32_t>(samples + right));
+      for (uint32_t c = 0; c < channels; ++c) {
+        pairLeft_[right + c] = span.weights[0];
+        pairRight_[right + c] = span.weights[1];
+      }
+    }
+    // Runs are stored four pixels at a time, which may reach past the row.
+    const size_t reach = x + (run.repeat + 3) / 4 * 4;
+    if (reach > width_ && exactRunsFrom_ == columns_.size())
+      exactRunsFrom_ = runSample_.size() - 1;
+    x += run.repeat;
+  }
+}
+
 const std::vector<uint16_t> &Resampler::SourceRow(uint32_t index) {
   while (windowStart_ + window_.size() <= index) {
-    window_.emplace_back(accumulator_.size());
+    window_.emplace_back(std::max(sums_.size(), wideSums_.size()));
     source_->ReadRow(window_.back().data());
   }
   return window_[index - windowStart_];
 }
 
-// Horizontal pass: each run of equal output columns is averaged once, from
-// the accumulator, and written `repeat` times. The sums are plain locals, one
-// per channel, so that they stay in registers.
-template <uint32_t Channels>
-void Resampler::Horizontal(uint8_t *out) const {
-  static_assert(Channels == 1 || Channels == 3);
-  for (const Columns &run : columns_) {
-    const uint64_t *sums = accumulator_.data() + static_cast<size_t>(run.first) * Channels;
-    const uint32_t *weights = columnWeights_.data() + run.weights;
-    uint64_t sum0 = 0, sum1 = 0, sum2 = 0;
-    for (uint32_t k = 0; k < run.count; ++k, sums += Channels) {
-      sum0 += sums[0] * weights[k];
-      if constexpr (Channels == 3) {
-        sum1 += sums[1] * weights[k];
-        sum2 += sums[2] * weights[k];
-      }
-    }
-    const uint8_t value0 = ToByte(sum0);
-    if constexpr (Channels == 1) {
-      std::memset(out, value0, run.repeat);
-      out += run.repeat;
-    } else {
-      const uint8_t value1 = ToByte(sum1), value2 = ToByte(sum2);
-      for (uint32_t r = 0; r < run.repeat; ++r, out += 3) {
-        out[0] = value0;
-        out[1] = value1;
-        out[2] = value2;
-      }
-    }
+namespace {
+
+// Four bytes R, G, B, 0 in memory order, as one word.
+uint32_t Rgb0(uint8_t r, uint8_t g, uint8_t b) {
+  if constexpr (std::endian::native == std::endian::little) {
+    return uint32_t{r} | uint32_t{g} << 8 | uint32_t{b} << 16;
+  } else {
+    return uint32_t{r} << 24 | uint32_t{g} << 16 | uint32_t{b} << 8;
   }
 }
 
-void Resampler::Row(uint32_t y, uint8_t *out) {
-  const uint32_t channels = source_->channels();
-  const size_t outSamples = static_cast<size_t>(width_) * channels;
-  const Span &rowSpan = rows_[y];
-  // Rows that average the same source rows with the same weights are equal.
-  if (lastRow_ >= 0 && rows_[static_cast<uint32_t>(lastRow_)] == rowSpan) {
-    std::memcpy(out, last_.data(), outSamples);
-    lastRow_ = y;
-    return;
+}  // namespace
+
+// Horizontal pass: each run of equal output columns is averaged once, from
+// the sums, and written `repeat` times. The sums are plain locals, one
+// per channel, so that they stay in registers. Four-byte pixels go out in
+// pairs, one 8-byte store each; an odd run's second pixel lands on the next
+// run's first, which that run then writes, so only the last run of the row
+// stores pixel by pixel.
+template <uint32_t Channels, uint32_t PixelBytes, typename Sum>
+void Resampler::Horizontal(const std::vector<Sum> &rowSums, uint8_t *out) const {
+  static_assert(Channels == 1 || Channels == 3);
+  static_assert(PixelBytes == Channels || PixelBytes == 4);
+  const Columns *const lastRun = columns_.data() + columns_.size() - 1;
+  for (const Columns *run = columns_.data(); run <= lastRun; ++run) {
+    const Sum *sums = rowSums.data() + static_cast<size_t>(run->first) * Channels;
+    const uint32_t *weights = columnWeights_.data() + run->weights;
+    Sum sum0 = 0, sum1 = 0, sum2 = 0;
+    for (uint32_t k = 0; k < run->count; ++k, sums += Channels) {
+      const Sum weight = static_cast<Sum>(weights[k]);
+      sum0 += sums[0] * weight;
+      if constexpr (Channels == 3) {
+        sum1 += sums[1] * weight;
+        sum2 += sums[2] * weight;
+      }
+    }
+    const uint32_t repeat = run->repeat;
+    const uint8_t value0 = ToByte(sum0);
+    if constexpr (PixelBytes == 1) {
+      std::memset(out, value0, repeat);
+    } else if constexpr (PixelBytes == 3) {
+      const uint8_t value1 = ToByte(sum1), value2 = ToByte(sum2);
+      for (uint32_t r = 0; r < repeat; ++r) {
+        out[3 * r] = value0;
+        out[3 * r + 1] = value1;
+        out[3 * r + 2] = value2;
+      }
+    } else {
+      const uint32_t pixel = Channels == 1 ? Rgb0(value0, value0, value0)
+                                           : Rgb0(value0, ToByte(sum1), ToByte(sum2));
+      if (run != lastRun) {
+        const uint64_t pair = pixel * uint64_t{0x100000001};
+        for (uint32_t r = 0; r < repeat; r += 2) std::memcpy(out + 4 * r, &pair, 8);
+      } else {
+        for (uint32_t r = 0; r < repeat; ++r) std::memcpy(out + 4 * r, &pixel, 4);
+      }
+    }
+    out += static_cast<size_t>(repeat) * PixelBytes;
   }
+}
+
+// The enlarging plan's row in 4-byte pixels: two straight passes over the
+// sums (which the compiler can vectorise), then each run's pixel stored four
+// times at once, as often as its length needs; a run's excess lands on the
+// pixels after it, which the next runs then write.
+template <uint32_t Channels>
+void Resampler::Enlarge(uint8_t *out) {
+  const size_t samples = sums_.size();
+  const double *sums = sums_.data();
+  uint8_t *alone = samples_.data();
+  uint8_t *pairs = alone + samples;
+  const double whole = sourceWidthWeight_;
+  for (size_t i = 0; i < samples; ++i) alone[i] = ToByte(sums[i] * whole);
+  const double *left = pairLeft_.data(), *right = pairRight_.data();
+  for (size_t i = Channels; i < samples; ++i)
+    pairs[i] = ToByte(sums[i - Channels] * left[i] + sums[i] * right[i]);
+  // Locals, since stores through `out` may alias any member.
+  const uint8_t *made = samples_.data();
+  const uint32_t *sampleOf = runSample_.data();
+  const Columns *runs = columns_.data();
+  const size_t count = columns_.size(), exactFrom = exactRunsFrom_;
+  for (size_t k = 0; k < count; ++k) {
+    uint32_t pixel;
+    if constexpr (Channels == 1) {
+      const uint8_t grey = made[sampleOf[k]];
+      pixel = Rgb0(grey, grey, grey);
+    } else {
+      // The fourth byte read is the next sample's (or the spare one).
+      std::memcpy(&pixel, made + sampleOf[k], 4);
+      pixel &= Rgb0(0xFF, 0xFF, 0xFF);
+    }
+    const uint32_t repeat = runs[k].repeat;
+    if (k < exactFrom) {
+      const uint64_t pair = pixel * uint64_t{0x100000001};
+      for (uint32_t r = 0; r < repeat; r += 4) {
+        std::memcpy(out + 4 * r, &pair, 8);
+        std::memcpy(out + 4 * r + 8, &pair, 8);
+      }
+    } else {
+      for (uint32_t r = 0; r < repeat; ++r) std::memcpy(out + 4 * r, &pixel, 4);
+    }
+    out += 4 * static_cast<size_t>(repeat);
+  }
+}
+
+void Resampler::Row(uint32_t y, uint8_t *out) { MakeRow(y, out, channels()); }
+
+void Resampler::RowRgb0(uint32_t y, uint8_t *out) { MakeRow(y, out, 4); }
+
+// Vertical pass into the sums, in units of 1 / image height.
+template <typename Sum>
+void Resampler::Vertical(const Span &rowSpan, std::vector<Sum> &rowSums) {
   // Source rows above this output row are no longer needed.
   while (!window_.empty() && windowStart_ < rowSpan.first) {
     window_.pop_front();
@@ -139,30 +262,60 @@ void Resampler::Row(uint32_t y, uint8_t *out) {
   if (window_.empty()) {
     // Rows in between (none when every source row is covered) are skipped.
     while (windowStart_ < rowSpan.first) {
-      window_.emplace_back(accumulator_.size());
+      window_.emplace_back(rowSums.size());
       source_->ReadRow(window_.back().data());
       window_.pop_front();
       ++windowStart_;
     }
   }
-  // Vertical pass into the accumulator, in units of 1 / image height.
   for (size_t k = 0; k < rowSpan.weights.size(); ++k) {
     const uint16_t *source = SourceRow(static_cast<uint32_t>(rowSpan.first + k)).data();
-    const uint64_t weight = rowSpan.weights[k];
-    uint64_t *sum = accumulator_.data();
+    const Sum weight = static_cast<Sum>(rowSpan.weights[k]);
+    Sum *sum = rowSums.data();
     if (k == 0) {
-      for (size_t i = 0; i < accumulator_.size(); ++i) sum[i] = source[i] * weight;
+      for (size_t i = 0; i < rowSums.size(); ++i) sum[i] = static_cast<Sum>(source[i]) * weight;
     } else {
-      for (size_t i = 0; i < accumulator_.size(); ++i) sum[i] += source[i] * weight;
+      for (size_t i = 0; i < rowSums.size(); ++i) sum[i] += static_cast<Sum>(source[i]) * weight;
     }
   }
-  // Readers deliver grey or RGB.
-  if (channels == 1) {
-    Horizontal<1>(out);
-  } else {
-    Horizontal<3>(out);
+}
+
+void Resampler::MakeRow(uint32_t y, uint8_t *out, uint32_t pixelBytes) {
+  const size_t outBytes = static_cast<size_t>(width_) * pixelBytes;
+  const Span &rowSpan = rows_[y];
+  const bool exact = !sums_.empty();
+  // Rows that average the same source rows with the same weights are equal:
+  // copied when the row before was kept in this layout, otherwise made
+  // again from the sums still held.
+  const bool sameSums = lastRow_ >= 0 && rows_[static_cast<uint32_t>(lastRow_)] == rowSpan;
+  if (sameSums && lastBytes_ == pixelBytes) {
+    std::memcpy(out, last_.data(), outBytes);
+    lastRow_ = y;
+    return;
   }
-  std::memcpy(last_.data(), out, outSamples);
+  if (!sameSums) exact ? Vertical(rowSpan, sums_) : Vertical(rowSpan, wideSums_);
+  // Readers deliver grey or RGB.
+  const bool grey = channels() == 1;
+  const auto horizontal = [&](const auto &sums) {
+    if (pixelBytes == 4) {
+      grey ? Horizontal<1, 4>(sums, out) : Horizontal<3, 4>(sums, out);
+    } else {
+      grey ? Horizontal<1, 1>(sums, out) : Horizontal<3, 3>(sums, out);
+    }
+  };
+  if (pixelBytes == 4 && !runSample_.empty()) {
+    grey ? Enlarge<1>(out) : Enlarge<3>(out);
+  } else if (exact) {
+    horizontal(sums_);
+  } else {
+    horizontal(wideSums_);
+  }
+  // Kept only for a row that the next one repeats.
+  lastBytes_ = 0;
+  if (y + 1 < height_ && rows_[y + 1] == rowSpan) {
+    last_.assign(out, out + outBytes);
+    lastBytes_ = pixelBytes;
+  }
   lastRow_ = y;
 }
 

@@ -23,6 +23,10 @@ class RowSource {
   virtual uint32_t height() const = 0;
   virtual uint32_t channels() const = 0;
   virtual void ReadRow(uint32_t y, uint8_t *out) = 0;
+  // Whether ReadRgb0Row can write rows straight in colour halftoning's
+  // layout, 4-byte pixels R, G, B, 0 (grey in all three), sparing a pass.
+  virtual bool ReadsRgb0() const { return false; }
+  virtual void ReadRgb0Row(uint32_t /*y*/, uint8_t * /*out*/) {}
 };
 
 // Collects rows into a DotPage whose size, depth and inks are set.
@@ -84,6 +88,9 @@ struct BandRows {
   // Writes `width` pixels of `channels` 8-bit samples (1 grey, 3 RGB) as a
   // source row; its spare bytes are left as they are.
   void Convert(const uint8_t *pixels, uint32_t channels, uint8_t *source) const;
+  // Reads row y of `source` as a source row, through `pixels` (width x
+  // channels bytes) and Convert unless the source writes the layout itself.
+  void Read(RowSource &source, uint32_t y, uint8_t *pixels, uint8_t *row) const;
   // Halftones row y of the page from a source row into a dot row, which it
   // clears first. Throws EngineError when a Halftone call fails.
   void Halftone(HalftoneContext *ht, uint32_t y, const uint8_t *source, uint8_t *dots) const;

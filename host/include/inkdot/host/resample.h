@@ -31,6 +31,9 @@ class Resampler {
   // Writes output row `y` as 8-bit samples, `channels()` per pixel. Rows
   // are asked for in increasing order.
   void Row(uint32_t y, uint8_t *out);
+  // The same row as 4-byte pixels R, G, B, 0 (a grey sample in all three),
+  // the layout colour halftoning reads, made without a second pass.
+  void RowRgb0(uint32_t y, uint8_t *out);
 
  private:
   struct Span {
@@ -46,8 +49,15 @@ class Resampler {
     uint32_t repeat = 0;   // output columns in the run
   };
   static std::vector<Span> Spans(uint32_t source, uint32_t target);
+  // Writes row y with `pixelBytes` bytes a pixel (channels(), or 4).
+  void MakeRow(uint32_t y, uint8_t *out, uint32_t pixelBytes);
+  template <typename Sum>
+  void Vertical(const Span &rowSpan, std::vector<Sum> &sums);
+  template <uint32_t Channels, uint32_t PixelBytes, typename Sum>
+  void Horizontal(const std::vector<Sum> &sums, uint8_t *out) const;
   template <uint32_t Channels>
-  void Horizontal(uint8_t *out) const;
+  void Enlarge(uint8_t *out);
+  void PlanEnlarging(const std::vector<Span> &columns);
   const std::vector<uint16_t> &SourceRow(uint32_t index);
   // The 8-bit sample of a weighted sum, through the multiply when there is
   // one.
@@ -61,6 +71,10 @@ class Resampler {
 #endif
     return static_cast<uint8_t>(n / divisor_);
   }
+  // The same for a sum held exactly as a double (see the constructor).
+  uint8_t ToByte(double sum) const {
+    return static_cast<uint8_t>(static_cast<int32_t>((sum + halfBias_) * reciprocal_));
+  }
 
   std::unique_ptr<ImageRows> owned_;
   ImageRows *source_;
@@ -70,12 +84,30 @@ class Resampler {
   std::vector<uint32_t> columnWeights_;
   std::deque<std::vector<uint16_t>> window_;  // source rows windowStart_, windowStart_ + 1, ...
   uint32_t windowStart_ = 0;
-  std::vector<uint64_t> accumulator_;
-  std::vector<uint8_t> last_;  // the previous output row
-  int64_t lastRow_ = -1;
+  // The vertical pass's sums, one a source sample: exact doubles when the
+  // image is small enough for them, otherwise integers.
+  std::vector<double> sums_;
+  std::vector<uint64_t> wideSums_;
+  // Enlarging across with exact doubles: every output column lies inside
+  // one source column or straddles two, so a row's samples are those of
+  // each source column alone and of each pair of neighbours, made in two
+  // passes over the sums; run k of columns_ is the pixel at byte
+  // runSample_[k] of them.
+  std::vector<uint32_t> runSample_;
+  size_t exactRunsFrom_ = 0;  // runs from here on are stored pixel by pixel
+  // Per sample, for the pair of it and its left neighbour: each one's weight.
+  std::vector<double> pairLeft_, pairRight_;
+  std::vector<uint8_t> samples_;     // alone, then pairs, then a spare byte
+  // The previous output row, kept when the next one repeats it, in the
+  // layout it was asked for (lastBytes_ bytes a pixel, 0: not kept).
+  std::vector<uint8_t> last_;
+  uint32_t lastBytes_ = 0;
+  int64_t lastRow_ = -1;  // the row whose sums the accumulator holds
   uint64_t divisor_ = 1, bias_ = 0;
   uint64_t magic_ = 0;
   int shift_ = 0;  // 0: divide plainly
+  double halfBias_ = 0, reciprocal_ = 0;
+  uint32_t sourceWidthWeight_ = 0;  // a source column's whole weight
 };
 
 }  // namespace inkdot::host
