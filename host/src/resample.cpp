@@ -111,8 +111,11 @@ void Resampler::PlanEnlarging(const std::vector<Span> &columns) {
   pairLeft_.assign(samples, 0);
   pairRight_.assign(samples, 0);
   samples_.assign(2 * samples + 1, 0);
+  uint32_t longest = 0;
+  for (const Columns &run : columns_) longest = std::max(longest, run.repeat);
+  runBlocks_ = (longest + 3) / 4;
   exactRunsFrom_ = columns_.size();
-  size_t x = 0;  // the run's first output column
+  uint32_t x = 0;  // the run's first output column
   for (const Columns &run : columns_) {
     const Span &span = columns[x];
     const size_t sample = static_cast<size_t>(span.first) * channels;
@@ -126,20 +129,34 @@ void Resampler::PlanEnlarging(const std::vector<Span> &columns) {
         pairRight_[right + c] = span.weights[1];
       }
     }
-    // Runs are stored four pixels at a time, which may reach past the row.
-    const size_t reach = x + (run.repeat + 3) / 4 * 4;
-    if (reach > width_ && exactRunsFrom_ == columns_.size())
+    runColumn_.push_back(x);
+    // Runs are stored in whole 4-pixel blocks, which may reach past the row.
+    if (uint64_t{x} + 4 * runBlocks_ > width_ && exactRunsFrom_ == columns_.size())
       exactRunsFrom_ = runSample_.size() - 1;
     x += run.repeat;
   }
 }
 
 const std::vector<uint16_t> &Resampler::SourceRow(uint32_t index) {
-  while (windowStart_ + window_.size() <= index) {
-    window_.emplace_back(std::max(sums_.size(), wideSums_.size()));
-    source_->ReadRow(window_.back().data());
-  }
+  while (windowStart_ + window_.size() <= index) ReadSourceRow();
   return window_[index - windowStart_];
+}
+
+// Rows leaving the window are kept for the next ones read.
+void Resampler::ReadSourceRow() {
+  if (spare_.empty()) {
+    window_.emplace_back(std::max(sums_.size(), wideSums_.size()));
+  } else {
+    window_.push_back(std::move(spare_.back()));
+    spare_.pop_back();
+  }
+  source_->ReadRow(window_.back().data());
+}
+
+void Resampler::DropSourceRow() {
+  spare_.push_back(std::move(window_.front()));
+  window_.pop_front();
+  ++windowStart_;
 }
 
 namespace {
@@ -204,11 +221,13 @@ void Resampler::Horizontal(const std::vector<Sum> &rowSums, uint8_t *out) const 
 }
 
 // The enlarging plan's row in 4-byte pixels: two straight passes over the
-// sums (which the compiler can vectorise), then each run's pixel stored four
-// times at once, as often as its length needs; a run's excess lands on the
-// pixels after it, which the next runs then write.
+// sums (which the compiler can vectorise) make the samples, then each run's
+// pixel is stored as whole blocks of four, as many as the longest run needs,
+// at the run's column; a run's excess lands on the pixels after it, which
+// the next runs then write (so runs are stored in order). The last runs,
+// whose blocks would reach past the row, are stored pixel by pixel.
 template <uint32_t Channels>
-void Resampler::Enlarge(uint8_t *out) {
+void Resampler::MakeSamples() {
   const size_t samples = sums_.size();
   const double *sums = sums_.data();
   uint8_t *alone = samples_.data();
@@ -218,32 +237,39 @@ void Resampler::Enlarge(uint8_t *out) {
   const double *left = pairLeft_.data(), *right = pairRight_.data();
   for (size_t i = Channels; i < samples; ++i)
     pairs[i] = ToByte(sums[i - Channels] * left[i] + sums[i] * right[i]);
+  samplesMade_ = true;
+}
+
+template <uint32_t Channels>
+void Resampler::Expand(uint8_t *out) const {
   // Locals, since stores through `out` may alias any member.
   const uint8_t *made = samples_.data();
-  const uint32_t *sampleOf = runSample_.data();
-  const Columns *runs = columns_.data();
-  const size_t count = columns_.size(), exactFrom = exactRunsFrom_;
-  for (size_t k = 0; k < count; ++k) {
-    uint32_t pixel;
+  const uint32_t *sampleOf = runSample_.data(), *columnOf = runColumn_.data();
+  const auto pixelOf = [&](size_t k) {
     if constexpr (Channels == 1) {
       const uint8_t grey = made[sampleOf[k]];
-      pixel = Rgb0(grey, grey, grey);
+      return Rgb0(grey, grey, grey);
     } else {
       // The fourth byte read is the next sample's (or the spare one).
+      uint32_t pixel;
       std::memcpy(&pixel, made + sampleOf[k], 4);
-      pixel &= Rgb0(0xFF, 0xFF, 0xFF);
+      return pixel & Rgb0(0xFF, 0xFF, 0xFF);
     }
-    const uint32_t repeat = runs[k].repeat;
-    if (k < exactFrom) {
-      const uint64_t pair = pixel * uint64_t{0x100000001};
-      for (uint32_t r = 0; r < repeat; r += 4) {
-        std::memcpy(out + 4 * r, &pair, 8);
-        std::memcpy(out + 4 * r + 8, &pair, 8);
-      }
-    } else {
-      for (uint32_t r = 0; r < repeat; ++r) std::memcpy(out + 4 * r, &pixel, 4);
+  };
+  const size_t exactFrom = exactRunsFrom_;
+  const uint32_t blocks = runBlocks_;
+  for (size_t k = 0; k < exactFrom; ++k) {
+    const uint64_t pair = pixelOf(k) * uint64_t{0x100000001};
+    uint8_t *at = out + 4 * size_t{columnOf[k]};
+    for (uint32_t b = 0; b < blocks; ++b, at += 16) {
+      std::memcpy(at, &pair, 8);
+      std::memcpy(at + 8, &pair, 8);
     }
-    out += 4 * static_cast<size_t>(repeat);
+  }
+  for (size_t k = exactFrom; k < columns_.size(); ++k) {
+    const uint32_t pixel = pixelOf(k);
+    for (uint32_t x = columnOf[k]; x < columnOf[k] + columns_[k].repeat; ++x)
+      std::memcpy(out + 4 * size_t{x}, &pixel, 4);
   }
 }
 
@@ -255,17 +281,12 @@ void Resampler::RowRgb0(uint32_t y, uint8_t *out) { MakeRow(y, out, 4); }
 template <typename Sum>
 void Resampler::Vertical(const Span &rowSpan, std::vector<Sum> &rowSums) {
   // Source rows above this output row are no longer needed.
-  while (!window_.empty() && windowStart_ < rowSpan.first) {
-    window_.pop_front();
-    ++windowStart_;
-  }
+  while (!window_.empty() && windowStart_ < rowSpan.first) DropSourceRow();
   if (window_.empty()) {
     // Rows in between (none when every source row is covered) are skipped.
     while (windowStart_ < rowSpan.first) {
-      window_.emplace_back(rowSums.size());
-      source_->ReadRow(window_.back().data());
-      window_.pop_front();
-      ++windowStart_;
+      ReadSourceRow();
+      DropSourceRow();
     }
   }
   for (size_t k = 0; k < rowSpan.weights.size(); ++k) {
@@ -286,16 +307,26 @@ void Resampler::MakeRow(uint32_t y, uint8_t *out, uint32_t pixelBytes) {
   const bool exact = !sums_.empty();
   // Rows that average the same source rows with the same weights are equal:
   // copied when the row before was kept in this layout, otherwise made
-  // again from the sums still held.
+  // again from the sums still held (for the enlarging plan, from its
+  // samples, which costs no more than a copy in and out).
   const bool sameSums = lastRow_ >= 0 && rows_[static_cast<uint32_t>(lastRow_)] == rowSpan;
+  lastRow_ = y;
   if (sameSums && lastBytes_ == pixelBytes) {
     std::memcpy(out, last_.data(), outBytes);
-    lastRow_ = y;
     return;
   }
-  if (!sameSums) exact ? Vertical(rowSpan, sums_) : Vertical(rowSpan, wideSums_);
+  if (!sameSums) {
+    exact ? Vertical(rowSpan, sums_) : Vertical(rowSpan, wideSums_);
+    samplesMade_ = false;
+    lastBytes_ = 0;
+  }
   // Readers deliver grey or RGB.
   const bool grey = channels() == 1;
+  if (pixelBytes == 4 && !runSample_.empty()) {
+    if (!samplesMade_) grey ? MakeSamples<1>() : MakeSamples<3>();
+    grey ? Expand<1>(out) : Expand<3>(out);
+    return;
+  }
   const auto horizontal = [&](const auto &sums) {
     if (pixelBytes == 4) {
       grey ? Horizontal<1, 4>(sums, out) : Horizontal<3, 4>(sums, out);
@@ -303,9 +334,7 @@ void Resampler::MakeRow(uint32_t y, uint8_t *out, uint32_t pixelBytes) {
       grey ? Horizontal<1, 1>(sums, out) : Horizontal<3, 3>(sums, out);
     }
   };
-  if (pixelBytes == 4 && !runSample_.empty()) {
-    grey ? Enlarge<1>(out) : Enlarge<3>(out);
-  } else if (exact) {
+  if (exact) {
     horizontal(sums_);
   } else {
     horizontal(wideSums_);
@@ -316,7 +345,6 @@ void Resampler::MakeRow(uint32_t y, uint8_t *out, uint32_t pixelBytes) {
     last_.assign(out, out + outBytes);
     lastBytes_ = pixelBytes;
   }
-  lastRow_ = y;
 }
 
 }  // namespace inkdot::host

@@ -56,9 +56,13 @@ class Resampler {
   template <uint32_t Channels, uint32_t PixelBytes, typename Sum>
   void Horizontal(const std::vector<Sum> &sums, uint8_t *out) const;
   template <uint32_t Channels>
-  void Enlarge(uint8_t *out);
+  void MakeSamples();
+  template <uint32_t Channels>
+  void Expand(uint8_t *out) const;
   void PlanEnlarging(const std::vector<Span> &columns);
   const std::vector<uint16_t> &SourceRow(uint32_t index);
+  void ReadSourceRow();  // appends the next source row to the window
+  void DropSourceRow();  // drops the window's first row
   // The 8-bit sample of a weighted sum, through the multiply when there is
   // one.
   uint8_t ToByte(uint64_t sum) const {
@@ -84,6 +88,7 @@ class Resampler {
   std::vector<uint32_t> columnWeights_;
   std::deque<std::vector<uint16_t>> window_;  // source rows windowStart_, windowStart_ + 1, ...
   uint32_t windowStart_ = 0;
+  std::vector<std::vector<uint16_t>> spare_;  // rows that left the window, for reuse
   // The vertical pass's sums, one a source sample: exact doubles when the
   // image is small enough for them, otherwise integers.
   std::vector<double> sums_;
@@ -94,10 +99,13 @@ class Resampler {
   // passes over the sums; run k of columns_ is the pixel at byte
   // runSample_[k] of them.
   std::vector<uint32_t> runSample_;
-  size_t exactRunsFrom_ = 0;  // runs from here on are stored pixel by pixel
+  std::vector<uint32_t> runColumn_;  // the run's first output column
+  uint32_t runBlocks_ = 0;           // 4-pixel stores that the longest run takes
+  size_t exactRunsFrom_ = 0;         // runs from here on are stored pixel by pixel
   // Per sample, for the pair of it and its left neighbour: each one's weight.
   std::vector<double> pairLeft_, pairRight_;
   std::vector<uint8_t> samples_;     // alone, then pairs, then a spare byte
+  bool samplesMade_ = false;         // from the sums held now
   // The previous output row, kept when the next one repeats it, in the
   // layout it was asked for (lastBytes_ bytes a pixel, 0: not kept).
   std::vector<uint8_t> last_;
