@@ -55,7 +55,6 @@ class Resampler {
   void Vertical(const Span &rowSpan, std::vector<Sum> &sums);
   template <uint32_t Channels, uint32_t PixelBytes, typename Sum>
   void Horizontal(const std::vector<Sum> &sums, uint8_t *out) const;
-  template <uint32_t Channels>
   void MakeSamples();
   template <uint32_t Channels>
   void Expand(uint8_t *out) const;
