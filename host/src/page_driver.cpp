@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "inkdot/host/errors.h"
+#include "inkdot/host/resample.h"
 
 namespace inkdot::host {
 
@@ -13,11 +14,6 @@ namespace {
 
 // Spare bytes after each source and plane row.
 constexpr size_t kSlackBytes = 16;
-
-// Integer luminance (weights 77, 150, 29 out of 256, which add up to 256).
-uint8_t Luminance(const uint8_t *rgb) {
-  return static_cast<uint8_t>((77 * rgb[0] + 150 * rgb[1] + 29 * rgb[2] + 128) >> 8);
-}
 
 }  // namespace
 
@@ -33,8 +29,8 @@ void BandRows::Convert(const uint8_t *pixels, uint32_t channels,
   if (layout.greyInput) {
     const uint8_t inkFlip = layout.greyAsInk ? 0xFF : 0x00;
     if (channels == 3) {
-      for (uint32_t x = 0; x < width; ++x)
-        source[x] = static_cast<uint8_t>(Luminance(pixels + 3 * x) ^ inkFlip);
+      for (uint32_t x = 0; x < width; ++x, pixels += 3)
+        source[x] = static_cast<uint8_t>(GreyOf(pixels[0], pixels[1], pixels[2]) ^ inkFlip);
     } else {
       for (uint32_t x = 0; x < width; ++x)
         source[x] = static_cast<uint8_t>(pixels[x] ^ inkFlip);
@@ -62,8 +58,8 @@ void BandRows::Convert(const uint8_t *pixels, uint32_t channels,
 }
 
 void BandRows::Read(RowSource &source, uint32_t y, uint8_t *pixels, uint8_t *row) const {
-  if (!layout.greyInput && source.ReadsRgb0()) {
-    source.ReadRgb0Row(y, row);
+  if (source.ReadsSourceRows(layout)) {
+    source.ReadSourceRow(y, layout, row);
   } else {
     source.ReadRow(y, pixels);
     Convert(pixels, source.channels(), row);

@@ -113,8 +113,9 @@ void Resampler::PlanEnlarging(const std::vector<Span> &columns) {
   samples_.assign(2 * samples + 1, 0);
   uint32_t longest = 0;
   for (const Columns &run : columns_) longest = std::max(longest, run.repeat);
-  runBlocks_ = (longest + 3) / 4;
-  exactRunsFrom_ = columns_.size();
+  // 16-byte blocks: four 4-byte pixels, or sixteen grey ones.
+  rgb0Blocks_ = {(longest + 3) / 4, columns_.size()};
+  greyBlocks_ = {(longest + 15) / 16, columns_.size()};
   uint32_t x = 0;  // the run's first output column
   for (const Columns &run : columns_) {
     const Span &span = columns[x];
@@ -130,9 +131,11 @@ void Resampler::PlanEnlarging(const std::vector<Span> &columns) {
       }
     }
     runColumn_.push_back(x);
-    // Runs are stored in whole 4-pixel blocks, which may reach past the row.
-    if (uint64_t{x} + 4 * runBlocks_ > width_ && exactRunsFrom_ == columns_.size())
-      exactRunsFrom_ = runSample_.size() - 1;
+    // Runs are stored in whole blocks, which may reach past the row.
+    for (auto [blocks, pixels] : {std::pair{&rgb0Blocks_, 4u}, {&greyBlocks_, 16u}}) {
+      if (uint64_t{x} + pixels * blocks->count > width_ && blocks->exactFrom == columns_.size())
+        blocks->exactFrom = runSample_.size() - 1;
+    }
     x += run.repeat;
   }
 }
@@ -315,42 +318,51 @@ void Resampler::MakeSamples() {
   samplesMade_ = true;
 }
 
-template <uint32_t Channels>
+template <uint32_t Channels, Resampler::Layout Out>
 void Resampler::Expand(uint8_t *out) const {
+  static_assert(Out != Layout::kSamples);
+  constexpr size_t kPixelBytes = Out == Layout::kRgb0 ? 4 : 1;
   // Locals, since stores through `out` may alias any member.
   const uint8_t *made = samples_.data();
   const uint32_t *sampleOf = runSample_.data(), *columnOf = runColumn_.data();
-  const auto pixelOf = [&](size_t k) {
-    if constexpr (Channels == 1) {
-      const uint8_t grey = made[sampleOf[k]];
-      return Rgb0(grey, grey, grey);
-    } else {
+  // A run's pixel, as a 4-byte pixel or a grey byte.
+  const auto pixelOf = [&](size_t k) -> uint32_t {
+    const uint8_t *at = made + sampleOf[k];
+    if constexpr (Out == Layout::kRgb0) {
+      if constexpr (Channels == 1) return Rgb0(at[0], at[0], at[0]);
       // The fourth byte read is the next sample's (or the spare one).
       uint32_t pixel;
-      std::memcpy(&pixel, made + sampleOf[k], 4);
+      std::memcpy(&pixel, at, 4);
       return pixel & Rgb0(0xFF, 0xFF, 0xFF);
+    } else {
+      const uint8_t grey = Channels == 1 ? at[0] : GreyOf(at[0], at[1], at[2]);
+      return Out == Layout::kInk ? grey ^ 0xFF : grey;
     }
   };
-  const size_t exactFrom = exactRunsFrom_;
-  const uint32_t blocks = runBlocks_;
-  for (size_t k = 0; k < exactFrom; ++k) {
-    const uint64_t pair = pixelOf(k) * uint64_t{0x100000001};
-    uint8_t *at = out + 4 * size_t{columnOf[k]};
-    for (uint32_t b = 0; b < blocks; ++b, at += 16) {
-      std::memcpy(at, &pair, 8);
-      std::memcpy(at + 8, &pair, 8);
+  const Blocks blocks = Out == Layout::kRgb0 ? rgb0Blocks_ : greyBlocks_;
+  for (size_t k = 0; k < blocks.exactFrom; ++k) {
+    const uint64_t pattern =
+        pixelOf(k) * (kPixelBytes == 4 ? uint64_t{0x100000001} : uint64_t{0x0101010101010101});
+    uint8_t *at = out + kPixelBytes * columnOf[k];
+    for (uint32_t b = 0; b < blocks.count; ++b, at += 16) {
+      std::memcpy(at, &pattern, 8);
+      std::memcpy(at + 8, &pattern, 8);
     }
   }
-  for (size_t k = exactFrom; k < columns_.size(); ++k) {
+  for (size_t k = blocks.exactFrom; k < columns_.size(); ++k) {
     const uint32_t pixel = pixelOf(k);
     for (uint32_t x = columnOf[k]; x < columnOf[k] + columns_[k].repeat; ++x)
-      std::memcpy(out + 4 * size_t{x}, &pixel, 4);
+      std::memcpy(out + kPixelBytes * x, &pixel, kPixelBytes);
   }
 }
 
-void Resampler::Row(uint32_t y, uint8_t *out) { MakeRow(y, out, channels()); }
+void Resampler::Row(uint32_t y, uint8_t *out) { MakeRow(y, out, Layout::kSamples); }
 
-void Resampler::RowRgb0(uint32_t y, uint8_t *out) { MakeRow(y, out, 4); }
+void Resampler::RowRgb0(uint32_t y, uint8_t *out) { MakeRow(y, out, Layout::kRgb0); }
+
+void Resampler::RowGrey(uint32_t y, uint8_t *out, bool ink) {
+  MakeRow(y, out, ink ? Layout::kInk : Layout::kGrey);
+}
 
 // Vertical pass into the sums, in units of 1 / image height.
 template <typename Sum>
@@ -370,8 +382,10 @@ void Resampler::Vertical(const Span &rowSpan, std::vector<Sum> &rowSums) {
   }
 }
 
-void Resampler::MakeRow(uint32_t y, uint8_t *out, uint32_t pixelBytes) {
-  const size_t outBytes = static_cast<size_t>(width_) * pixelBytes;
+void Resampler::MakeRow(uint32_t y, uint8_t *out, Layout layout) {
+  const size_t outBytes = static_cast<size_t>(width_) * (layout == Layout::kSamples ? channels()
+                                                         : layout == Layout::kRgb0 ? 4
+                                                                                   : 1);
   const Span &rowSpan = rows_[y];
   const bool exact = !sums_.empty();
   // Rows that average the same source rows with the same weights are equal:
@@ -380,24 +394,28 @@ void Resampler::MakeRow(uint32_t y, uint8_t *out, uint32_t pixelBytes) {
   // samples, which costs no more than a copy in and out).
   const bool sameSums = lastRow_ >= 0 && rows_[static_cast<uint32_t>(lastRow_)] == rowSpan;
   lastRow_ = y;
-  if (sameSums && lastBytes_ == pixelBytes) {
+  if (sameSums && lastKept_ && layout == Layout::kSamples) {
     std::memcpy(out, last_.data(), outBytes);
     return;
   }
   if (!sameSums) {
     exact ? Vertical(rowSpan, sums_) : Vertical(rowSpan, wideSums_);
     samplesMade_ = false;
-    lastBytes_ = 0;
+    lastKept_ = false;
   }
   // Readers deliver grey or RGB.
   const bool grey = channels() == 1;
-  if (pixelBytes == 4 && !runSample_.empty()) {
+  if (layout != Layout::kSamples && !runSample_.empty()) {
     if (!samplesMade_) MakeSamples();
-    grey ? Expand<1>(out) : Expand<3>(out);
+    switch (layout) {
+      case Layout::kRgb0: grey ? Expand<1, Layout::kRgb0>(out) : Expand<3, Layout::kRgb0>(out); break;
+      case Layout::kGrey: grey ? Expand<1, Layout::kGrey>(out) : Expand<3, Layout::kGrey>(out); break;
+      default: grey ? Expand<1, Layout::kInk>(out) : Expand<3, Layout::kInk>(out); break;
+    }
     return;
   }
   const auto horizontal = [&](const auto &sums) {
-    if (pixelBytes == 4) {
+    if (layout == Layout::kRgb0) {
       grey ? Horizontal<1, 4>(sums, out) : Horizontal<3, 4>(sums, out);
     } else {
       grey ? Horizontal<1, 1>(sums, out) : Horizontal<3, 3>(sums, out);
@@ -409,10 +427,10 @@ void Resampler::MakeRow(uint32_t y, uint8_t *out, uint32_t pixelBytes) {
     horizontal(wideSums_);
   }
   // Kept only for a row that the next one repeats.
-  lastBytes_ = 0;
-  if (y + 1 < height_ && rows_[y + 1] == rowSpan) {
+  lastKept_ = false;
+  if (layout == Layout::kSamples && y + 1 < height_ && rows_[y + 1] == rowSpan) {
     last_.assign(out, out + outBytes);
-    lastBytes_ = pixelBytes;
+    lastKept_ = true;
   }
 }
 

@@ -85,6 +85,9 @@ void CheckRows(const Case &c, const MadeRows::Sample &sample) {
   Resampler plain(plainRows, c.outWidth, c.outHeight);
   Resampler wide(wideRows, c.outWidth, c.outHeight);
   Resampler mixed(mixedRows, c.outWidth, c.outHeight);
+  MadeRows greyRows(c.width, c.height, c.channels, sample);
+  Resampler greys(greyRows, c.outWidth, c.outHeight);
+  std::vector<uint8_t> grey(c.outWidth);
   std::vector<uint8_t> samples(size_t{c.outWidth} * c.channels);
   std::vector<uint8_t> pixels(size_t{c.outWidth} * 4), mixedRow(pixels.size());
   for (uint32_t y = 0; y < c.rows; ++y) {
@@ -96,10 +99,15 @@ void CheckRows(const Case &c, const MadeRows::Sample &sample) {
     } else {
       mixed.Row(y, mixedRow.data());
     }
+    // Grey bytes, as ink amounts on odd rows.
+    const bool ink = y % 2 == 1;
+    if (greys.MakesGreyRows()) greys.RowGrey(y, grey.data(), ink);
     for (uint32_t x = 0; x < c.outWidth; ++x) {
+      uint32_t rgb[3];
       for (uint32_t ch = 0; ch < 3; ++ch) {
         const uint32_t from = c.channels == 1 ? 0 : ch;
         const uint8_t expected = AreaMean(reference, c.outWidth, c.outHeight, x, y, from);
+        rgb[ch] = expected;
         if (ch < c.channels) {
           ASSERT_EQ(samples[x * c.channels + ch], expected)
               << Describe(c) << " at " << x << "," << y << " channel " << ch;
@@ -114,6 +122,12 @@ void CheckRows(const Case &c, const MadeRows::Sample &sample) {
         }
       }
       ASSERT_EQ(pixels[4 * x + 3], 0) << Describe(c);
+      if (greys.MakesGreyRows()) {
+        const uint32_t luminance =
+            c.channels == 1 ? rgb[0] : (77 * rgb[0] + 150 * rgb[1] + 29 * rgb[2] + 128) >> 8;
+        ASSERT_EQ(grey[x], ink ? 255 - luminance : luminance)
+            << Describe(c) << " grey at " << x << "," << y;
+      }
     }
   }
 }
@@ -170,27 +184,39 @@ TEST(Resampler, LargeImagesEitherSideOfTheDoublesLimit) {
   }
 }
 
-TEST(Resampler, FourBytePixelsAreTheConvertedRows) {
-  // A colour page's reading path hands the resampler's 4-byte pixels to the
-  // engine in place of Convert's output from its plain rows: the same bytes.
+TEST(Resampler, SourceRowsAreTheConvertedRows) {
+  // The reading path hands the resampler's 4-byte pixels or grey bytes to
+  // the engine in place of Convert's output from its plain rows: the same
+  // bytes, the spare bytes after them left alone.
   std::mt19937 random(3);
   for (const uint32_t channels : {1u, 3u}) {
-    for (const auto &[width, outWidth] : {std::pair{13u, 61u}, {40u, 17u}, {5u, 5u}}) {
+    for (const auto &[width, outWidth] : {std::pair{13u, 61u}, {40u, 17u}, {5u, 5u}, {3u, 100u}}) {
       std::vector<uint16_t> image(size_t{width} * 4 * channels);
       for (uint16_t &s : image) s = static_cast<uint16_t>(random());
       const auto sample = [&](uint32_t x, uint32_t y, uint32_t ch) {
         return image[(size_t{y} * width + x) * channels + ch];
       };
-      MadeRows plainRows(width, 4, channels, sample), wideRows(width, 4, channels, sample);
-      Resampler plain(plainRows, outWidth, 9), wide(wideRows, outWidth, 9);
-      const BandRows rows(outWidth, BandLayout{});
-      std::vector<uint8_t> samples(size_t{outWidth} * channels);
-      std::vector<uint8_t> converted(rows.sourceStride, 0xAA), made(rows.sourceStride, 0xAA);
-      for (uint32_t y = 0; y < 9; ++y) {
-        plain.Row(y, samples.data());
-        rows.Convert(samples.data(), channels, converted.data());
-        wide.RowRgb0(y, made.data());
-        ASSERT_EQ(made, converted) << channels << " channels, " << width << " to " << outWidth;
+      for (const auto &[greyInput, greyAsInk] : {std::pair{false, false}, {true, false}, {true, true}}) {
+        BandLayout layout;
+        layout.greyInput = greyInput;
+        layout.greyAsInk = greyAsInk;
+        const BandRows rows(outWidth, layout);
+        MadeRows plainRows(width, 4, channels, sample), madeRows(width, 4, channels, sample);
+        Resampler plain(plainRows, outWidth, 9), made(madeRows, outWidth, 9);
+        if (greyInput && !made.MakesGreyRows()) continue;  // reducing: Convert's part
+        std::vector<uint8_t> samples(size_t{outWidth} * channels);
+        std::vector<uint8_t> converted(rows.sourceStride, 0xAA), direct(rows.sourceStride, 0xAA);
+        for (uint32_t y = 0; y < 9; ++y) {
+          plain.Row(y, samples.data());
+          rows.Convert(samples.data(), channels, converted.data());
+          if (greyInput) {
+            made.RowGrey(y, direct.data(), greyAsInk);
+          } else {
+            made.RowRgb0(y, direct.data());
+          }
+          ASSERT_EQ(direct, converted) << channels << " channels, " << width << " to " << outWidth
+                                       << ", grey " << greyInput << greyAsInk;
+        }
       }
     }
   }

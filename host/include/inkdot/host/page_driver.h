@@ -15,6 +15,8 @@
 
 namespace inkdot::host {
 
+struct BandLayout;
+
 // Where pixel rows come from: 8-bit grey (1 channel) or RGB (3 channels).
 class RowSource {
  public:
@@ -23,10 +25,11 @@ class RowSource {
   virtual uint32_t height() const = 0;
   virtual uint32_t channels() const = 0;
   virtual void ReadRow(uint32_t y, uint8_t *out) = 0;
-  // Whether ReadRgb0Row can write rows straight in colour halftoning's
-  // layout, 4-byte pixels R, G, B, 0 (grey in all three), sparing a pass.
-  virtual bool ReadsRgb0() const { return false; }
-  virtual void ReadRgb0Row(uint32_t /*y*/, uint8_t * /*out*/) {}
+  // Whether ReadSourceRow can write rows straight in the source layout of
+  // `layout` (the bytes BandRows::Convert makes of ReadRow's), sparing a
+  // pass.
+  virtual bool ReadsSourceRows(const BandLayout & /*layout*/) const { return false; }
+  virtual void ReadSourceRow(uint32_t /*y*/, const BandLayout & /*layout*/, uint8_t * /*out*/) {}
 };
 
 // Collects rows into a DotPage whose size, depth and inks are set.

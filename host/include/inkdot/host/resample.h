@@ -18,6 +18,11 @@ namespace inkdot::host {
 // (at least 1).
 uint32_t DeviceSize(uint32_t pixels, double imageDpi, uint32_t deviceDpi);
 
+// Integer luminance (weights 77, 150, 29 out of 256, which add up to 256).
+inline uint8_t GreyOf(uint8_t r, uint8_t g, uint8_t b) {
+  return static_cast<uint8_t>((77 * r + 150 * g + 29 * b + 128) >> 8);
+}
+
 class Resampler {
  public:
   // Reads source rows from `source`, which must outlive the resampler.
@@ -34,6 +39,11 @@ class Resampler {
   // The same row as 4-byte pixels R, G, B, 0 (a grey sample in all three),
   // the layout colour halftoning reads, made without a second pass.
   void RowRgb0(uint32_t y, uint8_t *out);
+  // The same row as one byte a pixel, the layout grey halftoning reads: a
+  // grey sample or a colour pixel's GreyOf, inverted when `ink` (ink
+  // amounts, 0 = white). Only where MakesGreyRows() (enlarging across).
+  bool MakesGreyRows() const { return !runSample_.empty(); }
+  void RowGrey(uint32_t y, uint8_t *out, bool ink);
 
  private:
   struct Span {
@@ -49,14 +59,15 @@ class Resampler {
     uint32_t repeat = 0;   // output columns in the run
   };
   static std::vector<Span> Spans(uint32_t source, uint32_t target);
-  // Writes row y with `pixelBytes` bytes a pixel (channels(), or 4).
-  void MakeRow(uint32_t y, uint8_t *out, uint32_t pixelBytes);
+  // Output layouts: Row's samples, RowRgb0's pixels, RowGrey's bytes.
+  enum class Layout { kSamples, kRgb0, kGrey, kInk };
+  void MakeRow(uint32_t y, uint8_t *out, Layout layout);
   template <typename Sum>
   void Vertical(const Span &rowSpan, std::vector<Sum> &sums);
   template <uint32_t Channels, uint32_t PixelBytes, typename Sum>
   void Horizontal(const std::vector<Sum> &sums, uint8_t *out) const;
   void MakeSamples();
-  template <uint32_t Channels>
+  template <uint32_t Channels, Layout Out>
   void Expand(uint8_t *out) const;
   void PlanEnlarging(const std::vector<Span> &columns);
   const std::vector<uint16_t> &SourceRow(uint32_t index);
@@ -99,16 +110,19 @@ class Resampler {
   // runSample_[k] of them.
   std::vector<uint32_t> runSample_;
   std::vector<uint32_t> runColumn_;  // the run's first output column
-  uint32_t runBlocks_ = 0;           // 4-pixel stores that the longest run takes
-  size_t exactRunsFrom_ = 0;         // runs from here on are stored pixel by pixel
+  struct Blocks {
+    uint32_t count = 0;    // 16-byte stores that the longest run takes
+    size_t exactFrom = 0;  // runs from here on are stored pixel by pixel
+  };
+  Blocks rgb0Blocks_, greyBlocks_;
   // Per sample, for the pair of it and its left neighbour: each one's weight.
   std::vector<double> pairLeft_, pairRight_;
   std::vector<uint8_t> samples_;     // alone, then pairs, then a spare byte
   bool samplesMade_ = false;         // from the sums held now
-  // The previous output row, kept when the next one repeats it, in the
-  // layout it was asked for (lastBytes_ bytes a pixel, 0: not kept).
+  // The previous output row as Row made it, kept when the next one repeats
+  // it (the other layouts make repeated rows again from their samples).
   std::vector<uint8_t> last_;
-  uint32_t lastBytes_ = 0;
+  bool lastKept_ = false;
   int64_t lastRow_ = -1;  // the row whose sums the accumulator holds
   uint64_t divisor_ = 1, bias_ = 0;
   uint64_t magic_ = 0;
