@@ -223,12 +223,6 @@ void Resampler::Horizontal(const std::vector<Sum> &rowSums, uint8_t *out) const 
   }
 }
 
-// The enlarging plan's row in 4-byte pixels: two straight passes over the
-// sums (which the compiler can vectorise) make the samples, then each run's
-// pixel is stored as whole blocks of four, as many as the longest run needs,
-// at the run's column; a run's excess lands on the pixels after it, which
-// the next runs then write (so runs are stored in order). The last runs,
-// whose blocks would reach past the row, are stored pixel by pixel.
 namespace {
 
 // The enlarging plan's two passes over a row's sums, for MakeSamples.
@@ -254,10 +248,11 @@ struct SamplePasses {
     pairs[i] = toByte(sums[i - channels] * left[i] + sums[i] * right[i]);
 }
 
-// The vertical pass's step over one source row in doubles: the first
-// row's products, or the next ones' added.
-[[gnu::always_inline]] inline void RunRowPass(double *sums, const uint16_t *source,
-                                              size_t samples, double weight, bool first) {
+// The vertical pass's step over one source row: the first row's products,
+// or the next ones' added.
+template <typename Sum>
+[[gnu::always_inline]] inline void RunRowPass(Sum *sums, const uint16_t *source,
+                                              size_t samples, Sum weight, bool first) {
   if (first) {
     for (size_t i = 0; i < samples; ++i) sums[i] = source[i] * weight;
   } else {
@@ -292,14 +287,9 @@ void RowPass(double *sums, const uint16_t *source, size_t samples, double weight
   RowPassPortable(sums, source, samples, weight, first);
 }
 
-// The integers' pass.
 void RowPass(uint64_t *sums, const uint16_t *source, size_t samples, uint64_t weight,
              bool first) {
-  if (first) {
-    for (size_t i = 0; i < samples; ++i) sums[i] = source[i] * weight;
-  } else {
-    for (size_t i = 0; i < samples; ++i) sums[i] += source[i] * weight;
-  }
+  RunRowPass(sums, source, samples, weight, first);
 }
 
 }  // namespace
@@ -318,6 +308,11 @@ void Resampler::MakeSamples() {
   samplesMade_ = true;
 }
 
+// The enlarging plan's row from its samples: each run's pixel (4 bytes, or
+// 1 grey) is stored in whole 16-byte blocks, as many as the longest run
+// needs, at the run's column; a run's excess lands on the pixels after it,
+// which the next runs then write (so runs are stored in order). The last
+// runs, whose blocks would reach past the row, are stored pixel by pixel.
 template <uint32_t Channels, Resampler::Layout Out>
 void Resampler::Expand(uint8_t *out) const {
   static_assert(Out != Layout::kSamples);
