@@ -123,12 +123,12 @@ class Resampler {
   // it (the other layouts make repeated rows again from their samples).
   std::vector<uint8_t> last_;
   bool lastKept_ = false;
-  int64_t lastRow_ = -1;  // the row whose sums the accumulator holds
+  int64_t lastRow_ = -1;  // the row whose sums are held
   uint64_t divisor_ = 1, bias_ = 0;
   uint64_t magic_ = 0;
   int shift_ = 0;  // 0: divide plainly
   double halfBias_ = 0, reciprocal_ = 0;
-  uint32_t sourceWidthWeight_ = 0;  // a source column's whole weight
+  uint32_t sourceWidthWeight_ = 0;  // the weight of a column inside one source column
 };
 
 }  // namespace inkdot::host
