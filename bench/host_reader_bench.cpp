@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // The reading thread's per-pixel work on a colour page: area resampling of
 // a 300 dpi RGB image to 1440 x 720 dpi (4.8 times across, 2.4 down), and
-// the conversion of the resampled rows into the engine's 4-byte pixels.
+// the conversion of the resampled rows into the engine's 4-byte pixels
+// (the resampler makes those itself now, and grey bytes for grey pages).
 // Items are output pixels, so the rates compare with the kernels'.
 #include <benchmark/benchmark.h>
 
@@ -50,6 +51,33 @@ void BM_ResampleRgb1440x720(benchmark::State &state) {
   state.SetItemsProcessed(state.iterations() * int64_t{kOutputWidth} * kOutputRows);
 }
 BENCHMARK(BM_ResampleRgb1440x720)->Unit(benchmark::kMillisecond);
+
+// The same rows made straight in the engine's 4-byte pixels, which the
+// reading thread asks for: compare with the one above plus a Convert a row.
+void BM_ResampleRgb0_1440x720(benchmark::State &state) {
+  const inkdot::host::Image image = SourceImage();
+  std::vector<uint8_t> row(size_t{kOutputWidth} * 4);
+  for (auto _ : state) {
+    inkdot::host::Resampler resampler(image, kOutputWidth, kOutputRows);
+    for (uint32_t y = 0; y < kOutputRows; ++y) resampler.RowRgb0(y, row.data());
+    benchmark::DoNotOptimize(row.data());
+  }
+  state.SetItemsProcessed(state.iterations() * int64_t{kOutputWidth} * kOutputRows);
+}
+BENCHMARK(BM_ResampleRgb0_1440x720)->Unit(benchmark::kMillisecond);
+
+// The grey bytes a grey page's kernels read, luminance made per run.
+void BM_ResampleGrey1440x720(benchmark::State &state) {
+  const inkdot::host::Image image = SourceImage();
+  std::vector<uint8_t> row(size_t{kOutputWidth});
+  for (auto _ : state) {
+    inkdot::host::Resampler resampler(image, kOutputWidth, kOutputRows);
+    for (uint32_t y = 0; y < kOutputRows; ++y) resampler.RowGrey(y, row.data(), false);
+    benchmark::DoNotOptimize(row.data());
+  }
+  state.SetItemsProcessed(state.iterations() * int64_t{kOutputWidth} * kOutputRows);
+}
+BENCHMARK(BM_ResampleGrey1440x720)->Unit(benchmark::kMillisecond);
 
 void BM_ConvertRgbRow(benchmark::State &state) {
   const inkdot::host::BandRows rows(kOutputWidth, inkdot::host::BandLayout{});

@@ -83,7 +83,7 @@ class PngRows : public ImageRows {
     }
     ReadColourChunks(png, info);
     rowBytes_ = png_get_rowbytes(png, info);
-    samples_.resize(static_cast<size_t>(width_) * rawChannels_);
+    if (rawChannels_ != channels_) samples_.resize(static_cast<size_t>(width_) * rawChannels_);
     if (passes > 1) {
       CheckWholeDecode(path, "interlaced PNG",
                        (static_cast<uint64_t>(rowBytes_) + sizeof(png_bytep)) * height_,
@@ -109,13 +109,17 @@ class PngRows : public ImageRows {
     } else {
       bytes = whole_.data() + std::min(next_++, height_ - 1) * rowBytes_;
     }
-    const size_t count = samples_.size();
+    // Without alpha the samples go straight out; with it, through the
+    // compositing.
+    const bool alpha = rawChannels_ != channels_;
+    uint16_t *samples = alpha ? samples_.data() : out;
+    const size_t count = static_cast<size_t>(width_) * rawChannels_;
     if (depth_ == 16) {
-      std::memcpy(samples_.data(), bytes, count * 2);
+      std::memcpy(samples, bytes, count * 2);
     } else {
-      for (size_t i = 0; i < count; ++i) samples_[i] = static_cast<uint16_t>(bytes[i] * 257);
+      for (size_t i = 0; i < count; ++i) samples[i] = static_cast<uint16_t>(bytes[i] * 257);
     }
-    CompositeRow(samples_.data(), width_, rawChannels_, false, out);
+    if (alpha) CompositeRow(samples, width_, rawChannels_, false, out);
   }
 
  private:

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "inkdot/host/errors.h"
+#include "inkdot/host/resample.h"
 
 namespace inkdot::host {
 
@@ -13,11 +14,6 @@ namespace {
 
 // Spare bytes after each source and plane row.
 constexpr size_t kSlackBytes = 16;
-
-// Integer luminance (weights 77, 150, 29 out of 256, which add up to 256).
-uint8_t Luminance(const uint8_t *rgb) {
-  return static_cast<uint8_t>((77 * rgb[0] + 150 * rgb[1] + 29 * rgb[2] + 128) >> 8);
-}
 
 }  // namespace
 
@@ -33,8 +29,8 @@ void BandRows::Convert(const uint8_t *pixels, uint32_t channels,
   if (layout.greyInput) {
     const uint8_t inkFlip = layout.greyAsInk ? 0xFF : 0x00;
     if (channels == 3) {
-      for (uint32_t x = 0; x < width; ++x)
-        source[x] = static_cast<uint8_t>(Luminance(pixels + 3 * x) ^ inkFlip);
+      for (uint32_t x = 0; x < width; ++x, pixels += 3)
+        source[x] = static_cast<uint8_t>(GreyOf(pixels[0], pixels[1], pixels[2]) ^ inkFlip);
     } else {
       for (uint32_t x = 0; x < width; ++x)
         source[x] = static_cast<uint8_t>(pixels[x] ^ inkFlip);
@@ -58,6 +54,15 @@ void BandRows::Convert(const uint8_t *pixels, uint32_t channels,
       source[0] = source[1] = source[2] = pixels[x];
       source[3] = 0;
     }
+  }
+}
+
+void BandRows::Read(RowSource &source, uint32_t y, uint8_t *pixels, uint8_t *row) const {
+  if (source.ReadsSourceRows(layout)) {
+    source.ReadSourceRow(y, layout, row);
+  } else {
+    source.ReadRow(y, pixels);
+    Convert(pixels, source.channels(), row);
   }
 }
 
@@ -103,8 +108,7 @@ void DrivePage(HalftoneContext *ht, RowSource &source, std::span<PlaneSink *cons
   std::vector<uint8_t> sourceRow(rows.sourceStride, 0xFF);
   std::vector<uint8_t> dots(rows.planeStride * layout.planes);
   for (uint32_t y = 0; y < source.height(); ++y) {
-    source.ReadRow(y, pixels.data());
-    rows.Convert(pixels.data(), source.channels(), sourceRow.data());
+    rows.Read(source, y, pixels.data(), sourceRow.data());
     rows.Halftone(ht, y, sourceRow.data(), dots.data());
     for (PlaneSink *sink : sinks) sink->TakeRow(y, dots.data(), rows.planeStride);
     if (rowDone) rowDone(y);

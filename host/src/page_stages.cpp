@@ -72,8 +72,7 @@ void RunPageStages(HalftoneContext *ht, RowSource &source, const BandLayout &lay
     uint8_t *batch = sourceRing.Acquire();
     if (!batch) throw Stopped{};
     for (uint32_t i = 0; i < count; ++i) {
-      source.ReadRow(first + i, pixels.data());
-      rows.Convert(pixels.data(), source.channels(), batch + i * rows.sourceStride);
+      rows.Read(source, first + i, pixels.data(), batch + i * rows.sourceStride);
     }
     sourceRing.Publish(first, count);
   };

@@ -31,6 +31,16 @@ class ResampledSource : public RowSource {
   uint32_t height() const override { return resampler_.height(); }
   uint32_t channels() const override { return resampler_.channels(); }
   void ReadRow(uint32_t y, uint8_t *out) override { resampler_.Row(y, out); }
+  bool ReadsSourceRows(const BandLayout &layout) const override {
+    return !layout.greyInput || resampler_.MakesGreyRows();
+  }
+  void ReadSourceRow(uint32_t y, const BandLayout &layout, uint8_t *out) override {
+    if (layout.greyInput) {
+      resampler_.RowGrey(y, out, layout.greyAsInk);
+    } else {
+      resampler_.RowRgb0(y, out);
+    }
+  }
 
  private:
   Resampler &resampler_;

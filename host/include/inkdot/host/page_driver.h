@@ -15,6 +15,8 @@
 
 namespace inkdot::host {
 
+struct BandLayout;
+
 // Where pixel rows come from: 8-bit grey (1 channel) or RGB (3 channels).
 class RowSource {
  public:
@@ -23,6 +25,11 @@ class RowSource {
   virtual uint32_t height() const = 0;
   virtual uint32_t channels() const = 0;
   virtual void ReadRow(uint32_t y, uint8_t *out) = 0;
+  // Whether ReadSourceRow can write rows straight in the source layout of
+  // `layout` (the bytes BandRows::Convert makes of ReadRow's), sparing a
+  // pass.
+  virtual bool ReadsSourceRows(const BandLayout & /*layout*/) const { return false; }
+  virtual void ReadSourceRow(uint32_t /*y*/, const BandLayout & /*layout*/, uint8_t * /*out*/) {}
 };
 
 // Collects rows into a DotPage whose size, depth and inks are set.
@@ -84,6 +91,9 @@ struct BandRows {
   // Writes `width` pixels of `channels` 8-bit samples (1 grey, 3 RGB) as a
   // source row; its spare bytes are left as they are.
   void Convert(const uint8_t *pixels, uint32_t channels, uint8_t *source) const;
+  // Reads row y of `source` as a source row, through `pixels` (width x
+  // channels bytes) and Convert unless the source writes the layout itself.
+  void Read(RowSource &source, uint32_t y, uint8_t *pixels, uint8_t *row) const;
   // Halftones row y of the page from a source row into a dot row, which it
   // clears first. Throws EngineError when a Halftone call fails.
   void Halftone(HalftoneContext *ht, uint32_t y, const uint8_t *source, uint8_t *dots) const;
