@@ -10,19 +10,12 @@
 
 namespace inkdot::host {
 
-namespace {
-
-// Spare bytes after each source and plane row.
-constexpr size_t kSlackBytes = 16;
-
-}  // namespace
-
 BandRows::BandRows(uint32_t pageWidth, const BandLayout &bands)
     : width(pageWidth),
       layout(bands),
       rowBytes((static_cast<size_t>(width) * layout.bitsPerPixel + 7) / 8),
-      planeStride(rowBytes + kSlackBytes),
-      sourceStride(static_cast<size_t>(width) * (layout.greyInput ? 1 : 4) + kSlackBytes) {}
+      planeStride(rowBytes + kSpareBytes),
+      sourceStride(static_cast<size_t>(width) * (layout.greyInput ? 1 : 4) + kSpareBytes) {}
 
 void BandRows::Convert(const uint8_t *pixels, uint32_t channels,
                        uint8_t *source) const {

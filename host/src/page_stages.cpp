@@ -59,9 +59,10 @@ void RunPageStages(HalftoneContext *ht, RowSource &source, const BandLayout &lay
   const size_t dotStride = rows.planeStride * layout.planes;
   const bool ownReader = threads >= 3;
   const uint32_t writers = ownReader ? std::min(threads - 2, layout.planes) : 1;
-  // Spare bytes of source rows read 0xFF, as they always have.
+  // Spare bytes of source rows read 0xFF, as they always have; dot rows are
+  // cleared as they are made.
   RowRing sourceRing(ownReader ? kQueueBatches : 1, kBatchRows * rows.sourceStride, 1,
-                     0xFF);
+                     {rows.sourceStride, rows.sourceStride - BandRows::kSpareBytes, 0xFF});
   RowRing dotRing(kQueueBatches, kBatchRows * dotStride, writers);
   StageFailure failure;
   const std::vector<RowRing *> stop = {&sourceRing, &dotRing};

@@ -12,17 +12,35 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 namespace inkdot::host::detail {
 
+// Bytes of every row of a slot that are read but never written: the last
+// `stride - used` bytes of every `stride`, set to `value` once.
+struct SpareBytes {
+  size_t stride = 0, used = 0;
+  uint8_t value = 0;
+};
+
 class RowRing {
  public:
-  // `slots` buffers of `bytes` bytes, every byte set to `fill` at the start.
-  RowRing(size_t slots, size_t bytes, size_t consumers = 1, uint8_t fill = 0)
-      : slots_(slots), bytes_(bytes), storage_(slots * bytes, fill), batches_(slots),
-        released_(consumers) {}
+  // `slots` buffers of `bytes` bytes. Producers write what consumers read,
+  // so the buffers are not cleared (a page's first rows need not wait for
+  // megabytes of memory to be touched), but for `spare`.
+  RowRing(size_t slots, size_t bytes, size_t consumers = 1, SpareBytes spare = {})
+      : slots_(slots),
+        bytes_(bytes),
+        storage_(new uint8_t[slots * bytes]),
+        batches_(slots),
+        released_(consumers) {
+    if (spare.stride == 0) return;
+    for (size_t at = 0; at + spare.stride <= slots * bytes; at += spare.stride)
+      std::memset(storage_.get() + at + spare.used, spare.value, spare.stride - spare.used);
+  }
 
   // The next slot to fill; waits while every slot is full.
   uint8_t *Acquire() {
@@ -72,11 +90,11 @@ class RowRing {
   struct Batch {
     uint32_t first = 0, count = 0;
   };
-  uint8_t *Slot(uint64_t count) { return storage_.data() + (count % slots_) * bytes_; }
+  uint8_t *Slot(uint64_t count) { return storage_.get() + (count % slots_) * bytes_; }
   uint64_t Slowest() const { return *std::min_element(released_.begin(), released_.end()); }
 
   const size_t slots_, bytes_;
-  std::vector<uint8_t> storage_;
+  std::unique_ptr<uint8_t[]> storage_;
   std::vector<Batch> batches_;
   std::vector<uint64_t> released_;  // per consumer
   std::mutex mutex_;

@@ -87,6 +87,7 @@ struct BandRows {
   size_t rowBytes;      // bytes of one plane's row
   size_t planeStride;   // rowBytes and the spare bytes
   size_t sourceStride;  // bytes of a source row, spare bytes included
+  static constexpr size_t kSpareBytes = 16;  // at the end of each row
 
   // Writes `width` pixels of `channels` 8-bit samples (1 grey, 3 RGB) as a
   // source row; its spare bytes are left as they are.
