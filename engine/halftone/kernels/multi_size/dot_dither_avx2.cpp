@@ -76,15 +76,7 @@ struct LaneCodes {
 }  // namespace
 
 void DotDitherColourRowAvx2(const HalftoneContext *ht, const RowRun &run) {
-  const LaneCodes codes{ht};
-  const int32_t magnification = ht->params.magnification;
-  if (magnification == -1) {
-    dot_dither::Run<2>(ht, run, codes);
-  } else if (magnification == 1) {
-    dot_dither::Run<1>(ht, run, codes);
-  } else {
-    dot_dither::Run<0>(ht, run, codes);
-  }
+  dot_dither::RunRow(ht, run, LaneCodes{ht});
 }
 
 }  // namespace inkdot

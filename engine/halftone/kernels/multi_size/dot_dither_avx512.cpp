@@ -17,9 +17,10 @@
 #include "halftone/kernels/multi_size/dot_dither_blocks.h"
 
 // GCC 12's AVX-512 headers narrow registers through a deliberately
-// undefined operand, which its own uninitialised-use warning then reports.
+// undefined operand, which its own uninitialised-use warnings then report.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 
 namespace inkdot {
@@ -161,25 +162,21 @@ class PaletteCodes {
   bool fits_ = false;
 };
 
-INKDOT_AVX512_CALL void RunRow(const HalftoneContext *ht, const RowRun &run) {
+// The palette's tables are made once a run.
+INKDOT_AVX512_CALL void RunWithTables(const HalftoneContext *ht, const RowRun &run) {
   const PaletteCodes codes(ht);
-  if (!codes.fits()) {
-    DotDitherColourRowAvx2(ht, run);
-    return;
-  }
-  const int32_t magnification = ht->params.magnification;
-  if (magnification == -1) {
-    dot_dither::Run<2>(ht, run, codes);
-  } else if (magnification == 1) {
-    dot_dither::Run<1>(ht, run, codes);
+  if (codes.fits()) {
+    dot_dither::RunRow(ht, run, codes);
   } else {
-    dot_dither::Run<0>(ht, run, codes);
+    DotDitherColourRowAvx2(ht, run);
   }
 }
 
 }  // namespace
 
-void DotDitherColourRowAvx512(const HalftoneContext *ht, const RowRun &run) { RunRow(ht, run); }
+void DotDitherColourRowAvx512(const HalftoneContext *ht, const RowRun &run) {
+  RunWithTables(ht, run);
+}
 
 }  // namespace inkdot
 

@@ -135,5 +135,18 @@ INKDOT_DOT_CALL void Run(const HalftoneContext *ht, const RowRun &run, const Cod
   }
 }
 
+// The run with the source stepping of the object's magnification.
+template <class Codes>
+void RunRow(const HalftoneContext *ht, const RowRun &run, const Codes &codes) {
+  const int32_t magnification = ht->params.magnification;
+  if (magnification == -1) {
+    Run<2>(ht, run, codes);
+  } else if (magnification == 1) {
+    Run<1>(ht, run, codes);
+  } else {
+    Run<0>(ht, run, codes);
+  }
+}
+
 }  // namespace
 }  // namespace inkdot::dot_dither
