@@ -20,7 +20,7 @@ namespace inkdot::host::detail {
 
 // libdeflate's level for each deflate setting, chosen by size against time
 // on A4 dot planes: level 6 is about as small as zlib's default level and a
-// quarter of its time; level 1, the default setting, is 2-4 % larger and
+// quarter of its time; level 1, the default setting, is 1-4 % larger and
 // takes two thirds of level 6's time (levels 2 to 4 fall in between).
 constexpr int kDeflateLevel = 6;
 constexpr int kFastDeflateLevel = 1;

@@ -29,8 +29,9 @@ namespace {
 
 using dot_dither::Block;
 
-// Lane i of a quarter-block vector: ink i / 16, pixel i % 16 of the
-// quarter's sixteen pixels.
+// Lane i of a half-block vector is ink i / 16 of pixel i % 16 of the
+// half's sixteen pixels; a 16-bit pixel mask times this is the mask of
+// those pixels in all four inks.
 constexpr uint64_t kEveryInk = 0x0001000100010001u;
 
 // The 64 bytes at[i] = f(i), for the permutes' index vectors.
@@ -49,13 +50,9 @@ INKDOT_AVX512 inline __mmask64 Greater(__m512i aLow, __m512i aHigh, __m512i bLow
          _mm512_mask_cmpgt_epu8_mask(equalHigh, aLow, bLow);
 }
 
+// The codes of a block's pixels from the palette's byte tables.
 class PaletteCodes {
  public:
-  // Whether the palette suits the byte tables: totals are kept to 16 bits
-  // and a flag for anything above, exact against thresholds up to 0xFFFF.
-  // A threshold below zero (the matrix above its top) never dots unless a
-  // total reaches 2^32 minus that threshold's distance, so totals near the
-  // top of 32 bits are left to the lane path.
   INKDOT_AVX512 explicit PaletteCodes(const HalftoneContext *ht) {
     alignas(64) uint8_t bytes[kTables][256];
     uint32_t highest = 0;
@@ -86,6 +83,11 @@ class PaletteCodes {
     }
   }
 
+  // Whether the palette suits the byte tables: totals are kept to 16 bits
+  // and a flag for anything above, exact against thresholds up to 0xFFFF.
+  // A threshold below zero (the matrix above its top) never dots unless a
+  // total reaches 2^32 minus that threshold's distance, so totals near the
+  // top of 32 bits are left to the lane path.
   bool fits() const { return fits_; }
 
   INKDOT_AVX512 void operator()(const Block &block, uint32_t, uint32_t top,
