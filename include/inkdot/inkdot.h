@@ -399,7 +399,11 @@ INKDOT_API ResultCode INKDOT_CALL HalftoneSetResource(HalftoneContext *handle,
  * set-up failing before, and HalftoneNew accepted the parameters. So an
  * empty resource-id list, a selector record whose palette id is -1, or any
  * failed HalftoneSetResource call leave an object that only refuses band
- * calls. A run whose startX + count does not fit in 32 bits answers 518;
+ * calls. A run whose startX + count does not fit in 32 bits answers 518,
+ * as does a replicated run (magnification 2 or more) of an input format
+ * with 3 bytes a pixel that prepares more than three quarters of maxPixels
+ * pixels, which the colour kernels, reading 4 bytes a pixel, would read
+ * past the row buffer with;
  * one-bit output takes `firstBit` modulo 8; error diffusion
  * whose error lines the set-up did not allocate (method 2) answers 512; with
  * inputFormat 4, one-bit colour error diffusion (methods other than 0 and 3)

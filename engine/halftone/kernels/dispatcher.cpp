@@ -128,7 +128,16 @@ ResultCode HalftoneRun(HalftoneContext *ht, const uint8_t *src, uint8_t *dst,
   // The tables a kernel reads exist only after a complete set-up.
   if (ht->setupComplete == 0) return kBadResource;
   if (ht->rowKernel == nullptr) return kNoKernel;
-  if (ht->replication != 1) run.src = PrepareRow(ht, src, count);
+  if (ht->replication != 1) {
+    // The row buffer holds maxPixels pixels of the input format's size,
+    // but the colour kernels read 4 bytes a pixel: with 3-byte pixels a
+    // run of more than three quarters of maxPixels would be read past its
+    // end, so it is refused as too long.
+    const uint64_t prepared = ht->params.magnification == 1 ? count / 2 + (count & 1) : count;
+    const uint32_t bytes = BytesPerPixel(ht->params.inputFormat);
+    if (bytes == 3 && 4 * prepared > uint64_t{3} * ht->params.maxPixels) return kRunTooLong;
+    run.src = PrepareRow(ht, src, count);
+  }
   return ht->rowKernel(ht, run);
 }
 
