@@ -97,12 +97,20 @@ uint32_t BytesPerPixel(uint32_t inputFormat) {
   }
 }
 
+namespace {
+
+// Source pixels a kernel reads for `count` output pixels of a prepared
+// row. With magnification 1 it spends two output pixels on each prepared
+// pixel; an odd last output pixel has one of its own.
+uint32_t PreparedPixels(const HalftoneContext *ht, uint32_t count) {
+  return ht->params.magnification == 1 ? count / 2 + (count & 1) : count;
+}
+
+}  // namespace
+
 const uint8_t *PrepareRow(HalftoneContext *ht, const uint8_t *src, uint32_t count) {
   uint8_t *buffer = RowBuffer(ht);
-  // With magnification 1 the kernel spends two output pixels on each
-  // prepared pixel; an odd last output pixel has one of its own.
-  const uint32_t prepared =
-      ht->params.magnification == 1 ? count / 2 + (count & 1) : count;
+  const uint32_t prepared = PreparedPixels(ht, count);
   const uint32_t bytes = BytesPerPixel(ht->params.inputFormat);
   const uint32_t replication = ht->replication;
   uint32_t repeats = 0;
@@ -133,9 +141,10 @@ ResultCode HalftoneRun(HalftoneContext *ht, const uint8_t *src, uint8_t *dst,
     // but the colour kernels read 4 bytes a pixel: with 3-byte pixels a
     // run of more than three quarters of maxPixels would be read past its
     // end, so it is refused as too long.
-    const uint64_t prepared = ht->params.magnification == 1 ? count / 2 + (count & 1) : count;
-    const uint32_t bytes = BytesPerPixel(ht->params.inputFormat);
-    if (bytes == 3 && 4 * prepared > uint64_t{3} * ht->params.maxPixels) return kRunTooLong;
+    const uint64_t prepared = PreparedPixels(ht, count);
+    if (BytesPerPixel(ht->params.inputFormat) == 3 &&
+        4 * prepared > uint64_t{3} * ht->params.maxPixels)
+      return kRunTooLong;
     run.src = PrepareRow(ht, src, count);
   }
   return ht->rowKernel(ht, run);

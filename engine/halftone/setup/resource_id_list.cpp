@@ -3,6 +3,7 @@
 // the memory that depends only on the page: error lines and row buffer.
 #include <cstring>
 
+#include "halftone/kernels/dispatcher.h"
 #include "halftone/setup/resource_phases.h"
 #include "halftone/setup/screening_tables.h"
 #include "inkdot/formats/halftone_layout.h"
@@ -22,17 +23,6 @@ uint32_t ErrorLinesFor(const HalftoneParams &page) {
     return colour && (page.methodVariant == 0 || page.methodVariant == 2) ? 1 : 0;
   }
   return colour ? 4 : 1;
-}
-
-uint32_t BytesPerInputPixel(uint32_t inputFormat) {
-  switch (inputFormat) {
-    case 0: return 1;
-    case 1:
-    case 2:
-    case 5: return 3;
-    case 6: return 6;
-    default: return 4;
-  }
 }
 
 // One zero-filled line per plane; small enough lines share one allocation.
@@ -79,7 +69,7 @@ ResultCode SplitMagnification(HalftoneContext *ht) {
   // A 32-bit product, wrapping as the original's did. The blocks taken so
   // far are kept when this allocation fails.
   return MemoryBlockAlloc(&ht->blocks[kRowBufferBlock],
-                          page.maxPixels * BytesPerInputPixel(page.inputFormat), 0);
+                          page.maxPixels * BytesPerPixel(page.inputFormat), 0);
 }
 
 }  // namespace

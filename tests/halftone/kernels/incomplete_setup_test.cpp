@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// Band calls on objects whose set-up never completed: each is refused with
-// 768 and leaves the output untouched, whatever state the set-up stopped in.
+// Band calls the dispatcher refuses, leaving the output untouched: on
+// objects whose set-up never completed (768, whatever state the set-up
+// stopped in), and replicated runs that the row buffer cannot serve (518).
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -29,11 +30,22 @@ class IncompleteSetupTest : public HalftoneSetupTest {
     for (int i = 0; i < calls && next_ != -1; ++i) Feed(*resources[i]);
     return created;
   }
-  // One run of 16 pixels into four planes of sentinel bytes.
-  ResultCode Band(std::vector<uint8_t> *planes) {
-    const std::vector<uint8_t> src(16 * 8, 0x80);
-    planes->assign(4 * 8, 0xA5);
-    return HalftoneRun(ht_, src.data(), planes->data(), 8, 0, 16, 0, 0, 0, 0, 0);
+  // One run of `count` two-bit pixels into four planes of sentinel bytes.
+  ResultCode Band(std::vector<uint8_t> *planes, uint32_t count = 16) {
+    const std::vector<uint8_t> src(count * 8, 0x80);
+    const uint32_t stride = (2 * count + 7) / 8 + 4;  // 8 bytes for 16 pixels
+    planes->assign(4 * stride, 0xA5);
+    return HalftoneRun(ht_, src.data(), planes->data(), stride, 0, count, 0, 0, 0, 0, 0);
+  }
+  void Reset(uint32_t inputFormat, int32_t magnification) {
+    page_ = HalftoneParams{1, 0, inputFormat, 1, 720, 720, 2, magnification, 0, 100, 0};
+    list_ = IdList({10, 11, 12, 13, 14, 15});
+    grid_ = write::WriteGridResource({EvenPositions()});
+    matrix_ = MatrixResource(64, 64, 4096, 1237);
+    palette_ = write::WriteDotPalette(SumPalette());
+    selector_ = write::WriteSelectorRecord(write::SinglePaletteSelector{900});
+    lut_.selectorRecord = selector_.data();
+    lut_.inkLoadLight = 250;
   }
 };
 
@@ -81,14 +93,7 @@ TEST_F(IncompleteSetupTest, BandCallsAreRefusedUntilTheSetUpCompletes) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.state);
-    page_ = HalftoneParams{1, 0, 2, 1, 720, 720, 2, 0, 0, 100, 0};
-    list_ = IdList({10, 11, 12, 13, 14, 15});
-    grid_ = write::WriteGridResource({EvenPositions()});
-    matrix_ = MatrixResource(64, 64, 4096, 1237);
-    palette_ = write::WriteDotPalette(SumPalette());
-    selector_ = write::WriteSelectorRecord(write::SinglePaletteSelector{900});
-    lut_.selectorRecord = selector_.data();
-    lut_.inkLoadLight = 250;
+    Reset(2, 0);
     c.change();
     Prepare(c.calls);
     std::vector<uint8_t> planes;
@@ -102,6 +107,37 @@ TEST_F(IncompleteSetupTest, BandCallsAreRefusedUntilTheSetUpCompletes) {
                 kRunTooLong);
       EXPECT_EQ(HalftoneRun(ht_, planes.data(), planes.data(), 8, 0, 1, 0, 0, 0, 1, 0),
                 kBadReservedA);
+    }
+  }
+}
+
+// A replicated row is prepared in a buffer of maxPixels source pixels,
+// and the colour kernels read 4 bytes a pixel: with 3-byte pixels only
+// runs that prepare up to three quarters of maxPixels (100 here) fit.
+TEST_F(IncompleteSetupTest, ReplicatedThreeBytePixelsStopWhereTheRowBufferEnds) {
+  struct Case {
+    uint32_t inputFormat;
+    int32_t magnification;
+    uint32_t count;
+    ResultCode expected;
+  };
+  const Case cases[] = {
+      {2, 2, 75, kOk},            // 75 prepared pixels, 300 of 300 bytes
+      {2, 2, 76, kRunTooLong},    // one more is 4 bytes past the end
+      {5, 4, 76, kRunTooLong},    // the other 3-byte format alike
+      {2, 3, 100, kOk},           // pairs: 100 output pixels prepare 50
+      {2, 5, 99, kOk},            // an odd last pixel prepares one of its own
+      {4, 2, 100, kOk},           // 4-byte pixels fill the buffer exactly
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(::testing::Message() << "format " << c.inputFormat << ", magnification "
+                                      << c.magnification << ", " << c.count << " pixels");
+    Reset(c.inputFormat, c.magnification);
+    ASSERT_EQ(Prepare(4), kOk);
+    std::vector<uint8_t> planes;
+    EXPECT_EQ(Band(&planes, c.count), c.expected);
+    if (c.expected != kOk) {
+      EXPECT_EQ(planes, std::vector<uint8_t>(planes.size(), 0xA5)) << "output written";
     }
   }
 }
