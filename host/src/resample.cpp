@@ -21,16 +21,16 @@ uint32_t DeviceSize(uint32_t pixels, double imageDpi, uint32_t deviceDpi) {
 std::vector<Resampler::Span> Resampler::Spans(uint32_t source, uint32_t target) {
   std::vector<Span> spans(target);
   for (uint32_t o = 0; o < target; ++o) {
-    uint64_t begin = static_cast<uint64_t>(o) * source;
-    uint64_t end = begin + source;
-    uint32_t first = static_cast<uint32_t>(begin / target);
+    const uint64_t begin = static_cast<uint64_t>(o) * source;
+    const uint64_t end = begin + source;
+    const uint64_t first = begin / target;
+    const uint64_t last = (end - 1) / target;
     Span &span = spans[o];
-    span.first = first;
-    for (uint64_t i = first; i * target < end; ++i) {
-      uint64_t lo = std::max(begin, i * target);
-      uint64_t hi = std::min(end, (i + 1) * target);
-      span.weights.push_back(static_cast<uint32_t>(hi - lo));
-    }
+    span.first = static_cast<uint32_t>(first);
+    span.count = static_cast<uint32_t>(last - first + 1);
+    span.head = static_cast<uint32_t>(std::min(end, (first + 1) * target) - begin);
+    span.tail = static_cast<uint32_t>(end - std::max(begin, last * target));
+    span.middle = target;
   }
   return spans;
 }
@@ -55,9 +55,8 @@ Resampler::Resampler(ImageRows &source, uint32_t width, uint32_t height)
       continue;
     }
     columns_.push_back({columns[x].first, static_cast<uint32_t>(columnWeights_.size()),
-                        static_cast<uint32_t>(columns[x].weights.size()), 1});
-    columnWeights_.insert(columnWeights_.end(), columns[x].weights.begin(),
-                          columns[x].weights.end());
+                        columns[x].count, 1});
+    for (uint32_t k = 0; k < columns[x].count; ++k) columnWeights_.push_back(columns[x].Weight(k));
   }
   // A sample is the mean on 0..65535, floor((sum + total / 2) / total) with
   // total = image height x image width, rounded to 8 bits as
@@ -107,7 +106,7 @@ void Resampler::PlanEnlarging(const std::vector<Span> &columns) {
   const uint32_t channels = source_->channels();
   const size_t samples = sums_.size();
   for (const Span &span : columns)
-    if (span.weights.size() > 2) return;
+    if (span.count > 2) return;
   pairLeft_.assign(samples, 0);
   pairRight_.assign(samples, 0);
   samples_.assign(2 * samples + 1, 0);
@@ -120,14 +119,14 @@ void Resampler::PlanEnlarging(const std::vector<Span> &columns) {
   for (const Columns &run : columns_) {
     const Span &span = columns[x];
     const size_t sample = static_cast<size_t>(span.first) * channels;
-    if (span.weights.size() == 1) {
+    if (span.count == 1) {
       runSample_.push_back(static_cast<uint32_t>(sample));
     } else {
       const size_t right = sample + channels;
       runSample_.push_back(static_cast<uint32_t>(samples + right));
       for (uint32_t c = 0; c < channels; ++c) {
-        pairLeft_[right + c] = span.weights[0];
-        pairRight_[right + c] = span.weights[1];
+        pairLeft_[right + c] = span.head;
+        pairRight_[right + c] = span.tail;
       }
     }
     runColumn_.push_back(x);
@@ -371,9 +370,9 @@ void Resampler::Vertical(const Span &rowSpan, std::vector<Sum> &rowSums) {
       DropSourceRow();
     }
   }
-  for (size_t k = 0; k < rowSpan.weights.size(); ++k) {
-    const uint16_t *source = SourceRow(static_cast<uint32_t>(rowSpan.first + k)).data();
-    RowPass(rowSums.data(), source, rowSums.size(), static_cast<Sum>(rowSpan.weights[k]), k == 0);
+  for (uint32_t k = 0; k < rowSpan.count; ++k) {
+    const uint16_t *source = SourceRow(rowSpan.first + k).data();
+    RowPass(rowSums.data(), source, rowSums.size(), static_cast<Sum>(rowSpan.Weight(k)), k == 0);
   }
 }
 

@@ -46,9 +46,17 @@ class Resampler {
   void RowGrey(uint32_t y, uint8_t *out, bool ink);
 
  private:
+  // The source indices one output index averages, with their overlaps
+  // (summing to the source size): a partial first, whole ones (`middle`,
+  // the target size) and a partial last. Five words, no allocation, as a
+  // page has one for every output row and column.
   struct Span {
-    uint32_t first = 0;             // first source index
-    std::vector<uint32_t> weights;  // overlap with each source index, summing to `total`
+    uint32_t first = 0;   // first source index
+    uint32_t count = 0;   // source indices overlapped
+    uint32_t head = 0;    // overlap with the first
+    uint32_t tail = 0;    // overlap with the last (head when count is 1)
+    uint32_t middle = 0;  // overlap with each one in between
+    uint32_t Weight(uint32_t k) const { return k == 0 ? head : k + 1 == count ? tail : middle; }
     bool operator==(const Span &) const = default;
   };
   // A run of output columns that all average the same source columns.
