@@ -15,6 +15,14 @@ ref=$(realpath "$1")
 new=$(realpath "${2:-build/default/tools/inkdot/inkdot}")
 profile=${PROFILE:-build/default/profiles/default}
 digest=${DIGEST:-build/default/tests/plane_digest}
+# A missing build would make every combination look unsupported or alike.
+for program in "$ref" "$new" "$digest"; do
+  if [ ! -f "$program" ] || [ ! -x "$program" ]; then
+    echo "compare-outputs: $program is not an executable file" >&2
+    exit 2
+  fi
+done
+echo "comparing $new against $ref"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
