@@ -25,6 +25,7 @@ namespace {
 struct LaneMatrix {
   alignas(16) int32_t offset[4];
   alignas(16) int32_t noise[4];
+  alignas(16) int32_t rightShift[4];  // 3 when the noise bit sends a share right, else 2
 };
 
 constexpr std::array<LaneMatrix, 256> kLaneMatrix = [] {
@@ -32,20 +33,32 @@ constexpr std::array<LaneMatrix, 256> kLaneMatrix = [] {
   for (uint32_t m = 0; m < 256; ++m) {
     const int32_t offset = kThresholdOffsets[m & 0xFE];
     const int32_t noise = (m & 1) == 0 ? -1 : 0;
-    table[m] = {{offset, -offset, offset, 0}, {noise, noise, noise, noise}};
+    const int32_t shift = noise == 0 ? 3 : 2;
+    table[m] = {{offset, -offset, offset, 0}, {noise, noise, noise, noise}, {shift, shift, shift, shift}};
   }
   return table;
 }();
 
-INKDOT_LANES inline __m128i Load(const int32_t *p) {
+INKDOT_LANES inline __m128i LoadLanes(const int32_t *p) {
   return _mm_load_si128(reinterpret_cast<const __m128i *>(p));
 }
 
-INKDOT_LANES inline void Store(int32_t *p, __m128i v) {
+INKDOT_LANES inline void StoreLanes(int32_t *p, __m128i v) {
   _mm_store_si128(reinterpret_cast<__m128i *>(p), v);
 }
 
-INKDOT_LANES inline void AddTo(int32_t *p, __m128i v) { Store(p, _mm_add_epi32(Load(p), v)); }
+INKDOT_LANES inline void AddTo(int32_t *p, __m128i v) { StoreLanes(p, _mm_add_epi32(LoadLanes(p), v)); }
+
+// The cells from `cell` on kept in registers, to the window and back.
+template <int kAhead>
+INKDOT_LANES inline void LoadAhead(const int32_t (*cell)[4], __m128i (&ahead)[kAhead]) {
+  for (int k = 0; k < kAhead; ++k) ahead[k] = LoadLanes(cell[k]);
+}
+
+template <int kAhead>
+INKDOT_LANES inline void StoreAhead(int32_t (*cell)[4], const __m128i (&ahead)[kAhead]) {
+  for (int k = 0; k < kAhead; ++k) StoreLanes(cell[k], ahead[k]);
+}
 
 // table[level] of the three inks, their levels in bytes 0, 2 and 4 of y.
 INKDOT_LANES inline __m128i Lookup3(const int32_t *table, const uint8_t *y) {
@@ -56,24 +69,37 @@ INKDOT_LANES inline __m128i Lookup3(const int32_t *table, const uint8_t *y) {
 // The narrow filters, all three lanes at once, for the inks whose filter
 // does not depend on the wide classes: every ink above T0, and every ink
 // without a dot (an inactive ink's zero error gives "the cell takes the
-// carry"). `above`: the level is above T0; `blank`: no dot. Adds to the
-// cells around `cell` (column x), stores column x's, and returns column
-// x + 1's, which the caller keeps in a register as the next pixel's cell.
+// carry"). The cells from the pixel's own to kAhead - 1 past it are kept in
+// registers (`ahead`, the own cell first): the cell the next pixel reads is
+// then a register, not a load of a store just made, and the chain from one
+// pixel's error to the next one's is a few operations. Step() spreads the
+// error e of the pixel at `cell`, stores its own cell and the cells behind
+// it, and moves `ahead` on by one cell.
 template <class Filters>
 struct NarrowLanes;
 
 template <>
 struct NarrowLanes<SquareFilters> {
-  INKDOT_LANES static __m128i Apply(int32_t (*cell)[4], __m128i e, __m128i above, __m128i,
-                                    __m128i, __m128i &carry) {
+  static constexpr int kAhead = 2;
+
+  // What the filters take of a pixel besides its error: its level above T0
+  // (an inactive ink's error is zero, whatever the class).
+  struct Pixel {
+    __m128i above;
+  };
+
+  INKDOT_LANES static Pixel Prepare(__m128i above, __m128i, __m128i, __m128i) { return {above}; }
+
+  INKDOT_LANES static void Step(int32_t (*cell)[4], __m128i e, const Pixel &p,
+                                __m128i (&ahead)[kAhead], __m128i &carry) {
     const __m128i four = _mm_slli_epi32(e, 2), eight = _mm_slli_epi32(e, 3);
-    AddTo(cell[2], four);
+    ahead[0] = _mm_add_epi32(ahead[1], eight);
+    ahead[1] = _mm_add_epi32(LoadLanes(cell[2]), four);
     AddTo(cell[-2], four);
     // Above T0 4e to the left, else 8e; above T0 carries 4e.
-    AddTo(cell[-1], _mm_add_epi32(four, _mm_andnot_si128(above, four)));
-    Store(cell[0], _mm_add_epi32(eight, carry));
-    carry = _mm_and_si128(four, above);
-    return _mm_add_epi32(Load(cell[1]), eight);
+    AddTo(cell[-1], _mm_add_epi32(four, _mm_andnot_si128(p.above, four)));
+    StoreLanes(cell[0], _mm_add_epi32(eight, carry));
+    carry = _mm_and_si128(four, p.above);
   }
 };
 
@@ -81,24 +107,43 @@ struct NarrowLanes<SquareFilters> {
 // dot is also the filter of every undotted ink.
 template <>
 struct NarrowLanes<WideColourFilters> {
-  INKDOT_LANES static __m128i Apply(int32_t (*cell)[4], __m128i e, __m128i above,
-                                    __m128i blank, __m128i noise, __m128i &carry) {
-    const __m128i dotted = _mm_andnot_si128(blank, above);
+  static constexpr int kAhead = 4;
+
+  struct Pixel {
+    __m128i dotted;  // dotted and above T0
+    __m128i noise;   // the noise bit's mask: the share goes left
+    __m128i shift;   // the next cell takes e << shift: 8e for a right share, else 4e
+  };
+
+  // `above`: above T0 and active; `noDot` and `noise` as in Step.
+  INKDOT_LANES static Pixel Prepare(__m128i above, __m128i noDot, __m128i noise,
+                                    __m128i rightShift) {
+    // Off the chain: rightShift is 3 where the noise bit sends the share
+    // right, else 2; a dotted ink has no share.
+    const __m128i right = _mm_andnot_si128(noise, _mm_set1_epi32(1));
+    const __m128i shift = _mm_sub_epi32(
+        rightShift, _mm_andnot_si128(noDot, _mm_and_si128(above, right)));
+    return {_mm_andnot_si128(noDot, above), noise, shift};
+  }
+
+  INKDOT_LANES static void Step(int32_t (*cell)[4], __m128i e, const Pixel &p,
+                                __m128i (&ahead)[kAhead], __m128i &carry) {
     const __m128i four = _mm_slli_epi32(e, 2);
-    const __m128i share = _mm_andnot_si128(dotted, four);
-    const __m128i left = _mm_and_si128(share, noise);
-    const __m128i right = _mm_sub_epi32(share, left);
-    const __m128i two = _mm_and_si128(_mm_add_epi32(e, e), dotted);
-    AddTo(cell[2], four);
-    AddTo(cell[3], _mm_add_epi32(left, two));
-    AddTo(cell[4], two);
+    const __m128i share = _mm_andnot_si128(p.dotted, four);
+    const __m128i left = _mm_and_si128(share, p.noise);
+    const __m128i right = _mm_andnot_si128(p.noise, share);
+    const __m128i two = _mm_and_si128(_mm_add_epi32(e, e), p.dotted);
+    // c[1] takes four + right, which is e << shift.
+    ahead[0] = _mm_add_epi32(ahead[1], _mm_sllv_epi32(e, p.shift));
+    ahead[1] = _mm_add_epi32(ahead[2], four);
+    ahead[2] = _mm_add_epi32(ahead[3], _mm_add_epi32(left, two));
+    ahead[3] = _mm_add_epi32(LoadLanes(cell[4]), two);
     AddTo(cell[-1], _mm_add_epi32(four, left));
     AddTo(cell[-2], four);
     AddTo(cell[-3], _mm_add_epi32(right, two));
     AddTo(cell[-4], two);
-    Store(cell[0], _mm_add_epi32(_mm_add_epi32(four, share), carry));
-    carry = _mm_and_si128(four, dotted);
-    return _mm_add_epi32(Load(cell[1]), _mm_add_epi32(four, right));
+    StoreLanes(cell[0], _mm_add_epi32(_mm_add_epi32(four, share), carry));
+    carry = _mm_and_si128(four, p.dotted);
   }
 };
 
@@ -136,10 +181,10 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::LoadColumns(int32_t from, i
     const __m128i zero = _mm_setzero_si128();
     const __m128i ab01 = _mm_unpacklo_epi32(a, b), ab23 = _mm_unpackhi_epi32(a, b);
     const __m128i d01 = _mm_unpacklo_epi32(d, zero), d23 = _mm_unpackhi_epi32(d, zero);
-    Store(Cell(c), _mm_unpacklo_epi64(ab01, d01));
-    Store(Cell(c + 1), _mm_unpackhi_epi64(ab01, d01));
-    Store(Cell(c + 2), _mm_unpacklo_epi64(ab23, d23));
-    Store(Cell(c + 3), _mm_unpackhi_epi64(ab23, d23));
+    StoreLanes(Cell(c), _mm_unpacklo_epi64(ab01, d01));
+    StoreLanes(Cell(c + 1), _mm_unpackhi_epi64(ab01, d01));
+    StoreLanes(Cell(c + 2), _mm_unpacklo_epi64(ab23, d23));
+    StoreLanes(Cell(c + 3), _mm_unpackhi_epi64(ab23, d23));
   }
   for (; c < hi; ++c) {
     for (int k = 0; k < 3; ++k) Cell(c)[k] = lines_[k][c];
@@ -152,8 +197,8 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::StoreColumns(int32_t from, 
   const int32_t lo = std::clamp(first_, from, to), hi = std::clamp(end_, lo, to);
   int32_t c = lo;
   for (; c + 4 <= hi; c += 4) {
-    const __m128i c0 = Load(Cell(c)), c1 = Load(Cell(c + 1));
-    const __m128i c2 = Load(Cell(c + 2)), c3 = Load(Cell(c + 3));
+    const __m128i c0 = LoadLanes(Cell(c)), c1 = LoadLanes(Cell(c + 1));
+    const __m128i c2 = LoadLanes(Cell(c + 2)), c3 = LoadLanes(Cell(c + 3));
     const __m128i ab01 = _mm_unpacklo_epi32(c0, c1), ab23 = _mm_unpacklo_epi32(c2, c3);
     const __m128i d01 = _mm_unpackhi_epi32(c0, c1), d23 = _mm_unpackhi_epi32(c2, c3);
     _mm_storeu_si128(reinterpret_cast<__m128i *>(lines_[0] + c), _mm_unpacklo_epi64(ab01, ab23));
@@ -196,23 +241,29 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::Pixels(const uint64_t *y,
     windowStart_ += kBlockPixels;
     LoadColumns(windowStart_ + kWindowCells - kBlockPixels, windowStart_ + kWindowCells);
   }
+  using Narrow = NarrowLanes<Filters>;
+  constexpr int kAhead = Narrow::kAhead;
   const __m128i zero = _mm_setzero_si128();
   const __m128i levelMask = _mm_setr_epi32(0xFF, 0xFF, 0xFF, 0);
   const __m128i refill =
       _mm_set1_epi32(static_cast<int>(DiffusedColourInks<Filters, false>::kActivityRefill));
   const __m128i t0 = _mm_set1_epi32(limits_.t0);
-  __m128i carry = Load(carry_), activity = Load(activity_);
+  __m128i carry = LoadLanes(carry_), activity = LoadLanes(activity_);
   int32_t(*cell)[4] = cells_ + (x0 - windowStart_);
-  __m128i next = Load(cell[0]);
+  __m128i ahead[kAhead];
+  LoadAhead(cell, ahead);
   for (uint32_t j = 0; j < pixels; ++j, ++cell) {
     if ((white >> j) & 1) {
       // A white pixel: every cell takes its carry.
-      Store(cell[0], carry);
+      StoreLanes(cell[0], carry);
       carry = zero;
-      next = Load(cell[1]);
+      for (int k = 0; k + 1 < kAhead; ++k) ahead[k] = ahead[k + 1];
+      ahead[kAhead - 1] = LoadLanes(cell[kAhead]);
       dots[j] = 0;
       continue;
     }
+    // What does not depend on the error reaching this pixel comes first,
+    // off the chain from pixel to pixel.
     const uint8_t *levels = reinterpret_cast<const uint8_t *>(y + j);
     const __m128i level = _mm_and_si128(
         _mm_cvtepu16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(y + j))),
@@ -222,43 +273,48 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::Pixels(const uint64_t *y,
                             _mm_andnot_si128(_mm_cmpeq_epi32(level, zero), refill));
     const __m128i inactive = _mm_cmpeq_epi32(activity, zero);
     const LaneMatrix &lane = kLaneMatrix[matrix[j] & 0xFF];
-    const __m128i threshold = _mm_add_epi32(Lookup3(thresholds_, levels), Load(lane.offset));
-    const __m128i corrected = _mm_add_epi32(level, _mm_srai_epi32(next, 5));
-    const __m128i noDot = _mm_cmpgt_epi32(threshold, corrected);
+    // The dot test corrected >= threshold as (cell >> 5) >= threshold - level.
+    const __m128i reach = _mm_sub_epi32(
+        _mm_add_epi32(Lookup3(thresholds_, levels), LoadLanes(lane.offset)), level);
+    const __m128i tone = _mm_andnot_si128(inactive, Lookup3(tones_, levels));
+    const __m128i above = _mm_cmpgt_epi32(level, t0);
+    const __m128i aboveActive = _mm_andnot_si128(inactive, above);
+    const __m128i noise = LoadLanes(lane.noise);
+    // The chain: the pixel's cell to its error.
+    const __m128i fraction = _mm_srai_epi32(ahead[0], 5);
+    const __m128i noDot = _mm_cmpgt_epi32(reach, fraction);
+    const __m128i corrected = _mm_andnot_si128(inactive, _mm_add_epi32(level, fraction));
+    // A dot takes its tone off the error; an inactive ink spreads none.
+    const __m128i error = _mm_sub_epi32(corrected, _mm_andnot_si128(noDot, tone));
     const __m128i blank = _mm_or_si128(noDot, inactive);
     const int blankBits = _mm_movemask_ps(_mm_castsi128_ps(blank));
     dots[j] = static_cast<uint8_t>(blankBits ^ 0xF);
-    // A dot takes its tone off the error; an inactive ink spreads none.
-    const __m128i error = _mm_andnot_si128(
-        inactive,
-        _mm_sub_epi32(corrected, _mm_andnot_si128(noDot, Lookup3(tones_, levels))));
-    const __m128i above = _mm_cmpgt_epi32(level, t0);
+    const typename Narrow::Pixel pixel =
+        Narrow::Prepare(aboveActive, noDot, noise, LoadLanes(lane.rightShift));
     const int narrowBits = _mm_movemask_ps(_mm_castsi128_ps(above)) | blankBits;
-    const __m128i noise = Load(lane.noise);
     if (narrowBits == 0xF) {
-      next = NarrowLanes<Filters>::Apply(cell, error, above, blank, noise, carry);
+      Narrow::Step(cell, error, pixel, ahead, carry);
       continue;
     }
     // Dotted inks at or below T0 take the wide filters, one by one; the
     // others the narrow ones as above.
-    const __m128i narrow = _mm_or_si128(above, blank);
-    Store(cell[1], NarrowLanes<Filters>::Apply(cell, _mm_and_si128(error, narrow), above, blank,
-                                               noise, carry));
+    Narrow::Step(cell, _mm_and_si128(error, _mm_or_si128(above, blank)), pixel, ahead, carry);
+    StoreAhead(cell + 1, ahead);
     alignas(16) int32_t e[4], l[4], c[4];
-    Store(e, error);
-    Store(l, level);
-    Store(c, carry);
+    StoreLanes(e, error);
+    StoreLanes(l, level);
+    StoreLanes(c, carry);
     const uint32_t filterNoise = (matrix[j] & 1) ^ 1;
     for (int wide = ~narrowBits & 7; wide != 0; wide &= wide - 1) {
       const int k = __builtin_ctz(static_cast<unsigned>(wide));
       c[k] += SpreadWide(cell, k, l[k], e[k], filterNoise);
     }
-    carry = Load(c);
-    next = Load(cell[1]);
+    carry = LoadLanes(c);
+    LoadAhead(cell + 1, ahead);
   }
-  Store(cell[0], next);
-  Store(carry_, carry);
-  Store(activity_, activity);
+  StoreAhead(cell, ahead);
+  StoreLanes(carry_, carry);
+  StoreLanes(activity_, activity);
 }
 
 template class DiffusedColourLanes<SquareFilters>;
