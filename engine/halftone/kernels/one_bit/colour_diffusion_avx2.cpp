@@ -49,16 +49,38 @@ INKDOT_LANES inline void StoreLanes(int32_t *p, __m128i v) {
 
 INKDOT_LANES inline void AddTo(int32_t *p, __m128i v) { StoreLanes(p, _mm_add_epi32(LoadLanes(p), v)); }
 
-// The cells from `cell` on kept in registers, to the window and back.
-template <int kAhead>
-INKDOT_LANES inline void LoadAhead(const int32_t (*cell)[4], __m128i (&ahead)[kAhead]) {
-  for (int k = 0; k < kAhead; ++k) ahead[k] = LoadLanes(cell[k]);
-}
+// The cells near the pixel at column x, kept in registers: ahead[k] is the
+// cell of column x + k (the pixel's own first), behind[k] that of column
+// x - 1 - k. The cell the next pixel reads is then a register, not a load
+// of a store just made, and no cell is read back while a store to it is
+// on its way.
+template <int kAhead, int kBehind>
+struct RegisterCells {
+  __m128i ahead[kAhead];
+  __m128i behind[kBehind];
 
-template <int kAhead>
-INKDOT_LANES inline void StoreAhead(int32_t (*cell)[4], const __m128i (&ahead)[kAhead]) {
-  for (int k = 0; k < kAhead; ++k) StoreLanes(cell[k], ahead[k]);
-}
+  // From and to the window, `cell` being column x's.
+  INKDOT_LANES void Load(const int32_t (*cell)[4]) {
+    for (int k = 0; k < kAhead; ++k) ahead[k] = LoadLanes(cell[k]);
+    for (int k = 0; k < kBehind; ++k) behind[k] = LoadLanes(cell[-1 - k]);
+  }
+
+  INKDOT_LANES void Store(int32_t (*cell)[4]) const {
+    for (int k = 0; k < kAhead; ++k) StoreLanes(cell[k], ahead[k]);
+    for (int k = 0; k < kBehind; ++k) StoreLanes(cell[-1 - k], behind[k]);
+  }
+
+  // On to column x + 1, column x's cell now holding `own`: the cell no
+  // filter reaches any more goes to the window, and the one coming into
+  // reach is read from it.
+  INKDOT_LANES void Next(int32_t (*cell)[4], __m128i own) {
+    StoreLanes(cell[-kBehind], behind[kBehind - 1]);
+    for (int k = kBehind - 1; k > 0; --k) behind[k] = behind[k - 1];
+    behind[0] = own;
+    for (int k = 0; k + 1 < kAhead; ++k) ahead[k] = ahead[k + 1];
+    ahead[kAhead - 1] = LoadLanes(cell[kAhead]);
+  }
+};
 
 // table[level] of the three inks, their levels in bytes 0, 2 and 4 of y.
 INKDOT_LANES inline __m128i Lookup3(const int32_t *table, const uint8_t *y) {
@@ -80,7 +102,7 @@ struct NarrowLanes;
 
 template <>
 struct NarrowLanes<SquareFilters> {
-  static constexpr int kAhead = 2;
+  using Cells = RegisterCells<2, 2>;
 
   // What the filters take of a pixel besides its error: its level above T0
   // (an inactive ink's error is zero, whatever the class).
@@ -90,15 +112,15 @@ struct NarrowLanes<SquareFilters> {
 
   INKDOT_LANES static Pixel Prepare(__m128i above, __m128i, __m128i, __m128i) { return {above}; }
 
-  INKDOT_LANES static void Step(int32_t (*cell)[4], __m128i e, const Pixel &p,
-                                __m128i (&ahead)[kAhead], __m128i &carry) {
+  INKDOT_LANES static void Step(int32_t (*cell)[4], __m128i e, const Pixel &p, Cells &cells,
+                                __m128i &carry) {
     const __m128i four = _mm_slli_epi32(e, 2), eight = _mm_slli_epi32(e, 3);
-    ahead[0] = _mm_add_epi32(ahead[1], eight);
-    ahead[1] = _mm_add_epi32(LoadLanes(cell[2]), four);
-    AddTo(cell[-2], four);
+    cells.ahead[1] = _mm_add_epi32(cells.ahead[1], eight);
     // Above T0 4e to the left, else 8e; above T0 carries 4e.
-    AddTo(cell[-1], _mm_add_epi32(four, _mm_andnot_si128(p.above, four)));
-    StoreLanes(cell[0], _mm_add_epi32(eight, carry));
+    cells.behind[0] = _mm_add_epi32(cells.behind[0], _mm_add_epi32(four, _mm_andnot_si128(p.above, four)));
+    cells.behind[1] = _mm_add_epi32(cells.behind[1], four);
+    cells.Next(cell, _mm_add_epi32(eight, carry));
+    cells.ahead[1] = _mm_add_epi32(cells.ahead[1], four);
     carry = _mm_and_si128(four, p.above);
   }
 };
@@ -107,7 +129,7 @@ struct NarrowLanes<SquareFilters> {
 // dot is also the filter of every undotted ink.
 template <>
 struct NarrowLanes<WideColourFilters> {
-  static constexpr int kAhead = 4;
+  using Cells = RegisterCells<4, 4>;
 
   struct Pixel {
     __m128i dotted;  // dotted and above T0
@@ -126,23 +148,23 @@ struct NarrowLanes<WideColourFilters> {
     return {_mm_andnot_si128(noDot, above), noise, shift};
   }
 
-  INKDOT_LANES static void Step(int32_t (*cell)[4], __m128i e, const Pixel &p,
-                                __m128i (&ahead)[kAhead], __m128i &carry) {
+  INKDOT_LANES static void Step(int32_t (*cell)[4], __m128i e, const Pixel &p, Cells &cells,
+                                __m128i &carry) {
     const __m128i four = _mm_slli_epi32(e, 2);
     const __m128i share = _mm_andnot_si128(p.dotted, four);
     const __m128i left = _mm_and_si128(share, p.noise);
     const __m128i right = _mm_andnot_si128(p.noise, share);
     const __m128i two = _mm_and_si128(_mm_add_epi32(e, e), p.dotted);
     // c[1] takes four + right, which is e << shift.
-    ahead[0] = _mm_add_epi32(ahead[1], _mm_sllv_epi32(e, p.shift));
-    ahead[1] = _mm_add_epi32(ahead[2], four);
-    ahead[2] = _mm_add_epi32(ahead[3], _mm_add_epi32(left, two));
-    ahead[3] = _mm_add_epi32(LoadLanes(cell[4]), two);
-    AddTo(cell[-1], _mm_add_epi32(four, left));
-    AddTo(cell[-2], four);
-    AddTo(cell[-3], _mm_add_epi32(right, two));
-    AddTo(cell[-4], two);
-    StoreLanes(cell[0], _mm_add_epi32(_mm_add_epi32(four, share), carry));
+    cells.ahead[1] = _mm_add_epi32(cells.ahead[1], _mm_sllv_epi32(e, p.shift));
+    cells.ahead[2] = _mm_add_epi32(cells.ahead[2], four);
+    cells.ahead[3] = _mm_add_epi32(cells.ahead[3], _mm_add_epi32(left, two));
+    cells.behind[0] = _mm_add_epi32(cells.behind[0], _mm_add_epi32(four, left));
+    cells.behind[1] = _mm_add_epi32(cells.behind[1], four);
+    cells.behind[2] = _mm_add_epi32(cells.behind[2], _mm_add_epi32(right, two));
+    cells.behind[3] = _mm_add_epi32(cells.behind[3], two);
+    cells.Next(cell, _mm_add_epi32(_mm_add_epi32(four, share), carry));
+    cells.ahead[3] = _mm_add_epi32(cells.ahead[3], two);
     carry = _mm_and_si128(four, p.dotted);
   }
 };
@@ -242,7 +264,6 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::Pixels(const uint64_t *y,
     LoadColumns(windowStart_ + kWindowCells - kBlockPixels, windowStart_ + kWindowCells);
   }
   using Narrow = NarrowLanes<Filters>;
-  constexpr int kAhead = Narrow::kAhead;
   const __m128i zero = _mm_setzero_si128();
   const __m128i levelMask = _mm_setr_epi32(0xFF, 0xFF, 0xFF, 0);
   const __m128i refill =
@@ -250,15 +271,13 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::Pixels(const uint64_t *y,
   const __m128i t0 = _mm_set1_epi32(limits_.t0);
   __m128i carry = LoadLanes(carry_), activity = LoadLanes(activity_);
   int32_t(*cell)[4] = cells_ + (x0 - windowStart_);
-  __m128i ahead[kAhead];
-  LoadAhead(cell, ahead);
+  typename Narrow::Cells cells;
+  cells.Load(cell);
   for (uint32_t j = 0; j < pixels; ++j, ++cell) {
     if ((white >> j) & 1) {
       // A white pixel: every cell takes its carry.
-      StoreLanes(cell[0], carry);
+      cells.Next(cell, carry);
       carry = zero;
-      for (int k = 0; k + 1 < kAhead; ++k) ahead[k] = ahead[k + 1];
-      ahead[kAhead - 1] = LoadLanes(cell[kAhead]);
       dots[j] = 0;
       continue;
     }
@@ -281,7 +300,7 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::Pixels(const uint64_t *y,
     const __m128i aboveActive = _mm_andnot_si128(inactive, above);
     const __m128i noise = LoadLanes(lane.noise);
     // The chain: the pixel's cell to its error.
-    const __m128i fraction = _mm_srai_epi32(ahead[0], 5);
+    const __m128i fraction = _mm_srai_epi32(cells.ahead[0], 5);
     const __m128i noDot = _mm_cmpgt_epi32(reach, fraction);
     const __m128i corrected = _mm_andnot_si128(inactive, _mm_add_epi32(level, fraction));
     // A dot takes its tone off the error; an inactive ink spreads none.
@@ -293,13 +312,13 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::Pixels(const uint64_t *y,
         Narrow::Prepare(aboveActive, noDot, noise, LoadLanes(lane.rightShift));
     const int narrowBits = _mm_movemask_ps(_mm_castsi128_ps(above)) | blankBits;
     if (narrowBits == 0xF) {
-      Narrow::Step(cell, error, pixel, ahead, carry);
+      Narrow::Step(cell, error, pixel, cells, carry);
       continue;
     }
     // Dotted inks at or below T0 take the wide filters, one by one; the
     // others the narrow ones as above.
-    Narrow::Step(cell, _mm_and_si128(error, _mm_or_si128(above, blank)), pixel, ahead, carry);
-    StoreAhead(cell + 1, ahead);
+    Narrow::Step(cell, _mm_and_si128(error, _mm_or_si128(above, blank)), pixel, cells, carry);
+    cells.Store(cell + 1);
     alignas(16) int32_t e[4], l[4], c[4];
     StoreLanes(e, error);
     StoreLanes(l, level);
@@ -310,9 +329,9 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::Pixels(const uint64_t *y,
       c[k] += SpreadWide(cell, k, l[k], e[k], filterNoise);
     }
     carry = LoadLanes(c);
-    LoadAhead(cell + 1, ahead);
+    cells.Load(cell + 1);
   }
-  StoreAhead(cell, ahead);
+  cells.Store(cell);
   StoreLanes(carry_, carry);
   StoreLanes(activity_, activity);
 }
