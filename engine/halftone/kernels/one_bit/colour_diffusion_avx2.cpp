@@ -169,6 +169,21 @@ struct NarrowLanes<WideColourFilters> {
   }
 };
 
+// A dotted ink with a wide filter: its error spread by the scalar filter
+// into lane `lane` of the cells around `cell`; returns its carry.
+template <class Filters>
+int32_t SpreadWide(int32_t (*cell)[4], int lane, int32_t level, int32_t error, uint32_t noise,
+                   const FilterLimits &limits) {
+  constexpr int32_t kReach = DiffusedColourLanes<Filters>::kReach;
+  // Ink 1 of the fast kernels has no noise term in its widest filter's limit.
+  const int32_t t3Limit = lane == 1 ? limits.t3 : T3Limit<Filters>(limits, noise);
+  int32_t spread[2 * kReach] = {};
+  const int32_t carry =
+      Filters::Apply(spread + kReach, {level, error, true, noise, t3Limit}, 0, limits);
+  for (int32_t k = -kReach; k < kReach; ++k) cell[k][lane] += spread[kReach + k];
+  return carry;
+}
+
 }  // namespace
 
 template <class Filters>
@@ -237,18 +252,6 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::Finish() {
   StoreColumns(windowStart_, windowStart_ + kWindowCells);
 }
 
-template <class Filters>
-INKDOT_LANES_CALL int32_t DiffusedColourLanes<Filters>::SpreadWide(int32_t (*cell)[4], int lane,
-                                                                    int32_t level, int32_t error,
-                                                                    uint32_t noise) const {
-  // Ink 1 of the fast kernels has no noise term in its widest filter's limit.
-  const int32_t t3Limit = lane == 1 ? limits_.t3 : T3Limit<Filters>(limits_, noise);
-  int32_t spread[2 * kReach] = {};
-  const int32_t carry =
-      Filters::Apply(spread + kReach, {level, error, true, noise, t3Limit}, 0, limits_);
-  for (int32_t k = -kReach; k < kReach; ++k) cell[k][lane] += spread[kReach + k];
-  return carry;
-}
 
 template <class Filters>
 INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::Pixels(const uint64_t *y,
@@ -263,6 +266,26 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::Pixels(const uint64_t *y,
     windowStart_ += kBlockPixels;
     LoadColumns(windowStart_ + kWindowCells - kBlockPixels, windowStart_ + kWindowCells);
   }
+  const Block block{y, matrix, white, pixels, x0, dots};
+  for (uint32_t j = 0; j < pixels;) {
+    j = Run(block, j);
+    if (wide_.lanes == 0) continue;
+    // The pixel before j has inks that take the wide filters.
+    int32_t(*cell)[4] = cells_ + (x0 + static_cast<int32_t>(j) - 1 - windowStart_);
+    for (uint32_t lanes = wide_.lanes; lanes != 0; lanes &= lanes - 1) {
+      const int k = __builtin_ctz(lanes);
+      carry_[k] += SpreadWide<Filters>(cell, k, wide_.level[k], wide_.error[k], wide_.noise,
+                                       limits_);
+    }
+    wide_.lanes = 0;
+  }
+}
+
+template <class Filters>
+INKDOT_LANES_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block, uint32_t j) {
+  const uint64_t *const y = block.y;
+  const uint32_t *const matrix = block.matrix;
+  uint8_t *const dots = block.dots;
   using Narrow = NarrowLanes<Filters>;
   const __m128i zero = _mm_setzero_si128();
   const __m128i levelMask = _mm_setr_epi32(0xFF, 0xFF, 0xFF, 0);
@@ -270,11 +293,11 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::Pixels(const uint64_t *y,
       _mm_set1_epi32(static_cast<int>(DiffusedColourInks<Filters, false>::kActivityRefill));
   const __m128i t0 = _mm_set1_epi32(limits_.t0);
   __m128i carry = LoadLanes(carry_), activity = LoadLanes(activity_);
-  int32_t(*cell)[4] = cells_ + (x0 - windowStart_);
+  int32_t(*cell)[4] = cells_ + (block.x0 + static_cast<int32_t>(j) - windowStart_);
   typename Narrow::Cells cells;
   cells.Load(cell);
-  for (uint32_t j = 0; j < pixels; ++j, ++cell) {
-    if ((white >> j) & 1) {
+  for (; j < block.pixels; ++j, ++cell) {
+    if ((block.white >> j) & 1) {
       // A white pixel: every cell takes its carry.
       cells.Next(cell, carry);
       carry = zero;
@@ -315,25 +338,22 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::Pixels(const uint64_t *y,
       Narrow::Step(cell, error, pixel, cells, carry);
       continue;
     }
-    // Dotted inks at or below T0 take the wide filters, one by one; the
-    // others the narrow ones as above.
+    // Dotted inks at or below T0 take the wide filters: the narrow ones
+    // here for the others, the wide ones by the caller, outside the loop,
+    // which then keeps its registers.
     Narrow::Step(cell, _mm_and_si128(error, _mm_or_si128(above, blank)), pixel, cells, carry);
-    cells.Store(cell + 1);
-    alignas(16) int32_t e[4], l[4], c[4];
-    StoreLanes(e, error);
-    StoreLanes(l, level);
-    StoreLanes(c, carry);
-    const uint32_t filterNoise = (matrix[j] & 1) ^ 1;
-    for (int wide = ~narrowBits & 7; wide != 0; wide &= wide - 1) {
-      const int k = __builtin_ctz(static_cast<unsigned>(wide));
-      c[k] += SpreadWide(cell, k, l[k], e[k], filterNoise);
-    }
-    carry = LoadLanes(c);
-    cells.Load(cell + 1);
+    StoreLanes(wide_.error, error);
+    StoreLanes(wide_.level, level);
+    wide_.noise = (matrix[j] & 1) ^ 1;
+    wide_.lanes = static_cast<uint32_t>(~narrowBits & 7);
+    ++j;
+    ++cell;
+    break;
   }
   cells.Store(cell);
   StoreLanes(carry_, carry);
   StoreLanes(activity_, activity);
+  return j;
 }
 
 template class DiffusedColourLanes<SquareFilters>;

@@ -49,10 +49,18 @@ class DiffusedColourLanes {
  private:
   void Pixels(const uint64_t *y, const uint32_t *matrix, uint64_t white, uint32_t pixels,
               int32_t x0, uint8_t *dots);
-  // A dotted ink with a wide filter: its error spread by the scalar filter
-  // into lane `lane` of the cells around `cell`; returns its carry.
-  int32_t SpreadWide(int32_t (*cell)[4], int lane, int32_t level, int32_t error,
-                     uint32_t noise) const;
+  struct Block {
+    const uint64_t *y;
+    const uint32_t *matrix;
+    uint64_t white;
+    uint32_t pixels;
+    int32_t x0;
+    uint8_t *dots;
+  };
+  // The block's pixels from j on, until the end of the block or a pixel
+  // with inks that take the wide filters (left in wide_ for the caller,
+  // which spreads them outside the loop); returns the pixel after.
+  uint32_t Run(const Block &block, uint32_t j);
   // Columns [from, to) between the window and the error lines, those
   // outside the run's reach left alone (zero in the window).
   void LoadColumns(int32_t from, int32_t to);
@@ -65,6 +73,12 @@ class DiffusedColourLanes {
   alignas(16) int32_t activity_[4];
   int32_t thresholds_[256];  // the dot curve, as 32-bit values
   int32_t tones_[256];
+  struct {
+    alignas(16) int32_t error[4];
+    alignas(16) int32_t level[4];
+    uint32_t noise;
+    uint32_t lanes = 0;  // bit k: lane k takes its wide filter
+  } wide_;
   int32_t *lines_[3];
   FilterLimits limits_;
   int32_t windowStart_;  // the column of cells_[0]
