@@ -198,7 +198,7 @@ INKDOT_LANES_CALL DiffusedColourLanes<Filters>::DiffusedColourLanes(
   for (int k = 0; k < 3; ++k) activity_[k] = Inks::kActivityStart;
   activity_[3] = 0;  // the spare lane never diffuses
   for (int v = 0; v < 256; ++v) {
-    thresholds_[v] = inks.DotCurveValues()[v];
+    reaches_[v] = inks.DotCurveValues()[v] - v;
     tones_[v] = inks.ToneCurveValues()[v];
   }
   LoadColumns(windowStart_, windowStart_ + kWindowCells);
@@ -209,41 +209,49 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::LoadColumns(int32_t from, i
   const int32_t lo = std::clamp(first_, from, to), hi = std::clamp(end_, lo, to);
   std::memset(Cell(from), 0, sizeof(cells_[0]) * static_cast<size_t>(lo - from));
   std::memset(Cell(hi), 0, sizeof(cells_[0]) * static_cast<size_t>(to - hi));
-  int32_t c = lo;
+  // Locals, so that the stores to the window do not force reloads.
+  const int32_t *a = lines_[0] + lo, *b = lines_[1] + lo, *d = lines_[2] + lo;
+  int32_t(*cell)[4] = cells_ + (lo - windowStart_);
+  const int32_t n = hi - lo;
+  int32_t c = 0;
   // Four columns of the three lines at a time, transposed into four cells.
-  for (; c + 4 <= hi; c += 4) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(lines_[0] + c));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(lines_[1] + c));
-    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i *>(lines_[2] + c));
+  for (; c + 4 <= n; c += 4) {
+    const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a + c));
+    const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + c));
+    const __m128i vd = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + c));
     const __m128i zero = _mm_setzero_si128();
-    const __m128i ab01 = _mm_unpacklo_epi32(a, b), ab23 = _mm_unpackhi_epi32(a, b);
-    const __m128i d01 = _mm_unpacklo_epi32(d, zero), d23 = _mm_unpackhi_epi32(d, zero);
-    StoreLanes(Cell(c), _mm_unpacklo_epi64(ab01, d01));
-    StoreLanes(Cell(c + 1), _mm_unpackhi_epi64(ab01, d01));
-    StoreLanes(Cell(c + 2), _mm_unpacklo_epi64(ab23, d23));
-    StoreLanes(Cell(c + 3), _mm_unpackhi_epi64(ab23, d23));
+    const __m128i ab01 = _mm_unpacklo_epi32(va, vb), ab23 = _mm_unpackhi_epi32(va, vb);
+    const __m128i d01 = _mm_unpacklo_epi32(vd, zero), d23 = _mm_unpackhi_epi32(vd, zero);
+    StoreLanes(cell[c], _mm_unpacklo_epi64(ab01, d01));
+    StoreLanes(cell[c + 1], _mm_unpackhi_epi64(ab01, d01));
+    StoreLanes(cell[c + 2], _mm_unpacklo_epi64(ab23, d23));
+    StoreLanes(cell[c + 3], _mm_unpackhi_epi64(ab23, d23));
   }
-  for (; c < hi; ++c) {
-    for (int k = 0; k < 3; ++k) Cell(c)[k] = lines_[k][c];
-    Cell(c)[3] = 0;
+  for (; c < n; ++c) {
+    StoreLanes(cell[c], _mm_setr_epi32(a[c], b[c], d[c], 0));
   }
 }
 
 template <class Filters>
 INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::StoreColumns(int32_t from, int32_t to) const {
   const int32_t lo = std::clamp(first_, from, to), hi = std::clamp(end_, lo, to);
-  int32_t c = lo;
-  for (; c + 4 <= hi; c += 4) {
-    const __m128i c0 = LoadLanes(Cell(c)), c1 = LoadLanes(Cell(c + 1));
-    const __m128i c2 = LoadLanes(Cell(c + 2)), c3 = LoadLanes(Cell(c + 3));
+  int32_t *a = lines_[0] + lo, *b = lines_[1] + lo, *d = lines_[2] + lo;
+  const int32_t(*cell)[4] = cells_ + (lo - windowStart_);
+  const int32_t n = hi - lo;
+  int32_t c = 0;
+  for (; c + 4 <= n; c += 4) {
+    const __m128i c0 = LoadLanes(cell[c]), c1 = LoadLanes(cell[c + 1]);
+    const __m128i c2 = LoadLanes(cell[c + 2]), c3 = LoadLanes(cell[c + 3]);
     const __m128i ab01 = _mm_unpacklo_epi32(c0, c1), ab23 = _mm_unpacklo_epi32(c2, c3);
     const __m128i d01 = _mm_unpackhi_epi32(c0, c1), d23 = _mm_unpackhi_epi32(c2, c3);
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(lines_[0] + c), _mm_unpacklo_epi64(ab01, ab23));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(lines_[1] + c), _mm_unpackhi_epi64(ab01, ab23));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(lines_[2] + c), _mm_unpacklo_epi64(d01, d23));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(a + c), _mm_unpacklo_epi64(ab01, ab23));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(b + c), _mm_unpackhi_epi64(ab01, ab23));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(d + c), _mm_unpacklo_epi64(d01, d23));
   }
-  for (; c < hi; ++c) {
-    for (int k = 0; k < 3; ++k) lines_[k][c] = Cell(c)[k];
+  for (; c < n; ++c) {
+    a[c] = cell[c][0];
+    b[c] = cell[c][1];
+    d[c] = cell[c][2];
   }
 }
 
@@ -286,6 +294,9 @@ INKDOT_LANES_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
   const uint64_t *const y = block.y;
   const uint32_t *const matrix = block.matrix;
   uint8_t *const dots = block.dots;
+  // Locals: the byte stores to dots would otherwise force reloads.
+  const uint64_t white = block.white;
+  const uint32_t pixels = block.pixels;
   using Narrow = NarrowLanes<Filters>;
   const __m128i zero = _mm_setzero_si128();
   const __m128i levelMask = _mm_setr_epi32(0xFF, 0xFF, 0xFF, 0);
@@ -296,8 +307,8 @@ INKDOT_LANES_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
   int32_t(*cell)[4] = cells_ + (block.x0 + static_cast<int32_t>(j) - windowStart_);
   typename Narrow::Cells cells;
   cells.Load(cell);
-  for (; j < block.pixels; ++j, ++cell) {
-    if ((block.white >> j) & 1) {
+  for (; j < pixels; ++j, ++cell) {
+    if ((white >> j) & 1) {
       // A white pixel: every cell takes its carry.
       cells.Next(cell, carry);
       carry = zero;
@@ -316,8 +327,7 @@ INKDOT_LANES_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
     const __m128i inactive = _mm_cmpeq_epi32(activity, zero);
     const LaneMatrix &lane = kLaneMatrix[matrix[j] & 0xFF];
     // The dot test corrected >= threshold as (cell >> 5) >= threshold - level.
-    const __m128i reach = _mm_sub_epi32(
-        _mm_add_epi32(Lookup3(thresholds_, levels), LoadLanes(lane.offset)), level);
+    const __m128i reach = _mm_add_epi32(Lookup3(reaches_, levels), LoadLanes(lane.offset));
     const __m128i tone = _mm_andnot_si128(inactive, Lookup3(tones_, levels));
     const __m128i above = _mm_cmpgt_epi32(level, t0);
     const __m128i aboveActive = _mm_andnot_si128(inactive, above);

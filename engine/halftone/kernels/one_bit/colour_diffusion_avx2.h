@@ -71,7 +71,9 @@ class DiffusedColourLanes {
   alignas(32) int32_t cells_[kWindowCells][4];
   alignas(16) int32_t carry_[4] = {0, 0, 0, 0};
   alignas(16) int32_t activity_[4];
-  int32_t thresholds_[256];  // the dot curve, as 32-bit values
+  // The dot curve less the level: a pixel dots where its cell's error
+  // (cell >> 5) reaches this plus the threshold offset.
+  int32_t reaches_[256];
   int32_t tones_[256];
   struct {
     alignas(16) int32_t error[4];
