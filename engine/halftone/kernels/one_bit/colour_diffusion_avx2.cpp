@@ -19,13 +19,16 @@ namespace inkdot {
 
 namespace {
 
-// What a pixel's matrix value m gives the lanes, indexed by its low byte:
-// the threshold offset, negated for ink 1, and the noise bit of the
-// colour kernels' filters (bit 0 of m inverted) as a mask.
+// What a pixel's matrix value m gives the lanes, indexed by its low byte
+// (64 bytes an entry, so that the index is one shift): the threshold
+// offset, negated for ink 1, and the noise bit of the colour kernels'
+// filters (bit 0 of m inverted) as a mask, and what the 1440 x 720 filter
+// makes of it.
 struct LaneMatrix {
-  alignas(16) int32_t offset[4];
-  alignas(16) int32_t noise[4];
-  alignas(16) int32_t rightShift[4];  // 3 when the noise bit sends a share right, else 2
+  alignas(64) int32_t offset[4];
+  int32_t noise[4];
+  int32_t right[4];       // 1 when the noise bit sends a share right, else 0
+  int32_t rightShift[4];  // 2 + right
 };
 
 constexpr std::array<LaneMatrix, 256> kLaneMatrix = [] {
@@ -33,8 +36,11 @@ constexpr std::array<LaneMatrix, 256> kLaneMatrix = [] {
   for (uint32_t m = 0; m < 256; ++m) {
     const int32_t offset = kThresholdOffsets[m & 0xFE];
     const int32_t noise = (m & 1) == 0 ? -1 : 0;
-    const int32_t shift = noise == 0 ? 3 : 2;
-    table[m] = {{offset, -offset, offset, 0}, {noise, noise, noise, noise}, {shift, shift, shift, shift}};
+    const int32_t right = noise == 0 ? 1 : 0;
+    table[m] = {{offset, -offset, offset, 0},
+                {noise, noise, noise, noise},
+                {right, right, right, right},
+                {2 + right, 2 + right, 2 + right, 2 + right}};
   }
   return table;
 }();
@@ -110,7 +116,9 @@ struct NarrowLanes<SquareFilters> {
     __m128i above;
   };
 
-  INKDOT_LANES static Pixel Prepare(__m128i above, __m128i, __m128i, __m128i) { return {above}; }
+  INKDOT_LANES static Pixel Prepare(__m128i above, __m128i, const LaneMatrix &) {
+    return {above};
+  }
 
   INKDOT_LANES static void Step(int32_t (*cell)[4], __m128i e, const Pixel &p, Cells &cells,
                                 __m128i &carry) {
@@ -137,15 +145,13 @@ struct NarrowLanes<WideColourFilters> {
     __m128i shift;   // the next cell takes e << shift: 8e for a right share, else 4e
   };
 
-  // `above`: above T0 and active; `noDot` and `noise` as in Step.
-  INKDOT_LANES static Pixel Prepare(__m128i above, __m128i noDot, __m128i noise,
-                                    __m128i rightShift) {
-    // Off the chain: rightShift is 3 where the noise bit sends the share
-    // right, else 2; a dotted ink has no share.
-    const __m128i right = _mm_andnot_si128(noise, _mm_set1_epi32(1));
+  // `above`: above T0 and active; `noDot`: no dot.
+  INKDOT_LANES static Pixel Prepare(__m128i above, __m128i noDot, const LaneMatrix &m) {
+    // A dotted ink has no share: its shift is 2, else 2 + right. What does
+    // not depend on noDot is ready before it.
     const __m128i shift = _mm_sub_epi32(
-        rightShift, _mm_andnot_si128(noDot, _mm_and_si128(above, right)));
-    return {_mm_andnot_si128(noDot, above), noise, shift};
+        LoadLanes(m.rightShift), _mm_andnot_si128(noDot, _mm_and_si128(above, LoadLanes(m.right))));
+    return {_mm_andnot_si128(noDot, above), LoadLanes(m.noise), shift};
   }
 
   INKDOT_LANES static void Step(int32_t (*cell)[4], __m128i e, const Pixel &p, Cells &cells,
@@ -331,7 +337,6 @@ INKDOT_LANES_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
     const __m128i tone = _mm_andnot_si128(inactive, Lookup3(tones_, levels));
     const __m128i above = _mm_cmpgt_epi32(level, t0);
     const __m128i aboveActive = _mm_andnot_si128(inactive, above);
-    const __m128i noise = LoadLanes(lane.noise);
     // The chain: the pixel's cell to its error.
     const __m128i fraction = _mm_srai_epi32(cells.ahead[0], 5);
     const __m128i noDot = _mm_cmpgt_epi32(reach, fraction);
@@ -342,20 +347,20 @@ INKDOT_LANES_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
     const int blankBits = _mm_movemask_ps(_mm_castsi128_ps(blank));
     dots[j] = static_cast<uint8_t>(blankBits ^ 0xF);
     const typename Narrow::Pixel pixel =
-        Narrow::Prepare(aboveActive, noDot, noise, LoadLanes(lane.rightShift));
-    const int narrowBits = _mm_movemask_ps(_mm_castsi128_ps(above)) | blankBits;
-    if (narrowBits == 0xF) {
+        Narrow::Prepare(aboveActive, noDot, lane);
+    const __m128i narrow = _mm_or_si128(above, blank);
+    if (_mm_test_all_ones(narrow)) {
       Narrow::Step(cell, error, pixel, cells, carry);
       continue;
     }
     // Dotted inks at or below T0 take the wide filters: the narrow ones
     // here for the others, the wide ones by the caller, outside the loop,
     // which then keeps its registers.
-    Narrow::Step(cell, _mm_and_si128(error, _mm_or_si128(above, blank)), pixel, cells, carry);
+    Narrow::Step(cell, _mm_and_si128(error, narrow), pixel, cells, carry);
     StoreLanes(wide_.error, error);
     StoreLanes(wide_.level, level);
     wide_.noise = (matrix[j] & 1) ^ 1;
-    wide_.lanes = static_cast<uint32_t>(~narrowBits & 7);
+    wide_.lanes = static_cast<uint32_t>(~_mm_movemask_ps(_mm_castsi128_ps(narrow)) & 7);
     ++j;
     ++cell;
     break;
