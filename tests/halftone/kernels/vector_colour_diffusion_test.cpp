@@ -24,11 +24,11 @@ namespace {
 constexpr uint32_t kWidth = 530;  // not a multiple of the 64-pixel block
 
 enum class Page {
-  kLightTint,   // levels at or below T0: dotted pixels take the wide filters
-  kDark,        // levels above T0: the narrow filters only
-  kSingleInk,   // one ink at a time, the others 0 (inks go inactive)
+  kLightTint,      // levels at or below T0: dotted pixels take the wide filters
+  kDark,           // levels above T0: the narrow filters only
+  kSingleInk,      // one ink at a time, the others 0 (inks go inactive)
   kWhiteAndSolid,  // white stretches between solid and faint patches
-  kMixed,       // any level, changing every few pixels
+  kMixed,          // any level, changing every few pixels
 };
 
 struct Case {
@@ -44,15 +44,19 @@ struct Case {
 // gives the level 8 * (v >> 3).
 uint8_t Channel(Lcg &r, Page page, int k, uint32_t x, uint32_t &patch) {
   switch (page) {
-    case Page::kLightTint: return static_cast<uint8_t>(r.Below(40));
-    case Page::kDark: return static_cast<uint8_t>(200 + r.Below(56));
+    case Page::kLightTint:
+      return static_cast<uint8_t>(r.Below(40));
+    case Page::kDark:
+      return static_cast<uint8_t>(200 + r.Below(56));
     case Page::kSingleInk:
       if (x % 37 == 0) patch = r.Below(3);
       return static_cast<uint8_t>(static_cast<uint32_t>(k) == patch ? r.Below(256) : 0);
     case Page::kWhiteAndSolid:
       if (x % 23 == 0) patch = r.Below(4);
-      return static_cast<uint8_t>(patch == 0 ? 255 : patch == 1 ? 0 : patch == 2 ? r.Below(24)
-                                                                             : 250);
+      return static_cast<uint8_t>(patch == 0   ? 255
+                                  : patch == 1 ? 0
+                                  : patch == 2 ? r.Below(24)
+                                               : 250);
     case Page::kMixed:
       if (x % 5 == 0) patch = r.Next();
       return static_cast<uint8_t>((patch >> (8 * k)) + r.Below(16));
@@ -78,7 +82,8 @@ struct Object {
   HalftoneContext ht{};
   std::vector<uint32_t> colours = std::vector<uint32_t>(32768);
   std::vector<uint8_t> grid = std::vector<uint8_t>(512);
-  std::vector<uint16_t> scale = std::vector<uint16_t>(256), tone = std::vector<uint16_t>(256);
+  std::vector<uint16_t> scale = std::vector<uint16_t>(256),
+                        tone = std::vector<uint16_t>(256);
   std::vector<uint16_t> matrix = std::vector<uint16_t>(64 * 16);
   std::vector<int16_t> dotCurve = std::vector<int16_t>(256);
   std::vector<int32_t> lines[3];
@@ -87,7 +92,8 @@ struct Object {
     for (uint32_t a = 0; a < 32; ++a) {
       for (uint32_t b = 0; b < 32; ++b) {
         for (uint32_t d = 0; d < 32; ++d) {
-          colours[(a * 32 + b) * 32 + d] = 8 * a | 8 * b << 8 | 0x40u << 16 | 8 * d << 24;
+          colours[(a * 32 + b) * 32 + d] =
+              8 * a | 8 * b << 8 | 0x40u << 16 | 8 * d << 24;
         }
       }
     }
@@ -135,8 +141,10 @@ TEST_P(VectorColourDiffusionTest, LeavesThePortableBytesAndErrorLines) {
   for (int trial = 0; trial < 120; ++trial) {
     // Runs at the line's start and end (the window's edges), at odd
     // columns, of every length from the vector path's shortest on.
-    const uint32_t count = trial % 3 == 0 ? kWidth - 16 * (trial % 2) : 16 + r.Below(kWidth - 16);
-    const uint32_t startX = trial % 4 == 1 ? kWidth - count : r.Below(kWidth - count + 1);
+    const uint32_t count =
+        trial % 3 == 0 ? kWidth - 16 * (trial % 2) : 16 + r.Below(kWidth - 16);
+    const uint32_t startX =
+        trial % 4 == 1 ? kWidth - count : r.Below(kWidth - count + 1);
     const int32_t magnification = trial % 5 == 4 ? 1 : 0;
     const std::vector<uint8_t> src =
         Source(r, c.page, magnification == 1 ? (count + 1) / 2 : count);
@@ -149,13 +157,15 @@ TEST_P(VectorColourDiffusionTest, LeavesThePortableBytesAndErrorLines) {
     row += r.Below(3) == 0 ? 0 : 1;  // now and then two runs on one row
     for (int k = 0; k < 2; ++k) {
       objects[k].ht.params.magnification = magnification;
-      const RowRun run{src.data(), out[k].data(), stride, firstBit, count, startX, 0, row, 0, 0};
+      const RowRun run{src.data(), out[k].data(), stride, firstBit, count, startX,
+                       0,          row,           0,      0};
       ASSERT_EQ(c.kernel(&objects[k].ht, run), kOk);
     }
     const auto where = ::testing::Message() << "trial " << trial << ": " << count
                                             << " pixels from " << startX;
     ASSERT_EQ(out[1], out[0]) << where;
-    for (int k = 0; k < 3; ++k) ASSERT_EQ(objects[1].lines[k], objects[0].lines[k]) << where;
+    for (int k = 0; k < 3; ++k)
+      ASSERT_EQ(objects[1].lines[k], objects[0].lines[k]) << where;
   }
 }
 
@@ -163,14 +173,18 @@ constexpr Case kCases[] = {
     {"SquareLightTint", DiffuseColourRowFast, kAvx2Path, Page::kLightTint, false, 4},
     {"SquareDarkLargeErrors", DiffuseColourRowFast, kAvx2Path, Page::kDark, true, 4},
     {"SquareSingleInk", DiffuseColourRowFast, kAvx2Path, Page::kSingleInk, false, 2},
-    {"SquareWhiteAndSolid", DiffuseColourRowFast, kAvx2Path, Page::kWhiteAndSolid, true, 4},
+    {"SquareWhiteAndSolid", DiffuseColourRowFast, kAvx2Path, Page::kWhiteAndSolid, true,
+     4},
     {"SquareMixedAvx512", DiffuseColourRowFast, kAvx512Path, Page::kMixed, true, 4},
     {"WideLightTint", DiffuseColourRowFast1440, kAvx2Path, Page::kLightTint, true, 4},
     {"WideDark", DiffuseColourRowFast1440, kAvx2Path, Page::kDark, false, 2},
-    {"WideSingleInkLargeErrors", DiffuseColourRowFast1440, kAvx2Path, Page::kSingleInk, true, 4},
-    {"WideWhiteAndSolid", DiffuseColourRowFast1440, kAvx2Path, Page::kWhiteAndSolid, false, 4},
+    {"WideSingleInkLargeErrors", DiffuseColourRowFast1440, kAvx2Path, Page::kSingleInk,
+     true, 4},
+    {"WideWhiteAndSolid", DiffuseColourRowFast1440, kAvx2Path, Page::kWhiteAndSolid,
+     false, 4},
     {"WideMixed", DiffuseColourRowFast1440, kAvx2Path, Page::kMixed, false, 4},
-    {"WideLightTintAvx512", DiffuseColourRowFast1440, kAvx512Path, Page::kLightTint, false, 4},
+    {"WideLightTintAvx512", DiffuseColourRowFast1440, kAvx512Path, Page::kLightTint,
+     false, 4},
 };
 
 INSTANTIATE_TEST_SUITE_P(Pages, VectorColourDiffusionTest, ::testing::ValuesIn(kCases),

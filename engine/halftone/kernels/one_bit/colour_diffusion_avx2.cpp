@@ -53,8 +53,6 @@ INKDOT_LANES inline void StoreLanes(int32_t *p, __m128i v) {
   _mm_store_si128(reinterpret_cast<__m128i *>(p), v);
 }
 
-INKDOT_LANES inline void AddTo(int32_t *p, __m128i v) { StoreLanes(p, _mm_add_epi32(LoadLanes(p), v)); }
-
 // The cells near the pixel at column x, kept in registers: ahead[k] is the
 // cell of column x + k (the pixel's own first), behind[k] that of column
 // x - 1 - k. The cell the next pixel reads is then a register, not a load
@@ -97,12 +95,10 @@ INKDOT_LANES inline __m128i Lookup3(const int32_t *table, const uint8_t *y) {
 // The narrow filters, all three lanes at once, for the inks whose filter
 // does not depend on the wide classes: every ink above T0, and every ink
 // without a dot (an inactive ink's zero error gives "the cell takes the
-// carry"). The cells from the pixel's own to kAhead - 1 past it are kept in
-// registers (`ahead`, the own cell first): the cell the next pixel reads is
-// then a register, not a load of a store just made, and the chain from one
-// pixel's error to the next one's is a few operations. Step() spreads the
-// error e of the pixel at `cell`, stores its own cell and the cells behind
-// it, and moves `ahead` on by one cell.
+// carry"). Cells is the reach of the filter set in registers. Step()
+// spreads the error e of the pixel at `cell` into them and moves them on
+// by one column; the next cell's share is written so that few operations
+// lie between one pixel's cell and the next one's.
 template <class Filters>
 struct NarrowLanes;
 
@@ -120,12 +116,13 @@ struct NarrowLanes<SquareFilters> {
     return {above};
   }
 
-  INKDOT_LANES static void Step(int32_t (*cell)[4], __m128i e, const Pixel &p, Cells &cells,
-                                __m128i &carry) {
+  INKDOT_LANES static void Step(int32_t (*cell)[4], __m128i e, const Pixel &p,
+                                Cells &cells, __m128i &carry) {
     const __m128i four = _mm_slli_epi32(e, 2), eight = _mm_slli_epi32(e, 3);
     cells.ahead[1] = _mm_add_epi32(cells.ahead[1], eight);
     // Above T0 4e to the left, else 8e; above T0 carries 4e.
-    cells.behind[0] = _mm_add_epi32(cells.behind[0], _mm_add_epi32(four, _mm_andnot_si128(p.above, four)));
+    cells.behind[0] = _mm_add_epi32(
+        cells.behind[0], _mm_add_epi32(four, _mm_andnot_si128(p.above, four)));
     cells.behind[1] = _mm_add_epi32(cells.behind[1], four);
     cells.Next(cell, _mm_add_epi32(eight, carry));
     cells.ahead[1] = _mm_add_epi32(cells.ahead[1], four);
@@ -150,12 +147,13 @@ struct NarrowLanes<WideColourFilters> {
     // A dotted ink has no share: its shift is 2, else 2 + right. What does
     // not depend on noDot is ready before it.
     const __m128i shift = _mm_sub_epi32(
-        LoadLanes(m.rightShift), _mm_andnot_si128(noDot, _mm_and_si128(above, LoadLanes(m.right))));
+        LoadLanes(m.rightShift),
+        _mm_andnot_si128(noDot, _mm_and_si128(above, LoadLanes(m.right))));
     return {_mm_andnot_si128(noDot, above), LoadLanes(m.noise), shift};
   }
 
-  INKDOT_LANES static void Step(int32_t (*cell)[4], __m128i e, const Pixel &p, Cells &cells,
-                                __m128i &carry) {
+  INKDOT_LANES static void Step(int32_t (*cell)[4], __m128i e, const Pixel &p,
+                                Cells &cells, __m128i &carry) {
     const __m128i four = _mm_slli_epi32(e, 2);
     const __m128i share = _mm_andnot_si128(p.dotted, four);
     const __m128i left = _mm_and_si128(share, p.noise);
@@ -178,8 +176,8 @@ struct NarrowLanes<WideColourFilters> {
 // A dotted ink with a wide filter: its error spread by the scalar filter
 // into lane `lane` of the cells around `cell`; returns its carry.
 template <class Filters>
-int32_t SpreadWide(int32_t (*cell)[4], int lane, int32_t level, int32_t error, uint32_t noise,
-                   const FilterLimits &limits) {
+int32_t SpreadWide(int32_t (*cell)[4], int lane, int32_t level, int32_t error,
+                   uint32_t noise, const FilterLimits &limits) {
   constexpr int32_t kReach = DiffusedColourLanes<Filters>::kReach;
   // Ink 1 of the fast kernels has no noise term in its widest filter's limit.
   const int32_t t3Limit = lane == 1 ? limits.t3 : T3Limit<Filters>(limits, noise);
@@ -211,7 +209,8 @@ INKDOT_LANES_CALL DiffusedColourLanes<Filters>::DiffusedColourLanes(
 }
 
 template <class Filters>
-INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::LoadColumns(int32_t from, int32_t to) {
+INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::LoadColumns(int32_t from,
+                                                                 int32_t to) {
   const int32_t lo = std::clamp(first_, from, to), hi = std::clamp(end_, lo, to);
   std::memset(Cell(from), 0, sizeof(cells_[0]) * static_cast<size_t>(lo - from));
   std::memset(Cell(hi), 0, sizeof(cells_[0]) * static_cast<size_t>(to - hi));
@@ -227,7 +226,8 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::LoadColumns(int32_t from, i
     const __m128i vd = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + c));
     const __m128i zero = _mm_setzero_si128();
     const __m128i ab01 = _mm_unpacklo_epi32(va, vb), ab23 = _mm_unpackhi_epi32(va, vb);
-    const __m128i d01 = _mm_unpacklo_epi32(vd, zero), d23 = _mm_unpackhi_epi32(vd, zero);
+    const __m128i d01 = _mm_unpacklo_epi32(vd, zero),
+                  d23 = _mm_unpackhi_epi32(vd, zero);
     StoreLanes(cell[c], _mm_unpacklo_epi64(ab01, d01));
     StoreLanes(cell[c + 1], _mm_unpackhi_epi64(ab01, d01));
     StoreLanes(cell[c + 2], _mm_unpacklo_epi64(ab23, d23));
@@ -239,7 +239,8 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::LoadColumns(int32_t from, i
 }
 
 template <class Filters>
-INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::StoreColumns(int32_t from, int32_t to) const {
+INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::StoreColumns(int32_t from,
+                                                                  int32_t to) const {
   const int32_t lo = std::clamp(first_, from, to), hi = std::clamp(end_, lo, to);
   int32_t *a = lines_[0] + lo, *b = lines_[1] + lo, *d = lines_[2] + lo;
   const int32_t(*cell)[4] = cells_ + (lo - windowStart_);
@@ -250,8 +251,10 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::StoreColumns(int32_t from, 
     const __m128i c2 = LoadLanes(cell[c + 2]), c3 = LoadLanes(cell[c + 3]);
     const __m128i ab01 = _mm_unpacklo_epi32(c0, c1), ab23 = _mm_unpacklo_epi32(c2, c3);
     const __m128i d01 = _mm_unpackhi_epi32(c0, c1), d23 = _mm_unpackhi_epi32(c2, c3);
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(a + c), _mm_unpacklo_epi64(ab01, ab23));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(b + c), _mm_unpackhi_epi64(ab01, ab23));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(a + c),
+                     _mm_unpacklo_epi64(ab01, ab23));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(b + c),
+                     _mm_unpackhi_epi64(ab01, ab23));
     _mm_storeu_si128(reinterpret_cast<__m128i *>(d + c), _mm_unpacklo_epi64(d01, d23));
   }
   for (; c < n; ++c) {
@@ -266,19 +269,21 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::Finish() {
   StoreColumns(windowStart_, windowStart_ + kWindowCells);
 }
 
-
 template <class Filters>
 INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::Pixels(const uint64_t *y,
-                                                             const uint32_t *matrix,
-                                                             uint64_t white, uint32_t pixels,
-                                                             int32_t x0, uint8_t *dots) {
+                                                            const uint32_t *matrix,
+                                                            uint64_t white,
+                                                            uint32_t pixels, int32_t x0,
+                                                            uint8_t *dots) {
   if (x0 - kLead != windowStart_) {
     // The next block: the cells before it are final; the window moves on
     // by a block.
     StoreColumns(windowStart_, windowStart_ + kBlockPixels);
-    std::memcpy(cells_[0], cells_[kBlockPixels], sizeof(cells_[0]) * (kWindowCells - kBlockPixels));
+    std::memcpy(cells_[0], cells_[kBlockPixels],
+                sizeof(cells_[0]) * (kWindowCells - kBlockPixels));
     windowStart_ += kBlockPixels;
-    LoadColumns(windowStart_ + kWindowCells - kBlockPixels, windowStart_ + kWindowCells);
+    LoadColumns(windowStart_ + kWindowCells - kBlockPixels,
+                windowStart_ + kWindowCells);
   }
   const Block block{y, matrix, white, pixels, x0, dots};
   for (uint32_t j = 0; j < pixels;) {
@@ -288,15 +293,16 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::Pixels(const uint64_t *y,
     int32_t(*cell)[4] = cells_ + (x0 + static_cast<int32_t>(j) - 1 - windowStart_);
     for (uint32_t lanes = wide_.lanes; lanes != 0; lanes &= lanes - 1) {
       const int k = __builtin_ctz(lanes);
-      carry_[k] += SpreadWide<Filters>(cell, k, wide_.level[k], wide_.error[k], wide_.noise,
-                                       limits_);
+      carry_[k] += SpreadWide<Filters>(cell, k, wide_.level[k], wide_.error[k],
+                                       wide_.noise, limits_);
     }
     wide_.lanes = 0;
   }
 }
 
 template <class Filters>
-INKDOT_LANES_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block, uint32_t j) {
+INKDOT_LANES_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
+                                                             uint32_t j) {
   const uint64_t *const y = block.y;
   const uint32_t *const matrix = block.matrix;
   uint8_t *const dots = block.dots;
@@ -306,8 +312,8 @@ INKDOT_LANES_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
   using Narrow = NarrowLanes<Filters>;
   const __m128i zero = _mm_setzero_si128();
   const __m128i levelMask = _mm_setr_epi32(0xFF, 0xFF, 0xFF, 0);
-  const __m128i refill =
-      _mm_set1_epi32(static_cast<int>(DiffusedColourInks<Filters, false>::kActivityRefill));
+  const __m128i refill = _mm_set1_epi32(
+      static_cast<int>(DiffusedColourInks<Filters, false>::kActivityRefill));
   const __m128i t0 = _mm_set1_epi32(limits_.t0);
   __m128i carry = LoadLanes(carry_), activity = LoadLanes(activity_);
   int32_t(*cell)[4] = cells_ + (block.x0 + static_cast<int32_t>(j) - windowStart_);
@@ -333,21 +339,22 @@ INKDOT_LANES_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
     const __m128i inactive = _mm_cmpeq_epi32(activity, zero);
     const LaneMatrix &lane = kLaneMatrix[matrix[j] & 0xFF];
     // The dot test corrected >= threshold as (cell >> 5) >= threshold - level.
-    const __m128i reach = _mm_add_epi32(Lookup3(reaches_, levels), LoadLanes(lane.offset));
+    const __m128i reach =
+        _mm_add_epi32(Lookup3(reaches_, levels), LoadLanes(lane.offset));
     const __m128i tone = _mm_andnot_si128(inactive, Lookup3(tones_, levels));
     const __m128i above = _mm_cmpgt_epi32(level, t0);
     const __m128i aboveActive = _mm_andnot_si128(inactive, above);
     // The chain: the pixel's cell to its error.
     const __m128i fraction = _mm_srai_epi32(cells.ahead[0], 5);
     const __m128i noDot = _mm_cmpgt_epi32(reach, fraction);
-    const __m128i corrected = _mm_andnot_si128(inactive, _mm_add_epi32(level, fraction));
+    const __m128i corrected =
+        _mm_andnot_si128(inactive, _mm_add_epi32(level, fraction));
     // A dot takes its tone off the error; an inactive ink spreads none.
     const __m128i error = _mm_sub_epi32(corrected, _mm_andnot_si128(noDot, tone));
     const __m128i blank = _mm_or_si128(noDot, inactive);
     const int blankBits = _mm_movemask_ps(_mm_castsi128_ps(blank));
     dots[j] = static_cast<uint8_t>(blankBits ^ 0xF);
-    const typename Narrow::Pixel pixel =
-        Narrow::Prepare(aboveActive, noDot, lane);
+    const typename Narrow::Pixel pixel = Narrow::Prepare(aboveActive, noDot, lane);
     const __m128i narrow = _mm_or_si128(above, blank);
     if (_mm_test_all_ones(narrow)) {
       Narrow::Step(cell, error, pixel, cells, carry);

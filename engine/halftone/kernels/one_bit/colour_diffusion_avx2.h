@@ -47,8 +47,8 @@ class DiffusedColourLanes {
   void Finish();
 
  private:
-  void Pixels(const uint64_t *y, const uint32_t *matrix, uint64_t white, uint32_t pixels,
-              int32_t x0, uint8_t *dots);
+  void Pixels(const uint64_t *y, const uint32_t *matrix, uint64_t white,
+              uint32_t pixels, int32_t x0, uint8_t *dots);
   struct Block {
     const uint64_t *y;
     const uint32_t *matrix;
