@@ -219,7 +219,28 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::LoadColumns(int32_t from,
   int32_t(*cell)[4] = cells_ + (lo - windowStart_);
   const int32_t n = hi - lo;
   int32_t c = 0;
-  // Four columns of the three lines at a time, transposed into four cells.
+  // Eight columns of the three lines at a time, transposed into eight
+  // cells (columns c and c + 4 in the two halves of each register), then
+  // four.
+  for (; c + 8 <= n; c += 8) {
+    const __m256i va = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(a + c));
+    const __m256i vb = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(b + c));
+    const __m256i vd = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(d + c));
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i ab01 = _mm256_unpacklo_epi32(va, vb),
+                  ab23 = _mm256_unpackhi_epi32(va, vb);
+    const __m256i d01 = _mm256_unpacklo_epi32(vd, zero);
+    const __m256i d23 = _mm256_unpackhi_epi32(vd, zero);
+    const __m256i c04 = _mm256_unpacklo_epi64(ab01, d01),
+                  c15 = _mm256_unpackhi_epi64(ab01, d01);
+    const __m256i c26 = _mm256_unpacklo_epi64(ab23, d23),
+                  c37 = _mm256_unpackhi_epi64(ab23, d23);
+    auto *pairs = reinterpret_cast<__m256i *>(cell + c);  // cells c, c + 1 in each
+    _mm256_storeu_si256(pairs, _mm256_permute2x128_si256(c04, c15, 0x20));
+    _mm256_storeu_si256(pairs + 1, _mm256_permute2x128_si256(c26, c37, 0x20));
+    _mm256_storeu_si256(pairs + 2, _mm256_permute2x128_si256(c04, c15, 0x31));
+    _mm256_storeu_si256(pairs + 3, _mm256_permute2x128_si256(c26, c37, 0x31));
+  }
   for (; c + 4 <= n; c += 4) {
     const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a + c));
     const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + c));
@@ -246,6 +267,27 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::StoreColumns(int32_t from,
   const int32_t(*cell)[4] = cells_ + (lo - windowStart_);
   const int32_t n = hi - lo;
   int32_t c = 0;
+  for (; c + 8 <= n; c += 8) {
+    const auto *pairs = reinterpret_cast<const __m256i *>(cell + c);
+    const __m256i p01 = _mm256_loadu_si256(pairs), p23 = _mm256_loadu_si256(pairs + 1);
+    const __m256i p45 = _mm256_loadu_si256(pairs + 2),
+                  p67 = _mm256_loadu_si256(pairs + 3);
+    // Cells c + k and c + k + 4 in one register, then as four at a time.
+    const __m256i c04 = _mm256_permute2x128_si256(p01, p45, 0x20);
+    const __m256i c15 = _mm256_permute2x128_si256(p01, p45, 0x31);
+    const __m256i c26 = _mm256_permute2x128_si256(p23, p67, 0x20);
+    const __m256i c37 = _mm256_permute2x128_si256(p23, p67, 0x31);
+    const __m256i ab01 = _mm256_unpacklo_epi32(c04, c15),
+                  ab23 = _mm256_unpacklo_epi32(c26, c37);
+    const __m256i d01 = _mm256_unpackhi_epi32(c04, c15),
+                  d23 = _mm256_unpackhi_epi32(c26, c37);
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(a + c),
+                        _mm256_unpacklo_epi64(ab01, ab23));
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(b + c),
+                        _mm256_unpackhi_epi64(ab01, ab23));
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(d + c),
+                        _mm256_unpacklo_epi64(d01, d23));
+  }
   for (; c + 4 <= n; c += 4) {
     const __m128i c0 = LoadLanes(cell[c]), c1 = LoadLanes(cell[c + 1]);
     const __m128i c2 = LoadLanes(cell[c + 2]), c3 = LoadLanes(cell[c + 3]);
