@@ -4,6 +4,8 @@
 // their error lines.
 #include "halftone/kernels/one_bit/colour_diffusion_avx2.h"
 
+#include "halftone/kernels/error_lines.h"
+
 #if defined(__i386__) || defined(__x86_64__)
 
 #include <immintrin.h>
@@ -198,6 +200,9 @@ INKDOT_LANES_CALL DiffusedColourLanes<Filters>::DiffusedColourLanes(
       windowStart_(static_cast<int32_t>(startX) - kLead),
       first_(static_cast<int32_t>(startX) - kReach),
       end_(static_cast<int32_t>(startX + count) + kReach) {
+  // The window reads and writes the error lines up to kReach cells past
+  // the run's ends, inside their margins.
+  static_assert(kReach <= int32_t{kErrorMargin});
   using Inks = DiffusedColourInks<Filters, false>;
   for (int k = 0; k < 3; ++k) activity_[k] = Inks::kActivityStart;
   activity_[3] = 0;  // the spare lane never diffuses

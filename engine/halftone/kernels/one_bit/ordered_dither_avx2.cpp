@@ -59,6 +59,9 @@ class Tables {
 
 #include "halftone/kernels/one_bit/ordered_dither_pairs.h"
 
+// The diffused inks' window moves on by the front's block.
+static_assert(kBlock == DiffusedColourLanes<SquareFilters>::kBlockPixels);
+
 }  // namespace
 
 void DitherColourPairsAvx2(const HalftoneContext *ht, const RowRun &run, uint32_t pairs) {
