@@ -1,8 +1,9 @@
 /* SPDX-License-Identifier: Apache-2.0 */
 // The diffused inks of the one-bit colour diffusion kernels: inks 0, 1 and
 // 3, each on its own error line with its own carry and activity register.
-// One object serves the portable loop and the vector block pass of the fast
-// kernels, which call it pixel by pixel in the same order.
+// The portable loops of the colour diffusion kernels call it pixel by
+// pixel; the fast kernels' vector paths diffuse the same inks in lanes
+// (DiffusedColourLanes).
 #pragma once
 
 #include <cstdint>
@@ -64,29 +65,11 @@ class DiffusedColourInks {
     Ink<2>(c, x, levels[3], offset, filterNoise, set);
   }
 
-  // The dots of a vector block of `pixels` pixels from column x0, bit j of
-  // dots[p] for the j-th diffused ink of pixel p: Block gives each pixel's
-  // white bit, matrix value and smoothed levels (bytes 0, 2 and 4 of y).
-  template <class Block>
-  INKDOT_CELL_BY_CELL_UNHOISTED void Dots(const Block &block, uint32_t pixels,
-                                          uint32_t x0, uint8_t *dots) {
-    Chains c = chains;
-    for (uint32_t j = 0; j < pixels; ++j) {
-      uint32_t bits = 0;
-      if ((block.white >> j) & 1) {
-        Pass(c, x0 + j);
-      } else {
-        const uint64_t y = block.y[j];
-        const int32_t levels[4] = {static_cast<int32_t>(y & 0xFF),
-                                   static_cast<int32_t>((y >> 16) & 0xFF), 0,
-                                   static_cast<int32_t>((y >> 32) & 0xFF)};
-        Diffuse(c, x0 + j, levels, block.matrix[j],
-                [&](int ink, bool dot) { bits |= uint32_t{dot} << ink; });
-      }
-      dots[j] = static_cast<uint8_t>(bits);
-    }
-    chains = c;
-  }
+  // The error lines, curves and limits, for the vector paths.
+  int32_t *Line(int j) const { return lines_[j]; }
+  const int16_t *DotCurveValues() const { return dotCurve_; }
+  const uint16_t *ToneCurveValues() const { return toneCurve_; }
+  const FilterLimits &Limits() const { return limits_; }
 
  private:
   // The j-th diffused ink (ink 0, 1 or 3) at `level`; set(j, dot).

@@ -8,6 +8,7 @@
 
 #include "halftone/kernels/avx2_lanes.h"
 #include "halftone/kernels/block_planes.h"
+#include "halftone/kernels/one_bit/colour_diffusion_avx2.h"
 #include "halftone/kernels/one_bit/colour_front_end.h"
 #include "halftone/kernels/one_bit/colour_inks.h"
 #include "halftone/kernels/one_bit/hybrid_ink.h"
@@ -58,6 +59,9 @@ class Tables {
 
 #include "halftone/kernels/one_bit/ordered_dither_pairs.h"
 
+// The diffused inks' window moves on by the front's block.
+static_assert(kBlock == DiffusedColourLanes<SquareFilters>::kBlockPixels);
+
 }  // namespace
 
 void DitherColourPairsAvx2(const HalftoneContext *ht, const RowRun &run, uint32_t pairs) {
@@ -71,12 +75,16 @@ void DiffuseColourHybridPairsAvx2(const HalftoneContext *ht, const RowRun &run, 
 
 void DiffuseColourFastAvx2(const HalftoneContext *ht, const RowRun &run,
                            DiffusedColourInks<SquareFilters, false> &inks) {
-  AllDiffusedBlocks(ht, run, inks);
+  DiffusedColourLanes<SquareFilters> lanes(inks, run.startX, run.count);
+  AllDiffusedBlocks(ht, run, lanes);
+  lanes.Finish();
 }
 
 void DiffuseColourFastAvx2(const HalftoneContext *ht, const RowRun &run,
                            DiffusedColourInks<WideColourFilters, false> &inks) {
-  AllDiffusedBlocks(ht, run, inks);
+  DiffusedColourLanes<WideColourFilters> lanes(inks, run.startX, run.count);
+  AllDiffusedBlocks(ht, run, lanes);
+  lanes.Finish();
 }
 
 }  // namespace inkdot

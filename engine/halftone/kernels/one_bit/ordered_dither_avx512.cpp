@@ -10,6 +10,7 @@
 #include "halftone/kernels/avx2_lanes.h"
 #include "halftone/kernels/avx512_byte_table.h"
 #include "halftone/kernels/block_planes.h"
+#include "halftone/kernels/one_bit/colour_diffusion_avx2.h"
 #include "halftone/kernels/one_bit/colour_front_end.h"
 #include "halftone/kernels/one_bit/colour_inks.h"
 #include "halftone/kernels/one_bit/hybrid_ink.h"
@@ -105,6 +106,9 @@ class Tables {
 
 #include "halftone/kernels/one_bit/ordered_dither_pairs.h"
 
+// The diffused inks' window moves on by the front's block.
+static_assert(kBlock == DiffusedColourLanes<SquareFilters>::kBlockPixels);
+
 }  // namespace
 
 void DitherColourPairsAvx512(const HalftoneContext *ht, const RowRun &run, uint32_t pairs) {
@@ -118,12 +122,16 @@ void DiffuseColourHybridPairsAvx512(const HalftoneContext *ht, const RowRun &run
 
 void DiffuseColourFastAvx512(const HalftoneContext *ht, const RowRun &run,
                              DiffusedColourInks<SquareFilters, false> &inks) {
-  AllDiffusedBlocks(ht, run, inks);
+  DiffusedColourLanes<SquareFilters> lanes(inks, run.startX, run.count);
+  AllDiffusedBlocks(ht, run, lanes);
+  lanes.Finish();
 }
 
 void DiffuseColourFastAvx512(const HalftoneContext *ht, const RowRun &run,
                              DiffusedColourInks<WideColourFilters, false> &inks) {
-  AllDiffusedBlocks(ht, run, inks);
+  DiffusedColourLanes<WideColourFilters> lanes(inks, run.startX, run.count);
+  AllDiffusedBlocks(ht, run, lanes);
+  lanes.Finish();
 }
 
 }  // namespace inkdot

@@ -1,0 +1,433 @@
+// SPDX-License-Identifier: Apache-2.0
+// DiffusedColourLanes: the three diffused inks of the fast one-bit colour
+// diffusion kernels in the lanes of one vector, on an interleaved window of
+// their error lines.
+#include "halftone/kernels/one_bit/colour_diffusion_avx2.h"
+
+#include "halftone/kernels/error_lines.h"
+
+#if defined(__i386__) || defined(__x86_64__)
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#define INKDOT_LANES __attribute__((target("avx2"), always_inline))
+#define INKDOT_LANES_CALL __attribute__((target("avx2")))
+
+namespace inkdot {
+
+namespace {
+
+// What a pixel's matrix value m gives the lanes, indexed by its low byte
+// (64 bytes an entry, so that the index is one shift): the threshold
+// offset, negated for ink 1, and the noise bit of the colour kernels'
+// filters (bit 0 of m inverted) as a mask, and what the 1440 x 720 filter
+// makes of it.
+struct LaneMatrix {
+  alignas(64) int32_t offset[4];
+  int32_t noise[4];
+  int32_t right[4];       // 1 when the noise bit sends a share right, else 0
+  int32_t rightShift[4];  // 2 + right
+};
+
+constexpr std::array<LaneMatrix, 256> kLaneMatrix = [] {
+  std::array<LaneMatrix, 256> table{};
+  for (uint32_t m = 0; m < 256; ++m) {
+    const int32_t offset = kThresholdOffsets[m & 0xFE];
+    const int32_t noise = (m & 1) == 0 ? -1 : 0;
+    const int32_t right = noise == 0 ? 1 : 0;
+    table[m] = {{offset, -offset, offset, 0},
+                {noise, noise, noise, noise},
+                {right, right, right, right},
+                {2 + right, 2 + right, 2 + right, 2 + right}};
+  }
+  return table;
+}();
+
+INKDOT_LANES inline __m128i LoadLanes(const int32_t *p) {
+  return _mm_load_si128(reinterpret_cast<const __m128i *>(p));
+}
+
+INKDOT_LANES inline void StoreLanes(int32_t *p, __m128i v) {
+  _mm_store_si128(reinterpret_cast<__m128i *>(p), v);
+}
+
+// The cells near the pixel at column x, kept in registers: ahead[k] is the
+// cell of column x + k (the pixel's own first), behind[k] that of column
+// x - 1 - k. The cell the next pixel reads is then a register, not a load
+// of a store just made, and no cell is read back while a store to it is
+// on its way.
+template <int kAhead, int kBehind>
+struct RegisterCells {
+  __m128i ahead[kAhead];
+  __m128i behind[kBehind];
+
+  // From and to the window, `cell` being column x's.
+  INKDOT_LANES void Load(const int32_t (*cell)[4]) {
+    for (int k = 0; k < kAhead; ++k) ahead[k] = LoadLanes(cell[k]);
+    for (int k = 0; k < kBehind; ++k) behind[k] = LoadLanes(cell[-1 - k]);
+  }
+
+  INKDOT_LANES void Store(int32_t (*cell)[4]) const {
+    for (int k = 0; k < kAhead; ++k) StoreLanes(cell[k], ahead[k]);
+    for (int k = 0; k < kBehind; ++k) StoreLanes(cell[-1 - k], behind[k]);
+  }
+
+  // On to column x + 1, column x's cell now holding `own`: the cell no
+  // filter reaches any more goes to the window, and the one coming into
+  // reach is read from it.
+  INKDOT_LANES void Next(int32_t (*cell)[4], __m128i own) {
+    StoreLanes(cell[-kBehind], behind[kBehind - 1]);
+    for (int k = kBehind - 1; k > 0; --k) behind[k] = behind[k - 1];
+    behind[0] = own;
+    for (int k = 0; k + 1 < kAhead; ++k) ahead[k] = ahead[k + 1];
+    ahead[kAhead - 1] = LoadLanes(cell[kAhead]);
+  }
+};
+
+// table[level] of the three inks, their levels in bytes 0, 2 and 4 of y.
+INKDOT_LANES inline __m128i Lookup3(const int32_t *table, const uint8_t *y) {
+  const __m128i first = _mm_cvtsi32_si128(table[y[0]]);
+  return _mm_insert_epi32(_mm_insert_epi32(first, table[y[2]], 1), table[y[4]], 2);
+}
+
+// The narrow filters, all three lanes at once, for the inks whose filter
+// does not depend on the wide classes: every ink above T0, and every ink
+// without a dot (an inactive ink's zero error gives "the cell takes the
+// carry"). Cells is the reach of the filter set in registers. Step()
+// spreads the error e of the pixel at `cell` into them and moves them on
+// by one column; the next cell's share is written so that few operations
+// lie between one pixel's cell and the next one's.
+template <class Filters>
+struct NarrowLanes;
+
+template <>
+struct NarrowLanes<SquareFilters> {
+  using Cells = RegisterCells<2, 2>;
+
+  // What the filters take of a pixel besides its error: its level above T0
+  // (an inactive ink's error is zero, whatever the class).
+  struct Pixel {
+    __m128i above;
+  };
+
+  INKDOT_LANES static Pixel Prepare(__m128i above, __m128i, const LaneMatrix &) {
+    return {above};
+  }
+
+  INKDOT_LANES static void Step(int32_t (*cell)[4], __m128i e, const Pixel &p,
+                                Cells &cells, __m128i &carry) {
+    const __m128i four = _mm_slli_epi32(e, 2), eight = _mm_slli_epi32(e, 3);
+    cells.ahead[1] = _mm_add_epi32(cells.ahead[1], eight);
+    // Above T0 4e to the left, else 8e; above T0 carries 4e.
+    cells.behind[0] = _mm_add_epi32(
+        cells.behind[0], _mm_add_epi32(four, _mm_andnot_si128(p.above, four)));
+    cells.behind[1] = _mm_add_epi32(cells.behind[1], four);
+    cells.Next(cell, _mm_add_epi32(eight, carry));
+    cells.ahead[1] = _mm_add_epi32(cells.ahead[1], four);
+    carry = _mm_and_si128(four, p.above);
+  }
+};
+
+// WideColourFilters' class above T0 (both of its filters), which with no
+// dot is also the filter of every undotted ink.
+template <>
+struct NarrowLanes<WideColourFilters> {
+  using Cells = RegisterCells<4, 4>;
+
+  struct Pixel {
+    __m128i dotted;  // dotted and above T0
+    __m128i noise;   // the noise bit's mask: the share goes left
+    __m128i shift;   // the next cell takes e << shift: 8e for a right share, else 4e
+  };
+
+  // `above`: above T0 and active; `noDot`: no dot.
+  INKDOT_LANES static Pixel Prepare(__m128i above, __m128i noDot, const LaneMatrix &m) {
+    // A dotted ink has no share: its shift is 2, else 2 + right. What does
+    // not depend on noDot is ready before it.
+    const __m128i shift = _mm_sub_epi32(
+        LoadLanes(m.rightShift),
+        _mm_andnot_si128(noDot, _mm_and_si128(above, LoadLanes(m.right))));
+    return {_mm_andnot_si128(noDot, above), LoadLanes(m.noise), shift};
+  }
+
+  INKDOT_LANES static void Step(int32_t (*cell)[4], __m128i e, const Pixel &p,
+                                Cells &cells, __m128i &carry) {
+    const __m128i four = _mm_slli_epi32(e, 2);
+    const __m128i share = _mm_andnot_si128(p.dotted, four);
+    const __m128i left = _mm_and_si128(share, p.noise);
+    const __m128i right = _mm_andnot_si128(p.noise, share);
+    const __m128i two = _mm_and_si128(_mm_add_epi32(e, e), p.dotted);
+    // c[1] takes four + right, which is e << shift.
+    cells.ahead[1] = _mm_add_epi32(cells.ahead[1], _mm_sllv_epi32(e, p.shift));
+    cells.ahead[2] = _mm_add_epi32(cells.ahead[2], four);
+    cells.ahead[3] = _mm_add_epi32(cells.ahead[3], _mm_add_epi32(left, two));
+    cells.behind[0] = _mm_add_epi32(cells.behind[0], _mm_add_epi32(four, left));
+    cells.behind[1] = _mm_add_epi32(cells.behind[1], four);
+    cells.behind[2] = _mm_add_epi32(cells.behind[2], _mm_add_epi32(right, two));
+    cells.behind[3] = _mm_add_epi32(cells.behind[3], two);
+    cells.Next(cell, _mm_add_epi32(_mm_add_epi32(four, share), carry));
+    cells.ahead[3] = _mm_add_epi32(cells.ahead[3], two);
+    carry = _mm_and_si128(four, p.dotted);
+  }
+};
+
+// A dotted ink with a wide filter: its error spread by the scalar filter
+// into lane `lane` of the cells around `cell`; returns its carry.
+template <class Filters>
+int32_t SpreadWide(int32_t (*cell)[4], int lane, int32_t level, int32_t error,
+                   uint32_t noise, const FilterLimits &limits) {
+  constexpr int32_t kReach = DiffusedColourLanes<Filters>::kReach;
+  // Ink 1 of the fast kernels has no noise term in its widest filter's limit.
+  const int32_t t3Limit = lane == 1 ? limits.t3 : T3Limit<Filters>(limits, noise);
+  int32_t spread[2 * kReach] = {};
+  const int32_t carry =
+      Filters::Apply(spread + kReach, {level, error, true, noise, t3Limit}, 0, limits);
+  for (int32_t k = -kReach; k < kReach; ++k) cell[k][lane] += spread[kReach + k];
+  return carry;
+}
+
+}  // namespace
+
+template <class Filters>
+INKDOT_LANES_CALL DiffusedColourLanes<Filters>::DiffusedColourLanes(
+    const DiffusedColourInks<Filters, false> &inks, uint32_t startX, uint32_t count)
+    : lines_{inks.Line(0), inks.Line(1), inks.Line(2)},
+      limits_(inks.Limits()),
+      windowStart_(static_cast<int32_t>(startX) - kLead),
+      first_(static_cast<int32_t>(startX) - kReach),
+      end_(static_cast<int32_t>(startX + count) + kReach) {
+  // The window reads and writes the error lines up to kReach cells past
+  // the run's ends, inside their margins.
+  static_assert(kReach <= int32_t{kErrorMargin});
+  using Inks = DiffusedColourInks<Filters, false>;
+  for (int k = 0; k < 3; ++k) activity_[k] = Inks::kActivityStart;
+  activity_[3] = 0;  // the spare lane never diffuses
+  for (int v = 0; v < 256; ++v) {
+    reaches_[v] = inks.DotCurveValues()[v] - v;
+    tones_[v] = inks.ToneCurveValues()[v];
+  }
+  LoadColumns(windowStart_, windowStart_ + kWindowCells);
+}
+
+template <class Filters>
+INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::LoadColumns(int32_t from,
+                                                                 int32_t to) {
+  const int32_t lo = std::clamp(first_, from, to), hi = std::clamp(end_, lo, to);
+  std::memset(Cell(from), 0, sizeof(cells_[0]) * static_cast<size_t>(lo - from));
+  std::memset(Cell(hi), 0, sizeof(cells_[0]) * static_cast<size_t>(to - hi));
+  // Locals, so that the stores to the window do not force reloads.
+  const int32_t *a = lines_[0] + lo, *b = lines_[1] + lo, *d = lines_[2] + lo;
+  int32_t(*cell)[4] = cells_ + (lo - windowStart_);
+  const int32_t n = hi - lo;
+  int32_t c = 0;
+  // Eight columns of the three lines at a time, transposed into eight
+  // cells (columns c and c + 4 in the two halves of each register), then
+  // four.
+  for (; c + 8 <= n; c += 8) {
+    const __m256i va = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(a + c));
+    const __m256i vb = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(b + c));
+    const __m256i vd = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(d + c));
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i ab01 = _mm256_unpacklo_epi32(va, vb),
+                  ab23 = _mm256_unpackhi_epi32(va, vb);
+    const __m256i d01 = _mm256_unpacklo_epi32(vd, zero);
+    const __m256i d23 = _mm256_unpackhi_epi32(vd, zero);
+    const __m256i c04 = _mm256_unpacklo_epi64(ab01, d01),
+                  c15 = _mm256_unpackhi_epi64(ab01, d01);
+    const __m256i c26 = _mm256_unpacklo_epi64(ab23, d23),
+                  c37 = _mm256_unpackhi_epi64(ab23, d23);
+    auto *pairs = reinterpret_cast<__m256i *>(cell + c);  // cells c, c + 1 in each
+    _mm256_storeu_si256(pairs, _mm256_permute2x128_si256(c04, c15, 0x20));
+    _mm256_storeu_si256(pairs + 1, _mm256_permute2x128_si256(c26, c37, 0x20));
+    _mm256_storeu_si256(pairs + 2, _mm256_permute2x128_si256(c04, c15, 0x31));
+    _mm256_storeu_si256(pairs + 3, _mm256_permute2x128_si256(c26, c37, 0x31));
+  }
+  for (; c + 4 <= n; c += 4) {
+    const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a + c));
+    const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + c));
+    const __m128i vd = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + c));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i ab01 = _mm_unpacklo_epi32(va, vb), ab23 = _mm_unpackhi_epi32(va, vb);
+    const __m128i d01 = _mm_unpacklo_epi32(vd, zero),
+                  d23 = _mm_unpackhi_epi32(vd, zero);
+    StoreLanes(cell[c], _mm_unpacklo_epi64(ab01, d01));
+    StoreLanes(cell[c + 1], _mm_unpackhi_epi64(ab01, d01));
+    StoreLanes(cell[c + 2], _mm_unpacklo_epi64(ab23, d23));
+    StoreLanes(cell[c + 3], _mm_unpackhi_epi64(ab23, d23));
+  }
+  for (; c < n; ++c) {
+    StoreLanes(cell[c], _mm_setr_epi32(a[c], b[c], d[c], 0));
+  }
+}
+
+template <class Filters>
+INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::StoreColumns(int32_t from,
+                                                                  int32_t to) const {
+  const int32_t lo = std::clamp(first_, from, to), hi = std::clamp(end_, lo, to);
+  int32_t *a = lines_[0] + lo, *b = lines_[1] + lo, *d = lines_[2] + lo;
+  const int32_t(*cell)[4] = cells_ + (lo - windowStart_);
+  const int32_t n = hi - lo;
+  int32_t c = 0;
+  for (; c + 8 <= n; c += 8) {
+    const auto *pairs = reinterpret_cast<const __m256i *>(cell + c);
+    const __m256i p01 = _mm256_loadu_si256(pairs), p23 = _mm256_loadu_si256(pairs + 1);
+    const __m256i p45 = _mm256_loadu_si256(pairs + 2),
+                  p67 = _mm256_loadu_si256(pairs + 3);
+    // Cells c + k and c + k + 4 in one register, then as four at a time.
+    const __m256i c04 = _mm256_permute2x128_si256(p01, p45, 0x20);
+    const __m256i c15 = _mm256_permute2x128_si256(p01, p45, 0x31);
+    const __m256i c26 = _mm256_permute2x128_si256(p23, p67, 0x20);
+    const __m256i c37 = _mm256_permute2x128_si256(p23, p67, 0x31);
+    const __m256i ab01 = _mm256_unpacklo_epi32(c04, c15),
+                  ab23 = _mm256_unpacklo_epi32(c26, c37);
+    const __m256i d01 = _mm256_unpackhi_epi32(c04, c15),
+                  d23 = _mm256_unpackhi_epi32(c26, c37);
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(a + c),
+                        _mm256_unpacklo_epi64(ab01, ab23));
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(b + c),
+                        _mm256_unpackhi_epi64(ab01, ab23));
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(d + c),
+                        _mm256_unpacklo_epi64(d01, d23));
+  }
+  for (; c + 4 <= n; c += 4) {
+    const __m128i c0 = LoadLanes(cell[c]), c1 = LoadLanes(cell[c + 1]);
+    const __m128i c2 = LoadLanes(cell[c + 2]), c3 = LoadLanes(cell[c + 3]);
+    const __m128i ab01 = _mm_unpacklo_epi32(c0, c1), ab23 = _mm_unpacklo_epi32(c2, c3);
+    const __m128i d01 = _mm_unpackhi_epi32(c0, c1), d23 = _mm_unpackhi_epi32(c2, c3);
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(a + c),
+                     _mm_unpacklo_epi64(ab01, ab23));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(b + c),
+                     _mm_unpackhi_epi64(ab01, ab23));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(d + c), _mm_unpacklo_epi64(d01, d23));
+  }
+  for (; c < n; ++c) {
+    a[c] = cell[c][0];
+    b[c] = cell[c][1];
+    d[c] = cell[c][2];
+  }
+}
+
+template <class Filters>
+INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::Finish() {
+  StoreColumns(windowStart_, windowStart_ + kWindowCells);
+}
+
+template <class Filters>
+INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::Pixels(const uint64_t *y,
+                                                            const uint32_t *matrix,
+                                                            uint64_t white,
+                                                            uint32_t pixels, int32_t x0,
+                                                            uint8_t *dots) {
+  if (x0 - kLead != windowStart_) {
+    // The next block: the cells before it are final; the window moves on
+    // by a block.
+    StoreColumns(windowStart_, windowStart_ + kBlockPixels);
+    std::memcpy(cells_[0], cells_[kBlockPixels],
+                sizeof(cells_[0]) * (kWindowCells - kBlockPixels));
+    windowStart_ += kBlockPixels;
+    LoadColumns(windowStart_ + kWindowCells - kBlockPixels,
+                windowStart_ + kWindowCells);
+  }
+  const Block block{y, matrix, white, pixels, x0, dots};
+  for (uint32_t j = 0; j < pixels;) {
+    j = Run(block, j);
+    if (wide_.lanes == 0) continue;
+    // The pixel before j has inks that take the wide filters.
+    int32_t(*cell)[4] = cells_ + (x0 + static_cast<int32_t>(j) - 1 - windowStart_);
+    for (uint32_t lanes = wide_.lanes; lanes != 0; lanes &= lanes - 1) {
+      const int k = __builtin_ctz(lanes);
+      carry_[k] += SpreadWide<Filters>(cell, k, wide_.level[k], wide_.error[k],
+                                       wide_.noise, limits_);
+    }
+    wide_.lanes = 0;
+  }
+}
+
+template <class Filters>
+INKDOT_LANES_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
+                                                             uint32_t j) {
+  const uint64_t *const y = block.y;
+  const uint32_t *const matrix = block.matrix;
+  uint8_t *const dots = block.dots;
+  // Locals: the byte stores to dots would otherwise force reloads.
+  const uint64_t white = block.white;
+  const uint32_t pixels = block.pixels;
+  using Narrow = NarrowLanes<Filters>;
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i levelMask = _mm_setr_epi32(0xFF, 0xFF, 0xFF, 0);
+  const __m128i refill = _mm_set1_epi32(
+      static_cast<int>(DiffusedColourInks<Filters, false>::kActivityRefill));
+  const __m128i t0 = _mm_set1_epi32(limits_.t0);
+  __m128i carry = LoadLanes(carry_), activity = LoadLanes(activity_);
+  int32_t(*cell)[4] = cells_ + (block.x0 + static_cast<int32_t>(j) - windowStart_);
+  typename Narrow::Cells cells;
+  cells.Load(cell);
+  for (; j < pixels; ++j, ++cell) {
+    if ((white >> j) & 1) {
+      // A white pixel: every cell takes its carry.
+      cells.Next(cell, carry);
+      carry = zero;
+      dots[j] = 0;
+      continue;
+    }
+    // What does not depend on the error reaching this pixel comes first,
+    // off the chain from pixel to pixel.
+    const uint8_t *levels = reinterpret_cast<const uint8_t *>(y + j);
+    const __m128i level = _mm_and_si128(
+        _mm_cvtepu16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(y + j))),
+        levelMask);
+    // An ink stays active for four pixels after its last nonzero level.
+    activity = _mm_or_si128(_mm_srli_epi32(activity, 1),
+                            _mm_andnot_si128(_mm_cmpeq_epi32(level, zero), refill));
+    const __m128i inactive = _mm_cmpeq_epi32(activity, zero);
+    const LaneMatrix &lane = kLaneMatrix[matrix[j] & 0xFF];
+    // The dot test corrected >= threshold as (cell >> 5) >= threshold - level.
+    const __m128i reach =
+        _mm_add_epi32(Lookup3(reaches_, levels), LoadLanes(lane.offset));
+    const __m128i tone = _mm_andnot_si128(inactive, Lookup3(tones_, levels));
+    const __m128i above = _mm_cmpgt_epi32(level, t0);
+    const __m128i aboveActive = _mm_andnot_si128(inactive, above);
+    // The chain: the pixel's cell to its error.
+    const __m128i fraction = _mm_srai_epi32(cells.ahead[0], 5);
+    const __m128i noDot = _mm_cmpgt_epi32(reach, fraction);
+    const __m128i corrected =
+        _mm_andnot_si128(inactive, _mm_add_epi32(level, fraction));
+    // A dot takes its tone off the error; an inactive ink spreads none.
+    const __m128i error = _mm_sub_epi32(corrected, _mm_andnot_si128(noDot, tone));
+    const __m128i blank = _mm_or_si128(noDot, inactive);
+    const int blankBits = _mm_movemask_ps(_mm_castsi128_ps(blank));
+    dots[j] = static_cast<uint8_t>(blankBits ^ 0xF);
+    const typename Narrow::Pixel pixel = Narrow::Prepare(aboveActive, noDot, lane);
+    const __m128i narrow = _mm_or_si128(above, blank);
+    if (_mm_test_all_ones(narrow)) {
+      Narrow::Step(cell, error, pixel, cells, carry);
+      continue;
+    }
+    // Dotted inks at or below T0 take the wide filters: the narrow ones
+    // here for the others, the wide ones by the caller, outside the loop,
+    // which then keeps its registers.
+    Narrow::Step(cell, _mm_and_si128(error, narrow), pixel, cells, carry);
+    StoreLanes(wide_.error, error);
+    StoreLanes(wide_.level, level);
+    wide_.noise = (matrix[j] & 1) ^ 1;
+    wide_.lanes = static_cast<uint32_t>(~_mm_movemask_ps(_mm_castsi128_ps(narrow)) & 7);
+    ++j;
+    ++cell;
+    break;
+  }
+  cells.Store(cell);
+  StoreLanes(carry_, carry);
+  StoreLanes(activity_, activity);
+  return j;
+}
+
+template class DiffusedColourLanes<SquareFilters>;
+template class DiffusedColourLanes<WideColourFilters>;
+
+}  // namespace inkdot
+
+#endif
