@@ -12,6 +12,7 @@
 #include "halftone/kernels/one_bit/one_bit_planes.h"
 #include "halftone/kernels/row_kernels.h"
 #include "halftone/kernels/run_checks.h"
+#include "halftone/kernels/vector_kernels.h"
 
 namespace inkdot {
 
@@ -22,12 +23,11 @@ struct MonoMember {
   bool reductionTakesLarger;  // else the smaller of two source bytes
 };
 
+// The pixels of a run from `from.pixels` on, pixel by pixel: the whole run,
+// or what the vector path left.
 template <class Filters, MonoMember kMember>
-[[gnu::always_inline]] inline ResultCode DiffuseMono(HalftoneContext *ht, const RowRun &run) {
-  if (ResultCode rc = CheckMonoRun(ht, run); rc != kOk) return rc;
-  int32_t *line = ErrorLineColumns(ht, 0);
-  UpdateRowContinuity(ht, run.row, run.startX, run.count, &line, 1);
-
+[[gnu::always_inline]] inline void DiffusePixels(HalftoneContext *ht, const RowRun &run,
+                                                 int32_t *line, const MonoResume &from) {
   const int16_t *levels = SignedGreyCurve(ht);
   const int16_t *dotCurve = DotCurve(ht);
   const uint16_t *toneCurve = ToneCurve(ht);
@@ -36,11 +36,11 @@ template <class Filters, MonoMember kMember>
   const int32_t magnification = ht->params.magnification;
   const FilterLimits limits = LimitsOf(ht->dotParams);
 
-  OneBitPlanes<1> out(run.dst, run.planeStride, run.firstBit);
-  const uint8_t *src = run.src;
+  OneBitPlanes<1> out(from.dst, run.planeStride, from.firstBit);
+  const uint8_t *src = from.src;
   int32_t level = 0;
-  int32_t carry = 0;  // the share meant for the cell below-right
-  for (uint32_t i = 0; i < run.count; ++i) {
+  int32_t carry = from.carry;  // the share meant for the cell below-right
+  for (uint32_t i = from.pixels; i < run.count; ++i) {
     const uint32_t x = run.startX + i;
     if (magnification != 1 || (i & 1) == 0) {
       uint8_t v;
@@ -79,6 +79,18 @@ template <class Filters, MonoMember kMember>
     out.Next();
   }
   out.Finish();
+}
+
+template <class Filters, MonoMember kMember>
+[[gnu::always_inline]] inline ResultCode DiffuseMono(HalftoneContext *ht, const RowRun &run) {
+  if (ResultCode rc = CheckMonoRun(ht, run); rc != kOk) return rc;
+  int32_t *line = ErrorLineColumns(ht, 0);
+  UpdateRowContinuity(ht, run.row, run.startX, run.count, &line, 1);
+  MonoResume from{0, 0, run.src, run.dst, run.firstBit};
+  if (FitsVectorPath(ht, run, run.firstBit & 7, 1)) {
+    from = DiffuseMonoWindowAvx2(ht, run, line, static_cast<const Filters *>(nullptr));
+  }
+  DiffusePixels<Filters, kMember>(ht, run, line, from);
   return kOk;
 }
 
@@ -92,7 +104,7 @@ ResultCode DiffuseMonoRow(HalftoneContext *ht, const RowRun &run) {
 }
 
 INKDOT_CELL_BY_CELL ResultCode DiffuseMonoRow1440(HalftoneContext *ht, const RowRun &run) {
-  return DiffuseMono<WideFilters, MonoMember{false, true}>(ht, run);
+  return DiffuseMono<WideColourFilters, MonoMember{false, true}>(ht, run);
 }
 
 INKDOT_CELL_BY_CELL ResultCode DiffuseMonoRowTall(HalftoneContext *ht, const RowRun &run) {
