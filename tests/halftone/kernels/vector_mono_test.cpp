@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
-// The grey diffusion's register-window path against the portable loop:
-// planes and the whole error line (margins too) after every run, over error
-// lines far from zero (negative cells truncate toward zero, large ones
-// wrap), limits that pick every filter, white stretches, the three source
-// steps (one byte a pixel, a byte for two pixels, the larger or smaller of
-// two bytes), runs that start inside a byte, at any column, and end at every
-// place in a group of eight or at the line's last column.
+// The grey diffusion's register-window path (1440 x 720) against the
+// portable loop: planes and the whole error line (margins too) after every
+// run, over error lines far from zero (negative cells truncate toward zero,
+// large ones wrap), limits that pick every filter, white stretches, the
+// three source steps (one byte a pixel, a byte for two pixels, the larger
+// of two bytes), runs that start inside a byte, at any column, and end at
+// every place in a group of eight or at the line's last column.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -130,36 +130,27 @@ TEST_P(VectorMonoTest, LeavesThePortableBytesAndErrorLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Scenes, VectorMonoTest,
-    ::testing::Values(Scene{"Square", DiffuseMonoRow, 0, Cells::kLarge, 2},
-                      Scene{"SquareWhite", DiffuseMonoRow, 0, Cells::kZero, 8},
-                      Scene{"SquareHalved", DiffuseMonoRow, -1, Cells::kExtreme, 1},
-                      Scene{"Wide", DiffuseMonoRow1440, 0, Cells::kLarge, 2},
+    ::testing::Values(Scene{"Wide", DiffuseMonoRow1440, 0, Cells::kLarge, 2},
                       Scene{"WideWhite", DiffuseMonoRow1440, 0, Cells::kZero, 8},
                       Scene{"WideExtreme", DiffuseMonoRow1440, 0, Cells::kExtreme, 0},
                       Scene{"WideDoubled", DiffuseMonoRow1440, 1, Cells::kLarge, 2},
-                      Scene{"WideHalved", DiffuseMonoRow1440, -1, Cells::kLarge, 2},
-                      Scene{"Tall", DiffuseMonoRowTall, 0, Cells::kLarge, 2},
-                      Scene{"TallWhite", DiffuseMonoRowTall, 0, Cells::kZero, 8},
-                      Scene{"TallDoubled", DiffuseMonoRowTall, 1, Cells::kExtreme, 1}),
+                      Scene{"WideHalved", DiffuseMonoRow1440, -1, Cells::kExtreme, 1},
+                      Scene{"WideHalvedWhite", DiffuseMonoRow1440, -1, Cells::kZero, 8}),
     [](const ::testing::TestParamInfo<Scene> &scene) { return scene.param.name; });
 
-// Every member's filters read as rows: a sum of the error and the halved
-// error times fixed weights, within the reach the window is sized for.
-TEST(VectorMonoTest, FiltersReadAsRowsWithinTheWindow) {
-  EXPECT_TRUE(mono_window::RowsOf<SquareFilters>().linear);
-  EXPECT_TRUE(mono_window::RowsOf<WideFilters>().linear);
-  EXPECT_TRUE(mono_window::RowsOf<TallFilters>().linear);
-  // Only the wide member's widest filter halves its error.
-  const auto &wide = mono_window::RowsOf<WideFilters>();
-  int halving = 0;
+// The wide filters read as rows: a sum of the error and the halved error
+// times fixed weights, within the reach the window is sized for; the
+// widest filter halves its error.
+TEST(VectorMonoTest, WideFiltersReadAsRowsWithinTheWindow) {
+  const auto &rows = mono_window::RowsOf<WideFilters>();
+  EXPECT_TRUE(rows.linear);
+  int halving = 0, near = 0;
   for (uint32_t key = 0; key < mono_window::kKeys; ++key) {
-    halving += wide.span[key] == mono_window::kFullHalf ? 1 : 0;
+    halving += rows.span[key] == mono_window::kFullHalf ? 1 : 0;
+    near += rows.span[key] == mono_window::kNear4 ? 1 : 0;
   }
   EXPECT_GT(halving, 0);
-  for (uint32_t key = 0; key < mono_window::kKeys; ++key) {
-    EXPECT_NE(mono_window::RowsOf<SquareFilters>().span[key], mono_window::kFullHalf);
-    EXPECT_NE(mono_window::RowsOf<TallFilters>().span[key], mono_window::kFullHalf);
-  }
+  EXPECT_GT(near, 0);
 }
 
 }  // namespace

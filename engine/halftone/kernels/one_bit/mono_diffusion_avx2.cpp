@@ -183,21 +183,17 @@ class Window {
 
     const uint32_t row = 2 * key + 1 + none;
     const __m256i error = _mm256_set1_epi32(static_cast<int32_t>(e));
-    switch (rows_.span[key]) {
-      case mono_window::kNear4:
-        Spread<J, -4, 4>(error, rows_.error[row]);
-        break;
-      case mono_window::kNear8:
-        Spread<J, -8, 8>(error, rows_.error[row]);
-        break;
-      case mono_window::kFull:
-        Spread<J, -R::kLeft, R::kRight>(error, rows_.error[row]);
-        break;
-      default:
-        Spread<J, -R::kLeft, R::kRight>(error, rows_.error[row]);
-        Spread<J, -R::kLeft, R::kRight>(
-            _mm256_set1_epi32(static_cast<int32_t>(e) >> 1), rows_.half[row]);
-        break;
+    const uint8_t span = rows_.span[key];
+    if (span == mono_window::kNear4) {
+      Spread<J, -4, 4>(error, rows_.error[row]);
+    } else if (span == mono_window::kNear8) {
+      Spread<J, -8, 8>(error, rows_.error[row]);
+    } else {
+      Spread<J, -R::kLeft, R::kRight>(error, rows_.error[row]);
+      if (span == mono_window::kFullHalf) {
+        Spread<J, -R::kLeft, R::kRight>(_mm256_set1_epi32(static_cast<int32_t>(e) >> 1),
+                                        rows_.half[row]);
+      }
     }
     return (none + 1) << (7 - J);
   }
@@ -285,19 +281,8 @@ INKDOT_AVX2_CALL MonoResume DiffuseWindow(const HalftoneContext *ht, const RowRu
 
 }  // namespace
 
-MonoResume DiffuseMonoWindowAvx2(const HalftoneContext *ht, const RowRun &run, int32_t *line,
-                                 const SquareFilters *) {
-  return DiffuseWindow<SquareFilters, true, false>(ht, run, line);
-}
-
-MonoResume DiffuseMonoWindowAvx2(const HalftoneContext *ht, const RowRun &run, int32_t *line,
-                                 const WideFilters *) {
+MonoResume DiffuseMonoWindowAvx2(const HalftoneContext *ht, const RowRun &run, int32_t *line) {
   return DiffuseWindow<WideFilters, false, true>(ht, run, line);
-}
-
-MonoResume DiffuseMonoWindowAvx2(const HalftoneContext *ht, const RowRun &run, int32_t *line,
-                                 const TallFilters *) {
-  return DiffuseWindow<TallFilters, true, false>(ht, run, line);
 }
 
 }  // namespace inkdot
@@ -308,16 +293,7 @@ namespace inkdot {
 
 // Never reached: DetectVectorPath chooses the portable path here; nothing
 // is diffused, so the portable loop takes the whole run.
-MonoResume DiffuseMonoWindowAvx2(const HalftoneContext *, const RowRun &run, int32_t *,
-                                 const SquareFilters *) {
-  return {0, 0, run.src, run.dst, run.firstBit & 7};
-}
-MonoResume DiffuseMonoWindowAvx2(const HalftoneContext *, const RowRun &run, int32_t *,
-                                 const WideFilters *) {
-  return {0, 0, run.src, run.dst, run.firstBit & 7};
-}
-MonoResume DiffuseMonoWindowAvx2(const HalftoneContext *, const RowRun &run, int32_t *,
-                                 const TallFilters *) {
+MonoResume DiffuseMonoWindowAvx2(const HalftoneContext *, const RowRun &run, int32_t *) {
   return {0, 0, run.src, run.dst, run.firstBit & 7};
 }
 

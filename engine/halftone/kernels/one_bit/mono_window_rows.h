@@ -18,16 +18,8 @@ namespace mono_window {
 template <class Filters>
 struct Reach;
 template <>
-struct Reach<SquareFilters> {
-  static constexpr int kLeft = 15, kRight = 14;
-};
-template <>
 struct Reach<WideFilters> {
   static constexpr int kLeft = 21, kRight = 23;
-};
-template <>
-struct Reach<TallFilters> {
-  static constexpr int kLeft = 10, kRight = 11;
 };
 
 // A filter depends, besides the error, on where the level stands among the
