@@ -178,6 +178,17 @@ BENCHMARK_CAPTURE(RunKernel, DitherColourRowPortable, inkdot::DitherColourRow, 3
 BENCHMARK_CAPTURE(RunKernel, DiffuseMonoRow, inkdot::DiffuseMonoRow, 1, 0);
 BENCHMARK_CAPTURE(RunKernel, DiffuseMonoRow1440, inkdot::DiffuseMonoRow1440, 1, 0);
 BENCHMARK_CAPTURE(RunKernel, DiffuseMonoRowTall, inkdot::DiffuseMonoRowTall, 1, 0);
+BENCHMARK_CAPTURE(RunKernel, DiffuseMonoRowAvx2, inkdot::DiffuseMonoRow, 1, 0, inkdot::kAvx2Path);
+BENCHMARK_CAPTURE(RunKernel, DiffuseMonoRowPortable, inkdot::DiffuseMonoRow, 1, 0,
+                  inkdot::kPortablePath);
+BENCHMARK_CAPTURE(RunKernel, DiffuseMonoRow1440Avx2, inkdot::DiffuseMonoRow1440, 1, 0,
+                  inkdot::kAvx2Path);
+BENCHMARK_CAPTURE(RunKernel, DiffuseMonoRow1440Portable, inkdot::DiffuseMonoRow1440, 1, 0,
+                  inkdot::kPortablePath);
+BENCHMARK_CAPTURE(RunKernel, DiffuseMonoRowTallAvx2, inkdot::DiffuseMonoRowTall, 1, 0,
+                  inkdot::kAvx2Path);
+BENCHMARK_CAPTURE(RunKernel, DiffuseMonoRowTallPortable, inkdot::DiffuseMonoRowTall, 1, 0,
+                  inkdot::kPortablePath);
 BENCHMARK_CAPTURE(RunKernel, DiffuseColourRow, inkdot::DiffuseColourRow, 1, 1);
 BENCHMARK_CAPTURE(RunKernel, DiffuseColourRowFast, inkdot::DiffuseColourRowFast, 1, 1);
 BENCHMARK_CAPTURE(RunKernel, DiffuseColourRowFastAvx2, inkdot::DiffuseColourRowFast, 1, 1,
