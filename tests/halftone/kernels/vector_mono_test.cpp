@@ -144,7 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
 // times fixed weights, within the reach the window is sized for; the
 // widest filter halves its error.
 TEST(VectorMonoTest, WideFiltersReadAsRowsWithinTheWindow) {
-  const auto &rows = mono_window::RowsOf<WideFilters>();
+  const auto &rows = mono_window::kRows<WideFilters>;
   EXPECT_TRUE(rows.linear);
   int halving = 0, near = 0;
   for (uint32_t key = 0; key < mono_window::kKeys; ++key) {

@@ -53,7 +53,7 @@ struct DiffusedPixel {
 
 // Adds v to cells c[kFrom] .. c[kTo], unrolled.
 template <int kFrom, int kTo>
-inline void AddSpan(int32_t *c, int32_t v) {
+constexpr void AddSpan(int32_t *c, int32_t v) {
   [&]<int... k>(std::integer_sequence<int, k...>) { ((c[kFrom + k] += v), ...); }
   (std::make_integer_sequence<int, kTo - kFrom + 1>{});
 }
@@ -127,7 +127,7 @@ struct SquareFilters {
 struct WideFilters {
   static constexpr bool kT3NoiseTerm = false;
 
-  [[gnu::always_inline]] static int32_t Apply(int32_t *c, const DiffusedPixel &p,
+  [[gnu::always_inline]] static constexpr int32_t Apply(int32_t *c, const DiffusedPixel &p,
                                               int32_t carry, const FilterLimits &t) {
     const int32_t e = p.error;
     if (!p.dot) {
@@ -193,10 +193,10 @@ struct WideFilters {
   }
 };
 
-// WideFilters for the colour kernels, whose levels above T0 print dots at
+// WideFilters for the kernels' loops, as levels above T0 print dots at
 // random: there both filters of such a pixel are applied, the one that does
-// not hold with a zero error, instead of a branch that mispredicts. (The
-// grey kernel's levels are steadier; the branch suits it better.)
+// not hold with a zero error, instead of a branch that mispredicts (on the
+// grey kernel too: its levels are steadier, but the branch measured slower).
 struct WideColourFilters : WideFilters {
   [[gnu::always_inline]] static int32_t Apply(int32_t *c, const DiffusedPixel &p,
                                               int32_t carry, const FilterLimits &t) {

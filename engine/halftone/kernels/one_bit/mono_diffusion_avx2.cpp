@@ -250,7 +250,7 @@ template <class Filters, bool kLevelZeroStoresCarry, bool kTakesLarger>
 INKDOT_AVX2_CALL MonoResume DiffuseWindow(const HalftoneContext *ht, const RowRun &run,
                                           int32_t *line) {
   using R = Rows<Filters>;
-  const R &rows = mono_window::RowsOf<Filters>();
+  const R &rows = mono_window::kRows<Filters>;
   const uint32_t filled = run.firstBit & 7;
   MonoResume from{0, 0, run.src, run.dst, filled};
   // Whole groups, while the window stays on the line: after the group at x

@@ -3,10 +3,10 @@
 // path: a dotted or undotted pixel's filter adds its error times one row and
 // (for the filters that halve it) its halved error times a second row to the
 // cells around it. The rows are read off the filters themselves, by applying
-// each to a few errors, so that they cannot drift from the portable loop.
+// each to a few errors, so that they cannot drift from the portable loop;
+// the compiler does that once, so the rows are constant data.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
 #include "halftone/kernels/one_bit/diffusion_filters.h"
@@ -28,7 +28,7 @@ struct Reach<WideFilters> {
 inline constexpr int kKeys = 32;
 
 template <class Filters>
-uint32_t FilterKey(int32_t level, uint32_t noise, const FilterLimits &t) {
+constexpr uint32_t FilterKey(int32_t level, uint32_t noise, const FilterLimits &t) {
   return (level > t.t0 ? 1u : 0u) | (level > t.t1 ? 2u : 0u) | (level > t.t2 ? 4u : 0u) |
          (level <= T3Limit<Filters>(t, noise) ? 8u : 0u) | noise << 4;
 }
@@ -61,7 +61,7 @@ struct Rows {
   // fixed weights within the reach above (else the window path is not used).
   bool linear = true;
 
-  void Build() {
+  constexpr void Build() {
     linear = true;
     for (uint32_t key = 0; key < kKeys; ++key) {
       int reach = 0;
@@ -85,7 +85,7 @@ struct Rows {
 
   // The filter of `key` and `dot`, applied to a zero line with a level and
   // limits that give the key, and no carry coming in.
-  static int32_t Apply(uint32_t key, bool dot, int32_t e, int32_t *cells) {
+  static constexpr int32_t Apply(uint32_t key, bool dot, int32_t e, int32_t *cells) {
     constexpr int32_t kLevel = 100;
     const FilterLimits limits{(key & 1) ? kLevel - 1 : kLevel, (key & 2) ? kLevel - 1 : kLevel,
                               (key & 4) ? kLevel - 1 : kLevel, 0};
@@ -95,8 +95,9 @@ struct Rows {
     return Filters::Apply(cells + kCentre, {kLevel, e, dot, noise, t3Limit}, 0, limits);
   }
 
-  void Read(uint32_t key, bool dot, int32_t *byError, int32_t *byHalf, int32_t &nextWeight) {
-    int32_t one[kScratch], two[kScratch], probe[kScratch];
+  constexpr void Read(uint32_t key, bool dot, int32_t *byError, int32_t *byHalf,
+                      int32_t &nextWeight) {
+    int32_t one[kScratch] = {}, two[kScratch] = {}, probe[kScratch] = {};
     const int32_t carryOne = Apply(key, dot, 1, one);
     const int32_t carryTwo = Apply(key, dot, 2, two);
     for (int i = 0; i < kScratch; ++i) {
@@ -133,33 +134,13 @@ struct Rows {
   }
 };
 
-// A member's rows, built by the first run that needs them. The engine
-// links no C++ runtime, so no guarded static: the first caller to claim the
-// state builds, any other waits for it (a few microseconds, once).
+// A member's rows, worked out at compile time.
 template <class Filters>
-struct SharedRows {
+inline constexpr Rows<Filters> kRows = [] {
   Rows<Filters> rows;
-  std::atomic<uint32_t> state{0};  // 0 unbuilt, 1 building, 2 built
-};
-
-template <class Filters>
-inline constinit SharedRows<Filters> gSharedRows;  // zeros until built: no constructor runs
-
-template <class Filters>
-const Rows<Filters> &RowsOf() {
-  SharedRows<Filters> &shared = gSharedRows<Filters>;
-  if (shared.state.load(std::memory_order_acquire) != 2) {
-    uint32_t unbuilt = 0;
-    if (shared.state.compare_exchange_strong(unbuilt, 1, std::memory_order_acq_rel)) {
-      shared.rows.Build();
-      shared.state.store(2, std::memory_order_release);
-    } else {
-      while (shared.state.load(std::memory_order_acquire) != 2) {
-      }
-    }
-  }
-  return shared.rows;
-}
+  rows.Build();
+  return rows;
+}();
 
 }  // namespace mono_window
 }  // namespace inkdot
