@@ -88,10 +88,21 @@ struct RegisterCells {
   }
 };
 
-// table[level] of the three inks, their levels in bytes 0, 2 and 4 of y.
-INKDOT_LANES inline __m128i Lookup3(const int32_t *table, const uint8_t *y) {
-  const __m128i first = _mm_cvtsi32_si128(table[y[0]]);
-  return _mm_insert_epi32(_mm_insert_epi32(first, table[y[2]], 1), table[y[4]], 2);
+// The reach and tone entries of the three inks' levels (bytes 0, 2 and 4
+// of y), in lanes 0 to 2 of `reach` and `tone`. Three 8-byte loads and
+// three shuffles: a 4-byte insert from memory per ink per table took the
+// processor's vector load pipes, which bound the loop.
+template <class Entry>
+INKDOT_LANES inline void Lookup3(const Entry *table, const uint8_t *y, __m128i &reach,
+                                 __m128i &tone) {
+  static_assert(sizeof(Entry) == 8);
+  auto entry = [&](int k) {
+    return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(table + y[k])));
+  };
+  const __m128 first = _mm_movelh_ps(entry(0), entry(2));  // reach, tone of 0 and 1
+  const __m128 last = entry(4);                            // of ink 3, then zeros
+  reach = _mm_castps_si128(_mm_shuffle_ps(first, last, _MM_SHUFFLE(2, 0, 2, 0)));
+  tone = _mm_castps_si128(_mm_shuffle_ps(first, last, _MM_SHUFFLE(3, 1, 3, 1)));
 }
 
 // The narrow filters, all three lanes at once, for the inks whose filter
@@ -134,9 +145,12 @@ struct NarrowLanes<SquareFilters> {
 
 // WideColourFilters' class above T0 (both of its filters), which with no
 // dot is also the filter of every undotted ink.
+// The cells three and four columns away take only two shares each, which
+// go to the window directly: with them in registers too GCC ran out and
+// kept nearer cells on the stack.
 template <>
 struct NarrowLanes<WideColourFilters> {
-  using Cells = RegisterCells<4, 4>;
+  using Cells = RegisterCells<3, 3>;
 
   struct Pixel {
     __m128i dotted;  // dotted and above T0
@@ -164,13 +178,14 @@ struct NarrowLanes<WideColourFilters> {
     // c[1] takes four + right, which is e << shift.
     cells.ahead[1] = _mm_add_epi32(cells.ahead[1], _mm_sllv_epi32(e, p.shift));
     cells.ahead[2] = _mm_add_epi32(cells.ahead[2], four);
-    cells.ahead[3] = _mm_add_epi32(cells.ahead[3], _mm_add_epi32(left, two));
     cells.behind[0] = _mm_add_epi32(cells.behind[0], _mm_add_epi32(four, left));
     cells.behind[1] = _mm_add_epi32(cells.behind[1], four);
     cells.behind[2] = _mm_add_epi32(cells.behind[2], _mm_add_epi32(right, two));
-    cells.behind[3] = _mm_add_epi32(cells.behind[3], two);
+    StoreLanes(cell[-4], _mm_add_epi32(LoadLanes(cell[-4]), two));
+    StoreLanes(cell[4], _mm_add_epi32(LoadLanes(cell[4]), two));
     cells.Next(cell, _mm_add_epi32(_mm_add_epi32(four, share), carry));
-    cells.ahead[3] = _mm_add_epi32(cells.ahead[3], two);
+    // Column x + 3, read into the registers by Next.
+    cells.ahead[2] = _mm_add_epi32(cells.ahead[2], _mm_add_epi32(left, two));
     carry = _mm_and_si128(four, p.dotted);
   }
 };
@@ -207,8 +222,7 @@ INKDOT_LANES_CALL DiffusedColourLanes<Filters>::DiffusedColourLanes(
   for (int k = 0; k < 3; ++k) activity_[k] = Inks::kActivityStart;
   activity_[3] = 0;  // the spare lane never diffuses
   for (int v = 0; v < 256; ++v) {
-    reaches_[v] = inks.DotCurveValues()[v] - v;
-    tones_[v] = inks.ToneCurveValues()[v];
+    reachTones_[v] = {inks.DotCurveValues()[v] - v, inks.ToneCurveValues()[v]};
   }
   LoadColumns(windowStart_, windowStart_ + kWindowCells);
 }
@@ -349,13 +363,16 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::Pixels(const uint64_t *y,
 
 template <class Filters>
 INKDOT_LANES_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
-                                                             uint32_t j) {
+                                                             uint32_t start) {
   const uint64_t *const y = block.y;
   const uint32_t *const matrix = block.matrix;
   uint8_t *const dots = block.dots;
   // Locals: the byte stores to dots would otherwise force reloads.
   const uint64_t white = block.white;
-  const uint32_t pixels = block.pixels;
+  // A word-sized index, which GCC keeps as one register for the arrays
+  // it indexes instead of a pointer per array.
+  const size_t pixels = block.pixels;
+  size_t j = start;
   using Narrow = NarrowLanes<Filters>;
   const __m128i zero = _mm_setzero_si128();
   const __m128i levelMask = _mm_setr_epi32(0xFF, 0xFF, 0xFF, 0);
@@ -386,9 +403,10 @@ INKDOT_LANES_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
     const __m128i inactive = _mm_cmpeq_epi32(activity, zero);
     const LaneMatrix &lane = kLaneMatrix[matrix[j] & 0xFF];
     // The dot test corrected >= threshold as (cell >> 5) >= threshold - level.
-    const __m128i reach =
-        _mm_add_epi32(Lookup3(reaches_, levels), LoadLanes(lane.offset));
-    const __m128i tone = _mm_andnot_si128(inactive, Lookup3(tones_, levels));
+    __m128i reachAt, toneAt;
+    Lookup3(reachTones_, levels, reachAt, toneAt);
+    const __m128i reach = _mm_add_epi32(reachAt, LoadLanes(lane.offset));
+    const __m128i tone = _mm_andnot_si128(inactive, toneAt);
     const __m128i above = _mm_cmpgt_epi32(level, t0);
     const __m128i aboveActive = _mm_andnot_si128(inactive, above);
     // The chain: the pixel's cell to its error.
@@ -403,7 +421,7 @@ INKDOT_LANES_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
     dots[j] = static_cast<uint8_t>(blankBits ^ 0xF);
     const typename Narrow::Pixel pixel = Narrow::Prepare(aboveActive, noDot, lane);
     const __m128i narrow = _mm_or_si128(above, blank);
-    if (_mm_test_all_ones(narrow)) {
+    if (_mm_test_all_ones(narrow)) [[likely]] {
       Narrow::Step(cell, error, pixel, cells, carry);
       continue;
     }
@@ -422,7 +440,7 @@ INKDOT_LANES_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
   cells.Store(cell);
   StoreLanes(carry_, carry);
   StoreLanes(activity_, activity);
-  return j;
+  return static_cast<uint32_t>(j);
 }
 
 template class DiffusedColourLanes<SquareFilters>;

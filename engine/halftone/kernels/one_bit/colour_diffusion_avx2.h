@@ -71,10 +71,13 @@ class DiffusedColourLanes {
   alignas(32) int32_t cells_[kWindowCells][4];
   alignas(16) int32_t carry_[4] = {0, 0, 0, 0};
   alignas(16) int32_t activity_[4];
-  // The dot curve less the level: a pixel dots where its cell's error
-  // (cell >> 5) reaches this plus the threshold offset.
-  int32_t reaches_[256];
-  int32_t tones_[256];
+  // Per level, the dot curve less the level (a pixel dots where its cell's
+  // error, cell >> 5, reaches this plus the threshold offset) and the tone
+  // beside it, so that one 8-byte load per ink reads both.
+  struct ReachTone {
+    int32_t reach, tone;
+  };
+  alignas(8) ReachTone reachTones_[256];
   struct {
     alignas(16) int32_t error[4];
     alignas(16) int32_t level[4];
