@@ -93,14 +93,17 @@ struct RegisterCells {
 // three shuffles: a 4-byte insert from memory per ink per table took the
 // processor's vector load pipes, which bound the loop.
 template <class Entry>
+INKDOT_LANES inline __m128 LoadEntry(const Entry *entry) {
+  static_assert(sizeof(Entry) == 8);
+  return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(entry)));
+}
+
+template <class Entry>
 INKDOT_LANES inline void Lookup3(const Entry *table, const uint8_t *y, __m128i &reach,
                                  __m128i &tone) {
-  static_assert(sizeof(Entry) == 8);
-  auto entry = [&](int k) {
-    return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(table + y[k])));
-  };
-  const __m128 first = _mm_movelh_ps(entry(0), entry(2));  // reach, tone of 0 and 1
-  const __m128 last = entry(4);                            // of ink 3, then zeros
+  // reach, tone of inks 0 and 1; of ink 3, then zeros
+  const __m128 first = _mm_movelh_ps(LoadEntry(table + y[0]), LoadEntry(table + y[2]));
+  const __m128 last = LoadEntry(table + y[4]);
   reach = _mm_castps_si128(_mm_shuffle_ps(first, last, _MM_SHUFFLE(2, 0, 2, 0)));
   tone = _mm_castps_si128(_mm_shuffle_ps(first, last, _MM_SHUFFLE(3, 1, 3, 1)));
 }
