@@ -135,8 +135,8 @@ INKDOT_AVX2 inline __m256i ChannelWords(const uint32_t *pairs, const uint8_t *px
 
 template <int kStep>
 INKDOT_AVX2 inline void Front(const uint8_t *src, uint32_t pixels, const uint32_t *gridWords,
-                              const uint32_t *table, __m128i shift, uint32_t &previousKey,
-                              Block &block) {
+                              const uint32_t *table, const uint32_t *thresholds,
+                              __m128i shift, uint32_t &previousKey, Block &block) {
   block.white = 0;
   for (uint32_t j = 0; j < pixels; j += 8) {
     const uint32_t valid = pixels - j < 8 ? pixels - j : 8;
@@ -148,7 +148,10 @@ INKDOT_AVX2 inline void Front(const uint8_t *src, uint32_t pixels, const uint32_
         static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(white)));
     block.white |= whiteBits << j;
     if (whiteBits == 0xFF) continue;  // nothing to print, nothing to remember
-    const __m256i t = StepThreshold(block, j, shift);
+    const __m256i t =
+        thresholds != nullptr
+            ? _mm256_loadu_si256(reinterpret_cast<const __m256i *>(thresholds + j))
+            : StepThreshold(block, j, shift);
     const __m256i i0 = Coordinate(ChannelWords<kStep>(gridWords, px + 0), t);
     const __m256i i1 = Coordinate(ChannelWords<kStep>(gridWords, px + 1), t);
     const __m256i i2 = Coordinate(ChannelWords<kStep>(gridWords, px + 2), t);
@@ -251,14 +254,14 @@ INKDOT_AVX2 inline __m256i Offsets(__m256i t) {
   return _mm256_srai_epi32(offset, kOffsetShift);
 }
 
-// The small-dot offsets of a periodic matrix row's columns, worked out
-// once per run instead of for every group of pixels (they depend on the
-// matrix value alone). Rows read in place have none: Dots works theirs
-// out per group.
+// The step thresholds and small-dot offsets of a periodic matrix row's
+// columns, worked out once per run instead of for every group of pixels
+// (they depend on the matrix value alone). Rows read in place have none:
+// Front and Dots work theirs out per group.
 template <int kOffsetShift>
-class OffsetColumns {
+class StepColumns {
  public:
-  INKDOT_AVX2 OffsetColumns(const PeriodicRow &row, uint32_t width, __m128i shift)
+  INKDOT_AVX2 StepColumns(const PeriodicRow &row, uint32_t width, __m128i shift)
       : columnMask_(row.ColumnMask()), ready_(row.Columns() != nullptr) {
     if (!ready_) return;
     const uint16_t *columns = row.Columns();
@@ -266,17 +269,24 @@ class OffsetColumns {
       const __m256i m = _mm256_cvtepu16_epi32(
           _mm_loadu_si128(reinterpret_cast<const __m128i *>(columns + c)));
       const __m256i t = _mm256_and_si256(_mm256_srl_epi32(m, shift), _mm256_set1_epi32(0xFE));
+      _mm256_store_si256(reinterpret_cast<__m256i *>(thresholds_ + c), t);
       _mm256_store_si256(reinterpret_cast<__m256i *>(offsets_ + c), Offsets<kOffsetShift>(t));
     }
   }
 
-  // The offsets of columns x .. x + kBlock - 1, or null.
-  const int32_t *At(uint32_t x) const { return ready_ ? offsets_ + (x & columnMask_) : nullptr; }
+  // The thresholds and offsets of columns x .. x + kBlock - 1, or null.
+  const uint32_t *ThresholdsAt(uint32_t x) const {
+    return ready_ ? thresholds_ + (x & columnMask_) : nullptr;
+  }
+  const int32_t *OffsetsAt(uint32_t x) const {
+    return ready_ ? offsets_ + (x & columnMask_) : nullptr;
+  }
 
  private:
   uint32_t columnMask_;
   bool ready_;
   // Whole groups of eight past the copy's columns, for widths below 8.
+  alignas(32) uint32_t thresholds_[PeriodicRow::kMaxWidth + kBlock + 8];
   alignas(32) int32_t offsets_[PeriodicRow::kMaxWidth + kBlock + 8];
 };
 
@@ -570,7 +580,7 @@ INKDOT_AVX2_CALL void Run(HalftoneContext *ht, const RowRun &run, int32_t *const
   const PeriodicRow rowA(MatrixRow(ht, run.row), ht->matrixWidth);
   const PeriodicRow rowB(MatrixRow(ht, run.row + 24), ht->matrixWidth);
   const __m128i shift = _mm_cvtsi32_si128(static_cast<int>(ThresholdShift(ht->matrixSize)));
-  const OffsetColumns<Member::kOffsetShift> offsets(rowA, ht->matrixWidth, shift);
+  const StepColumns<Member::kOffsetShift> steps(rowA, ht->matrixWidth, shift);
 
   BlockPlanes<4> out(run.dst, run.planeStride, 2 * run.firstBit);
   RunState state(lines, run.startX);
@@ -590,12 +600,12 @@ INKDOT_AVX2_CALL void Run(HalftoneContext *ht, const RowRun &run, int32_t *const
     rowB.Window(x + 40, lanes, block.m40);
     rowA.Window(x + 48, lanes, block.m48);
     Front<kStep>(run.src + (kStep == 1 ? 2 : 4) * uintptr_t{first}, pixels, grid.words, table,
-                 shift, previousKey, block);
+                 steps.ThresholdsAt(x + 24), shift, previousKey, block);
     // Lanes past the run print nothing, like white pixels.
     block.white |= pixels == kBlock ? 0u : ~0u << pixels;
     smoother.Run(block, ~block.white);
-    Dots<Member::kOffsetShift, !Member::kWindowFilter>(tables, screens, offsets.At(x + 24), pixels, shift,
-                                                           block);
+    Dots<Member::kOffsetShift, !Member::kWindowFilter>(tables, screens, steps.OffsetsAt(x + 24),
+                                                       pixels, shift, block);
     const bool last = pixels < kBlock || first + kBlock == run.count;
     if constexpr (Member::kWindowFilter) {
       window.Run(block, pixels, first, last, state.activity);
