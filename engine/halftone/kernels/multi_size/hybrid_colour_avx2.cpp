@@ -214,18 +214,22 @@ struct ScreenWords {
 // limits and totals lanes. Pixels 0, 1 | 4, 5 go into one register and
 // 2, 3 | 6, 7 into the other, so that taking the even (odd) halves of
 // both puts the lanes in order.
+// The words of pixels a and b, in one register.
+INKDOT_AVX2 inline __m128i ScreenPair(const uint64_t *words, const uint8_t *levels, int a, int b) {
+  const __m128d low = _mm_castsi128_pd(
+      _mm_loadl_epi64(reinterpret_cast<const __m128i *>(words + levels[8 * a])));
+  return _mm_castpd_si128(
+      _mm_loadh_pd(low, reinterpret_cast<const double *>(words + levels[8 * b])));
+}
+
 INKDOT_AVX2 inline void ScreenLanes(const uint64_t *words, const uint8_t *levels,
                                     __m256i &limits, __m256i &totals) {
-  auto two = [&](int a, int b) {
-    const __m128d low = _mm_castsi128_pd(
-        _mm_loadl_epi64(reinterpret_cast<const __m128i *>(words + levels[8 * a])));
-    return _mm_castpd_si128(
-        _mm_loadh_pd(low, reinterpret_cast<const double *>(words + levels[8 * b])));
-  };
-  const __m256 first =
-      _mm256_castsi256_ps(_mm256_inserti128_si256(_mm256_castsi128_si256(two(0, 1)), two(4, 5), 1));
-  const __m256 second =
-      _mm256_castsi256_ps(_mm256_inserti128_si256(_mm256_castsi128_si256(two(2, 3)), two(6, 7), 1));
+  const __m256 first = _mm256_castsi256_ps(
+      _mm256_inserti128_si256(_mm256_castsi128_si256(ScreenPair(words, levels, 0, 1)),
+                              ScreenPair(words, levels, 4, 5), 1));
+  const __m256 second = _mm256_castsi256_ps(
+      _mm256_inserti128_si256(_mm256_castsi128_si256(ScreenPair(words, levels, 2, 3)),
+                              ScreenPair(words, levels, 6, 7), 1));
   limits = _mm256_castps_si256(_mm256_shuffle_ps(first, second, 0x88));
   totals = _mm256_castps_si256(_mm256_shuffle_ps(first, second, 0xDD));
 }
