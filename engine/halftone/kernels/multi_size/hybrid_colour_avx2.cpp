@@ -68,6 +68,11 @@ class PeriodicRow {
     for (uint32_t i = width; i < width + kBlock; ++i) columns_[i] = columns_[i - width];
   }
 
+  // The copy (kBlock columns past the row's width), or null for a row
+  // read in place.
+  const uint16_t *Columns() const { return copied_ ? columns_ : nullptr; }
+  uint32_t ColumnMask() const { return columnMask_; }
+
   // Matrix values of columns x .. x + n - 1 (n a multiple of 8, at most a
   // block), as 32-bit values; from the copy, always a whole block.
   INKDOT_AVX2 void Window(uint32_t x, uint32_t n, uint32_t *out) const {
@@ -130,8 +135,8 @@ INKDOT_AVX2 inline __m256i ChannelWords(const uint32_t *pairs, const uint8_t *px
 
 template <int kStep>
 INKDOT_AVX2 inline void Front(const uint8_t *src, uint32_t pixels, const uint32_t *gridWords,
-                              const uint32_t *table, __m128i shift, uint32_t &previousKey,
-                              Block &block) {
+                              const uint32_t *table, const uint32_t *thresholds,
+                              __m128i shift, uint32_t &previousKey, Block &block) {
   block.white = 0;
   for (uint32_t j = 0; j < pixels; j += 8) {
     const uint32_t valid = pixels - j < 8 ? pixels - j : 8;
@@ -143,7 +148,10 @@ INKDOT_AVX2 inline void Front(const uint8_t *src, uint32_t pixels, const uint32_
         static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(white)));
     block.white |= whiteBits << j;
     if (whiteBits == 0xFF) continue;  // nothing to print, nothing to remember
-    const __m256i t = StepThreshold(block, j, shift);
+    const __m256i t =
+        thresholds != nullptr
+            ? _mm256_loadu_si256(reinterpret_cast<const __m256i *>(thresholds + j))
+            : StepThreshold(block, j, shift);
     const __m256i i0 = Coordinate(ChannelWords<kStep>(gridWords, px + 0), t);
     const __m256i i1 = Coordinate(ChannelWords<kStep>(gridWords, px + 1), t);
     const __m256i i2 = Coordinate(ChannelWords<kStep>(gridWords, px + 2), t);
@@ -189,6 +197,43 @@ INKDOT_AVX2 inline __m256i Load(const uint32_t *p) {
   return _mm256_load_si256(reinterpret_cast<const __m256i *>(p));
 }
 
+// Ink 2's limits (low half) and screen total (high half) per palette
+// index in one 64-bit word, copied per run: a lane's two values come in
+// with one load instead of two.
+struct ScreenWords {
+  alignas(16) uint64_t words[256];
+
+  explicit ScreenWords(const HybridTables &tables) {
+    for (uint32_t p = 0; p < 256; ++p) {
+      words[p] = tables.limits[p] | uint64_t{tables.totals[p]} << 32;
+    }
+  }
+};
+
+// The words of eight palette indexes eight bytes apart, split into the
+// limits and totals lanes. Pixels 0, 1 | 4, 5 go into one register and
+// 2, 3 | 6, 7 into the other, so that taking the even (odd) halves of
+// both puts the lanes in order.
+// The words of pixels a and b, in one register.
+INKDOT_AVX2 inline __m128i ScreenPair(const uint64_t *words, const uint8_t *levels, int a, int b) {
+  const __m128d low = _mm_castsi128_pd(
+      _mm_loadl_epi64(reinterpret_cast<const __m128i *>(words + levels[8 * a])));
+  return _mm_castpd_si128(
+      _mm_loadh_pd(low, reinterpret_cast<const double *>(words + levels[8 * b])));
+}
+
+INKDOT_AVX2 inline void ScreenLanes(const uint64_t *words, const uint8_t *levels,
+                                    __m256i &limits, __m256i &totals) {
+  const __m256 first = _mm256_castsi256_ps(
+      _mm256_inserti128_si256(_mm256_castsi128_si256(ScreenPair(words, levels, 0, 1)),
+                              ScreenPair(words, levels, 4, 5), 1));
+  const __m256 second = _mm256_castsi256_ps(
+      _mm256_inserti128_si256(_mm256_castsi128_si256(ScreenPair(words, levels, 2, 3)),
+                              ScreenPair(words, levels, 6, 7), 1));
+  limits = _mm256_castps_si256(_mm256_shuffle_ps(first, second, 0x88));
+  totals = _mm256_castps_si256(_mm256_shuffle_ps(first, second, 0xDD));
+}
+
 // ScreenedInkDot lane by lane: nothing unless the total exceeds m, then 1,
 // 2 with medium, 3 with medium and large.
 INKDOT_AVX2 inline __m256i ScreenedDots(__m256i total, __m256i limits, __m256i m) {
@@ -213,11 +258,48 @@ INKDOT_AVX2 inline __m256i Offsets(__m256i t) {
   return _mm256_srai_epi32(offset, kOffsetShift);
 }
 
+// The step thresholds and small-dot offsets of a periodic matrix row's
+// columns, worked out once per run instead of for every group of pixels
+// (they depend on the matrix value alone). Rows read in place have none:
+// Front and Dots work theirs out per group.
+template <int kOffsetShift>
+class StepColumns {
+ public:
+  INKDOT_AVX2 StepColumns(const PeriodicRow &row, uint32_t width, __m128i shift)
+      : columnMask_(row.ColumnMask()), ready_(row.Columns() != nullptr) {
+    if (!ready_) return;
+    const uint16_t *columns = row.Columns();
+    for (uint32_t c = 0; c < width + kBlock; c += 8) {
+      const __m256i m = _mm256_cvtepu16_epi32(
+          _mm_loadu_si128(reinterpret_cast<const __m128i *>(columns + c)));
+      const __m256i t = _mm256_and_si256(_mm256_srl_epi32(m, shift), _mm256_set1_epi32(0xFE));
+      _mm256_store_si256(reinterpret_cast<__m256i *>(thresholds_ + c), t);
+      _mm256_store_si256(reinterpret_cast<__m256i *>(offsets_ + c), Offsets<kOffsetShift>(t));
+    }
+  }
+
+  // The thresholds and offsets of columns x .. x + kBlock - 1, or null.
+  const uint32_t *ThresholdsAt(uint32_t x) const {
+    return ready_ ? thresholds_ + (x & columnMask_) : nullptr;
+  }
+  const int32_t *OffsetsAt(uint32_t x) const {
+    return ready_ ? offsets_ + (x & columnMask_) : nullptr;
+  }
+
+ private:
+  uint32_t columnMask_;
+  bool ready_;
+  // Whole groups of eight past the copy's columns, for widths below 8.
+  alignas(32) uint32_t thresholds_[PeriodicRow::kMaxWidth + kBlock + 8];
+  alignas(32) int32_t offsets_[PeriodicRow::kMaxWidth + kBlock + 8];
+};
+
 // Ink 2's dots, the offsets and, with kMatrixDots, the matrix-placed dots
 // of inks 3, 0 and 1 (the window diffusion places those itself, from the
 // records it reads anyway).
 template <int kOffsetShift, bool kMatrixDots>
-INKDOT_AVX2 inline void Dots(const HybridTables &tables, uint32_t pixels, __m128i shift,
+INKDOT_AVX2 inline void Dots(const HybridTables &tables, const ScreenWords &screens,
+                             const int32_t *offsets, uint32_t pixels, __m128i shift,
                              Block &block) {
   for (uint32_t j = 0; j < pixels; j += 8) {
     const uint32_t white = (block.white >> j) & 0xFF;
@@ -225,8 +307,8 @@ INKDOT_AVX2 inline void Dots(const HybridTables &tables, uint32_t pixels, __m128
       _mm256_store_si256(reinterpret_cast<__m256i *>(block.codes + j), _mm256_setzero_si256());
       continue;
     }
-    const __m256i limits2 = LookupBytes<8>(tables.limits, Ink(block, j, 2));
-    const __m256i totals2 = LookupBytes<8>(tables.totals, Ink(block, j, 2));
+    __m256i limits2, totals2;
+    ScreenLanes(screens.words, Ink(block, j, 2), limits2, totals2);
     __m256i codes = _mm256_slli_epi32(ScreenedDots(totals2, limits2, Load(block.m48 + j)), 16);
     if constexpr (kMatrixDots) {
       const __m256i limits0 = LookupBytes<8>(tables.limits, Ink(block, j, 0));
@@ -242,7 +324,9 @@ INKDOT_AVX2 inline void Dots(const HybridTables &tables, uint32_t pixels, __m128
     _mm256_store_si256(reinterpret_cast<__m256i *>(block.codes + j),
                        _mm256_and_si256(codes, printed));
     _mm256_store_si256(reinterpret_cast<__m256i *>(block.offset + j),
-                       Offsets<kOffsetShift>(StepThreshold(block, j, shift)));
+                       offsets != nullptr
+                           ? _mm256_loadu_si256(reinterpret_cast<const __m256i *>(offsets + j))
+                           : Offsets<kOffsetShift>(StepThreshold(block, j, shift)));
   }
 }
 
@@ -496,9 +580,11 @@ INKDOT_AVX2_CALL void Run(HalftoneContext *ht, const RowRun &run, int32_t *const
   const uint32_t *dotParams = ht->dotParams;
   const auto *table = ColourTable(ht);
   const GridWords grid(GridIndex(ht));
+  const ScreenWords screens(tables);
   const PeriodicRow rowA(MatrixRow(ht, run.row), ht->matrixWidth);
   const PeriodicRow rowB(MatrixRow(ht, run.row + 24), ht->matrixWidth);
   const __m128i shift = _mm_cvtsi32_si128(static_cast<int>(ThresholdShift(ht->matrixSize)));
+  const StepColumns<Member::kOffsetShift> steps(rowA, ht->matrixWidth, shift);
 
   BlockPlanes<4> out(run.dst, run.planeStride, 2 * run.firstBit);
   RunState state(lines, run.startX);
@@ -518,11 +604,12 @@ INKDOT_AVX2_CALL void Run(HalftoneContext *ht, const RowRun &run, int32_t *const
     rowB.Window(x + 40, lanes, block.m40);
     rowA.Window(x + 48, lanes, block.m48);
     Front<kStep>(run.src + (kStep == 1 ? 2 : 4) * uintptr_t{first}, pixels, grid.words, table,
-                 shift, previousKey, block);
+                 steps.ThresholdsAt(x + 24), shift, previousKey, block);
     // Lanes past the run print nothing, like white pixels.
     block.white |= pixels == kBlock ? 0u : ~0u << pixels;
     smoother.Run(block, ~block.white);
-    Dots<Member::kOffsetShift, !Member::kWindowFilter>(tables, pixels, shift, block);
+    Dots<Member::kOffsetShift, !Member::kWindowFilter>(tables, screens, steps.OffsetsAt(x + 24),
+                                                       pixels, shift, block);
     const bool last = pixels < kBlock || first + kBlock == run.count;
     if constexpr (Member::kWindowFilter) {
       window.Run(block, pixels, first, last, state.activity);
