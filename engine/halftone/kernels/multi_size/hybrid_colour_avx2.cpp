@@ -103,10 +103,15 @@ INKDOT_AVX2 inline __m256i Coordinate(__m256i pair, __m256i t) {
   return _mm256_min_epu32(_mm256_add_epi32(index, up), _mm256_set1_epi32(31));
 }
 
+// The step threshold of matrix values m (even, 0..254).
+INKDOT_AVX2 inline __m256i StepThresholdOf(__m256i m, __m128i shift) {
+  return _mm256_and_si256(_mm256_srl_epi32(m, shift), _mm256_set1_epi32(0xFE));
+}
+
 // The step threshold of each lane, from the matrix at x + 24.
 INKDOT_AVX2 inline __m256i StepThreshold(const Block &block, uint32_t j, __m128i shift) {
-  const __m256i m24 = _mm256_load_si256(reinterpret_cast<const __m256i *>(block.m24 + j));
-  return _mm256_and_si256(_mm256_srl_epi32(m24, shift), _mm256_set1_epi32(0xFE));
+  return StepThresholdOf(
+      _mm256_load_si256(reinterpret_cast<const __m256i *>(block.m24 + j)), shift);
 }
 
 // The grid index's pairs as 32-bit words (index in the low byte, weight in
@@ -210,10 +215,6 @@ struct ScreenWords {
   }
 };
 
-// The words of eight palette indexes eight bytes apart, split into the
-// limits and totals lanes. Pixels 0, 1 | 4, 5 go into one register and
-// 2, 3 | 6, 7 into the other, so that taking the even (odd) halves of
-// both puts the lanes in order.
 // The words of pixels a and b, in one register.
 INKDOT_AVX2 inline __m128i ScreenPair(const uint64_t *words, const uint8_t *levels, int a, int b) {
   const __m128d low = _mm_castsi128_pd(
@@ -222,6 +223,10 @@ INKDOT_AVX2 inline __m128i ScreenPair(const uint64_t *words, const uint8_t *leve
       _mm_loadh_pd(low, reinterpret_cast<const double *>(words + levels[8 * b])));
 }
 
+// The words of eight palette indexes eight bytes apart, split into the
+// limits and totals lanes. Pixels 0, 1 | 4, 5 go into one register and
+// 2, 3 | 6, 7 into the other, so that taking the even (odd) halves of
+// both puts the lanes in order.
 INKDOT_AVX2 inline void ScreenLanes(const uint64_t *words, const uint8_t *levels,
                                     __m256i &limits, __m256i &totals) {
   const __m256 first = _mm256_castsi256_ps(
@@ -272,7 +277,7 @@ class StepColumns {
     for (uint32_t c = 0; c < width + kBlock; c += 8) {
       const __m256i m = _mm256_cvtepu16_epi32(
           _mm_loadu_si128(reinterpret_cast<const __m128i *>(columns + c)));
-      const __m256i t = _mm256_and_si256(_mm256_srl_epi32(m, shift), _mm256_set1_epi32(0xFE));
+      const __m256i t = StepThresholdOf(m, shift);
       _mm256_store_si256(reinterpret_cast<__m256i *>(thresholds_ + c), t);
       _mm256_store_si256(reinterpret_cast<__m256i *>(offsets_ + c), Offsets<kOffsetShift>(t));
     }

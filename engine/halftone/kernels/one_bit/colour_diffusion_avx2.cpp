@@ -8,14 +8,11 @@
 
 #if defined(__i386__) || defined(__x86_64__)
 
-#include <immintrin.h>
-
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-#define INKDOT_LANES __attribute__((target("avx2"), always_inline))
-#define INKDOT_LANES_CALL __attribute__((target("avx2")))
+#include "halftone/kernels/avx2_lanes.h"
 
 namespace inkdot {
 
@@ -47,11 +44,11 @@ constexpr std::array<LaneMatrix, 256> kLaneMatrix = [] {
   return table;
 }();
 
-INKDOT_LANES inline __m128i LoadLanes(const int32_t *p) {
+INKDOT_AVX2 inline __m128i LoadLanes(const int32_t *p) {
   return _mm_load_si128(reinterpret_cast<const __m128i *>(p));
 }
 
-INKDOT_LANES inline void StoreLanes(int32_t *p, __m128i v) {
+INKDOT_AVX2 inline void StoreLanes(int32_t *p, __m128i v) {
   _mm_store_si128(reinterpret_cast<__m128i *>(p), v);
 }
 
@@ -66,12 +63,12 @@ struct RegisterCells {
   __m128i behind[kBehind];
 
   // From and to the window, `cell` being column x's.
-  INKDOT_LANES void Load(const int32_t (*cell)[4]) {
+  INKDOT_AVX2 void Load(const int32_t (*cell)[4]) {
     for (int k = 0; k < kAhead; ++k) ahead[k] = LoadLanes(cell[k]);
     for (int k = 0; k < kBehind; ++k) behind[k] = LoadLanes(cell[-1 - k]);
   }
 
-  INKDOT_LANES void Store(int32_t (*cell)[4]) const {
+  INKDOT_AVX2 void Store(int32_t (*cell)[4]) const {
     for (int k = 0; k < kAhead; ++k) StoreLanes(cell[k], ahead[k]);
     for (int k = 0; k < kBehind; ++k) StoreLanes(cell[-1 - k], behind[k]);
   }
@@ -79,7 +76,7 @@ struct RegisterCells {
   // On to column x + 1, column x's cell now holding `own`: the cell no
   // filter reaches any more goes to the window, and the one coming into
   // reach is read from it.
-  INKDOT_LANES void Next(int32_t (*cell)[4], __m128i own) {
+  INKDOT_AVX2 void Next(int32_t (*cell)[4], __m128i own) {
     StoreLanes(cell[-kBehind], behind[kBehind - 1]);
     for (int k = kBehind - 1; k > 0; --k) behind[k] = behind[k - 1];
     behind[0] = own;
@@ -93,13 +90,13 @@ struct RegisterCells {
 // three shuffles: a 4-byte insert from memory per ink per table took the
 // processor's vector load pipes, which bound the loop.
 template <class Entry>
-INKDOT_LANES inline __m128 LoadEntry(const Entry *entry) {
+INKDOT_AVX2 inline __m128 LoadEntry(const Entry *entry) {
   static_assert(sizeof(Entry) == 8);
   return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(entry)));
 }
 
 template <class Entry>
-INKDOT_LANES inline void Lookup3(const Entry *table, const uint8_t *y, __m128i &reach,
+INKDOT_AVX2 inline void Lookup3(const Entry *table, const uint8_t *y, __m128i &reach,
                                  __m128i &tone) {
   // reach, tone of inks 0 and 1; of ink 3, then zeros
   const __m128 first = _mm_movelh_ps(LoadEntry(table + y[0]), LoadEntry(table + y[2]));
@@ -128,11 +125,11 @@ struct NarrowLanes<SquareFilters> {
     __m128i above;
   };
 
-  INKDOT_LANES static Pixel Prepare(__m128i above, __m128i, const LaneMatrix &) {
+  INKDOT_AVX2 static Pixel Prepare(__m128i above, __m128i, const LaneMatrix &) {
     return {above};
   }
 
-  INKDOT_LANES static void Step(int32_t (*cell)[4], __m128i e, const Pixel &p,
+  INKDOT_AVX2 static void Step(int32_t (*cell)[4], __m128i e, const Pixel &p,
                                 Cells &cells, __m128i &carry) {
     const __m128i four = _mm_slli_epi32(e, 2), eight = _mm_slli_epi32(e, 3);
     cells.ahead[1] = _mm_add_epi32(cells.ahead[1], eight);
@@ -162,7 +159,7 @@ struct NarrowLanes<WideColourFilters> {
   };
 
   // `above`: above T0 and active; `noDot`: no dot.
-  INKDOT_LANES static Pixel Prepare(__m128i above, __m128i noDot, const LaneMatrix &m) {
+  INKDOT_AVX2 static Pixel Prepare(__m128i above, __m128i noDot, const LaneMatrix &m) {
     // A dotted ink has no share: its shift is 2, else 2 + right. What does
     // not depend on noDot is ready before it.
     const __m128i shift = _mm_sub_epi32(
@@ -171,7 +168,7 @@ struct NarrowLanes<WideColourFilters> {
     return {_mm_andnot_si128(noDot, above), LoadLanes(m.noise), shift};
   }
 
-  INKDOT_LANES static void Step(int32_t (*cell)[4], __m128i e, const Pixel &p,
+  INKDOT_AVX2 static void Step(int32_t (*cell)[4], __m128i e, const Pixel &p,
                                 Cells &cells, __m128i &carry) {
     const __m128i four = _mm_slli_epi32(e, 2);
     const __m128i share = _mm_andnot_si128(p.dotted, four);
@@ -211,7 +208,7 @@ int32_t SpreadWide(int32_t (*cell)[4], int lane, int32_t level, int32_t error,
 }  // namespace
 
 template <class Filters>
-INKDOT_LANES_CALL DiffusedColourLanes<Filters>::DiffusedColourLanes(
+INKDOT_AVX2_CALL DiffusedColourLanes<Filters>::DiffusedColourLanes(
     const DiffusedColourInks<Filters, false> &inks, uint32_t startX, uint32_t count)
     : lines_{inks.Line(0), inks.Line(1), inks.Line(2)},
       limits_(inks.Limits()),
@@ -231,7 +228,7 @@ INKDOT_LANES_CALL DiffusedColourLanes<Filters>::DiffusedColourLanes(
 }
 
 template <class Filters>
-INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::LoadColumns(int32_t from,
+INKDOT_AVX2_CALL void DiffusedColourLanes<Filters>::LoadColumns(int32_t from,
                                                                  int32_t to) {
   const int32_t lo = std::clamp(first_, from, to), hi = std::clamp(end_, lo, to);
   std::memset(Cell(from), 0, sizeof(cells_[0]) * static_cast<size_t>(lo - from));
@@ -282,7 +279,7 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::LoadColumns(int32_t from,
 }
 
 template <class Filters>
-INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::StoreColumns(int32_t from,
+INKDOT_AVX2_CALL void DiffusedColourLanes<Filters>::StoreColumns(int32_t from,
                                                                   int32_t to) const {
   const int32_t lo = std::clamp(first_, from, to), hi = std::clamp(end_, lo, to);
   int32_t *a = lines_[0] + lo, *b = lines_[1] + lo, *d = lines_[2] + lo;
@@ -329,12 +326,12 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::StoreColumns(int32_t from,
 }
 
 template <class Filters>
-INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::Finish() {
+INKDOT_AVX2_CALL void DiffusedColourLanes<Filters>::Finish() {
   StoreColumns(windowStart_, windowStart_ + kWindowCells);
 }
 
 template <class Filters>
-INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::Pixels(const uint64_t *y,
+INKDOT_AVX2_CALL void DiffusedColourLanes<Filters>::Pixels(const uint64_t *y,
                                                             const uint32_t *matrix,
                                                             uint64_t white,
                                                             uint32_t pixels, int32_t x0,
@@ -365,7 +362,7 @@ INKDOT_LANES_CALL void DiffusedColourLanes<Filters>::Pixels(const uint64_t *y,
 }
 
 template <class Filters>
-INKDOT_LANES_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
+INKDOT_AVX2_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
                                                              uint32_t start) {
   const uint64_t *const y = block.y;
   const uint32_t *const matrix = block.matrix;
