@@ -9,6 +9,7 @@
 #include "halftone/kernels/error_lines.h"
 #include "halftone/kernels/halftone_tables.h"
 #include "halftone/kernels/one_bit/diffusion_filters.h"
+#include "halftone/kernels/one_bit/mono_member.h"
 #include "halftone/kernels/one_bit/one_bit_planes.h"
 #include "halftone/kernels/row_kernels.h"
 #include "halftone/kernels/run_checks.h"
@@ -17,13 +18,6 @@
 namespace inkdot {
 
 namespace {
-
-struct MonoMember {
-  bool levelZeroStoresCarry;  // else a level-0 pixel's cell becomes 0
-  bool reductionTakesLarger;  // else the smaller of two source bytes
-  // Whether runs that fit take the register-window path (AVX2) first.
-  bool window = false;
-};
 
 // The pixels of a run from `from.pixels` on, pixel by pixel: the whole run,
 // or what the vector path left.
@@ -106,15 +100,15 @@ template <class Filters, MonoMember kMember>
 // the register window where it can: the square and tall members measured
 // no faster and slower with it.
 ResultCode DiffuseMonoRow(HalftoneContext *ht, const RowRun &run) {
-  return DiffuseMono<SquareFilters, MonoMember{true, false}>(ht, run);
+  return DiffuseMono<SquareFilters, kMonoSquare>(ht, run);
 }
 
 INKDOT_CELL_BY_CELL ResultCode DiffuseMonoRow1440(HalftoneContext *ht, const RowRun &run) {
-  return DiffuseMono<WideColourFilters, MonoMember{false, true, true}>(ht, run);
+  return DiffuseMono<WideColourFilters, kMonoWide>(ht, run);
 }
 
 INKDOT_CELL_BY_CELL ResultCode DiffuseMonoRowTall(HalftoneContext *ht, const RowRun &run) {
-  return DiffuseMono<TallFilters, MonoMember{true, false}>(ht, run);
+  return DiffuseMono<TallFilters, kMonoTall>(ht, run);
 }
 
 }  // namespace inkdot

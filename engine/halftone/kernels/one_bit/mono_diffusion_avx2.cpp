@@ -21,6 +21,7 @@
 #include "halftone/kernels/error_lines.h"
 #include "halftone/kernels/halftone_tables.h"
 #include "halftone/kernels/one_bit/diffusion_filters.h"
+#include "halftone/kernels/one_bit/mono_member.h"
 #include "halftone/kernels/one_bit/mono_window_rows.h"
 
 namespace inkdot {
@@ -246,7 +247,7 @@ class GroupBits {
   uint32_t pending_;
 };
 
-template <class Filters, bool kLevelZeroStoresCarry, bool kTakesLarger>
+template <class Filters, MonoMember kMember>
 INKDOT_AVX2_CALL MonoResume DiffuseWindow(const HalftoneContext *ht, const RowRun &run,
                                           int32_t *line) {
   using R = Rows<Filters>;
@@ -264,12 +265,12 @@ INKDOT_AVX2_CALL MonoResume DiffuseWindow(const HalftoneContext *ht, const RowRu
 
   ByteEntry entries[256];
   LoadEntries<Filters>(ht, entries);
-  Window<Filters, kLevelZeroStoresCarry> window(ht, run, rows, entries, line);
+  Window<Filters, kMember.levelZeroStoresCarry> window(ht, run, rows, entries, line);
   GroupBits bits(run.dst, filled);
   const int32_t magnification = ht->params.magnification;
   const uint8_t *src = run.src;
   for (uint32_t g = 0; g < groups; ++g) {
-    const uint64_t bytes = GroupBytes(src, magnification, kTakesLarger);
+    const uint64_t bytes = GroupBytes(src, magnification, kMember.reductionTakesLarger);
     bits.Put(window.Group(run.startX + 8 * g, bytes));
   }
   from.carry = window.Finish();
@@ -282,7 +283,7 @@ INKDOT_AVX2_CALL MonoResume DiffuseWindow(const HalftoneContext *ht, const RowRu
 }  // namespace
 
 MonoResume DiffuseMonoWindowAvx2(const HalftoneContext *ht, const RowRun &run, int32_t *line) {
-  return DiffuseWindow<WideFilters, false, true>(ht, run, line);
+  return DiffuseWindow<WideFilters, kMonoWide>(ht, run, line);
 }
 
 }  // namespace inkdot
