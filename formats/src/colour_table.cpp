@@ -5,6 +5,7 @@
 // the ink-load divisor that later steps divide by, and the selector record.
 #include "inkdot/formats/colour_table.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "byte_fields.h"
@@ -103,27 +104,36 @@ namespace {
 using detail::Refuse;
 using detail::RequireBytes;
 
+constexpr int64_t kMaxInkLoadDivisor = 65535;
+
 int16_t I16BE(std::span<const uint8_t> b, size_t at) {
   return static_cast<int16_t>(detail::U16BE(b, at));
 }
 
 // The ink-load curve and the halftone tone curve both divide by
-// (((L - K) * (255 - x)^2 + 1) / 255 + K * 255) / 100 in signed 32-bit
-// arithmetic: it must stay in range and above 0 for every x.
+// D(x) = (((L - K) * (255 - x)^2 + 1) / 255 + K * 255) / 100 in signed 32-bit
+// arithmetic. D(x) must stay in range and between x and 65535 for every x:
+// below x the ink-load curve's byte overflows (K under 100 turns a full ink
+// into almost none) and a dot removes less error than a pixel of that level
+// brings, so the diffusion's error grows without bound; above 65535 the
+// 16-bit tone entry wraps.
 void RequireInkLoad(int32_t light, int32_t dark) {
+  const auto loads = [&] {
+    return " (light " + std::to_string(light) + ", dark " + std::to_string(dark) + ")";
+  };
   for (int64_t x = 0; x <= 255; ++x) {
     int64_t blend = static_cast<int64_t>(light - dark) * (255 - x) * (255 - x) + 1;
     if (blend > INT32_MAX || blend < INT32_MIN) {
       Refuse("inkLoadLight/inkLoadDark", layout::kInkLoadLightAt,
-             "the ink-load blend overflows 32 bits (light " + std::to_string(light) +
-                 ", dark " + std::to_string(dark) + ")");
+             "the ink-load blend overflows 32 bits" + loads());
     }
     int64_t divisor = (blend / 255 + static_cast<int64_t>(dark) * 255) / 100;
-    if (divisor <= 0) {
+    if (divisor <= 0 || divisor < x || divisor > kMaxInkLoadDivisor) {
       Refuse("inkLoadLight/inkLoadDark", layout::kInkLoadLightAt,
              "the ink-load divisor is " + std::to_string(divisor) + " at level " +
-                 std::to_string(x) + " (light " + std::to_string(light) + ", dark " +
-                 std::to_string(dark) + "); it must be positive");
+                 std::to_string(x) + loads() + "; it must be at least " +
+                 std::to_string(std::max<int64_t>(x, 1)) + " and at most " +
+                 std::to_string(kMaxInkLoadDivisor));
     }
   }
 }

@@ -68,7 +68,7 @@ write::ColourTable Cube(uint8_t format) {
   table.format = format;
   table.kind = 3;
   table.inkLoadLight = 250;
-  table.inkLoadDark = 90;
+  table.inkLoadDark = 120;
   table.channelCount = 2;
   table.nodes1 = table.nodes2 = table.nodes3 = write::EvenNodes(3);
   const size_t nodes = format == colour_table_layout::kFourInputFormat ? 81 : 27;
@@ -90,7 +90,7 @@ TEST(ColourTableFormat, EachFormatReadsBackWithItsBlocksWhereTheWriterPutThem) {
     EXPECT_EQ(read.format, format);
     EXPECT_EQ(read.kind, 3);
     EXPECT_EQ(read.inkLoadLight, 250);
-    EXPECT_EQ(read.inkLoadDark, 90);
+    EXPECT_EQ(read.inkLoadDark, 120);
     EXPECT_EQ(read.gridSize, 3u);
     EXPECT_EQ(read.channels, 2u);
     EXPECT_EQ(read.nodes3, (std::vector<uint8_t>{0, 128, 255}));
@@ -104,6 +104,50 @@ TEST(ColourTableFormat, EachFormatReadsBackWithItsBlocksWhereTheWriterPutThem) {
   write::ColourTable tooLong = Cube(0);
   tooLong.tag = std::string(16, 'x');
   EXPECT_THROW(write::WriteColourTable(tooLong), std::invalid_argument);
+}
+
+// The ink-load divisor D(x) = (((L - K)(255 - x)^2 + 1) / 255 + 255 K) / 100
+// must lie between x (and 1) and 65535 at every level x; the first level
+// outside is named.
+TEST(ColourTableFormat, InkLoadsAreRefusedWhereTheDivisorLeavesItsRange) {
+  struct Loads {
+    int16_t light, dark;
+    const char *problem;  // nullptr: accepted
+  };
+  const Loads cases[] = {
+      {250, 100, nullptr},    // the default: D(255) = 255
+      {100, 100, nullptr},    // D = 255 at every level
+      {100, 250, nullptr},    // lighter at the light end than at the dark end
+      {25700, 100, nullptr},  // D(0) = 65535 exactly
+      {250, 99,
+       "the ink-load divisor is 252 at level 253 (light 250, dark 99); it must be at least 253 "
+       "and at most 65535"},
+      {250, 0,
+       "the ink-load divisor is 136 at level 137 (light 250, dark 0); it must be at least 137 "
+       "and at most 65535"},
+      {25701, 100,
+       "the ink-load divisor is 65537 at level 0 (light 25701, dark 100); it must be at least 1 "
+       "and at most 65535"},
+      {-32768, 32767, "the ink-load blend overflows 32 bits (light -32768, dark 32767)"},
+  };
+  for (const Loads &loads : cases) {
+    SCOPED_TRACE(std::to_string(loads.light) + "/" + std::to_string(loads.dark));
+    write::ColourTable table = Cube(0);
+    table.inkLoadLight = loads.light;
+    table.inkLoadDark = loads.dark;
+    const std::vector<uint8_t> bytes = write::WriteColourTable(table);
+    if (loads.problem == nullptr) {
+      EXPECT_EQ(ValidateColourTable(bytes).inkLoadDark, loads.dark);
+      continue;
+    }
+    try {
+      ValidateColourTable(bytes);
+      ADD_FAILURE() << "accepted";
+    } catch (const FormatError &e) {
+      EXPECT_EQ(e.field(), "inkLoadLight/inkLoadDark");
+      EXPECT_EQ(e.problem(), loads.problem);
+    }
+  }
 }
 
 TEST(SelectorRecordFormat, BothTypesReadBackThroughTheColourTable) {
