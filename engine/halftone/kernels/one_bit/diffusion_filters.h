@@ -51,10 +51,21 @@ struct DiffusedPixel {
   int32_t t3Limit;
 };
 
+// Adds a share to a cell, wrapping in 32 bits on purpose. The cells past
+// either end of the line, which no pixel reads, gather a share of every
+// row's error at the edge and can overflow on a page tens of thousands of
+// rows tall with extreme tables; the result must stay a defined function
+// of the input. The shares themselves stay far inside 32 bits: a pixel's
+// error is at most 2^26 plus a level and a tone, and no weight exceeds 16.
+[[gnu::always_inline]] constexpr void AddToCell(int32_t &cell, int32_t share) {
+  cell =
+      static_cast<int32_t>(static_cast<uint32_t>(cell) + static_cast<uint32_t>(share));
+}
+
 // Adds v to cells c[kFrom] .. c[kTo], unrolled.
 template <int kFrom, int kTo>
 constexpr void AddSpan(int32_t *c, int32_t v) {
-  [&]<int... k>(std::integer_sequence<int, k...>) { ((c[kFrom + k] += v), ...); }
+  [&]<int... k>(std::integer_sequence<int, k...>) { (AddToCell(c[kFrom + k], v), ...); }
   (std::make_integer_sequence<int, kTo - kFrom + 1>{});
 }
 
@@ -67,32 +78,32 @@ struct SquareFilters {
                                               int32_t carry, const FilterLimits &t) {
     const int32_t e = p.error;
     if (p.level > t.t0) {
-      c[1] += 8 * e;
-      c[2] += 4 * e;
-      c[-2] += 4 * e;
-      c[-1] += 4 * e;
+      AddToCell(c[1], 8 * e);
+      AddToCell(c[2], 4 * e);
+      AddToCell(c[-2], 4 * e);
+      AddToCell(c[-1], 4 * e);
       c[0] = 8 * e + carry;
       return 4 * e;
     }
     if (!p.dot) {
-      c[1] += 8 * e;
-      c[2] += 4 * e;
-      c[-2] += 4 * e;
-      c[-1] += 8 * e;
+      AddToCell(c[1], 8 * e);
+      AddToCell(c[2], 4 * e);
+      AddToCell(c[-2], 4 * e);
+      AddToCell(c[-1], 8 * e);
       c[0] = 8 * e + carry;
       return 0;
     }
     if (p.level > t.t1) {
-      c[1] += 4 * e;
-      c[2] += 4 * e;
-      c[3] += 2 * e;
-      c[4] += 2 * e;
+      AddToCell(c[1], 4 * e);
+      AddToCell(c[2], 4 * e);
+      AddToCell(c[3], 2 * e);
+      AddToCell(c[4], 2 * e);
       AddSpan<-4, -2>(c, 2 * e);
-      c[-1] += 4 * e;
+      AddToCell(c[-1], 4 * e);
       // Noise bit 0 sends 2e to c[5], noise bit 1 keeps it in the pixel's
       // own cell; chosen by mask, as the bit is random.
       const int32_t moved = (2 * e) & -static_cast<int32_t>(p.noise == 0);
-      c[5] += moved;
+      AddToCell(c[5], moved);
       c[0] = 6 * e - moved + carry;
       return 4 * e;
     }
@@ -101,21 +112,21 @@ struct SquareFilters {
       AddSpan<4, 7>(c, e);
       AddSpan<-7, -6>(c, e);
       AddSpan<-5, -2>(c, 2 * e);
-      c[-1] += 3 * e;
+      AddToCell(c[-1], 3 * e);
       c[0] = 3 * e + carry;
       return 3 * e;
     }
     if (p.level <= p.t3Limit) {
       // The widest filter spreads 30/32 of the error.
       AddSpan<1, 14>(c, e);
-      c[p.noise == 0 ? -15 : -14] += e;
+      AddToCell(c[p.noise == 0 ? -15 : -14], e);
       AddSpan<-13, -1>(c, e);
       c[0] = e + carry;
       return e;
     }
     AddSpan<1, 4>(c, 2 * e);
     AddSpan<5, 9>(c, e);
-    c[p.noise == 0 ? 10 : 11] += e;
+    AddToCell(c[p.noise == 0 ? 10 : 11], e);
     AddSpan<-10, -5>(c, e);
     AddSpan<-4, -1>(c, 2 * e);
     c[0] = 2 * e + carry;
@@ -136,24 +147,24 @@ struct WideFilters {
       const int32_t share = 4 * e;
       const int32_t left = share & -static_cast<int32_t>(p.noise != 0);
       const int32_t right = share - left;
-      c[2] += share;
-      c[-2] += share;
-      c[1] += share + right;
-      c[-3] += right;
-      c[-1] += share + left;
-      c[3] += left;
+      AddToCell(c[2], share);
+      AddToCell(c[-2], share);
+      AddToCell(c[1], share + right);
+      AddToCell(c[-3], right);
+      AddToCell(c[-1], share + left);
+      AddToCell(c[3], left);
       c[0] = 8 * e + carry;
       return 0;
     }
     if (p.level > t.t0) {
-      c[1] += 4 * e;
-      c[2] += 4 * e;
-      c[3] += 2 * e;
-      c[4] += 2 * e;
-      c[-4] += 2 * e;
-      c[-3] += 2 * e;
-      c[-2] += 4 * e;
-      c[-1] += 4 * e;
+      AddToCell(c[1], 4 * e);
+      AddToCell(c[2], 4 * e);
+      AddToCell(c[3], 2 * e);
+      AddToCell(c[4], 2 * e);
+      AddToCell(c[-4], 2 * e);
+      AddToCell(c[-3], 2 * e);
+      AddToCell(c[-2], 4 * e);
+      AddToCell(c[-1], 4 * e);
       c[0] = 4 * e + carry;
       return 4 * e;
     }
@@ -184,10 +195,10 @@ struct WideFilters {
       c[0] = half + carry;
       return half;
     }
-    c[1] += 2 * e;
+    AddToCell(c[1], 2 * e);
     AddSpan<2, 14>(c, e);
     AddSpan<-14, -2>(c, e);
-    c[-1] += 2 * e;
+    AddToCell(c[-1], 2 * e);
     c[0] = e + carry;
     return e;
   }
@@ -212,14 +223,14 @@ struct WideColourFilters : WideFilters {
       const int32_t left = share & -static_cast<int32_t>(p.noise != 0);
       const int32_t right = share - left;
       const int32_t two = (2 * e) & dotMask;
-      c[1] += four + right;
-      c[2] += four;
-      c[3] += left + two;
-      c[4] += two;
-      c[-1] += four + left;
-      c[-2] += four;
-      c[-3] += right + two;
-      c[-4] += two;
+      AddToCell(c[1], four + right);
+      AddToCell(c[2], four);
+      AddToCell(c[3], left + two);
+      AddToCell(c[4], two);
+      AddToCell(c[-1], four + left);
+      AddToCell(c[-2], four);
+      AddToCell(c[-3], right + two);
+      AddToCell(c[-4], two);
       c[0] = four + share + carry;
       return four & dotMask;
     }
@@ -235,37 +246,37 @@ struct TallFilters {
                                               int32_t carry, const FilterLimits &t) {
     const int32_t e = p.error;
     if (p.level > t.t0) {
-      c[1] += 4 * e;
-      c[2] += 4 * e;
-      c[-1] += 8 * e;
+      AddToCell(c[1], 4 * e);
+      AddToCell(c[2], 4 * e);
+      AddToCell(c[-1], 8 * e);
       c[0] = 8 * e + carry;
       return 8 * e;
     }
     if (p.level > t.t1) {
-      c[1] += 4 * e;
-      c[2] += 2 * e;
-      c[-2] += 2 * e;
-      c[-1] += 4 * e;
+      AddToCell(c[1], 4 * e);
+      AddToCell(c[2], 2 * e);
+      AddToCell(c[-2], 2 * e);
+      AddToCell(c[-1], 4 * e);
       c[0] = 16 * e + carry;
       return 4 * e;
     }
     if (!p.dot) {
-      c[1] += 8 * e;
-      c[-1] += 8 * e;
+      AddToCell(c[1], 8 * e);
+      AddToCell(c[-1], 8 * e);
       c[0] = 16 * e + carry;
       return 0;
     }
     if (p.level > t.t2) {
       AddSpan<1, 4>(c, 2 * e);
       AddSpan<-4, -2>(c, 2 * e);
-      c[-1] += 4 * e;
+      AddToCell(c[-1], 4 * e);
       c[0] = 8 * e + carry;
       return 6 * e;
     }
     if (p.level <= p.t3Limit) {
       AddSpan<1, 4>(c, 2 * e);
       AddSpan<5, 9>(c, e);
-      c[p.noise == 0 ? 10 : 11] += e;
+      AddToCell(c[p.noise == 0 ? 10 : 11], e);
       AddSpan<-10, -5>(c, e);
       AddSpan<-4, -1>(c, 2 * e);
       c[0] = 2 * e + carry;
@@ -275,7 +286,7 @@ struct TallFilters {
     AddSpan<4, 7>(c, e);
     AddSpan<-7, -6>(c, e);
     AddSpan<-5, -2>(c, 2 * e);
-    c[-1] += 3 * e;
+    AddToCell(c[-1], 3 * e);
     c[0] = 3 * e + carry;
     return 3 * e;
   }
