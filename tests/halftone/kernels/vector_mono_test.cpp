@@ -21,8 +21,8 @@
 namespace inkdot {
 namespace {
 
-// Cells far from zero; kHuge as far as the portable filters' signed sums
-// go without overflowing.
+// Cells far from zero; kHuge anywhere in 32 bits, so that cells wrap as
+// the shares come in.
 enum class Cells { kZero, kLarge, kHuge };
 
 struct Scene {
@@ -64,7 +64,7 @@ struct Object {
     for (int32_t &cell : line) {
       cell = scene.cells == Cells::kZero    ? 0
              : scene.cells == Cells::kLarge ? static_cast<int32_t>(r.Below(200001)) - 100000
-                                            : static_cast<int32_t>(r.Below(1u << 25)) - (1 << 24);
+                                            : static_cast<int32_t>(r.Next());
     }
     ht.blocks[kColourTableBlock].pointer = levels.data();
     ht.blocks[kDotCurveBlock].pointer = dotCurve.data();
