@@ -12,6 +12,7 @@
 #include "halftone/kernels/error_lines.h"
 #include "halftone/kernels/row_kernels.h"
 #include "halftone/kernels/vector_kernels.h"
+#include "support/grey_diffusion_tables.h"
 
 namespace inkdot {
 namespace {
@@ -20,31 +21,20 @@ constexpr uint32_t kWidth = 64;
 constexpr int32_t kLevel = 100;
 constexpr int32_t kFull = std::numeric_limits<int32_t>::max();
 
-struct Edges {
-  HalftoneContext ht{};
-  std::vector<int16_t> levels = std::vector<int16_t>(256);
-  std::vector<int16_t> dotCurve = std::vector<int16_t>(256, 32000);  // never a dot
-  std::vector<uint16_t> tone = std::vector<uint16_t>(256, 255);
-  std::vector<uint16_t> matrix = std::vector<uint16_t>(64 * 8, 0x80);
-  std::vector<int32_t> line = std::vector<int32_t>(kWidth + 2 * kErrorMargin, 0);
-
-  Edges(int32_t magnification, uint32_t vectorPath) {
-    ht.params.magnification = magnification;
-    ht.params.maxPixels = kWidth;
-    ht.matrixWidth = 64;
-    ht.matrixHeight = 8;
-    ht.matrixSize = 65536;
+// A line of kWidth cells whose cells past both ends are full, as after
+// many rows of positive error; no level ever takes a dot.
+struct Edges : GreyDiffusionTables {
+  Edges(int32_t magnification, uint32_t vectorPath)
+      : GreyDiffusionTables(kWidth, magnification) {
     ht.vectorPath = vectorPath;
-    for (uint32_t v = 0; v < 256; ++v) levels[v] = static_cast<int16_t>(255 - v);
+    for (uint32_t v = 0; v < 256; ++v) {
+      levels[v] = static_cast<int16_t>(255 - v);
+      dotCurve[v] = 32000;
+      tone[v] = 255;
+    }
+    for (uint16_t &m : matrix) m = 0x80;
     // Limits of 0: every level is above T0.
     for (uint32_t k = 0; k < 4; ++k) ht.dotParams[k] = 0;
-    ht.blocks[kColourTableBlock].pointer = levels.data();
-    ht.blocks[kDotCurveBlock].pointer = dotCurve.data();
-    ht.blocks[kToneCurveBlock].pointer = tone.data();
-    ht.blocks[kThresholdMatrixBlock].pointer = matrix.data();
-    ht.blocks[kErrorLineBlock].pointer = line.data();
-    ht.errorLineCount = 1;
-    // The cells past both ends full, as after many rows of positive error.
     for (uint32_t i = 0; i < kErrorMargin; ++i) line[i] = line[line.size() - 1 - i] = kFull;
   }
 };

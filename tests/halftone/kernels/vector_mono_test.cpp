@@ -16,6 +16,7 @@
 #include "halftone/kernels/one_bit/mono_window_rows.h"
 #include "halftone/kernels/row_kernels.h"
 #include "halftone/kernels/vector_kernels.h"
+#include "support/grey_diffusion_tables.h"
 #include "support/lcg.h"
 
 namespace inkdot {
@@ -33,22 +34,11 @@ struct Scene {
   uint32_t whiteIn64;  // pixels starting a white stretch, in 64
 };
 
-// The tables of one object, owned here; the context points into them.
-struct Object {
+// One object's tables drawn at random.
+struct Object : GreyDiffusionTables {
   static constexpr uint32_t kWidth = 300;
-  HalftoneContext ht{};
-  std::vector<int16_t> levels = std::vector<int16_t>(256);
-  std::vector<int16_t> dotCurve = std::vector<int16_t>(256);
-  std::vector<uint16_t> tone = std::vector<uint16_t>(256);
-  std::vector<uint16_t> matrix = std::vector<uint16_t>(64 * 8);
-  std::vector<int32_t> line = std::vector<int32_t>(kWidth + 2 * kErrorMargin);
 
-  Object(Lcg &r, const Scene &scene) {
-    ht.params.magnification = scene.magnification;
-    ht.params.maxPixels = kWidth;
-    ht.matrixWidth = 64;
-    ht.matrixHeight = 8;
-    ht.matrixSize = 65536;
+  Object(Lcg &r, const Scene &scene) : GreyDiffusionTables(kWidth, scene.magnification) {
     for (uint16_t &m : matrix) m = static_cast<uint16_t>(r.Next());
     for (uint32_t v = 0; v < 256; ++v) {
       // Byte 255 is white; a few other levels are 0 too.
@@ -66,12 +56,6 @@ struct Object {
              : scene.cells == Cells::kLarge ? static_cast<int32_t>(r.Below(200001)) - 100000
                                             : static_cast<int32_t>(r.Next());
     }
-    ht.blocks[kColourTableBlock].pointer = levels.data();
-    ht.blocks[kDotCurveBlock].pointer = dotCurve.data();
-    ht.blocks[kToneCurveBlock].pointer = tone.data();
-    ht.blocks[kThresholdMatrixBlock].pointer = matrix.data();
-    ht.blocks[kErrorLineBlock].pointer = line.data();
-    ht.errorLineCount = 1;
   }
 };
 
