@@ -205,6 +205,60 @@ int32_t SpreadWide(int32_t (*cell)[4], int lane, int32_t level, int32_t error,
   return carry;
 }
 
+INKDOT_AVX2 inline void AddToCell(int32_t *cell, __m128i v) {
+  StoreLanes(cell, _mm_add_epi32(LoadLanes(cell), v));
+}
+
+// Adds v to the cells kFrom to kTo columns from `cell` on both sides.
+template <int kFrom, int kTo>
+INKDOT_AVX2 inline void AddBothSides(int32_t (*cell)[4], __m128i v) {
+  for (int k = kFrom; k <= kTo; ++k) {
+    AddToCell(cell[k], v);
+    AddToCell(cell[-k], v);
+  }
+}
+
+// The wide filters of WideFilters for the dotted inks at or below T0 in
+// lanes (`wide`: their lanes' mask). Each such lane takes the class of its
+// level; the classes' terms are zero outside their lanes, so a column's
+// share is one sum for all lanes. Every cell is read and written whole, so
+// that the loop's next 16-byte loads of these cells are served from these
+// stores (after 4-byte stores into a cell they waited for the cache).
+// Returns the lanes' carries.
+INKDOT_AVX2 inline __m128i SpreadWideLanes(int32_t (*cell)[4], __m128i error,
+                                            __m128i level, __m128i wide,
+                                            const FilterLimits &t) {
+  const __m128i e = _mm_and_si128(error, wide);
+  const __m128i above1 = _mm_cmpgt_epi32(level, _mm_set1_epi32(t.t1));
+  const __m128i above2 = _mm_cmpgt_epi32(level, _mm_set1_epi32(t.t2));
+  const __m128i above3 = _mm_cmpgt_epi32(level, _mm_set1_epi32(t.t3));
+  // e1 above T1, e2 above T2, e3 at or below T3, e4 in between.
+  const __m128i e1 = _mm_and_si128(e, above1);
+  const __m128i e2 = _mm_andnot_si128(above1, _mm_and_si128(e, above2));
+  const __m128i low = _mm_andnot_si128(above2, e);
+  const __m128i e4 = _mm_and_si128(low, above3);
+  const __m128i half = _mm_srai_epi32(_mm_andnot_si128(above3, low), 1);
+  const __m128i e12 = _mm_add_epi32(e1, e2);
+  // The shares by distance from the pixel, the same on both sides: e1's
+  // filter 3e, 2e, e out to 7; e2's 2e out to 5, e to 10; e3's e out to 9,
+  // half out to 23 (21 on the left); e4's 2e at 1, e out to 14.
+  const __m128i far = _mm_add_epi32(half, e4);  // 11 to 14
+  const __m128i at4 = _mm_add_epi32(e, e12);    // 4 and 5
+  const __m128i at2 = _mm_add_epi32(at4, e1);   // 2 and 3
+  AddBothSides<1, 1>(cell, _mm_add_epi32(at2, e4));
+  AddBothSides<2, 3>(cell, at2);
+  AddBothSides<4, 5>(cell, at4);
+  AddBothSides<6, 7>(cell, e);
+  AddBothSides<8, 9>(cell, _mm_sub_epi32(e, e1));
+  AddBothSides<10, 10>(cell, _mm_add_epi32(far, e2));
+  AddBothSides<11, 14>(cell, far);
+  AddBothSides<15, 21>(cell, half);
+  AddToCell(cell[22], half);
+  AddToCell(cell[23], half);
+  AddToCell(cell[0], _mm_add_epi32(_mm_add_epi32(e12, e12), far));
+  return far;
+}
+
 }  // namespace
 
 template <class Filters>
@@ -331,7 +385,7 @@ INKDOT_AVX2_CALL void DiffusedColourLanes<Filters>::Finish() {
 }
 
 template <class Filters>
-INKDOT_AVX2_CALL void DiffusedColourLanes<Filters>::Pixels(const uint64_t *y,
+INKDOT_AVX2_CALL void DiffusedColourLanes<Filters>::Pixels(const Smoothing &smoothing,
                                                             const uint32_t *matrix,
                                                             uint64_t white,
                                                             uint32_t pixels, int32_t x0,
@@ -346,10 +400,10 @@ INKDOT_AVX2_CALL void DiffusedColourLanes<Filters>::Pixels(const uint64_t *y,
     LoadColumns(windowStart_ + kWindowCells - kBlockPixels,
                 windowStart_ + kWindowCells);
   }
-  const Block block{y, matrix, white, pixels, x0, dots};
+  const Block block{smoothing, matrix, white, pixels, x0, dots};
   for (uint32_t j = 0; j < pixels;) {
     j = Run(block, j);
-    if (wide_.lanes == 0) continue;
+    if (kWideInLanes || wide_.lanes == 0) continue;
     // The pixel before j has inks that take the wide filters.
     int32_t(*cell)[4] = cells_ + (x0 + static_cast<int32_t>(j) - 1 - windowStart_);
     for (uint32_t lanes = wide_.lanes; lanes != 0; lanes &= lanes - 1) {
@@ -364,7 +418,10 @@ INKDOT_AVX2_CALL void DiffusedColourLanes<Filters>::Pixels(const uint64_t *y,
 template <class Filters>
 INKDOT_AVX2_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
                                                              uint32_t start) {
-  const uint64_t *const y = block.y;
+  const uint64_t *const x = block.smoothing.x;
+  const uint64_t *const keep = block.smoothing.carry;
+  uint64_t *const y = block.smoothing.y;
+  uint64_t smoothed = smoothed_;
   const uint32_t *const matrix = block.matrix;
   uint8_t *const dots = block.dots;
   // Locals: the byte stores to dots would otherwise force reloads.
@@ -391,6 +448,10 @@ INKDOT_AVX2_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
       dots[j] = 0;
       continue;
     }
+    // The smoothing: its chain, three operations a pixel, runs beside the
+    // error's.
+    smoothed = ((smoothed & keep[j]) + x[j]) >> 1;
+    y[j] = smoothed;
     // What does not depend on the error reaching this pixel comes first,
     // off the chain from pixel to pixel.
     const uint8_t *levels = reinterpret_cast<const uint8_t *>(y + j);
@@ -426,9 +487,18 @@ INKDOT_AVX2_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
       continue;
     }
     // Dotted inks at or below T0 take the wide filters: the narrow ones
-    // here for the others, the wide ones by the caller, outside the loop,
-    // which then keeps its registers.
+    // here for the others. At 1440 x 720 the wide ones follow in lanes;
+    // the square member's go to the caller, which spreads them ink by ink
+    // outside the loop (a call inside it cost the loop its registers).
     Narrow::Step(cell, _mm_and_si128(error, narrow), pixel, cells, carry);
+    if constexpr (kWideInLanes) {
+      // The cells go to the window and back around the wide filters.
+      cells.Store(cell + 1);
+      const __m128i wide = _mm_andnot_si128(narrow, _mm_set1_epi32(-1));
+      carry = _mm_add_epi32(carry, SpreadWideLanes(cell, error, level, wide, limits_));
+      cells.Load(cell + 1);
+      continue;
+    }
     StoreLanes(wide_.error, error);
     StoreLanes(wide_.level, level);
     wide_.noise = (matrix[j] & 1) ^ 1;
@@ -438,6 +508,7 @@ INKDOT_AVX2_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
     break;
   }
   cells.Store(cell);
+  smoothed_ = smoothed;
   StoreLanes(carry_, carry);
   StoreLanes(activity_, activity);
   return static_cast<uint32_t>(j);

@@ -4,9 +4,10 @@
 // so that the per-pixel work (activity, error read, threshold, dot, error)
 // is done once for all three, and the run's three error lines interleaved
 // into one window of 16-byte cells, so that each tap of the narrow filters
-// (the classes most pixels take) is one vector add. A pixel whose dotted
-// ink takes one of the wide filters spreads that ink's error with the
-// scalar filter, lane by lane. The cells and dots are those of
+// (the classes most pixels take) is one vector add. The wide filters of a
+// dotted ink at or below T0 are applied in lanes too at 1440 x 720; the
+// square member spreads such an ink's error with the scalar filter, lane
+// by lane. The cells and dots are those of
 // DiffusedColourInks, pixel for pixel.
 //
 // Called block by block (64 pixels) by the vector front in the order of the
@@ -15,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "halftone/kernels/one_bit/colour_inks.h"
 #include "halftone/kernels/one_bit/diffusion_filters.h"
@@ -31,26 +33,38 @@ class DiffusedColourLanes {
   // The window: kReach cells and more before the block, the block, after it.
   static constexpr int32_t kWindowCells = 2 * kBlockPixels;
   static constexpr int32_t kLead = 32;
+  // Whether the dotted inks at or below T0 take their wide filters in
+  // lanes, in the loop, rather than ink by ink from outside it.
+  static constexpr bool kWideInLanes = std::is_same_v<Filters, WideColourFilters>;
 
   DiffusedColourLanes(const DiffusedColourInks<Filters, false> &inks, uint32_t startX,
                       uint32_t count);
 
   // The dots of a block of `pixels` pixels from column x0 (bit j of dots[p]
   // for the j-th diffused ink of pixel p): Block gives each pixel's white
-  // bit, matrix value and smoothed levels (bytes 0, 2 and 4 of y).
+  // bit, matrix value and the smoothing's x and carry words, and takes the
+  // smoothed levels in y (inks 0, 1, 3 and 2 in bytes 0, 2, 4 and 6). The
+  // smoothing runs in the loop over the pixels: as a pass of its own, its
+  // chain of three operations a pixel held up the block.
   template <class Block>
-  void Dots(const Block &block, uint32_t pixels, uint32_t x0, uint8_t *dots) {
-    Pixels(block.y, block.matrix, block.white, pixels, static_cast<int32_t>(x0), dots);
+  void Dots(Block &block, uint32_t pixels, uint32_t x0, uint8_t *dots) {
+    Pixels({block.x, block.carry, block.y}, block.matrix, block.white, pixels,
+           static_cast<int32_t>(x0), dots);
   }
 
   // Writes the window's cells back to the error lines.
   void Finish();
 
  private:
-  void Pixels(const uint64_t *y, const uint32_t *matrix, uint64_t white,
+  // The smoothing's inputs and its output, the levels, per pixel.
+  struct Smoothing {
+    const uint64_t *x, *carry;
+    uint64_t *y;
+  };
+  void Pixels(const Smoothing &smoothing, const uint32_t *matrix, uint64_t white,
               uint32_t pixels, int32_t x0, uint8_t *dots);
   struct Block {
-    const uint64_t *y;
+    Smoothing smoothing;
     const uint32_t *matrix;
     uint64_t white;
     uint32_t pixels;
@@ -71,6 +85,7 @@ class DiffusedColourLanes {
   alignas(32) int32_t cells_[kWindowCells][4];
   alignas(16) int32_t carry_[4] = {0, 0, 0, 0};
   alignas(16) int32_t activity_[4];
+  uint64_t smoothed_ = 0;  // the last smoothed levels
   // Per level, the dot curve less the level (a pixel dots where its cell's
   // error, cell >> 5, reaches this plus the threshold offset) and the tone
   // beside it, so that one 8-byte load per ink reads both.
