@@ -30,13 +30,16 @@ struct LaneMatrix {
   int32_t rightShift[4];  // 2 + right
 };
 
+constexpr int32_t kNeverDots = 1 << 30;
+
 constexpr std::array<LaneMatrix, 256> kLaneMatrix = [] {
   std::array<LaneMatrix, 256> table{};
   for (uint32_t m = 0; m < 256; ++m) {
     const int32_t offset = kThresholdOffsets[m & 0xFE];
     const int32_t noise = (m & 1) == 0 ? -1 : 0;
     const int32_t right = noise == 0 ? 1 : 0;
-    table[m] = {{offset, -offset, offset, 0},
+    // The spare lane's offset keeps it from ever dotting.
+    table[m] = {{offset, -offset, offset, kNeverDots},
                 {noise, noise, noise, noise},
                 {right, right, right, right},
                 {2 + right, 2 + right, 2 + right, 2 + right}};
@@ -259,6 +262,29 @@ INKDOT_AVX2 inline __m128i SpreadWideLanes(int32_t (*cell)[4], __m128i error,
   return far;
 }
 
+// Bit j set where pixel j's colour-table entry has a zero level of ink 0,
+// 1 or 3 (bytes 0, 1 and 3), for the first `pixels` entries (read eight
+// at a time; 32-byte aligned).
+INKDOT_AVX2 inline uint64_t ZeroLevelPixels(const uint32_t *entries, uint32_t pixels) {
+  uint64_t zero = 0;
+  const __m256i diffused = _mm256_set1_epi32(static_cast<int>(0xFF00FFFFu));
+  for (uint32_t j = 0; j < pixels; j += 8) {
+    const __m256i entry = _mm256_load_si256(reinterpret_cast<const __m256i *>(entries + j));
+    const __m256i zeroBytes =
+        _mm256_and_si256(_mm256_cmpeq_epi8(entry, _mm256_setzero_si256()), diffused);
+    const __m256i none = _mm256_cmpeq_epi32(zeroBytes, _mm256_setzero_si256());
+    const auto bits = static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(none)));
+    zero |= uint64_t{~bits & 0xFF} << j;
+  }
+  return zero;
+}
+
+// Whether the smoothed levels of inks 0, 1 and 3 (bytes 0, 2 and 4) are
+// all nonzero: then so are the next pixel's, whenever its own levels are.
+inline bool LevelsNonzero(uint64_t smoothed) {
+  return (smoothed & 0xFF) != 0 && (smoothed & 0xFF0000) != 0 && (smoothed & 0xFF00000000) != 0;
+}
+
 }  // namespace
 
 template <class Filters>
@@ -387,6 +413,7 @@ INKDOT_AVX2_CALL void DiffusedColourLanes<Filters>::Finish() {
 template <class Filters>
 INKDOT_AVX2_CALL void DiffusedColourLanes<Filters>::Pixels(const Smoothing &smoothing,
                                                             const uint32_t *matrix,
+                                                            const uint32_t *entries,
                                                             uint64_t white,
                                                             uint32_t pixels, int32_t x0,
                                                             uint8_t *dots) {
@@ -401,8 +428,11 @@ INKDOT_AVX2_CALL void DiffusedColourLanes<Filters>::Pixels(const Smoothing &smoo
                 windowStart_ + kWindowCells);
   }
   const Block block{smoothing, matrix, white, pixels, x0, dots};
+  const uint64_t inBlock = pixels == 64 ? ~uint64_t{0} : (uint64_t{1} << pixels) - 1;
+  const bool allActive =
+      (ZeroLevelPixels(entries, pixels) & inBlock & ~white) == 0 && LevelsNonzero(smoothed_);
   for (uint32_t j = 0; j < pixels;) {
-    j = Run(block, j);
+    j = allActive ? Run<true>(block, j) : Run<false>(block, j);
     if (kWideInLanes || wide_.lanes == 0) continue;
     // The pixel before j has inks that take the wide filters.
     int32_t(*cell)[4] = cells_ + (x0 + static_cast<int32_t>(j) - 1 - windowStart_);
@@ -416,6 +446,7 @@ INKDOT_AVX2_CALL void DiffusedColourLanes<Filters>::Pixels(const Smoothing &smoo
 }
 
 template <class Filters>
+template <bool kAllActive>
 INKDOT_AVX2_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
                                                              uint32_t start) {
   const uint64_t *const x = block.smoothing.x;
@@ -458,26 +489,30 @@ INKDOT_AVX2_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
     const __m128i level = _mm_and_si128(
         _mm_cvtepu16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(y + j))),
         levelMask);
-    // An ink stays active for four pixels after its last nonzero level.
-    activity = _mm_or_si128(_mm_srli_epi32(activity, 1),
-                            _mm_andnot_si128(_mm_cmpeq_epi32(level, zero), refill));
-    const __m128i inactive = _mm_cmpeq_epi32(activity, zero);
     const LaneMatrix &lane = kLaneMatrix[matrix[j] & 0xFF];
     // The dot test corrected >= threshold as (cell >> 5) >= threshold - level.
     __m128i reachAt, toneAt;
     Lookup3(reachTones_, levels, reachAt, toneAt);
     const __m128i reach = _mm_add_epi32(reachAt, LoadLanes(lane.offset));
-    const __m128i tone = _mm_andnot_si128(inactive, toneAt);
     const __m128i above = _mm_cmpgt_epi32(level, t0);
-    const __m128i aboveActive = _mm_andnot_si128(inactive, above);
     // The chain: the pixel's cell to its error.
     const __m128i fraction = _mm_srai_epi32(cells.ahead[0], 5);
     const __m128i noDot = _mm_cmpgt_epi32(reach, fraction);
-    const __m128i corrected =
-        _mm_andnot_si128(inactive, _mm_add_epi32(level, fraction));
-    // A dot takes its tone off the error; an inactive ink spreads none.
+    __m128i tone = toneAt, aboveActive = above, blank = noDot;
+    __m128i corrected = _mm_add_epi32(level, fraction);
+    if constexpr (!kAllActive) {
+      // An ink stays active for four pixels after its last nonzero level;
+      // an inactive one prints nothing and spreads no error.
+      activity = _mm_or_si128(_mm_srli_epi32(activity, 1),
+                              _mm_andnot_si128(_mm_cmpeq_epi32(level, zero), refill));
+      const __m128i inactive = _mm_cmpeq_epi32(activity, zero);
+      tone = _mm_andnot_si128(inactive, tone);
+      aboveActive = _mm_andnot_si128(inactive, above);
+      corrected = _mm_andnot_si128(inactive, corrected);
+      blank = _mm_or_si128(blank, inactive);
+    }
+    // A dot takes its tone off the error.
     const __m128i error = _mm_sub_epi32(corrected, _mm_andnot_si128(noDot, tone));
-    const __m128i blank = _mm_or_si128(noDot, inactive);
     const int blankBits = _mm_movemask_ps(_mm_castsi128_ps(blank));
     dots[j] = static_cast<uint8_t>(blankBits ^ 0xF);
     const typename Narrow::Pixel pixel = Narrow::Prepare(aboveActive, noDot, lane);
@@ -509,6 +544,16 @@ INKDOT_AVX2_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
   }
   cells.Store(cell);
   smoothed_ = smoothed;
+  if constexpr (kAllActive) {
+    // Each printed pixel shifted the registers right by one and refilled
+    // the top bit.
+    const uint64_t done = (j == 64 ? ~uint64_t{0} : (uint64_t{1} << j) - 1) &
+                          ~((uint64_t{1} << start) - 1) & ~white;
+    const __m128i shift = _mm_cvtsi32_si128(__builtin_popcountll(done));
+    const __m128i full = _mm_setr_epi32(31, 31, 31, 0);
+    activity = _mm_or_si128(_mm_srl_epi32(activity, shift),
+                            _mm_sub_epi32(full, _mm_srl_epi32(full, shift)));
+  }
   StoreLanes(carry_, carry);
   StoreLanes(activity_, activity);
   return static_cast<uint32_t>(j);

@@ -48,7 +48,7 @@ class DiffusedColourLanes {
   // chain of three operations a pixel held up the block.
   template <class Block>
   void Dots(Block &block, uint32_t pixels, uint32_t x0, uint8_t *dots) {
-    Pixels({block.x, block.carry, block.y}, block.matrix, block.white, pixels,
+    Pixels({block.x, block.carry, block.y}, block.matrix, block.entries, block.white, pixels,
            static_cast<int32_t>(x0), dots);
   }
 
@@ -61,8 +61,10 @@ class DiffusedColourLanes {
     const uint64_t *x, *carry;
     uint64_t *y;
   };
-  void Pixels(const Smoothing &smoothing, const uint32_t *matrix, uint64_t white,
-              uint32_t pixels, int32_t x0, uint8_t *dots);
+  // `entries`: the pixels' colour-table entries (inks 0, 1 and 3 in bytes
+  // 0, 1 and 3), for the blocks where every diffused ink stays active.
+  void Pixels(const Smoothing &smoothing, const uint32_t *matrix, const uint32_t *entries,
+              uint64_t white, uint32_t pixels, int32_t x0, uint8_t *dots);
   struct Block {
     Smoothing smoothing;
     const uint32_t *matrix;
@@ -74,6 +76,10 @@ class DiffusedColourLanes {
   // The block's pixels from j on, until the end of the block or a pixel
   // with inks that take the wide filters (left in wide_ for the caller,
   // which spreads them outside the loop); returns the pixel after.
+  // kAllActive: no diffused ink's level is zero on the block's printed
+  // pixels, so that every ink stays active and the activity registers need
+  // no update pixel by pixel.
+  template <bool kAllActive>
   uint32_t Run(const Block &block, uint32_t j);
   // Columns [from, to) between the window and the error lines, those
   // outside the run's reach left alone (zero in the window).
