@@ -193,21 +193,6 @@ struct NarrowLanes<WideColourFilters> {
   }
 };
 
-// A dotted ink with a wide filter: its error spread by the scalar filter
-// into lane `lane` of the cells around `cell`; returns its carry.
-template <class Filters>
-int32_t SpreadWide(int32_t (*cell)[4], int lane, int32_t level, int32_t error,
-                   uint32_t noise, const FilterLimits &limits) {
-  constexpr int32_t kReach = DiffusedColourLanes<Filters>::kReach;
-  // Ink 1 of the fast kernels has no noise term in its widest filter's limit.
-  const int32_t t3Limit = lane == 1 ? limits.t3 : T3Limit<Filters>(limits, noise);
-  int32_t spread[2 * kReach] = {};
-  const int32_t carry =
-      Filters::Apply(spread + kReach, {level, error, true, noise, t3Limit}, 0, limits);
-  for (int32_t k = -kReach; k < kReach; ++k) cell[k][lane] += spread[kReach + k];
-  return carry;
-}
-
 INKDOT_AVX2 inline void AddToCell(int32_t *cell, __m128i v) {
   StoreLanes(cell, _mm_add_epi32(LoadLanes(cell), v));
 }
@@ -221,46 +206,112 @@ INKDOT_AVX2 inline void AddBothSides(int32_t (*cell)[4], __m128i v) {
   }
 }
 
-// The wide filters of WideFilters for the dotted inks at or below T0 in
-// lanes (`wide`: their lanes' mask). Each such lane takes the class of its
-// level; the classes' terms are zero outside their lanes, so a column's
-// share is one sum for all lanes. Every cell is read and written whole, so
-// that the loop's next 16-byte loads of these cells are served from these
-// stores (after 4-byte stores into a cell they waited for the cache).
-// Returns the lanes' carries.
-INKDOT_AVX2 inline __m128i SpreadWideLanes(int32_t (*cell)[4], __m128i error,
-                                            __m128i level, __m128i wide,
-                                            const FilterLimits &t) {
-  const __m128i e = _mm_and_si128(error, wide);
+// The wide filters in lanes, for the dotted inks at or below T0 (`wide`:
+// their lanes' mask). Each such lane takes the class of its level; the
+// classes' terms are zero outside their lanes, so a column's share is one
+// sum for all lanes. Every cell is read and written whole, so that the
+// loop's next 16-byte loads of these cells are served from these stores
+// (after 4-byte stores into a cell they waited for the cache). Spread()
+// returns the lanes' carries.
+// A wide lane's error by the class of its level, each zero outside its
+// lanes: e1 above T1, e2 above T2, e3 at or below the widest filter's
+// limit t3, e4 in between; low = e3 + e4.
+struct WideClasses {
+  __m128i e1, e2, e3, e4, low;
+};
+
+INKDOT_AVX2 inline WideClasses ClassesOf(__m128i e, __m128i level, const FilterLimits &t,
+                                         __m128i t3) {
   const __m128i above1 = _mm_cmpgt_epi32(level, _mm_set1_epi32(t.t1));
   const __m128i above2 = _mm_cmpgt_epi32(level, _mm_set1_epi32(t.t2));
-  const __m128i above3 = _mm_cmpgt_epi32(level, _mm_set1_epi32(t.t3));
-  // e1 above T1, e2 above T2, e3 at or below T3, e4 in between.
-  const __m128i e1 = _mm_and_si128(e, above1);
-  const __m128i e2 = _mm_andnot_si128(above1, _mm_and_si128(e, above2));
+  const __m128i above3 = _mm_cmpgt_epi32(level, t3);
   const __m128i low = _mm_andnot_si128(above2, e);
-  const __m128i e4 = _mm_and_si128(low, above3);
-  const __m128i half = _mm_srai_epi32(_mm_andnot_si128(above3, low), 1);
-  const __m128i e12 = _mm_add_epi32(e1, e2);
-  // The shares by distance from the pixel, the same on both sides: e1's
-  // filter 3e, 2e, e out to 7; e2's 2e out to 5, e to 10; e3's e out to 9,
-  // half out to 23 (21 on the left); e4's 2e at 1, e out to 14.
-  const __m128i far = _mm_add_epi32(half, e4);  // 11 to 14
-  const __m128i at4 = _mm_add_epi32(e, e12);    // 4 and 5
-  const __m128i at2 = _mm_add_epi32(at4, e1);   // 2 and 3
-  AddBothSides<1, 1>(cell, _mm_add_epi32(at2, e4));
-  AddBothSides<2, 3>(cell, at2);
-  AddBothSides<4, 5>(cell, at4);
-  AddBothSides<6, 7>(cell, e);
-  AddBothSides<8, 9>(cell, _mm_sub_epi32(e, e1));
-  AddBothSides<10, 10>(cell, _mm_add_epi32(far, e2));
-  AddBothSides<11, 14>(cell, far);
-  AddBothSides<15, 21>(cell, half);
-  AddToCell(cell[22], half);
-  AddToCell(cell[23], half);
-  AddToCell(cell[0], _mm_add_epi32(_mm_add_epi32(e12, e12), far));
-  return far;
+  return {_mm_and_si128(e, above1), _mm_andnot_si128(above1, _mm_and_si128(e, above2)),
+          _mm_andnot_si128(above3, low), _mm_and_si128(low, above3), low};
 }
+
+template <class Filters>
+struct WideLanes;
+
+template <>
+struct WideLanes<WideColourFilters> {
+  INKDOT_AVX2 static __m128i Spread(int32_t (*cell)[4], __m128i error, __m128i level,
+                                    __m128i wide, const LaneMatrix &, const FilterLimits &t) {
+    const __m128i e = _mm_and_si128(error, wide);
+    const auto [e1, e2, e3, e4, low] = ClassesOf(e, level, t, _mm_set1_epi32(t.t3));
+    const __m128i half = _mm_srai_epi32(e3, 1);
+    const __m128i e12 = _mm_add_epi32(e1, e2);
+    // The shares by distance from the pixel, the same on both sides: e1's
+    // filter 3e, 2e, e out to 7; e2's 2e out to 5, e to 10; e3's e out to
+    // 9, half out to 23 (21 on the left); e4's 2e at 1, e out to 14.
+    const __m128i far = _mm_add_epi32(half, e4);  // 11 to 14
+    const __m128i at4 = _mm_add_epi32(e, e12);    // 4 and 5
+    const __m128i at2 = _mm_add_epi32(at4, e1);   // 2 and 3
+    AddBothSides<1, 1>(cell, _mm_add_epi32(at2, e4));
+    AddBothSides<2, 3>(cell, at2);
+    AddBothSides<4, 5>(cell, at4);
+    AddBothSides<6, 7>(cell, e);
+    AddBothSides<8, 9>(cell, _mm_sub_epi32(e, e1));
+    AddBothSides<10, 10>(cell, _mm_add_epi32(far, e2));
+    AddBothSides<11, 14>(cell, far);
+    AddBothSides<15, 21>(cell, half);
+    AddToCell(cell[22], half);
+    AddToCell(cell[23], half);
+    AddToCell(cell[0], _mm_add_epi32(_mm_add_epi32(e12, e12), far));
+    return far;
+  }
+};
+
+template <>
+struct WideLanes<SquareFilters> {
+  INKDOT_AVX2 static __m128i Spread(int32_t (*cell)[4], __m128i error, __m128i level,
+                                    __m128i wide, const LaneMatrix &m,
+                                    const FilterLimits &t) {
+    const __m128i e = _mm_and_si128(error, wide);
+    // noise0: the filters' noise bit is 0 (the same in every lane).
+    const __m128i noise0 = _mm_xor_si128(LoadLanes(m.noise), _mm_set1_epi32(-1));
+    // The widest filter's limit, T3, is one lower for noise bit 0, but not
+    // for ink 1 (lane 1).
+    const __m128i t3 = _mm_add_epi32(_mm_set1_epi32(t.t3),
+                                     _mm_and_si128(noise0, _mm_setr_epi32(-1, 0, -1, 0)));
+    const auto [e1, e2, e3, e4, low] = ClassesOf(e, level, t, t3);
+    // The shares: e1's filter 4e, 4e, 2e, 2e to the right and 2e, 2e, 2e,
+    // 4e to the left, and 2e to c[5] instead of its own cell for noise bit
+    // 0; e2's 3e out to 3 and e out to 7, 3e, 2e out to 5 and e out to 7 to
+    // the left; e3's e out to 14 and to 13, and 15 or 14 by the noise bit;
+    // e4's 2e out to 4, e out to 9 and at 10 or 11, e out to 10 and 2e out
+    // to 4 to the left.
+    const __m128i twice1 = _mm_add_epi32(e1, e1);
+    const __m128i moved = _mm_and_si128(twice1, noise0);
+    const __m128i at6 = _mm_add_epi32(low, e2);  // 6, 7; -6, -7
+    const __m128i at4 = _mm_add_epi32(_mm_add_epi32(at6, twice1), e4);
+    const __m128i at3 = _mm_add_epi32(at4, _mm_add_epi32(e2, e2));
+    const __m128i near = _mm_add_epi32(at3, twice1);  // 1, 2, -1 and the carry
+    AddToCell(cell[0], _mm_sub_epi32(_mm_add_epi32(near, twice1), moved));
+    AddToCell(cell[1], near);
+    AddToCell(cell[2], near);
+    AddToCell(cell[3], at3);
+    AddToCell(cell[4], at4);
+    AddToCell(cell[5], _mm_add_epi32(at6, moved));
+    AddBothSides<6, 7>(cell, at6);
+    AddToCell(cell[8], low);
+    AddToCell(cell[9], low);
+    AddToCell(cell[10], _mm_add_epi32(e3, _mm_and_si128(e4, noise0)));
+    AddToCell(cell[11], _mm_andnot_si128(noise0, e4));  // e3's below
+    AddToCell(cell[-1], near);
+    const __m128i left2 = _mm_add_epi32(at4, e2);
+    AddToCell(cell[-2], left2);
+    AddToCell(cell[-3], left2);
+    AddToCell(cell[-4], left2);
+    AddToCell(cell[-5], _mm_add_epi32(at6, e2));
+    for (int k = 8; k <= 10; ++k) AddToCell(cell[-k], low);
+    AddBothSides<11, 13>(cell, e3);
+    AddToCell(cell[14], e3);
+    AddToCell(cell[-14], _mm_andnot_si128(noise0, e3));
+    AddToCell(cell[-15], _mm_and_si128(noise0, e3));
+    return near;
+  }
+};
 
 // Bit j set where pixel j's colour-table entry has a zero level of ink 0,
 // 1 or 3 (bytes 0, 1 and 3), for the first `pixels` entries (read eight
@@ -428,27 +479,24 @@ INKDOT_AVX2_CALL void DiffusedColourLanes<Filters>::Pixels(const Smoothing &smoo
                 windowStart_ + kWindowCells);
   }
   const Block block{smoothing, matrix, white, pixels, x0, dots};
-  const uint64_t inBlock = pixels == 64 ? ~uint64_t{0} : (uint64_t{1} << pixels) - 1;
-  const bool allActive =
-      (ZeroLevelPixels(entries, pixels) & inBlock & ~white) == 0 && LevelsNonzero(smoothed_);
-  for (uint32_t j = 0; j < pixels;) {
-    j = allActive ? Run<true>(block, j) : Run<false>(block, j);
-    if (kWideInLanes || wide_.lanes == 0) continue;
-    // The pixel before j has inks that take the wide filters.
-    int32_t(*cell)[4] = cells_ + (x0 + static_cast<int32_t>(j) - 1 - windowStart_);
-    for (uint32_t lanes = wide_.lanes; lanes != 0; lanes &= lanes - 1) {
-      const int k = __builtin_ctz(lanes);
-      carry_[k] += SpreadWide<Filters>(cell, k, wide_.level[k], wide_.error[k],
-                                       wide_.noise, limits_);
-    }
-    wide_.lanes = 0;
+  const uint64_t printed =
+      (pixels == kBlockPixels ? ~uint64_t{0} : (uint64_t{1} << pixels) - 1) & ~white;
+  if ((ZeroLevelPixels(entries, pixels) & printed) != 0 || !LevelsNonzero(smoothed_)) {
+    Run<false>(block);
+    return;
   }
+  Run<true>(block);
+  // Each printed pixel shifted the activity registers right by one and
+  // refilled their top bit.
+  const __m128i shift = _mm_cvtsi32_si128(__builtin_popcountll(printed));
+  const __m128i full = _mm_setr_epi32(31, 31, 31, 0);
+  StoreLanes(activity_, _mm_or_si128(_mm_srl_epi32(LoadLanes(activity_), shift),
+                                     _mm_sub_epi32(full, _mm_srl_epi32(full, shift))));
 }
 
 template <class Filters>
 template <bool kAllActive>
-INKDOT_AVX2_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
-                                                             uint32_t start) {
+INKDOT_AVX2_CALL void DiffusedColourLanes<Filters>::Run(const Block &block) {
   const uint64_t *const x = block.smoothing.x;
   const uint64_t *const keep = block.smoothing.carry;
   uint64_t *const y = block.smoothing.y;
@@ -460,7 +508,7 @@ INKDOT_AVX2_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
   // A word-sized index, which GCC keeps as one register for the arrays
   // it indexes instead of a pointer per array.
   const size_t pixels = block.pixels;
-  size_t j = start;
+  size_t j = 0;
   using Narrow = NarrowLanes<Filters>;
   const __m128i zero = _mm_setzero_si128();
   const __m128i levelMask = _mm_setr_epi32(0xFF, 0xFF, 0xFF, 0);
@@ -522,41 +570,19 @@ INKDOT_AVX2_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
       continue;
     }
     // Dotted inks at or below T0 take the wide filters: the narrow ones
-    // here for the others. At 1440 x 720 the wide ones follow in lanes;
-    // the square member's go to the caller, which spreads them ink by ink
-    // outside the loop (a call inside it cost the loop its registers).
+    // for the others first, then the wide ones on the window.
     Narrow::Step(cell, _mm_and_si128(error, narrow), pixel, cells, carry);
-    if constexpr (kWideInLanes) {
-      // The cells go to the window and back around the wide filters.
-      cells.Store(cell + 1);
-      const __m128i wide = _mm_andnot_si128(narrow, _mm_set1_epi32(-1));
-      carry = _mm_add_epi32(carry, SpreadWideLanes(cell, error, level, wide, limits_));
-      cells.Load(cell + 1);
-      continue;
-    }
-    StoreLanes(wide_.error, error);
-    StoreLanes(wide_.level, level);
-    wide_.noise = (matrix[j] & 1) ^ 1;
-    wide_.lanes = static_cast<uint32_t>(~_mm_movemask_ps(_mm_castsi128_ps(narrow)) & 7);
-    ++j;
-    ++cell;
-    break;
+    // The cells go to the window and back around the wide filters.
+    cells.Store(cell + 1);
+    const __m128i wide = _mm_andnot_si128(narrow, _mm_set1_epi32(-1));
+    carry = _mm_add_epi32(
+        carry, WideLanes<Filters>::Spread(cell, error, level, wide, lane, limits_));
+    cells.Load(cell + 1);
   }
   cells.Store(cell);
   smoothed_ = smoothed;
-  if constexpr (kAllActive) {
-    // Each printed pixel shifted the registers right by one and refilled
-    // the top bit.
-    const uint64_t done = (j == 64 ? ~uint64_t{0} : (uint64_t{1} << j) - 1) &
-                          ~((uint64_t{1} << start) - 1) & ~white;
-    const __m128i shift = _mm_cvtsi32_si128(__builtin_popcountll(done));
-    const __m128i full = _mm_setr_epi32(31, 31, 31, 0);
-    activity = _mm_or_si128(_mm_srl_epi32(activity, shift),
-                            _mm_sub_epi32(full, _mm_srl_epi32(full, shift)));
-  }
   StoreLanes(carry_, carry);
-  StoreLanes(activity_, activity);
-  return static_cast<uint32_t>(j);
+  if constexpr (!kAllActive) StoreLanes(activity_, activity);
 }
 
 template class DiffusedColourLanes<SquareFilters>;

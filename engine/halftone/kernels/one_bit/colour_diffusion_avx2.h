@@ -4,10 +4,9 @@
 // so that the per-pixel work (activity, error read, threshold, dot, error)
 // is done once for all three, and the run's three error lines interleaved
 // into one window of 16-byte cells, so that each tap of the narrow filters
-// (the classes most pixels take) is one vector add. The wide filters of a
-// dotted ink at or below T0 are applied in lanes too at 1440 x 720; the
-// square member spreads such an ink's error with the scalar filter, lane
-// by lane. The cells and dots are those of
+// (the classes most pixels take) is one vector add. The wide filters of
+// the dotted inks at or below T0 (a few per cent of the pixels) are
+// applied in lanes too, on the window. The cells and dots are those of
 // DiffusedColourInks, pixel for pixel.
 //
 // Called block by block (64 pixels) by the vector front in the order of the
@@ -16,7 +15,6 @@
 #pragma once
 
 #include <cstdint>
-#include <type_traits>
 
 #include "halftone/kernels/one_bit/colour_inks.h"
 #include "halftone/kernels/one_bit/diffusion_filters.h"
@@ -33,9 +31,6 @@ class DiffusedColourLanes {
   // The window: kReach cells and more before the block, the block, after it.
   static constexpr int32_t kWindowCells = 2 * kBlockPixels;
   static constexpr int32_t kLead = 32;
-  // Whether the dotted inks at or below T0 take their wide filters in
-  // lanes, in the loop, rather than ink by ink from outside it.
-  static constexpr bool kWideInLanes = std::is_same_v<Filters, WideColourFilters>;
 
   DiffusedColourLanes(const DiffusedColourInks<Filters, false> &inks, uint32_t startX,
                       uint32_t count);
@@ -73,14 +68,11 @@ class DiffusedColourLanes {
     int32_t x0;
     uint8_t *dots;
   };
-  // The block's pixels from j on, until the end of the block or a pixel
-  // with inks that take the wide filters (left in wide_ for the caller,
-  // which spreads them outside the loop); returns the pixel after.
-  // kAllActive: no diffused ink's level is zero on the block's printed
-  // pixels, so that every ink stays active and the activity registers need
-  // no update pixel by pixel.
+  // The block's pixels. kAllActive: no diffused ink's level is zero on
+  // the block's printed pixels, so that every ink stays active and the
+  // activity registers need no update pixel by pixel.
   template <bool kAllActive>
-  uint32_t Run(const Block &block, uint32_t j);
+  void Run(const Block &block);
   // Columns [from, to) between the window and the error lines, those
   // outside the run's reach left alone (zero in the window).
   void LoadColumns(int32_t from, int32_t to);
@@ -99,12 +91,6 @@ class DiffusedColourLanes {
     int32_t reach, tone;
   };
   alignas(8) ReachTone reachTones_[256];
-  struct {
-    alignas(16) int32_t error[4];
-    alignas(16) int32_t level[4];
-    uint32_t noise;
-    uint32_t lanes = 0;  // bit k: lane k takes its wide filter
-  } wide_;
   int32_t *lines_[3];
   FilterLimits limits_;
   int32_t windowStart_;  // the column of cells_[0]
