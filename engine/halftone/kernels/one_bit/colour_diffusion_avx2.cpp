@@ -508,7 +508,6 @@ INKDOT_AVX2_CALL void DiffusedColourLanes<Filters>::Run(const Block &block) {
   // A word-sized index, which GCC keeps as one register for the arrays
   // it indexes instead of a pointer per array.
   const size_t pixels = block.pixels;
-  size_t j = 0;
   using Narrow = NarrowLanes<Filters>;
   const __m128i zero = _mm_setzero_si128();
   const __m128i levelMask = _mm_setr_epi32(0xFF, 0xFF, 0xFF, 0);
@@ -516,10 +515,10 @@ INKDOT_AVX2_CALL void DiffusedColourLanes<Filters>::Run(const Block &block) {
       static_cast<int>(DiffusedColourInks<Filters, false>::kActivityRefill));
   const __m128i t0 = _mm_set1_epi32(limits_.t0);
   __m128i carry = LoadLanes(carry_), activity = LoadLanes(activity_);
-  int32_t(*cell)[4] = cells_ + (block.x0 + static_cast<int32_t>(j) - windowStart_);
+  int32_t(*cell)[4] = cells_ + (block.x0 - windowStart_);
   typename Narrow::Cells cells;
   cells.Load(cell);
-  for (; j < pixels; ++j, ++cell) {
+  for (size_t j = 0; j < pixels; ++j, ++cell) {
     if ((white >> j) & 1) {
       // A white pixel: every cell takes its carry.
       cells.Next(cell, carry);
