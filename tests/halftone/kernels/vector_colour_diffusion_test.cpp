@@ -81,7 +81,7 @@ std::vector<uint8_t> Source(Lcg &r, Page page, uint32_t pixels) {
   uint32_t patch = 0;
   for (uint32_t i = 0; i < pixels; ++i) {
     for (int k = 0; k < 3; ++k) src[4 * i + k] = Channel(r, page, k, i, patch);
-    // White pixels in the white-and-solid page only.
+    // White pixels in the white-and-solid and sparse pages only.
     if (page != Page::kWhiteAndSolid && page != Page::kSparse && src[4 * i] == 255 &&
         src[4 * i + 1] == 255) {
       src[4 * i + 2] = 254;
