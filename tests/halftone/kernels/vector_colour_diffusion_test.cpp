@@ -6,7 +6,8 @@
 // object and a vector one and compares the planes and the three error lines
 // after every run. The colour table maps each source channel straight to
 // one ink (channel 0 to ink 0, 1 to ink 1, 2 to ink 3, a fixed ink 2), so a
-// case chooses the levels, and with them the filter classes, it covers.
+// case chooses the levels, and with them the filter classes, it covers, and
+// whether a block's inks all stay active.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -29,6 +30,7 @@ enum class Page {
   kSingleInk,      // one ink at a time, the others 0 (inks go inactive)
   kWhiteAndSolid,  // white stretches between solid and faint patches
   kMixed,          // any level, changing every few pixels
+  kSparse,         // white but for a few pixels at a block's end, then zeros
 };
 
 struct Case {
@@ -60,6 +62,16 @@ uint8_t Channel(Lcg &r, Page page, int k, uint32_t x, uint32_t &patch) {
     case Page::kMixed:
       if (x % 5 == 0) patch = r.Next();
       return static_cast<uint8_t>((patch >> (8 * k)) + r.Below(16));
+    case Page::kSparse: {
+      // Per 64 source pixels (a block, or two with two output pixels per
+      // source pixel): one to four printed pixels at the end, with every
+      // level nonzero, and in about half of them zero levels at the start,
+      // where the inks' activity left by so few pixels decides what prints.
+      const uint32_t p = x % 64;
+      if (p == 0 && k == 0) patch = r.Next();
+      if (p >= 64 - (1 + patch % 4)) return static_cast<uint8_t>(8 + r.Below(248));
+      return (patch & 32) != 0 && p < 2 + (patch >> 2) % 8 ? 0 : 255;
+    }
   }
   return 0;
 }
@@ -69,8 +81,9 @@ std::vector<uint8_t> Source(Lcg &r, Page page, uint32_t pixels) {
   uint32_t patch = 0;
   for (uint32_t i = 0; i < pixels; ++i) {
     for (int k = 0; k < 3; ++k) src[4 * i + k] = Channel(r, page, k, i, patch);
-    // White pixels in the white-and-solid page only.
-    if (page != Page::kWhiteAndSolid && src[4 * i] == 255 && src[4 * i + 1] == 255) {
+    // White pixels in the white-and-solid and sparse pages only.
+    if (page != Page::kWhiteAndSolid && page != Page::kSparse && src[4 * i] == 255 &&
+        src[4 * i + 1] == 255) {
       src[4 * i + 2] = 254;
     }
     src[4 * i + 3] = static_cast<uint8_t>(r.Next());
@@ -185,6 +198,9 @@ constexpr Case kCases[] = {
     {"WideMixed", DiffuseColourRowFast1440, kAvx2Path, Page::kMixed, false, 4},
     {"WideLightTintAvx512", DiffuseColourRowFast1440, kAvx512Path, Page::kLightTint,
      false, 4},
+    {"SquareSparse", DiffuseColourRowFast, kAvx2Path, Page::kSparse, true, 4},
+    {"WideSparse", DiffuseColourRowFast1440, kAvx2Path, Page::kSparse, true, 4},
+    {"WideSparseAvx512", DiffuseColourRowFast1440, kAvx512Path, Page::kSparse, false, 2},
 };
 
 INSTANTIATE_TEST_SUITE_P(Pages, VectorColourDiffusionTest, ::testing::ValuesIn(kCases),

@@ -30,13 +30,16 @@ struct LaneMatrix {
   int32_t rightShift[4];  // 2 + right
 };
 
+constexpr int32_t kNeverDots = 1 << 30;
+
 constexpr std::array<LaneMatrix, 256> kLaneMatrix = [] {
   std::array<LaneMatrix, 256> table{};
   for (uint32_t m = 0; m < 256; ++m) {
     const int32_t offset = kThresholdOffsets[m & 0xFE];
     const int32_t noise = (m & 1) == 0 ? -1 : 0;
     const int32_t right = noise == 0 ? 1 : 0;
-    table[m] = {{offset, -offset, offset, 0},
+    // The spare lane's offset keeps it from ever dotting.
+    table[m] = {{offset, -offset, offset, kNeverDots},
                 {noise, noise, noise, noise},
                 {right, right, right, right},
                 {2 + right, 2 + right, 2 + right, 2 + right}};
@@ -190,19 +193,147 @@ struct NarrowLanes<WideColourFilters> {
   }
 };
 
-// A dotted ink with a wide filter: its error spread by the scalar filter
-// into lane `lane` of the cells around `cell`; returns its carry.
+INKDOT_AVX2 inline void AddToCell(int32_t *cell, __m128i v) {
+  StoreLanes(cell, _mm_add_epi32(LoadLanes(cell), v));
+}
+
+// Adds v to the cells kFrom to kTo columns from `cell` on both sides.
+template <int kFrom, int kTo>
+INKDOT_AVX2 inline void AddBothSides(int32_t (*cell)[4], __m128i v) {
+  for (int k = kFrom; k <= kTo; ++k) {
+    AddToCell(cell[k], v);
+    AddToCell(cell[-k], v);
+  }
+}
+
+// The wide filters in lanes, for the dotted inks at or below T0 (`wide`:
+// their lanes' mask). Each such lane takes the class of its level; the
+// classes' terms are zero outside their lanes, so a column's share is one
+// sum for all lanes. Every cell is read and written whole, so that the
+// loop's next 16-byte loads of these cells are served from these stores
+// (after 4-byte stores into a cell they waited for the cache). Spread()
+// returns the lanes' carries.
+// A wide lane's error by the class of its level, each zero outside its
+// lanes: e1 above T1, e2 above T2, e3 at or below the widest filter's
+// limit t3, e4 in between; low = e3 + e4.
+struct WideClasses {
+  __m128i e1, e2, e3, e4, low;
+};
+
+INKDOT_AVX2 inline WideClasses ClassesOf(__m128i e, __m128i level, const FilterLimits &t,
+                                         __m128i t3) {
+  const __m128i above1 = _mm_cmpgt_epi32(level, _mm_set1_epi32(t.t1));
+  const __m128i above2 = _mm_cmpgt_epi32(level, _mm_set1_epi32(t.t2));
+  const __m128i above3 = _mm_cmpgt_epi32(level, t3);
+  const __m128i low = _mm_andnot_si128(above2, e);
+  return {_mm_and_si128(e, above1), _mm_andnot_si128(above1, _mm_and_si128(e, above2)),
+          _mm_andnot_si128(above3, low), _mm_and_si128(low, above3), low};
+}
+
 template <class Filters>
-int32_t SpreadWide(int32_t (*cell)[4], int lane, int32_t level, int32_t error,
-                   uint32_t noise, const FilterLimits &limits) {
-  constexpr int32_t kReach = DiffusedColourLanes<Filters>::kReach;
-  // Ink 1 of the fast kernels has no noise term in its widest filter's limit.
-  const int32_t t3Limit = lane == 1 ? limits.t3 : T3Limit<Filters>(limits, noise);
-  int32_t spread[2 * kReach] = {};
-  const int32_t carry =
-      Filters::Apply(spread + kReach, {level, error, true, noise, t3Limit}, 0, limits);
-  for (int32_t k = -kReach; k < kReach; ++k) cell[k][lane] += spread[kReach + k];
-  return carry;
+struct WideLanes;
+
+template <>
+struct WideLanes<WideColourFilters> {
+  INKDOT_AVX2 static __m128i Spread(int32_t (*cell)[4], __m128i error, __m128i level,
+                                    __m128i wide, const LaneMatrix &, const FilterLimits &t) {
+    const __m128i e = _mm_and_si128(error, wide);
+    const auto [e1, e2, e3, e4, low] = ClassesOf(e, level, t, _mm_set1_epi32(t.t3));
+    const __m128i half = _mm_srai_epi32(e3, 1);
+    const __m128i e12 = _mm_add_epi32(e1, e2);
+    // The shares by distance from the pixel, the same on both sides: e1's
+    // filter 3e, 2e, e out to 7; e2's 2e out to 5, e to 10; e3's e out to
+    // 9, half out to 23 (21 on the left); e4's 2e at 1, e out to 14.
+    const __m128i far = _mm_add_epi32(half, e4);  // 11 to 14
+    const __m128i at4 = _mm_add_epi32(e, e12);    // 4 and 5
+    const __m128i at2 = _mm_add_epi32(at4, e1);   // 2 and 3
+    AddBothSides<1, 1>(cell, _mm_add_epi32(at2, e4));
+    AddBothSides<2, 3>(cell, at2);
+    AddBothSides<4, 5>(cell, at4);
+    AddBothSides<6, 7>(cell, e);
+    AddBothSides<8, 9>(cell, _mm_sub_epi32(e, e1));
+    AddBothSides<10, 10>(cell, _mm_add_epi32(far, e2));
+    AddBothSides<11, 14>(cell, far);
+    AddBothSides<15, 21>(cell, half);
+    AddToCell(cell[22], half);
+    AddToCell(cell[23], half);
+    AddToCell(cell[0], _mm_add_epi32(_mm_add_epi32(e12, e12), far));
+    return far;
+  }
+};
+
+template <>
+struct WideLanes<SquareFilters> {
+  INKDOT_AVX2 static __m128i Spread(int32_t (*cell)[4], __m128i error, __m128i level,
+                                    __m128i wide, const LaneMatrix &m,
+                                    const FilterLimits &t) {
+    const __m128i e = _mm_and_si128(error, wide);
+    // noise0: the filters' noise bit is 0 (the same in every lane).
+    const __m128i noise0 = _mm_xor_si128(LoadLanes(m.noise), _mm_set1_epi32(-1));
+    // The widest filter's limit, T3, is one lower for noise bit 0, but not
+    // for ink 1 (lane 1).
+    const __m128i t3 = _mm_add_epi32(_mm_set1_epi32(t.t3),
+                                     _mm_and_si128(noise0, _mm_setr_epi32(-1, 0, -1, 0)));
+    const auto [e1, e2, e3, e4, low] = ClassesOf(e, level, t, t3);
+    // The shares: e1's filter 4e, 4e, 2e, 2e to the right and 2e, 2e, 2e,
+    // 4e to the left, and 2e to c[5] instead of its own cell for noise bit
+    // 0; e2's 3e out to 3 and e out to 7, 3e, 2e out to 5 and e out to 7 to
+    // the left; e3's e out to 14 and to 13, and 15 or 14 by the noise bit;
+    // e4's 2e out to 4, e out to 9 and at 10 or 11, e out to 10 and 2e out
+    // to 4 to the left.
+    const __m128i twice1 = _mm_add_epi32(e1, e1);
+    const __m128i moved = _mm_and_si128(twice1, noise0);
+    const __m128i at6 = _mm_add_epi32(low, e2);  // 6, 7; -6, -7
+    const __m128i at4 = _mm_add_epi32(_mm_add_epi32(at6, twice1), e4);
+    const __m128i at3 = _mm_add_epi32(at4, _mm_add_epi32(e2, e2));
+    const __m128i near = _mm_add_epi32(at3, twice1);  // 1, 2, -1 and the carry
+    AddToCell(cell[0], _mm_sub_epi32(_mm_add_epi32(near, twice1), moved));
+    AddToCell(cell[1], near);
+    AddToCell(cell[2], near);
+    AddToCell(cell[3], at3);
+    AddToCell(cell[4], at4);
+    AddToCell(cell[5], _mm_add_epi32(at6, moved));
+    AddBothSides<6, 7>(cell, at6);
+    AddToCell(cell[8], low);
+    AddToCell(cell[9], low);
+    AddToCell(cell[10], _mm_add_epi32(e3, _mm_and_si128(e4, noise0)));
+    AddToCell(cell[11], _mm_andnot_si128(noise0, e4));  // e3's below
+    AddToCell(cell[-1], near);
+    const __m128i left2 = _mm_add_epi32(at4, e2);
+    AddToCell(cell[-2], left2);
+    AddToCell(cell[-3], left2);
+    AddToCell(cell[-4], left2);
+    AddToCell(cell[-5], _mm_add_epi32(at6, e2));
+    for (int k = 8; k <= 10; ++k) AddToCell(cell[-k], low);
+    AddBothSides<11, 13>(cell, e3);
+    AddToCell(cell[14], e3);
+    AddToCell(cell[-14], _mm_andnot_si128(noise0, e3));
+    AddToCell(cell[-15], _mm_and_si128(noise0, e3));
+    return near;
+  }
+};
+
+// Bit j set where pixel j's colour-table entry has a zero level of ink 0,
+// 1 or 3 (bytes 0, 1 and 3), for the first `pixels` entries (read eight
+// at a time; 32-byte aligned).
+INKDOT_AVX2 inline uint64_t ZeroLevelPixels(const uint32_t *entries, uint32_t pixels) {
+  uint64_t zero = 0;
+  const __m256i diffused = _mm256_set1_epi32(static_cast<int>(0xFF00FFFFu));
+  for (uint32_t j = 0; j < pixels; j += 8) {
+    const __m256i entry = _mm256_load_si256(reinterpret_cast<const __m256i *>(entries + j));
+    const __m256i zeroBytes =
+        _mm256_and_si256(_mm256_cmpeq_epi8(entry, _mm256_setzero_si256()), diffused);
+    const __m256i none = _mm256_cmpeq_epi32(zeroBytes, _mm256_setzero_si256());
+    const auto bits = static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(none)));
+    zero |= uint64_t{~bits & 0xFF} << j;
+  }
+  return zero;
+}
+
+// Whether the smoothed levels of inks 0, 1 and 3 (bytes 0, 2 and 4) are
+// all nonzero: then so are the next pixel's, whenever its own levels are.
+inline bool LevelsNonzero(uint64_t smoothed) {
+  return (smoothed & 0xFF) != 0 && (smoothed & 0xFF0000) != 0 && (smoothed & 0xFF00000000) != 0;
 }
 
 }  // namespace
@@ -331,8 +462,9 @@ INKDOT_AVX2_CALL void DiffusedColourLanes<Filters>::Finish() {
 }
 
 template <class Filters>
-INKDOT_AVX2_CALL void DiffusedColourLanes<Filters>::Pixels(const uint64_t *y,
+INKDOT_AVX2_CALL void DiffusedColourLanes<Filters>::Pixels(const Smoothing &smoothing,
                                                             const uint32_t *matrix,
+                                                            const uint32_t *entries,
                                                             uint64_t white,
                                                             uint32_t pixels, int32_t x0,
                                                             uint8_t *dots) {
@@ -346,25 +478,29 @@ INKDOT_AVX2_CALL void DiffusedColourLanes<Filters>::Pixels(const uint64_t *y,
     LoadColumns(windowStart_ + kWindowCells - kBlockPixels,
                 windowStart_ + kWindowCells);
   }
-  const Block block{y, matrix, white, pixels, x0, dots};
-  for (uint32_t j = 0; j < pixels;) {
-    j = Run(block, j);
-    if (wide_.lanes == 0) continue;
-    // The pixel before j has inks that take the wide filters.
-    int32_t(*cell)[4] = cells_ + (x0 + static_cast<int32_t>(j) - 1 - windowStart_);
-    for (uint32_t lanes = wide_.lanes; lanes != 0; lanes &= lanes - 1) {
-      const int k = __builtin_ctz(lanes);
-      carry_[k] += SpreadWide<Filters>(cell, k, wide_.level[k], wide_.error[k],
-                                       wide_.noise, limits_);
-    }
-    wide_.lanes = 0;
+  const Block block{smoothing, matrix, white, pixels, x0, dots};
+  const uint64_t printed =
+      (pixels == kBlockPixels ? ~uint64_t{0} : (uint64_t{1} << pixels) - 1) & ~white;
+  if ((ZeroLevelPixels(entries, pixels) & printed) != 0 || !LevelsNonzero(smoothed_)) {
+    Run<false>(block);
+    return;
   }
+  Run<true>(block);
+  // Each printed pixel shifted the activity registers right by one and
+  // refilled their top bit.
+  const __m128i shift = _mm_cvtsi32_si128(__builtin_popcountll(printed));
+  const __m128i full = _mm_setr_epi32(31, 31, 31, 0);
+  StoreLanes(activity_, _mm_or_si128(_mm_srl_epi32(LoadLanes(activity_), shift),
+                                     _mm_sub_epi32(full, _mm_srl_epi32(full, shift))));
 }
 
 template <class Filters>
-INKDOT_AVX2_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
-                                                             uint32_t start) {
-  const uint64_t *const y = block.y;
+template <bool kAllActive>
+INKDOT_AVX2_CALL void DiffusedColourLanes<Filters>::Run(const Block &block) {
+  const uint64_t *const x = block.smoothing.x;
+  const uint64_t *const keep = block.smoothing.carry;
+  uint64_t *const y = block.smoothing.y;
+  uint64_t smoothed = smoothed_;
   const uint32_t *const matrix = block.matrix;
   uint8_t *const dots = block.dots;
   // Locals: the byte stores to dots would otherwise force reloads.
@@ -372,7 +508,6 @@ INKDOT_AVX2_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
   // A word-sized index, which GCC keeps as one register for the arrays
   // it indexes instead of a pointer per array.
   const size_t pixels = block.pixels;
-  size_t j = start;
   using Narrow = NarrowLanes<Filters>;
   const __m128i zero = _mm_setzero_si128();
   const __m128i levelMask = _mm_setr_epi32(0xFF, 0xFF, 0xFF, 0);
@@ -380,10 +515,10 @@ INKDOT_AVX2_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
       static_cast<int>(DiffusedColourInks<Filters, false>::kActivityRefill));
   const __m128i t0 = _mm_set1_epi32(limits_.t0);
   __m128i carry = LoadLanes(carry_), activity = LoadLanes(activity_);
-  int32_t(*cell)[4] = cells_ + (block.x0 + static_cast<int32_t>(j) - windowStart_);
+  int32_t(*cell)[4] = cells_ + (block.x0 - windowStart_);
   typename Narrow::Cells cells;
   cells.Load(cell);
-  for (; j < pixels; ++j, ++cell) {
+  for (size_t j = 0; j < pixels; ++j, ++cell) {
     if ((white >> j) & 1) {
       // A white pixel: every cell takes its carry.
       cells.Next(cell, carry);
@@ -391,32 +526,40 @@ INKDOT_AVX2_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
       dots[j] = 0;
       continue;
     }
+    // The smoothing: its chain, three operations a pixel, runs beside the
+    // error's.
+    smoothed = ((smoothed & keep[j]) + x[j]) >> 1;
+    y[j] = smoothed;
     // What does not depend on the error reaching this pixel comes first,
     // off the chain from pixel to pixel.
     const uint8_t *levels = reinterpret_cast<const uint8_t *>(y + j);
     const __m128i level = _mm_and_si128(
         _mm_cvtepu16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(y + j))),
         levelMask);
-    // An ink stays active for four pixels after its last nonzero level.
-    activity = _mm_or_si128(_mm_srli_epi32(activity, 1),
-                            _mm_andnot_si128(_mm_cmpeq_epi32(level, zero), refill));
-    const __m128i inactive = _mm_cmpeq_epi32(activity, zero);
     const LaneMatrix &lane = kLaneMatrix[matrix[j] & 0xFF];
     // The dot test corrected >= threshold as (cell >> 5) >= threshold - level.
     __m128i reachAt, toneAt;
     Lookup3(reachTones_, levels, reachAt, toneAt);
     const __m128i reach = _mm_add_epi32(reachAt, LoadLanes(lane.offset));
-    const __m128i tone = _mm_andnot_si128(inactive, toneAt);
     const __m128i above = _mm_cmpgt_epi32(level, t0);
-    const __m128i aboveActive = _mm_andnot_si128(inactive, above);
     // The chain: the pixel's cell to its error.
     const __m128i fraction = _mm_srai_epi32(cells.ahead[0], 5);
     const __m128i noDot = _mm_cmpgt_epi32(reach, fraction);
-    const __m128i corrected =
-        _mm_andnot_si128(inactive, _mm_add_epi32(level, fraction));
-    // A dot takes its tone off the error; an inactive ink spreads none.
+    __m128i tone = toneAt, aboveActive = above, blank = noDot;
+    __m128i corrected = _mm_add_epi32(level, fraction);
+    if constexpr (!kAllActive) {
+      // An ink stays active for four pixels after its last nonzero level;
+      // an inactive one prints nothing and spreads no error.
+      activity = _mm_or_si128(_mm_srli_epi32(activity, 1),
+                              _mm_andnot_si128(_mm_cmpeq_epi32(level, zero), refill));
+      const __m128i inactive = _mm_cmpeq_epi32(activity, zero);
+      tone = _mm_andnot_si128(inactive, tone);
+      aboveActive = _mm_andnot_si128(inactive, above);
+      corrected = _mm_andnot_si128(inactive, corrected);
+      blank = _mm_or_si128(blank, inactive);
+    }
+    // A dot takes its tone off the error.
     const __m128i error = _mm_sub_epi32(corrected, _mm_andnot_si128(noDot, tone));
-    const __m128i blank = _mm_or_si128(noDot, inactive);
     const int blankBits = _mm_movemask_ps(_mm_castsi128_ps(blank));
     dots[j] = static_cast<uint8_t>(blankBits ^ 0xF);
     const typename Narrow::Pixel pixel = Narrow::Prepare(aboveActive, noDot, lane);
@@ -426,21 +569,19 @@ INKDOT_AVX2_CALL uint32_t DiffusedColourLanes<Filters>::Run(const Block &block,
       continue;
     }
     // Dotted inks at or below T0 take the wide filters: the narrow ones
-    // here for the others, the wide ones by the caller, outside the loop,
-    // which then keeps its registers.
+    // for the others first, then the wide ones on the window.
     Narrow::Step(cell, _mm_and_si128(error, narrow), pixel, cells, carry);
-    StoreLanes(wide_.error, error);
-    StoreLanes(wide_.level, level);
-    wide_.noise = (matrix[j] & 1) ^ 1;
-    wide_.lanes = static_cast<uint32_t>(~_mm_movemask_ps(_mm_castsi128_ps(narrow)) & 7);
-    ++j;
-    ++cell;
-    break;
+    // The cells go to the window and back around the wide filters.
+    cells.Store(cell + 1);
+    const __m128i wide = _mm_andnot_si128(narrow, _mm_set1_epi32(-1));
+    carry = _mm_add_epi32(
+        carry, WideLanes<Filters>::Spread(cell, error, level, wide, lane, limits_));
+    cells.Load(cell + 1);
   }
   cells.Store(cell);
+  smoothed_ = smoothed;
   StoreLanes(carry_, carry);
-  StoreLanes(activity_, activity);
-  return static_cast<uint32_t>(j);
+  if constexpr (!kAllActive) StoreLanes(activity_, activity);
 }
 
 template class DiffusedColourLanes<SquareFilters>;

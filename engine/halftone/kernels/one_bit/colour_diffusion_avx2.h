@@ -4,9 +4,9 @@
 // so that the per-pixel work (activity, error read, threshold, dot, error)
 // is done once for all three, and the run's three error lines interleaved
 // into one window of 16-byte cells, so that each tap of the narrow filters
-// (the classes most pixels take) is one vector add. A pixel whose dotted
-// ink takes one of the wide filters spreads that ink's error with the
-// scalar filter, lane by lane. The cells and dots are those of
+// (the classes most pixels take) is one vector add. The wide filters of
+// the dotted inks at or below T0 (a few per cent of the pixels) are
+// applied in lanes too, on the window. The cells and dots are those of
 // DiffusedColourInks, pixel for pixel.
 //
 // Called block by block (64 pixels) by the vector front in the order of the
@@ -37,30 +37,42 @@ class DiffusedColourLanes {
 
   // The dots of a block of `pixels` pixels from column x0 (bit j of dots[p]
   // for the j-th diffused ink of pixel p): Block gives each pixel's white
-  // bit, matrix value and smoothed levels (bytes 0, 2 and 4 of y).
+  // bit, matrix value and the smoothing's x and carry words, and takes the
+  // smoothed levels in y (inks 0, 1, 3 and 2 in bytes 0, 2, 4 and 6). The
+  // smoothing runs in the loop over the pixels: as a pass of its own, its
+  // chain of three operations a pixel held up the block.
   template <class Block>
-  void Dots(const Block &block, uint32_t pixels, uint32_t x0, uint8_t *dots) {
-    Pixels(block.y, block.matrix, block.white, pixels, static_cast<int32_t>(x0), dots);
+  void Dots(Block &block, uint32_t pixels, uint32_t x0, uint8_t *dots) {
+    Pixels({block.x, block.carry, block.y}, block.matrix, block.entries, block.white, pixels,
+           static_cast<int32_t>(x0), dots);
   }
 
   // Writes the window's cells back to the error lines.
   void Finish();
 
  private:
-  void Pixels(const uint64_t *y, const uint32_t *matrix, uint64_t white,
-              uint32_t pixels, int32_t x0, uint8_t *dots);
+  // The smoothing's inputs and its output, the levels, per pixel.
+  struct Smoothing {
+    const uint64_t *x, *carry;
+    uint64_t *y;
+  };
+  // `entries`: the pixels' colour-table entries (inks 0, 1 and 3 in bytes
+  // 0, 1 and 3), for the blocks where every diffused ink stays active.
+  void Pixels(const Smoothing &smoothing, const uint32_t *matrix, const uint32_t *entries,
+              uint64_t white, uint32_t pixels, int32_t x0, uint8_t *dots);
   struct Block {
-    const uint64_t *y;
+    Smoothing smoothing;
     const uint32_t *matrix;
     uint64_t white;
     uint32_t pixels;
     int32_t x0;
     uint8_t *dots;
   };
-  // The block's pixels from j on, until the end of the block or a pixel
-  // with inks that take the wide filters (left in wide_ for the caller,
-  // which spreads them outside the loop); returns the pixel after.
-  uint32_t Run(const Block &block, uint32_t j);
+  // The block's pixels. kAllActive: no diffused ink's level is zero on
+  // the block's printed pixels, so that every ink stays active and the
+  // activity registers need no update pixel by pixel.
+  template <bool kAllActive>
+  void Run(const Block &block);
   // Columns [from, to) between the window and the error lines, those
   // outside the run's reach left alone (zero in the window).
   void LoadColumns(int32_t from, int32_t to);
@@ -71,6 +83,7 @@ class DiffusedColourLanes {
   alignas(32) int32_t cells_[kWindowCells][4];
   alignas(16) int32_t carry_[4] = {0, 0, 0, 0};
   alignas(16) int32_t activity_[4];
+  uint64_t smoothed_ = 0;  // the last smoothed levels
   // Per level, the dot curve less the level (a pixel dots where its cell's
   // error, cell >> 5, reaches this plus the threshold offset) and the tone
   // beside it, so that one 8-byte load per ink reads both.
@@ -78,12 +91,6 @@ class DiffusedColourLanes {
     int32_t reach, tone;
   };
   alignas(8) ReachTone reachTones_[256];
-  struct {
-    alignas(16) int32_t error[4];
-    alignas(16) int32_t level[4];
-    uint32_t noise;
-    uint32_t lanes = 0;  // bit k: lane k takes its wide filter
-  } wide_;
   int32_t *lines_[3];
   FilterLimits limits_;
   int32_t windowStart_;  // the column of cells_[0]

@@ -264,8 +264,8 @@ INKDOT_PAIRS inline void DiffusedPlanes(const uint8_t bytes[kBlock], uint64_t do
 
 // The fast colour diffusion kernels' block pass: the front above with
 // their smoothing, ink 2 dithered eight pixels at a time, inks 0, 1 and 3
-// diffused pixel by pixel by `inks`. Every pixel of the run, written to
-// kPlanes planes.
+// diffused pixel by pixel by `inks`, which also smooths the levels (block.y)
+// on its way. Every pixel of the run, written to kPlanes planes.
 template <int kStep, int kPlanes, class Inks>
 INKDOT_PAIRS_CALL void DiffusedBlocks(const HalftoneContext *ht, const RowRun &run,
                                       Inks &inks) {
@@ -277,7 +277,6 @@ INKDOT_PAIRS_CALL void DiffusedBlocks(const HalftoneContext *ht, const RowRun &r
 
   BlockPlanes<kPlanes> out(run.dst, run.planeStride, run.firstBit & 7);
   uint32_t previousKey = kNoGridKey;
-  Smoother smoother;
   Block block{};  // the levels of white pixels stay in range
   for (uint32_t first = 0;; first += kBlock) {
     const uint32_t pixels = run.count - first < kBlock ? run.count - first : kBlock;
@@ -287,7 +286,6 @@ INKDOT_PAIRS_CALL void DiffusedBlocks(const HalftoneContext *ht, const RowRun &r
         colourTable, previousKey, block);
     const uint64_t inRun = pixels == kBlock ? ~uint64_t{0} : (uint64_t{1} << pixels) - 1;
     const uint64_t printed = inRun & ~block.white;
-    smoother.Run(block, printed);
     alignas(32) uint8_t diffused[kBlock] = {};
     inks.Dots(block, pixels, run.startX + first, diffused);
     uint64_t dots[4];
