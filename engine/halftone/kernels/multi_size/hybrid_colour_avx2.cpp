@@ -404,8 +404,11 @@ class WindowDiffusion {
         if (idle != 0 && idle != 0xFF) Idle<Member>(LaneMask(idle), i0, lanes_[k]);
       }
     }
-    // The windows in locals, which stay in registers.
-    InkWindow w[3] = {windows_[0], windows_[1], windows_[2]};
+    // The windows in locals, which stay in registers, copied register by
+    // register: as a whole, GCC copies them in 16-byte pieces, which the
+    // 32-byte loads after cannot take from the stores in flight.
+    InkWindow w[3];
+    for (int k = 0; k < 3; ++k) CopyWindow(windows_[k], w[k]);
     for (uint32_t i0 = 0; i0 < pixels; i0 += 8) {
       if (first + i0 != 0) {
         for (int k = 0; k < 3; ++k) {
@@ -435,7 +438,7 @@ class WindowDiffusion {
                                (pixels - 1) & 7, cells_[k] + first + end);
       }
     }
-    for (int k = 0; k < 3; ++k) windows_[k] = w[k];
+    for (int k = 0; k < 3; ++k) CopyWindow(w[k], windows_[k]);
     for (uint32_t i0 = 0; i0 < pixels; i0 += 8) {
       const __m256i dots =
           _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(Dots(0, i0), 24), Dots(1, i0)),
@@ -450,6 +453,14 @@ class WindowDiffusion {
   static constexpr int kLine[3] = {2, 0, 1};
   static constexpr int kCode[3] = {3, 0, 1};
   static constexpr int kShift[3] = {0, 16, 8};  // activity lanes
+
+  INKDOT_AVX2 static void CopyWindow(const InkWindow &from, InkWindow &to) {
+    to.w0 = from.w0;
+    to.w1 = from.w1;
+    to.w2 = from.w2;
+    to.w3 = from.w3;
+    to.cell = from.cell;
+  }
 
   // Ink k's small dots (1) of the group at i0.
   INKDOT_AVX2 __m256i Dots(int k, uint32_t i0) const {
