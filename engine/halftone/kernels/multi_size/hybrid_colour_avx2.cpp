@@ -575,18 +575,31 @@ class WindowDiffusion {
 // What the members without window filters keep in its place.
 struct NoWindow {};
 
-// The codes of the block packed into output bytes: byte k of bytes[q] is
-// plane k's byte q of the block, its first pixel on top.
+// The codes of the block packed into output bytes: byte k of word q is
+// plane k's byte q of the block, its first pixel on top. The eight words
+// are put together in lanes and stored at once, so that the 32-byte load
+// which takes them back finds them in one store, not in eight still in
+// flight.
 INKDOT_AVX2 inline void Pack(const Block &block, uint32_t pixels, uint32_t bytes[8]) {
   const __m256i fieldShift = _mm256_setr_epi32(6, 4, 2, 0, 6, 4, 2, 0);
-  for (uint32_t j = 0; j < pixels; j += 8) {
-    __m256i codes = _mm256_sllv_epi32(Load(block.codes + j), fieldShift);
-    // Four pixels' fields of every plane into one word.
+  __m256i groups[4];
+  for (uint32_t g = 0; g < 4; ++g) {
+    if (8 * g >= pixels) {
+      groups[g] = _mm256_setzero_si256();
+      continue;
+    }
+    __m256i codes = _mm256_sllv_epi32(Load(block.codes + 8 * g), fieldShift);
+    // Four pixels' fields of every plane into one word, in each lane of
+    // its half: words 2g (low half) and 2g + 1 (high half).
     codes = _mm256_or_si256(codes, _mm256_shuffle_epi32(codes, 0xB1));
-    codes = _mm256_or_si256(codes, _mm256_shuffle_epi32(codes, 0x4E));
-    bytes[j / 4] = static_cast<uint32_t>(_mm256_cvtsi256_si32(codes));
-    bytes[j / 4 + 1] = static_cast<uint32_t>(_mm256_extract_epi32(codes, 4));
+    groups[g] = _mm256_or_si256(codes, _mm256_shuffle_epi32(codes, 0x4E));
   }
+  // Words 0, 2, 4, 6 | 1, 3, 5, 7, then in order.
+  const __m256i words =
+      _mm256_unpacklo_epi64(_mm256_unpacklo_epi32(groups[0], groups[1]),
+                            _mm256_unpacklo_epi32(groups[2], groups[3]));
+  _mm256_store_si256(reinterpret_cast<__m256i *>(bytes),
+                     _mm256_permutevar8x32_epi32(words, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7)));
 }
 
 template <class Member, int kStep>
@@ -632,7 +645,7 @@ INKDOT_AVX2_CALL void Run(HalftoneContext *ht, const RowRun &run, int32_t *const
     } else {
       Back<Member>(tables, dotParams, pixels, block, state);
     }
-    uint32_t bytes[8] = {};
+    alignas(32) uint32_t bytes[8];
     Pack(block, pixels, bytes);
     if (PutTwoBitBlock(out, bytes, pixels, last)) return;
   }
