@@ -409,6 +409,7 @@ class WindowDiffusion {
     // 32-byte loads after cannot take from the stores in flight.
     InkWindow w[3];
     for (int k = 0; k < 3; ++k) CopyWindow(windows_[k], w[k]);
+    const uint32_t groupInks = GroupInks(active);
     for (uint32_t i0 = 0; i0 < pixels; i0 += 8) {
       if (first + i0 != 0) {
         for (int k = 0; k < 3; ++k) {
@@ -417,10 +418,7 @@ class WindowDiffusion {
       }
       // The inks that diffuse somewhere in the group step pixel by pixel,
       // the others are quiet.
-      const uint32_t inks = ((active[0] >> i0 & 0xFF) != 0 ? 1 : 0) |
-                            ((active[1] >> i0 & 0xFF) != 0 ? 2 : 0) |
-                            ((active[2] >> i0 & 0xFF) != 0 ? 4 : 0);
-      switch (inks) {
+      switch (groupInks >> i0 & 7) {
         case 0: Steps<0>(w, i0); break;
         case 1: Steps<1>(w, i0); break;
         case 2: Steps<2>(w, i0); break;
@@ -467,6 +465,18 @@ class WindowDiffusion {
     const __m256i none = _mm256_cvtepu8_epi32(
         _mm_loadl_epi64(reinterpret_cast<const __m128i *>(lanes_[k].noDot + i0)));
     return _mm256_andnot_si256(none, _mm256_set1_epi32(1));
+  }
+
+  // Bits i0 .. i0 + 2: the inks that diffuse somewhere in the group at
+  // i0 (bit k: ink slot k), for the four groups at once.
+  static uint32_t GroupInks(const uint32_t active[3]) {
+    uint32_t inks = 0;
+    for (int k = 0; k < 3; ++k) {
+      // Bit 7 of each byte: the byte is not zero.
+      const uint32_t t = active[k];
+      inks |= ((((t & 0x7F7F7F7Fu) + 0x7F7F7F7Fu) | t) & 0x80808080u) >> (7 - k);
+    }
+    return inks;
   }
 
   // The pixels at which each ink diffuses (bit i: pixel i), from the
