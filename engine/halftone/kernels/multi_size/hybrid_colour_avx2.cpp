@@ -565,10 +565,15 @@ class WindowDiffusion {
   }
   template <int kInks, int... J>
   INKDOT_AVX2 void Group(InkWindow w[3], uint32_t i0, std::integer_sequence<int, J...>) {
-    (Pixel<kInks, J>(w, i0 + J, i0), ...);
+    // Opaque to the loop optimiser, so that the pixels' lanes are read at
+    // constant offsets from one index instead of each through an induction
+    // variable of its own (which GCC keeps on the stack).
+    size_t at = i0;
+    asm("" : "+r"(at));
+    (Pixel<kInks, J>(w, at + J, at), ...);
   }
   template <int kInks, int J>
-  INKDOT_AVX2 void Pixel(InkWindow w[3], uint32_t i, uint32_t r0) {
+  INKDOT_AVX2 void Pixel(InkWindow w[3], size_t i, size_t r0) {
     if constexpr ((kInks & 1) != 0) Step<Member, J>(w[0], lanes_[0], i, rings_[0], r0, weights_);
     if constexpr ((kInks & 2) != 0) Step<Member, J>(w[1], lanes_[1], i, rings_[1], r0, weights_);
     if constexpr ((kInks & 4) != 0) Step<Member, J>(w[2], lanes_[2], i, rings_[2], r0, weights_);
