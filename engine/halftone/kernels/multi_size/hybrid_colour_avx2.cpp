@@ -404,8 +404,12 @@ class WindowDiffusion {
         if (idle != 0 && idle != 0xFF) Idle<Member>(LaneMask(idle), i0, lanes_[k]);
       }
     }
-    // The windows in locals, which stay in registers.
-    InkWindow w[3] = {windows_[0], windows_[1], windows_[2]};
+    // The windows in locals, which stay in registers, copied register by
+    // register: as a whole, GCC copies them in 16-byte pieces, which the
+    // 32-byte loads after cannot take from the stores in flight.
+    InkWindow w[3];
+    for (int k = 0; k < 3; ++k) CopyWindow(windows_[k], w[k]);
+    const uint32_t groupInks = GroupInks(active);
     for (uint32_t i0 = 0; i0 < pixels; i0 += 8) {
       if (first + i0 != 0) {
         for (int k = 0; k < 3; ++k) {
@@ -414,10 +418,7 @@ class WindowDiffusion {
       }
       // The inks that diffuse somewhere in the group step pixel by pixel,
       // the others are quiet.
-      const uint32_t inks = ((active[0] >> i0 & 0xFF) != 0 ? 1 : 0) |
-                            ((active[1] >> i0 & 0xFF) != 0 ? 2 : 0) |
-                            ((active[2] >> i0 & 0xFF) != 0 ? 4 : 0);
-      switch (inks) {
+      switch (groupInks >> i0 & 7) {
         case 0: Steps<0>(w, i0); break;
         case 1: Steps<1>(w, i0); break;
         case 2: Steps<2>(w, i0); break;
@@ -435,7 +436,7 @@ class WindowDiffusion {
                                (pixels - 1) & 7, cells_[k] + first + end);
       }
     }
-    for (int k = 0; k < 3; ++k) windows_[k] = w[k];
+    for (int k = 0; k < 3; ++k) CopyWindow(w[k], windows_[k]);
     for (uint32_t i0 = 0; i0 < pixels; i0 += 8) {
       const __m256i dots =
           _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(Dots(0, i0), 24), Dots(1, i0)),
@@ -451,11 +452,31 @@ class WindowDiffusion {
   static constexpr int kCode[3] = {3, 0, 1};
   static constexpr int kShift[3] = {0, 16, 8};  // activity lanes
 
+  INKDOT_AVX2 static void CopyWindow(const InkWindow &from, InkWindow &to) {
+    to.w0 = from.w0;
+    to.w1 = from.w1;
+    to.w2 = from.w2;
+    to.w3 = from.w3;
+    to.cell = from.cell;
+  }
+
   // Ink k's small dots (1) of the group at i0.
   INKDOT_AVX2 __m256i Dots(int k, uint32_t i0) const {
     const __m256i none = _mm256_cvtepu8_epi32(
         _mm_loadl_epi64(reinterpret_cast<const __m128i *>(lanes_[k].noDot + i0)));
     return _mm256_andnot_si256(none, _mm256_set1_epi32(1));
+  }
+
+  // Bits i0 .. i0 + 2: the inks that diffuse somewhere in the group at
+  // i0 (bit k: ink slot k), for the four groups at once.
+  static uint32_t GroupInks(const uint32_t active[3]) {
+    uint32_t inks = 0;
+    for (int k = 0; k < 3; ++k) {
+      // Bit 7 of each byte: the byte is not zero.
+      const uint32_t t = active[k];
+      inks |= ((((t & 0x7F7F7F7Fu) + 0x7F7F7F7Fu) | t) & 0x80808080u) >> (7 - k);
+    }
+    return inks;
   }
 
   // The pixels at which each ink diffuses (bit i: pixel i), from the
@@ -544,10 +565,15 @@ class WindowDiffusion {
   }
   template <int kInks, int... J>
   INKDOT_AVX2 void Group(InkWindow w[3], uint32_t i0, std::integer_sequence<int, J...>) {
-    (Pixel<kInks, J>(w, i0 + J, i0), ...);
+    // Opaque to the loop optimiser, so that the pixels' lanes are read at
+    // constant offsets from one index instead of each through an induction
+    // variable of its own (which GCC keeps on the stack).
+    size_t at = i0;
+    asm("" : "+r"(at));
+    (Pixel<kInks, J>(w, at + J, at), ...);
   }
   template <int kInks, int J>
-  INKDOT_AVX2 void Pixel(InkWindow w[3], uint32_t i, uint32_t r0) {
+  INKDOT_AVX2 void Pixel(InkWindow w[3], size_t i, size_t r0) {
     if constexpr ((kInks & 1) != 0) Step<Member, J>(w[0], lanes_[0], i, rings_[0], r0, weights_);
     if constexpr ((kInks & 2) != 0) Step<Member, J>(w[1], lanes_[1], i, rings_[1], r0, weights_);
     if constexpr ((kInks & 4) != 0) Step<Member, J>(w[2], lanes_[2], i, rings_[2], r0, weights_);
@@ -564,18 +590,31 @@ class WindowDiffusion {
 // What the members without window filters keep in its place.
 struct NoWindow {};
 
-// The codes of the block packed into output bytes: byte k of bytes[q] is
-// plane k's byte q of the block, its first pixel on top.
+// The codes of the block packed into output bytes: byte k of word q is
+// plane k's byte q of the block, its first pixel on top. The eight words
+// are put together in lanes and stored at once, so that the 32-byte load
+// which takes them back finds them in one store, not in eight still in
+// flight.
 INKDOT_AVX2 inline void Pack(const Block &block, uint32_t pixels, uint32_t bytes[8]) {
   const __m256i fieldShift = _mm256_setr_epi32(6, 4, 2, 0, 6, 4, 2, 0);
-  for (uint32_t j = 0; j < pixels; j += 8) {
-    __m256i codes = _mm256_sllv_epi32(Load(block.codes + j), fieldShift);
-    // Four pixels' fields of every plane into one word.
+  __m256i groups[4];
+  for (uint32_t g = 0; g < 4; ++g) {
+    if (8 * g >= pixels) {
+      groups[g] = _mm256_setzero_si256();
+      continue;
+    }
+    __m256i codes = _mm256_sllv_epi32(Load(block.codes + 8 * g), fieldShift);
+    // Four pixels' fields of every plane into one word, in each lane of
+    // its half: words 2g (low half) and 2g + 1 (high half).
     codes = _mm256_or_si256(codes, _mm256_shuffle_epi32(codes, 0xB1));
-    codes = _mm256_or_si256(codes, _mm256_shuffle_epi32(codes, 0x4E));
-    bytes[j / 4] = static_cast<uint32_t>(_mm256_cvtsi256_si32(codes));
-    bytes[j / 4 + 1] = static_cast<uint32_t>(_mm256_extract_epi32(codes, 4));
+    groups[g] = _mm256_or_si256(codes, _mm256_shuffle_epi32(codes, 0x4E));
   }
+  // Words 0, 2, 4, 6 | 1, 3, 5, 7, then in order.
+  const __m256i words =
+      _mm256_unpacklo_epi64(_mm256_unpacklo_epi32(groups[0], groups[1]),
+                            _mm256_unpacklo_epi32(groups[2], groups[3]));
+  _mm256_store_si256(reinterpret_cast<__m256i *>(bytes),
+                     _mm256_permutevar8x32_epi32(words, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7)));
 }
 
 template <class Member, int kStep>
@@ -621,7 +660,7 @@ INKDOT_AVX2_CALL void Run(HalftoneContext *ht, const RowRun &run, int32_t *const
     } else {
       Back<Member>(tables, dotParams, pixels, block, state);
     }
-    uint32_t bytes[8] = {};
+    alignas(32) uint32_t bytes[8];
     Pack(block, pixels, bytes);
     if (PutTwoBitBlock(out, bytes, pixels, last)) return;
   }

@@ -10,6 +10,7 @@
 // Include only from a file compiled for AVX2, after avx2_lanes.h.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 
@@ -227,8 +228,8 @@ INKDOT_AVX2 inline void AddWeights(__m256i &cells, __m256i error, const int32_t 
 // The ring (32 entries, the window's first cell at r0) keeps the cell's old
 // value, which the portable loop replaces.
 template <class Member, int J>
-INKDOT_AVX2 inline void Step(InkWindow &w, InkLanes &lanes, uint32_t i, int32_t *ring,
-                             uint32_t r0, const int32_t *weights) {
+INKDOT_AVX2 inline void Step(InkWindow &w, InkLanes &lanes, size_t i, int32_t *ring,
+                             size_t r0, const int32_t *weights) {
   constexpr int kNext = kLead + J + 1;
   const uint32_t cell = w.cell;
   ring[(r0 + kLead + J) & 31] = static_cast<int32_t>(cell);
