@@ -128,12 +128,12 @@ void RequireInkLoad(int32_t light, int32_t dark) {
              "the ink-load blend overflows 32 bits" + loads());
     }
     int64_t divisor = (blend / 255 + static_cast<int64_t>(dark) * 255) / 100;
-    if (divisor <= 0 || divisor < x || divisor > kMaxInkLoadDivisor) {
+    const int64_t least = std::max<int64_t>(x, 1);
+    if (divisor < least || divisor > kMaxInkLoadDivisor) {
       Refuse("inkLoadLight/inkLoadDark", layout::kInkLoadLightAt,
              "the ink-load divisor is " + std::to_string(divisor) + " at level " +
                  std::to_string(x) + loads() + "; it must be at least " +
-                 std::to_string(std::max<int64_t>(x, 1)) + " and at most " +
-                 std::to_string(kMaxInkLoadDivisor));
+                 std::to_string(least) + " and at most " + std::to_string(kMaxInkLoadDivisor));
     }
   }
 }

@@ -24,8 +24,7 @@ constexpr int32_t kFull = std::numeric_limits<int32_t>::max();
 // A line of kWidth cells whose cells past both ends are full, as after
 // many rows of positive error; no level ever takes a dot.
 struct Edges : GreyDiffusionTables {
-  Edges(int32_t magnification, uint32_t vectorPath)
-      : GreyDiffusionTables(kWidth, magnification) {
+  explicit Edges(uint32_t vectorPath) : GreyDiffusionTables(kWidth, 0) {
     ht.vectorPath = vectorPath;
     for (uint32_t v = 0; v < 256; ++v) {
       levels[v] = static_cast<int16_t>(255 - v);
@@ -42,17 +41,16 @@ struct Edges : GreyDiffusionTables {
 struct Kernel {
   const char *name;
   RowKernel kernel;
-  int32_t magnification;
 };
 
 TEST(ErrorLineEdges, CellsPastTheLineWrapAsTheyGatherEachRowsError) {
-  const Kernel kernels[] = {{"square", DiffuseMonoRow, 0},
-                            {"1440 x 720", DiffuseMonoRow1440, 0},
-                            {"720 x 1440", DiffuseMonoRowTall, 0}};
+  const Kernel kernels[] = {{"square", DiffuseMonoRow},
+                            {"1440 x 720", DiffuseMonoRow1440},
+                            {"720 x 1440", DiffuseMonoRowTall}};
   for (const Kernel &k : kernels) {
     for (const uint32_t path : {uint32_t{kPortablePath}, DetectVectorPath()}) {
       SCOPED_TRACE(::testing::Message() << k.name << ", path " << path);
-      Edges edges(k.magnification, path);
+      Edges edges(path);
       // Every pixel at level 100 without a dot: its error is 100 plus what it
       // gathered, a positive share for every cell its filter reaches.
       const std::vector<uint8_t> src(kWidth, static_cast<uint8_t>(255 - kLevel));

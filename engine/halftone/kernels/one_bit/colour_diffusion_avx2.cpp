@@ -193,7 +193,8 @@ struct NarrowLanes<WideColourFilters> {
   }
 };
 
-INKDOT_AVX2 inline void AddToCell(int32_t *cell, __m128i v) {
+// Adds v to a cell's lanes (vector adds wrap).
+INKDOT_AVX2 inline void AddToLanes(int32_t *cell, __m128i v) {
   StoreLanes(cell, _mm_add_epi32(LoadLanes(cell), v));
 }
 
@@ -201,8 +202,8 @@ INKDOT_AVX2 inline void AddToCell(int32_t *cell, __m128i v) {
 template <int kFrom, int kTo>
 INKDOT_AVX2 inline void AddBothSides(int32_t (*cell)[4], __m128i v) {
   for (int k = kFrom; k <= kTo; ++k) {
-    AddToCell(cell[k], v);
-    AddToCell(cell[-k], v);
+    AddToLanes(cell[k], v);
+    AddToLanes(cell[-k], v);
   }
 }
 
@@ -255,9 +256,9 @@ struct WideLanes<WideColourFilters> {
     AddBothSides<10, 10>(cell, _mm_add_epi32(far, e2));
     AddBothSides<11, 14>(cell, far);
     AddBothSides<15, 21>(cell, half);
-    AddToCell(cell[22], half);
-    AddToCell(cell[23], half);
-    AddToCell(cell[0], _mm_add_epi32(_mm_add_epi32(e12, e12), far));
+    AddToLanes(cell[22], half);
+    AddToLanes(cell[23], half);
+    AddToLanes(cell[0], _mm_add_epi32(_mm_add_epi32(e12, e12), far));
     return far;
   }
 };
@@ -287,28 +288,28 @@ struct WideLanes<SquareFilters> {
     const __m128i at4 = _mm_add_epi32(_mm_add_epi32(at6, twice1), e4);
     const __m128i at3 = _mm_add_epi32(at4, _mm_add_epi32(e2, e2));
     const __m128i near = _mm_add_epi32(at3, twice1);  // 1, 2, -1 and the carry
-    AddToCell(cell[0], _mm_sub_epi32(_mm_add_epi32(near, twice1), moved));
-    AddToCell(cell[1], near);
-    AddToCell(cell[2], near);
-    AddToCell(cell[3], at3);
-    AddToCell(cell[4], at4);
-    AddToCell(cell[5], _mm_add_epi32(at6, moved));
+    AddToLanes(cell[0], _mm_sub_epi32(_mm_add_epi32(near, twice1), moved));
+    AddToLanes(cell[1], near);
+    AddToLanes(cell[2], near);
+    AddToLanes(cell[3], at3);
+    AddToLanes(cell[4], at4);
+    AddToLanes(cell[5], _mm_add_epi32(at6, moved));
     AddBothSides<6, 7>(cell, at6);
-    AddToCell(cell[8], low);
-    AddToCell(cell[9], low);
-    AddToCell(cell[10], _mm_add_epi32(e3, _mm_and_si128(e4, noise0)));
-    AddToCell(cell[11], _mm_andnot_si128(noise0, e4));  // e3's below
-    AddToCell(cell[-1], near);
+    AddToLanes(cell[8], low);
+    AddToLanes(cell[9], low);
+    AddToLanes(cell[10], _mm_add_epi32(e3, _mm_and_si128(e4, noise0)));
+    AddToLanes(cell[11], _mm_andnot_si128(noise0, e4));  // e3's below
+    AddToLanes(cell[-1], near);
     const __m128i left2 = _mm_add_epi32(at4, e2);
-    AddToCell(cell[-2], left2);
-    AddToCell(cell[-3], left2);
-    AddToCell(cell[-4], left2);
-    AddToCell(cell[-5], _mm_add_epi32(at6, e2));
-    for (int k = 8; k <= 10; ++k) AddToCell(cell[-k], low);
+    AddToLanes(cell[-2], left2);
+    AddToLanes(cell[-3], left2);
+    AddToLanes(cell[-4], left2);
+    AddToLanes(cell[-5], _mm_add_epi32(at6, e2));
+    for (int k = 8; k <= 10; ++k) AddToLanes(cell[-k], low);
     AddBothSides<11, 13>(cell, e3);
-    AddToCell(cell[14], e3);
-    AddToCell(cell[-14], _mm_andnot_si128(noise0, e3));
-    AddToCell(cell[-15], _mm_and_si128(noise0, e3));
+    AddToLanes(cell[14], e3);
+    AddToLanes(cell[-14], _mm_andnot_si128(noise0, e3));
+    AddToLanes(cell[-15], _mm_and_si128(noise0, e3));
     return near;
   }
 };
