@@ -23,6 +23,7 @@
 #include "halftone/kernels/avx2_lanes.h"
 #include "halftone/kernels/block_planes.h"
 #include "halftone/kernels/multi_size/hybrid_window_avx2.h"
+#include "halftone/kernels/multi_size/hybrid_pixel_x64.h"
 #include "halftone/kernels/run_checks.h"
 
 namespace inkdot {
@@ -374,6 +375,9 @@ class WindowDiffusion {
     weights_ = &kFilterRows<Member>.weights[0][0][0];
     LoadRecords<Member>(tables, dotParams, records_);
     for (int k = 0; k < 3; ++k) {
+      // The assembly sets only the low byte of an outcome.
+      std::memset(lanes_[k].noDot, 0, sizeof lanes_[k].noDot);
+      std::memset(lanes_[k].ring, 0, sizeof lanes_[k].ring);
       cells_[k] = lines[kLine[k]] + startX - kLead;
       InkWindow &w = windows_[k];
       const auto *at = reinterpret_cast<const __m256i *>(cells_[k]);
@@ -406,15 +410,17 @@ class WindowDiffusion {
     }
     // The windows in locals, which stay in registers, copied register by
     // register: as a whole, GCC copies them in 16-byte pieces, which the
-    // 32-byte loads after cannot take from the stores in flight.
+    // 32-byte loads after cannot take from the stores in flight. Every
+    // access indexes them by a constant (EachInk): one by a loop variable
+    // keeps all three in memory.
     InkWindow w[3];
-    for (int k = 0; k < 3; ++k) CopyWindow(windows_[k], w[k]);
+    EachInk([&](auto k) INKDOT_AVX2 { CopyWindow(windows_[k], w[k]); });
     const uint32_t groupInks = GroupInks(active);
     for (uint32_t i0 = 0; i0 < pixels; i0 += 8) {
       if (first + i0 != 0) {
-        for (int k = 0; k < 3; ++k) {
-          Advance(w[k], rings_[k] + ((i0 + 24) & 31), cells_[k] + first + i0 - 8);
-        }
+        EachInk([&](auto k) INKDOT_AVX2 {
+          Advance(w[k], lanes_[k].ring + i0, cells_[k] + first + i0 - 8);
+        });
       }
       // The inks that diffuse somewhere in the group step pixel by pixel,
       // the others are quiet.
@@ -431,12 +437,14 @@ class WindowDiffusion {
     }
     const uint32_t end = (pixels - 1) & ~7u;
     if (last) {
-      for (int k = 0; k < 3; ++k) {
-        hybrid::Finish<Member>(w[k], lanes_[k], pixels - 1, weights_, rings_[k], end,
-                               (pixels - 1) & 7, cells_[k] + first + end);
-      }
+      EachInk([&](auto k) INKDOT_AVX2 {
+        hybrid::Finish<Member>(w[k], lanes_[k], pixels - 1, weights_, end, (pixels - 1) & 7,
+                               cells_[k] + first + end);
+      });
+    } else {
+      EachInk([&](auto k) INKDOT_AVX2 { RingToNextBlock(lanes_[k].ring); });
     }
-    for (int k = 0; k < 3; ++k) CopyWindow(w[k], windows_[k]);
+    EachInk([&](auto k) INKDOT_AVX2 { CopyWindow(w[k], windows_[k]); });
     for (uint32_t i0 = 0; i0 < pixels; i0 += 8) {
       const __m256i dots =
           _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(Dots(0, i0), 24), Dots(1, i0)),
@@ -447,6 +455,15 @@ class WindowDiffusion {
   }
 
  private:
+  // f(k) for the window slots k = 0, 1, 2 as constants, so that the
+  // windows are only ever indexed by constants and stay in registers.
+  template <class F>
+  INKDOT_AVX2 static void EachInk(F &&f) {
+    f(std::integral_constant<int, 0>{});
+    f(std::integral_constant<int, 1>{});
+    f(std::integral_constant<int, 2>{});
+  }
+
   // Inks 3, 0 and 1: their error lines, code bytes and activity lanes.
   static constexpr int kLine[3] = {2, 0, 1};
   static constexpr int kCode[3] = {3, 0, 1};
@@ -462,9 +479,7 @@ class WindowDiffusion {
 
   // Ink k's small dots (1) of the group at i0.
   INKDOT_AVX2 __m256i Dots(int k, uint32_t i0) const {
-    const __m256i none = _mm256_cvtepu8_epi32(
-        _mm_loadl_epi64(reinterpret_cast<const __m128i *>(lanes_[k].noDot + i0)));
-    return _mm256_andnot_si256(none, _mm256_set1_epi32(1));
+    return _mm256_xor_si256(Load(lanes_[k].noDot + i0), _mm256_set1_epi32(1));
   }
 
   // Bits i0 .. i0 + 2: the inks that diffuse somewhere in the group at
@@ -518,7 +533,7 @@ class WindowDiffusion {
 #pragma GCC unroll 3
     for (int k = 0; k < 3; ++k) {
       __m256i dots;
-      small[k] |= PrepareInk(records_, Ink(block, i0, kCode[k]), Load(matrix[k] + i0), printed,
+      small[k] |= PrepareInk<Member>(records_, Ink(block, i0, kCode[k]), Load(matrix[k] + i0), printed,
                              k == 2 ? _mm256_sub_epi32(_mm256_setzero_si256(), offset) : offset,
                              half, i0, lanes_[k], dots)
                   << i0;
@@ -531,17 +546,12 @@ class WindowDiffusion {
   // amounts lately): each pixel's cell takes the carry and nothing spreads,
   // so the cells the pixels read are the window's lanes as they are, the
   // first less the carry the pixel before added to it.
-  INKDOT_AVX2 void Quiet(InkWindow &w, uint32_t i0, int32_t *ring, InkLanes &lanes) {
-    // Lanes 12..19, the first replaced by the cell; four ring entries at a
-    // time never wrap (kLead and i0 are multiples of 4).
-    static_assert(kLead % 4 == 0);
+  INKDOT_AVX2 void Quiet(InkWindow &w, uint32_t i0, InkLanes &lanes) {
+    // Lanes 12..19, the first replaced by the cell, into the ring.
     const __m256i cells = _mm256_blend_epi32(
         _mm256_permute2x128_si256(w.w1, w.w2, 0x21),
         _mm256_castsi128_si256(_mm_cvtsi32_si128(static_cast<int>(w.cell))), 1);
-    _mm_store_si128(reinterpret_cast<__m128i *>(ring + ((i0 + kLead) & 31)),
-                    _mm256_castsi256_si128(cells));
-    _mm_store_si128(reinterpret_cast<__m128i *>(ring + ((i0 + kLead + 4) & 31)),
-                    _mm256_extracti128_si256(cells, 1));
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(lanes.ring + i0 + kRingStart + kLead), cells);
     w.cell = static_cast<uint32_t>(_mm256_extract_epi32(w.w2, 4));  // lane 20
     // What Finish reads of the pixels: no carry, no dot, and an amount of
     // 0 (a group of white pixels was never prepared).
@@ -549,18 +559,19 @@ class WindowDiffusion {
                                           _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896));
     _mm256_store_si256(reinterpret_cast<__m256i *>(lanes.choice + i0), none);
     _mm256_store_si256(reinterpret_cast<__m256i *>(lanes.flip + i0), _mm256_setzero_si256());
-    _mm256_store_si256(reinterpret_cast<__m256i *>(lanes.amount + i0),
-                       _mm256_set1_epi32(static_cast<int32_t>(kBias)));
-    _mm_storel_epi64(reinterpret_cast<__m128i *>(lanes.noDot + i0), _mm_set1_epi8(-1));
+    _mm256_store_si256(reinterpret_cast<__m256i *>(lanes.noDotChoice + i0), none);
+    _mm256_store_si256(reinterpret_cast<__m256i *>(lanes.amountLessDot + i0),
+                       _mm256_set1_epi32(-Member::kDotValue));
+    _mm256_store_si256(reinterpret_cast<__m256i *>(lanes.noDot + i0), _mm256_set1_epi32(1));
   }
 
   // The group at i0: the inks of kInks (bit k: ink slot k) pixel by
   // pixel, interleaved, the others quiet.
   template <int kInks>
   INKDOT_AVX2 void Steps(InkWindow w[3], uint32_t i0) {
-    for (int k = 0; k < 3; ++k) {
-      if ((kInks >> k & 1) == 0) Quiet(w[k], i0, rings_[k], lanes_[k]);
-    }
+    EachInk([&](auto k) INKDOT_AVX2 {
+      if constexpr ((kInks >> k & 1) == 0) Quiet(w[k], i0, lanes_[k]);
+    });
     if constexpr (kInks != 0) Group<kInks>(w, i0, std::make_integer_sequence<int, 8>{});
   }
   template <int kInks, int... J>
@@ -574,15 +585,23 @@ class WindowDiffusion {
   }
   template <int kInks, int J>
   INKDOT_AVX2 void Pixel(InkWindow w[3], size_t i, size_t r0) {
-    if constexpr ((kInks & 1) != 0) Step<Member, J>(w[0], lanes_[0], i, rings_[0], r0, weights_);
-    if constexpr ((kInks & 2) != 0) Step<Member, J>(w[1], lanes_[1], i, rings_[1], r0, weights_);
-    if constexpr ((kInks & 4) != 0) Step<Member, J>(w[2], lanes_[2], i, rings_[2], r0, weights_);
+#if defined(__x86_64__)
+    if constexpr (kInks == 7 && kPixelByHand<Member>) {
+      constexpr int kFirst = (kLead + J - Member::kReachLeft) / 8;
+      constexpr int kLast = (kLead + J + Member::kReachRight) / 8;
+      PixelByHand<J, kFirst, kLast < 3 ? kLast : 3>(
+          w, &lanes_, reinterpret_cast<const char *>(lanes_) + 4 * r0, weights_);
+      return;
+    }
+#endif
+    if constexpr ((kInks & 1) != 0) Step<Member, J>(w[0], lanes_[0], i, r0, weights_);
+    if constexpr ((kInks & 2) != 0) Step<Member, J>(w[1], lanes_[1], i, r0, weights_);
+    if constexpr ((kInks & 4) != 0) Step<Member, J>(w[2], lanes_[2], i, r0, weights_);
   }
 
   const int32_t *weights_;
   int32_t *cells_[3];  // each ink's line from the run's first window
   InkWindow windows_[3];
-  alignas(32) int32_t rings_[3][32] = {};
   InkLanes lanes_[3];
   InkRecord records_[256];
 };

@@ -92,26 +92,39 @@ void LoadRecords(const HybridTables &tables, const uint32_t *dotParams,
   }
 }
 
-// One ink's pixels of a block, prepared for the chain: the amount, the
-// threshold the value must reach for a dot (kAlways for a matrix-placed
-// dot, kNever where no small dot may be added), both plus kBias; the
-// weight row (an offset in bytes, low half) and next-cell weight (high
-// half) with a dot, what turns them into those without (xor), and the
-// outcome: 0 for a dot, 0xFF for none.
+// One ink's pixels of a block, prepared for the chain: the amount less the
+// dot's value, to which the incoming error adds (the error to spread with
+// a dot); the limit below which the incoming error gives no dot (the
+// threshold the amount plus the error must reach, less the amount: from
+// kAlways for a matrix-placed dot, from kNever where no small dot may be
+// added); the weight row (an offset in bytes, low half) and next-cell
+// weight (high half) with a dot, what turns them into those without (xor),
+// the choice without a dot itself, and the outcome: 0 for a dot, 1 for
+// none. Comparing the error with the limit rather than the amount plus the
+// error with the threshold takes an addition off the chain.
+//
+// Beside them, the ring: the old values of the cells the pixels replace,
+// which the window's cells still hold, kept until the cells are final.
+// Lane L of the window of the group at r0 has entry r0 + kRingStart + L,
+// so that a pixel's entry is a constant offset from its group's lanes; at
+// the end of a block the entries still pending (32 on) move down by 32.
+inline constexpr int kRingStart = 8;
 struct InkLanes {
-  alignas(32) uint32_t amount[32];
-  alignas(32) uint32_t threshold[32];
+  alignas(32) int32_t amountLessDot[32];
+  alignas(32) int32_t limit[32];
   alignas(32) int32_t choice[32];
   alignas(32) int32_t flip[32];
-  alignas(32) uint8_t noDot[32];
+  alignas(32) int32_t noDotChoice[32];
+  alignas(32) uint32_t noDot[32];
+  alignas(32) int32_t ring[64];
 };
 
-// Thresholds beyond any value (an amount plus a cell in 32nds), so that
-// the value less the threshold never overflows.
+// Thresholds beyond any value (an amount plus a cell in 32nds, which is
+// within ±2^26 + 65535): less an amount, still beyond any incoming error.
 inline constexpr int32_t kAlways = -(1 << 30), kNever = 1 << 30;
-// Added to amounts and thresholds in the lanes: their signed order becomes
-// the unsigned order, which a compare and a borrow turn into a mask.
-inline constexpr uint32_t kBias = 0x80000000u;
+// Limits below this one are those of matrix-placed dots (kAlways less an
+// amount below 65536).
+inline constexpr int32_t kMatrixDotLimits = -(1 << 29);
 
 // Record r's four fields, of the records of levels[0], levels[8], ...,
 // levels[56] (lanes 0..7): the two records of lanes l and l + 4 in one register.
@@ -141,6 +154,7 @@ INKDOT_AVX2 inline __m256i MatrixDots(__m256i limits, __m256i m) {
 // `offset` its small-dot offsets, `half` 16 where the noise bit is 0 (the
 // records' odd halves), else 0. Its matrix-placed dots go to `dots`;
 // returns the lanes with a small amount, bit by bit.
+template <class Member>
 INKDOT_AVX2 inline uint32_t PrepareInk(const InkRecord *records, const uint8_t *levels,
                                        __m256i m, __m256i printed, __m256i offset,
                                        __m256i half, uint32_t i0, InkLanes &lanes,
@@ -167,18 +181,19 @@ INKDOT_AVX2 inline uint32_t PrepareInk(const InkRecord *records, const uint8_t *
       _mm256_blendv_ps(_mm256_castsi256_ps(_mm256_set1_epi32(kNever)),
                        _mm256_castsi256_ps(_mm256_add_epi32(curve, offset)), eligible));
   threshold = _mm256_blendv_epi8(threshold, _mm256_set1_epi32(kAlways), matrixDot);
-  const __m256i bias = _mm256_set1_epi32(static_cast<int32_t>(kBias));
-  StoreLanes(lanes.amount + i0, _mm256_xor_si256(amount, bias));
-  StoreLanes(lanes.threshold + i0, _mm256_xor_si256(threshold, bias));
+  StoreLanes(lanes.amountLessDot + i0, _mm256_sub_epi32(amount, _mm256_set1_epi32(Member::kDotValue)));
+  StoreLanes(lanes.limit + i0, _mm256_sub_epi32(threshold, amount));
 
   const __m256i field = _mm256_set1_epi32(0x3FFF);
   const __m256i choice =
       _mm256_slli_epi32(_mm256_and_si256(_mm256_srlv_epi32(choices, half), field), 10);
   const __m256i flip =
       _mm256_slli_epi32(_mm256_and_si256(_mm256_srlv_epi32(flips, half), field), 10);
-  StoreLanes(lanes.choice + i0,
-             _mm256_add_epi32(choice, _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896)));
+  const __m256i withDot =
+      _mm256_add_epi32(choice, _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896));
+  StoreLanes(lanes.choice + i0, withDot);
   StoreLanes(lanes.flip + i0, flip);
+  StoreLanes(lanes.noDotChoice + i0, _mm256_xor_si256(withDot, flip));
   return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(choices)));
 }
 
@@ -193,14 +208,15 @@ template <class Member>
 INKDOT_AVX2 inline void Idle(__m256i idle, uint32_t i0, InkLanes &lanes) {
   const __m256i none = _mm256_add_epi32(_mm256_set1_epi32(FilterRows<Member>::kNone * 1024),
                                         _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896));
-  const __m256i threshold = LoadLanes(lanes.threshold + i0);
-  const __m256i matrixDot =
-      _mm256_cmpeq_epi32(threshold, _mm256_set1_epi32(static_cast<int32_t>(kAlways ^ kBias)));
-  StoreLanes(lanes.threshold + i0,
-             _mm256_blendv_epi8(threshold, _mm256_set1_epi32(static_cast<int32_t>(kNever ^ kBias)),
+  const __m256i limit = LoadLanes(lanes.limit + i0);
+  const __m256i matrixDot = _mm256_cmpgt_epi32(_mm256_set1_epi32(kMatrixDotLimits), limit);
+  StoreLanes(lanes.limit + i0,
+             _mm256_blendv_epi8(limit, _mm256_set1_epi32(kNever),
                                 _mm256_andnot_si256(matrixDot, idle)));
   StoreLanes(lanes.choice + i0, _mm256_blendv_epi8(LoadLanes(lanes.choice + i0), none, idle));
   StoreLanes(lanes.flip + i0, _mm256_andnot_si256(idle, LoadLanes(lanes.flip + i0)));
+  StoreLanes(lanes.noDotChoice + i0,
+             _mm256_blendv_epi8(LoadLanes(lanes.noDotChoice + i0), none, idle));
 }
 
 // Which pixels of a block whose 32 pixels all print an ink diffuses at:
@@ -224,29 +240,30 @@ INKDOT_AVX2 inline void AddWeights(__m256i &cells, __m256i error, const int32_t 
   cells = _mm256_add_epi32(cells, _mm256_mullo_epi32(error, w));
 }
 
-// Pixel J of the group: the small-dot decision, the error into the window.
-// The ring (32 entries, the window's first cell at r0) keeps the cell's old
-// value, which the portable loop replaces.
+// Pixel J of the group at r0: the small-dot decision, the error into the
+// window. The ring keeps the cell's old value, which the portable loop
+// replaces.
 template <class Member, int J>
-INKDOT_AVX2 inline void Step(InkWindow &w, InkLanes &lanes, size_t i, int32_t *ring,
-                             size_t r0, const int32_t *weights) {
+INKDOT_AVX2 inline void Step(InkWindow &w, InkLanes &lanes, size_t i, size_t r0,
+                             const int32_t *weights) {
   constexpr int kNext = kLead + J + 1;
   const uint32_t cell = w.cell;
-  ring[(r0 + kLead + J) & 31] = static_cast<int32_t>(cell);
+  lanes.ring[r0 + kRingStart + kLead + J] = static_cast<int32_t>(cell);
   // Member::IncomingError (truncation toward zero), its bias from the sign
   // by shifts.
   const uint32_t bias = static_cast<uint32_t>(static_cast<int32_t>(cell) >> 31) >> 27;
-  const uint32_t biased =
-      lanes.amount[i] + static_cast<uint32_t>(static_cast<int32_t>(cell + bias) >> 5);
+  const int32_t incoming = static_cast<int32_t>(cell + bias) >> 5;
   // Masks, not branches: whether a dot is printed is close to random.
-  const uint32_t none = biased < lanes.threshold[i] ? ~0u : 0;
-  const uint32_t e = biased - kBias - Member::kDotValue + (none & Member::kDotValue);
+  const uint32_t noDot = incoming < lanes.limit[i] ? 1 : 0;
+  const uint32_t none = 0u - noDot;
+  const uint32_t e = static_cast<uint32_t>(incoming + lanes.amountLessDot[i]) +
+                     (none & static_cast<uint32_t>(Member::kDotValue));
   const uint32_t choice =
       static_cast<uint32_t>(lanes.choice[i]) ^ (static_cast<uint32_t>(lanes.flip[i]) & none);
   const int32_t *row = reinterpret_cast<const int32_t *>(reinterpret_cast<const char *>(weights) +
                                                          (choice & 0xFFFF));
   const uint32_t next = choice >> 16;
-  lanes.noDot[i] = static_cast<uint8_t>(none);
+  lanes.noDot[i] = noDot;
   uint32_t base;
   if constexpr (kNext < 16) {
     base = static_cast<uint32_t>(_mm256_extract_epi32(w.w1, kNext - 8));
@@ -264,7 +281,8 @@ INKDOT_AVX2 inline void Step(InkWindow &w, InkLanes &lanes, size_t i, int32_t *r
 }
 
 // The window moved on by a group: its first eight cells are final (less
-// the replaced values in their ring entries, which are cleared for reuse).
+// the replaced values in their ring entries, `ring`, which are cleared for
+// reuse).
 INKDOT_AVX2 inline void Advance(InkWindow &w, int32_t *ring, int32_t *cells) {
   auto *replaced = reinterpret_cast<__m256i *>(ring);
   _mm256_storeu_si256(reinterpret_cast<__m256i *>(cells),
@@ -276,29 +294,46 @@ INKDOT_AVX2 inline void Advance(InkWindow &w, int32_t *ring, int32_t *cells) {
   w.w3 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(cells + 32));
 }
 
+// The entries still pending at the end of a block (those of the last
+// group's window from its lane 8 on: 32 ..) moved to where the next block's
+// groups read them (0 ..). The entries after them were cleared when their
+// cells became final, and are cleared here where they moved from.
+INKDOT_AVX2 inline void RingToNextBlock(int32_t ring[64]) {
+  static_assert(kRingStart == 8 && kLead == 12, "pending: 32 to 51");
+  auto *at = reinterpret_cast<__m256i *>(ring);
+  _mm256_store_si256(at, _mm256_load_si256(at + 4));
+  _mm256_store_si256(at + 1, _mm256_load_si256(at + 5));
+  _mm_store_si128(reinterpret_cast<__m128i *>(ring + 16),
+                  _mm_load_si128(reinterpret_cast<const __m128i *>(ring + 48)));
+  _mm256_store_si256(at + 4, _mm256_setzero_si256());
+  _mm256_store_si256(at + 5, _mm256_setzero_si256());
+  _mm_store_si128(reinterpret_cast<__m128i *>(ring + 48), _mm_setzero_si128());
+}
+
 // The run ends with pixel i of the block, pixel `last` (0..7) of the
-// window's group: the pixels after it replace nothing, its carry (which
-// its weight row added to the next lane) is dropped, and the window goes
-// back to the line. `ring` holds 32 entries from the window's first cell
-// at r0, in four aligned pieces.
+// window's group at r0: the pixels after it replace nothing, its carry
+// (which its weight row added to the next lane) is dropped, and the window
+// goes back to the line.
 template <class Member>
-INKDOT_AVX2 inline void Finish(const InkWindow &w, const InkLanes &lanes, uint32_t i,
-                               const int32_t *weights, int32_t *ring, uint32_t r0,
-                               uint32_t last, int32_t *cells) {
-  const int32_t cell = ring[(r0 + kLead + last) & 31];
-  const int32_t value = static_cast<int32_t>(lanes.amount[i] ^ kBias) + Member::IncomingError(cell);
+INKDOT_AVX2 inline void Finish(const InkWindow &w, InkLanes &lanes, uint32_t i,
+                               const int32_t *weights, uint32_t r0, uint32_t last,
+                               int32_t *cells) {
+  int32_t *ring = lanes.ring + r0 + kRingStart;  // the window's lane 0
+  const int32_t cell = ring[kLead + last];
+  const int32_t value =
+      lanes.amountLessDot[i] + Member::kDotValue + Member::IncomingError(cell);
   const uint32_t none = lanes.noDot[i] != 0 ? ~0u : 0;
   const uint32_t e = static_cast<uint32_t>(value) - (~none & Member::kDotValue);
   const int32_t choice = lanes.choice[i] ^ (lanes.flip[i] & static_cast<int32_t>(none));
   const int32_t row = (choice & 0xFFFF) / 4;
   const int32_t next = choice >> 16;
   const uint32_t carry = static_cast<uint32_t>(weights[row + kLead + last + 1] - next);
-  for (uint32_t j = last + 1; j < 8; ++j) ring[(r0 + kLead + j) & 31] = 0;
-  ring[(r0 + kLead + last + 1) & 31] = static_cast<int32_t>(carry * e);
+  for (uint32_t j = last + 1; j < 8; ++j) ring[kLead + j] = 0;
+  ring[kLead + last + 1] = static_cast<int32_t>(carry * e);
   const __m256i v[4] = {w.w0, w.w1, w.w2, w.w3};
   for (uint32_t k = 0; k < 4; ++k) {
     const __m256i replaced =
-        _mm256_load_si256(reinterpret_cast<const __m256i *>(ring + ((r0 + 8 * k) & 31)));
+        _mm256_load_si256(reinterpret_cast<const __m256i *>(ring + 8 * k));
     _mm256_storeu_si256(reinterpret_cast<__m256i *>(cells + 8 * k),
                         _mm256_sub_epi32(v[k], replaced));
   }
