@@ -586,10 +586,10 @@ class WindowDiffusion {
   template <int kInks, int J>
   INKDOT_AVX2 void Pixel(InkWindow w[3], size_t i, size_t r0) {
 #if defined(__x86_64__)
-    if constexpr (kInks == 7 && kPixelByHand<Member>) {
+    if constexpr (kPixelByHand<Member>) {
       constexpr int kFirst = (kLead + J - Member::kReachLeft) / 8;
       constexpr int kLast = (kLead + J + Member::kReachRight) / 8;
-      PixelByHand<J, kFirst, kLast < 3 ? kLast : 3>(
+      PixelByHand<kInks, J, kFirst, kLast < 3 ? kLast : 3>(
           w, &lanes_, reinterpret_cast<const char *>(lanes_) + 4 * r0, weights_);
       return;
     }

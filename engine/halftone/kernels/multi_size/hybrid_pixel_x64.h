@@ -1,8 +1,8 @@
 /* SPDX-License-Identifier: Apache-2.0 */
-// One pixel of the hybrid colour kernels' register-window diffusion for all
-// three diffused inks, written out in x86-64 assembly: the same steps as
-// Step (hybrid_window_avx2.h), which stays the reference and runs for
-// groups where only some inks diffuse and on 32-bit x86.
+// One pixel of the hybrid colour kernels' register-window diffusion for the
+// inks that diffuse in its group, written out in x86-64 assembly: the same
+// steps as Step (hybrid_window_avx2.h), which stays the reference and runs
+// on 32-bit x86, where eight vector registers cannot hold the windows.
 //
 // Why by hand: compiled from Step, the choice of weight row by the outcome
 // takes three operations (GCC turns a conditional move into a branch,
@@ -124,19 +124,19 @@ static_assert(Square::kDotValue == 255 && Wide::kDotValue == 255 && Tall::kDotVa
                : [lanes] "r"(lanes), [weights] "r"(weights)                               \
                : "cc")
 
-#define INKDOT_PIXEL(J, ADDS) \
-  INKDOT_STEP(0, J, ADDS);    \
-  INKDOT_STEP(1, J, ADDS);    \
-  INKDOT_STEP(2, J, ADDS)
+#define INKDOT_PIXEL(J, ADDS)                                \
+  if constexpr ((kInks & 1) != 0) INKDOT_STEP(0, J, ADDS); \
+  if constexpr ((kInks & 2) != 0) INKDOT_STEP(1, J, ADDS); \
+  if constexpr ((kInks & 4) != 0) INKDOT_STEP(2, J, ADDS)
 
 namespace inkdot {
 namespace hybrid {
 
-// Pixel J of a group for inks 0..2 (window slots), which reads the lanes
-// and writes the outcomes and the rings (`lanesMemory`, the lanes of all
-// three): `lanes` is slot 0's lanes from the group's first pixel, and the
-// filters reach window registers kFirst..kLast from pixel J.
-template <int J, int kFirst, int kLast>
+// Pixel J of a group for the inks of kInks (bit k: window slot k), which
+// reads the lanes and writes the outcomes and the rings (`lanesMemory`, the
+// lanes of all three): `lanes` is slot 0's lanes from the group's first
+// pixel, and the filters reach window registers kFirst..kLast from pixel J.
+template <int kInks, int J, int kFirst, int kLast>
 INKDOT_AVX2 inline void PixelByHand(InkWindow w[3], InkLanes (*lanesMemory)[3],
                                     const char *lanes, const int32_t *weights) {
   static_assert(kLead == 12, "the template's base lanes");
