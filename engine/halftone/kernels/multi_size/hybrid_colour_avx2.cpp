@@ -533,9 +533,10 @@ class WindowDiffusion {
 #pragma GCC unroll 3
     for (int k = 0; k < 3; ++k) {
       __m256i dots;
-      small[k] |= PrepareInk<Member>(records_, Ink(block, i0, kCode[k]), Load(matrix[k] + i0), printed,
-                             k == 2 ? _mm256_sub_epi32(_mm256_setzero_si256(), offset) : offset,
-                             half, i0, lanes_[k], dots)
+      small[k] |= PrepareInk<Member>(
+                      records_, Ink(block, i0, kCode[k]), Load(matrix[k] + i0), printed,
+                      k == 2 ? _mm256_sub_epi32(_mm256_setzero_si256(), offset) : offset,
+                      half, i0, lanes_[k], dots)
                   << i0;
       codes = _mm256_or_si256(codes, _mm256_slli_epi32(dots, 8 * kCode[k]));
     }
@@ -551,7 +552,8 @@ class WindowDiffusion {
     const __m256i cells = _mm256_blend_epi32(
         _mm256_permute2x128_si256(w.w1, w.w2, 0x21),
         _mm256_castsi128_si256(_mm_cvtsi32_si128(static_cast<int>(w.cell))), 1);
-    _mm256_storeu_si256(reinterpret_cast<__m256i *>(lanes.ring + i0 + kRingStart + kLead), cells);
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(lanes.ring + i0 + kRingStart + kLead),
+                        cells);
     w.cell = static_cast<uint32_t>(_mm256_extract_epi32(w.w2, 4));  // lane 20
     // What Finish reads of the pixels: no carry, no dot, and an amount of
     // 0 (a group of white pixels was never prepared).

@@ -51,7 +51,8 @@ static_assert(offsetof(InkLanes, limit) == INKDOT_LANES_LIMIT);
 static_assert(offsetof(InkLanes, choice) == INKDOT_LANES_CHOICE);
 static_assert(offsetof(InkLanes, noDotChoice) == INKDOT_LANES_NO_DOT_CHOICE);
 static_assert(offsetof(InkLanes, noDot) == INKDOT_LANES_NO_DOT);
-static_assert(offsetof(InkLanes, ring) + 4 * (kRingStart + kLead) == INKDOT_LANES_PIXEL_RING);
+static_assert(offsetof(InkLanes, ring) + 4 * (kRingStart + kLead) ==
+              INKDOT_LANES_PIXEL_RING);
 static_assert(sizeof(InkLanes) == INKDOT_LANES_SIZE);
 // The members whose pixels the assembly steps: window filters, a dot worth
 // 255 and the error truncated toward zero.
@@ -59,7 +60,8 @@ template <class Member>
 inline constexpr bool kPixelByHand = std::is_same_v<Member, Square> ||
                                      std::is_same_v<Member, Wide> ||
                                      std::is_same_v<Member, Tall>;
-static_assert(Square::kDotValue == 255 && Wide::kDotValue == 255 && Tall::kDotValue == 255,
+static_assert(Square::kDotValue == 255 && Wide::kDotValue == 255 &&
+                  Tall::kDotValue == 255,
               "the template's error without a dot: 255 more");
 
 }  // namespace hybrid
@@ -68,9 +70,10 @@ static_assert(Square::kDotValue == 255 && Wide::kDotValue == 255 && Tall::kDotVa
 // The pieces of the template. K is the ink (0..2), N a window register
 // (0..3), J the pixel of the group (0..7), FIELD one of the offsets above.
 #define INKDOT_TEXT(X) #X
-#define INKDOT_LANE_AT(K, J, FIELD, SIZE) #K "*" INKDOT_TEXT(SIZE) "+" INKDOT_TEXT(FIELD) "+4*" #J "(%[lanes])"
+#define INKDOT_LANE_AT(K, J, FIELD, SIZE) \
+  #K "*" INKDOT_TEXT(SIZE) "+" INKDOT_TEXT(FIELD) "+4*" #J "(%[lanes])"
 #define INKDOT_LANE(K, J, FIELD) INKDOT_LANE_AT(K, J, FIELD, INKDOT_LANES_SIZE)
-#define INKDOT_ADD(N)                                          \
+#define INKDOT_ADD(N)                                              \
   "vpmulld " #N "*32(%[weights],%q[row]), %[e], %[product]\n\t" \
   "vpaddd %[product], %[w" #N "], %[w" #N "]\n\t"
 #define INKDOT_ADDS_0_2 INKDOT_ADD(0) INKDOT_ADD(1) INKDOT_ADD(2)
@@ -81,7 +84,7 @@ static_assert(Square::kDotValue == 255 && Wide::kDotValue == 255 && Tall::kDotVa
 // low half of a window register directly, from the high half through the
 // product register.
 #define INKDOT_BASE_LOW(N, LANE) "vpextrd $" #LANE ", %x[w" #N "], %k[cell]\n\t"
-#define INKDOT_BASE_HIGH(N, LANE)                 \
+#define INKDOT_BASE_HIGH(N, LANE)                   \
   "vextracti128 $1, %[w" #N "], %x[product]\n\t" \
   "vpextrd $" #LANE ", %x[product], %k[cell]\n\t"
 #define INKDOT_BASE_0 INKDOT_BASE_HIGH(1, 1)
@@ -94,37 +97,38 @@ static_assert(Square::kDotValue == 255 && Wide::kDotValue == 255 && Tall::kDotVa
 #define INKDOT_BASE_7 INKDOT_BASE_HIGH(2, 0)
 
 // Ink K at pixel J, the filter reaching window registers ADDS.
-#define INKDOT_STEP(K, J, ADDS)                                                          \
-  asm volatile("movl %k[cell], " INKDOT_LANE(K, J, INKDOT_LANES_PIXEL_RING) "\n\t"                             \
-               "leal 31(%q[cell]), %k[t]\n\t"                                             \
-               "testl %k[cell], %k[cell]\n\t"                                             \
-               "cmovnsl %k[cell], %k[t]\n\t"                                              \
-               "sarl $5, %k[t]\n\t"                                                       \
-               "movl " INKDOT_LANE(K, J, INKDOT_LANES_AMOUNT) ", %k[amount]\n\t"                            \
-               "movl " INKDOT_LANE(K, J, INKDOT_LANES_CHOICE) ", %k[choice]\n\t"                          \
-               "cmpl " INKDOT_LANE(K, J, INKDOT_LANES_LIMIT) ", %k[t]\n\t"                               \
-               "leal 255(%q[t],%q[amount]), %k[row]\n\t"                                  \
-               "leal (%q[t],%q[amount]), %k[t]\n\t"                                       \
-               "cmovll %k[row], %k[t]\n\t"                                                \
-               "cmovll " INKDOT_LANE(K, J, INKDOT_LANES_NO_DOT_CHOICE) ", %k[choice]\n\t"                        \
-               "setl " INKDOT_LANE(K, J, INKDOT_LANES_NO_DOT) "\n\t"                                      \
-               INKDOT_BASE_##J                                                            \
-               "movzwl %w[choice], %k[row]\n\t"                                           \
-               "shrl $16, %k[choice]\n\t"                                                 \
-               "vmovd %k[t], %x[e]\n\t"                                                   \
-               "vpbroadcastd %x[e], %[e]\n\t"                                             \
-               ADDS                                                                       \
-               "imull %k[t], %k[choice]\n\t"                                              \
-               "addl %k[choice], %k[cell]"                                                \
-               : [w0] "+x"(w[K].w0), [w1] "+x"(w[K].w1), [w2] "+x"(w[K].w2),              \
-                 [w3] "+x"(w[K].w3), [cell] "+r"(w[K].cell), [t] "=&r"(t),                \
-                 [amount] "=&r"(amount), [choice] "=&r"(choice), [row] "=&r"(row),            \
-                 [e] "=&x"(e), [product] "=&x"(product),                                  \
-                 [lanesMemory] "+m"(*lanesMemory)                                         \
-               : [lanes] "r"(lanes), [weights] "r"(weights)                               \
-               : "cc")
+#define INKDOT_STEP(K, J, ADDS)                                                \
+  asm volatile(                                                                \
+      "movl %k[cell], " INKDOT_LANE(K, J, INKDOT_LANES_PIXEL_RING) "\n\t"      \
+      "leal 31(%q[cell]), %k[t]\n\t"                                           \
+      "testl %k[cell], %k[cell]\n\t"                                           \
+      "cmovnsl %k[cell], %k[t]\n\t"                                            \
+      "sarl $5, %k[t]\n\t"                                                     \
+      "movl " INKDOT_LANE(K, J, INKDOT_LANES_AMOUNT) ", %k[amount]\n\t"        \
+      "movl " INKDOT_LANE(K, J, INKDOT_LANES_CHOICE) ", %k[choice]\n\t"        \
+      "cmpl " INKDOT_LANE(K, J, INKDOT_LANES_LIMIT) ", %k[t]\n\t"              \
+      "leal 255(%q[t],%q[amount]), %k[row]\n\t"                                \
+      "leal (%q[t],%q[amount]), %k[t]\n\t"                                     \
+      "cmovll %k[row], %k[t]\n\t"                                              \
+      "cmovll " INKDOT_LANE(K, J, INKDOT_LANES_NO_DOT_CHOICE) ", %k[choice]\n\t" \
+      "setl " INKDOT_LANE(K, J, INKDOT_LANES_NO_DOT) "\n\t"                    \
+      INKDOT_BASE_##J                                                          \
+      "movzwl %w[choice], %k[row]\n\t"                                         \
+      "shrl $16, %k[choice]\n\t"                                               \
+      "vmovd %k[t], %x[e]\n\t"                                                 \
+      "vpbroadcastd %x[e], %[e]\n\t"                                           \
+      ADDS                                                                     \
+      "imull %k[t], %k[choice]\n\t"                                            \
+      "addl %k[choice], %k[cell]"                                              \
+      : [w0] "+x"(w[K].w0), [w1] "+x"(w[K].w1), [w2] "+x"(w[K].w2),            \
+        [w3] "+x"(w[K].w3), [cell] "+r"(w[K].cell), [t] "=&r"(t),              \
+        [amount] "=&r"(amount), [choice] "=&r"(choice), [row] "=&r"(row),      \
+        [e] "=&x"(e), [product] "=&x"(product),                                \
+        [lanesMemory] "+m"(*lanesMemory)                                       \
+      : [lanes] "r"(lanes), [weights] "r"(weights)                             \
+      : "cc")
 
-#define INKDOT_PIXEL(J, ADDS)                                \
+#define INKDOT_PIXEL(J, ADDS)                              \
   if constexpr ((kInks & 1) != 0) INKDOT_STEP(0, J, ADDS); \
   if constexpr ((kInks & 2) != 0) INKDOT_STEP(1, J, ADDS); \
   if constexpr ((kInks & 4) != 0) INKDOT_STEP(2, J, ADDS)

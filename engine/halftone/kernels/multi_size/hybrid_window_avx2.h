@@ -181,7 +181,8 @@ INKDOT_AVX2 inline uint32_t PrepareInk(const InkRecord *records, const uint8_t *
       _mm256_blendv_ps(_mm256_castsi256_ps(_mm256_set1_epi32(kNever)),
                        _mm256_castsi256_ps(_mm256_add_epi32(curve, offset)), eligible));
   threshold = _mm256_blendv_epi8(threshold, _mm256_set1_epi32(kAlways), matrixDot);
-  StoreLanes(lanes.amountLessDot + i0, _mm256_sub_epi32(amount, _mm256_set1_epi32(Member::kDotValue)));
+  StoreLanes(lanes.amountLessDot + i0,
+             _mm256_sub_epi32(amount, _mm256_set1_epi32(Member::kDotValue)));
   StoreLanes(lanes.limit + i0, _mm256_sub_epi32(threshold, amount));
 
   const __m256i field = _mm256_set1_epi32(0x3FFF);
