@@ -8,7 +8,8 @@
 // small-dot offsets; and one pixel at a time for the diffusion, which alone
 // depends on the pixels before: through register windows of error cells
 // for the members whose filters are linear in the error
-// (hybrid_window_avx2.h; their preparation also places the other inks'
+// (hybrid_window_avx2.h, each pixel's step in assembly on x86-64:
+// hybrid_pixel_x64.h; their preparation also places the other inks'
 // matrix-placed dots), the portable per-pixel code after the same dots in
 // lanes for the others. The codes then go out 32 pixels per plane at once.
 #include <cstring>
