@@ -558,10 +558,8 @@ class WindowDiffusion {
     w.cell = static_cast<uint32_t>(_mm256_extract_epi32(w.w2, 4));  // lane 20
     // What Finish reads of the pixels: no carry, no dot, and an amount of
     // 0 (a group of white pixels was never prepared).
-    const __m256i none = _mm256_add_epi32(_mm256_set1_epi32(FilterRows<Member>::kNone * 1024),
-                                          _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896));
+    const __m256i none = NoneRows<Member>();
     _mm256_store_si256(reinterpret_cast<__m256i *>(lanes.choice + i0), none);
-    _mm256_store_si256(reinterpret_cast<__m256i *>(lanes.flip + i0), _mm256_setzero_si256());
     _mm256_store_si256(reinterpret_cast<__m256i *>(lanes.noDotChoice + i0), none);
     _mm256_store_si256(reinterpret_cast<__m256i *>(lanes.amountLessDot + i0),
                        _mm256_set1_epi32(-Member::kDotValue));

@@ -42,10 +42,10 @@ namespace hybrid {
 #define INKDOT_LANES_AMOUNT 0
 #define INKDOT_LANES_LIMIT 128
 #define INKDOT_LANES_CHOICE 256
-#define INKDOT_LANES_NO_DOT_CHOICE 512
-#define INKDOT_LANES_NO_DOT 640
-#define INKDOT_LANES_PIXEL_RING 848
-#define INKDOT_LANES_SIZE 1024
+#define INKDOT_LANES_NO_DOT_CHOICE 384
+#define INKDOT_LANES_NO_DOT 512
+#define INKDOT_LANES_PIXEL_RING 720
+#define INKDOT_LANES_SIZE 896
 static_assert(offsetof(InkLanes, amountLessDot) == INKDOT_LANES_AMOUNT);
 static_assert(offsetof(InkLanes, limit) == INKDOT_LANES_LIMIT);
 static_assert(offsetof(InkLanes, choice) == INKDOT_LANES_CHOICE);

@@ -98,8 +98,7 @@ void LoadRecords(const HybridTables &tables, const uint32_t *dotParams,
 // threshold the amount plus the error must reach, less the amount: from
 // kAlways for a matrix-placed dot, from kNever where no small dot may be
 // added); the weight row (an offset in bytes, low half) and next-cell
-// weight (high half) with a dot, what turns them into those without (xor),
-// the choice without a dot itself, and the outcome: 0 for a dot, 1 for
+// weight (high half) with a dot and without, and the outcome: 0 for a dot, 1 for
 // none. Comparing the error with the limit rather than the amount plus the
 // error with the threshold takes an addition off the chain.
 //
@@ -113,7 +112,6 @@ struct InkLanes {
   alignas(32) int32_t amountLessDot[32];
   alignas(32) int32_t limit[32];
   alignas(32) int32_t choice[32];
-  alignas(32) int32_t flip[32];
   alignas(32) int32_t noDotChoice[32];
   alignas(32) uint32_t noDot[32];
   alignas(32) int32_t ring[64];
@@ -125,6 +123,18 @@ inline constexpr int32_t kAlways = -(1 << 30), kNever = 1 << 30;
 // Limits below this one are those of matrix-placed dots (kAlways less an
 // amount below 65536).
 inline constexpr int32_t kMatrixDotLimits = -(1 << 29);
+
+// The byte offset of each lane's pixel row (pixel j of a group: row j of
+// its variant), added to a weight row's offset.
+INKDOT_AVX2 inline __m256i PixelRows() {
+  return _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896);
+}
+
+// The zero row (no error spread, no next-cell weight) in every lane.
+template <class Member>
+INKDOT_AVX2 inline __m256i NoneRows() {
+  return _mm256_add_epi32(_mm256_set1_epi32(FilterRows<Member>::kNone * 1024), PixelRows());
+}
 
 // Record r's four fields, of the records of levels[0], levels[8], ...,
 // levels[56] (lanes 0..7): the two records of lanes l and l + 4 in one register.
@@ -190,10 +200,8 @@ INKDOT_AVX2 inline uint32_t PrepareInk(const InkRecord *records, const uint8_t *
       _mm256_slli_epi32(_mm256_and_si256(_mm256_srlv_epi32(choices, half), field), 10);
   const __m256i flip =
       _mm256_slli_epi32(_mm256_and_si256(_mm256_srlv_epi32(flips, half), field), 10);
-  const __m256i withDot =
-      _mm256_add_epi32(choice, _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896));
+  const __m256i withDot = _mm256_add_epi32(choice, PixelRows());
   StoreLanes(lanes.choice + i0, withDot);
-  StoreLanes(lanes.flip + i0, flip);
   StoreLanes(lanes.noDotChoice + i0, _mm256_xor_si256(withDot, flip));
   return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(choices)));
 }
@@ -207,15 +215,13 @@ INKDOT_AVX2 inline __m256i LoadLanes(const void *from) {
 // matrix-placed dot stays.
 template <class Member>
 INKDOT_AVX2 inline void Idle(__m256i idle, uint32_t i0, InkLanes &lanes) {
-  const __m256i none = _mm256_add_epi32(_mm256_set1_epi32(FilterRows<Member>::kNone * 1024),
-                                        _mm256_setr_epi32(0, 128, 256, 384, 512, 640, 768, 896));
+  const __m256i none = NoneRows<Member>();
   const __m256i limit = LoadLanes(lanes.limit + i0);
   const __m256i matrixDot = _mm256_cmpgt_epi32(_mm256_set1_epi32(kMatrixDotLimits), limit);
   StoreLanes(lanes.limit + i0,
              _mm256_blendv_epi8(limit, _mm256_set1_epi32(kNever),
                                 _mm256_andnot_si256(matrixDot, idle)));
   StoreLanes(lanes.choice + i0, _mm256_blendv_epi8(LoadLanes(lanes.choice + i0), none, idle));
-  StoreLanes(lanes.flip + i0, _mm256_andnot_si256(idle, LoadLanes(lanes.flip + i0)));
   StoreLanes(lanes.noDotChoice + i0,
              _mm256_blendv_epi8(LoadLanes(lanes.noDotChoice + i0), none, idle));
 }
@@ -257,10 +263,11 @@ INKDOT_AVX2 inline void Step(InkWindow &w, InkLanes &lanes, size_t i, size_t r0,
   // Masks, not branches: whether a dot is printed is close to random.
   const uint32_t noDot = incoming < lanes.limit[i] ? 1 : 0;
   const uint32_t none = 0u - noDot;
+  const uint32_t withDot = static_cast<uint32_t>(lanes.choice[i]);
   const uint32_t e = static_cast<uint32_t>(incoming + lanes.amountLessDot[i]) +
                      (none & static_cast<uint32_t>(Member::kDotValue));
   const uint32_t choice =
-      static_cast<uint32_t>(lanes.choice[i]) ^ (static_cast<uint32_t>(lanes.flip[i]) & none);
+      withDot ^ ((withDot ^ static_cast<uint32_t>(lanes.noDotChoice[i])) & none);
   const int32_t *row = reinterpret_cast<const int32_t *>(reinterpret_cast<const char *>(weights) +
                                                          (choice & 0xFFFF));
   const uint32_t next = choice >> 16;
@@ -325,7 +332,7 @@ INKDOT_AVX2 inline void Finish(const InkWindow &w, InkLanes &lanes, uint32_t i,
       lanes.amountLessDot[i] + Member::kDotValue + Member::IncomingError(cell);
   const uint32_t none = lanes.noDot[i] != 0 ? ~0u : 0;
   const uint32_t e = static_cast<uint32_t>(value) - (~none & Member::kDotValue);
-  const int32_t choice = lanes.choice[i] ^ (lanes.flip[i] & static_cast<int32_t>(none));
+  const int32_t choice = none != 0 ? lanes.noDotChoice[i] : lanes.choice[i];
   const int32_t row = (choice & 0xFFFF) / 4;
   const int32_t next = choice >> 16;
   const uint32_t carry = static_cast<uint32_t>(weights[row + kLead + last + 1] - next);
