@@ -86,145 +86,6 @@ INKDOT_AVX2 inline uint64_t GroupBytes(const uint8_t *&src, int32_t magnificatio
   return eight;
 }
 
-template <class Filters, bool kLevelZeroStoresCarry>
-class Window {
-  using R = Rows<Filters>;
-  static constexpr int kLead = R::kLead, kRegisters = R::kRegisters;
-
- public:
-  INKDOT_AVX2 Window(const HalftoneContext *ht, const RowRun &run, const R &rows,
-                     const ByteEntry *entries, int32_t *line)
-      : rows_(rows),
-        entries_(entries),
-        matrixRow_(MatrixRow(ht, run.row)),
-        columnMask_(ht->matrixWidth - 1),
-        first_(line + run.startX - kLead),
-        cell_(static_cast<uint32_t>(line[run.startX])) {
-    [&]<int... r>(std::integer_sequence<int, r...>) INKDOT_AVX2 {
-      ((w_[r] = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(first_ + 8 * r))), ...);
-    }(std::make_integer_sequence<int, kRegisters>{});
-  }
-
-  // Pixels x .. x + 7, from their source bytes; returns their dots, the
-  // first pixel's in the top bit.
-  INKDOT_AVX2 uint32_t Group(uint32_t x, uint64_t bytes) {
-    uint32_t dots = 0;
-    [&]<int... j>(std::integer_sequence<int, j...>) INKDOT_AVX2 {
-      ((dots |= Pixel<j>(x + j, static_cast<uint8_t>(bytes >> (8 * j)))), ...);
-    }(std::make_integer_sequence<int, 8>{});
-    Advance();
-    return dots;
-  }
-
-  // Puts the window back on the line. Returns the carry meant for the next
-  // pixel's cell, which the line then holds as that pixel will read it.
-  INKDOT_AVX2 int32_t Finish() {
-    [&]<int... r>(std::integer_sequence<int, r...>) INKDOT_AVX2 {
-      ((_mm256_storeu_si256(reinterpret_cast<__m256i *>(first_ + 8 * r),
-                            _mm256_sub_epi32(w_[r], Replaced((ring0_ + 8 * r) & 63)))),
-       ...);
-    }(std::make_integer_sequence<int, kRegisters>{});
-    int32_t &next = first_[kLead];
-    const int32_t carry = static_cast<int32_t>(static_cast<uint32_t>(next) - cell_);
-    next = static_cast<int32_t>(cell_);
-    return carry;
-  }
-
- private:
-  template <int kLane>
-  INKDOT_AVX2 uint32_t Lane() const {
-    return static_cast<uint32_t>(_mm256_extract_epi32(w_[kLane / 8], kLane % 8));
-  }
-
-  INKDOT_AVX2 __m256i Replaced(uint32_t at) const {
-    return _mm256_load_si256(reinterpret_cast<const __m256i *>(ring_ + at));
-  }
-
-  // Adds the error times `row` to the registers that cells kFrom .. kTo of
-  // pixel J's filter fall in.
-  template <int J, int kFrom, int kTo>
-  INKDOT_AVX2 void Spread(__m256i error, const int32_t *row) {
-    constexpr int kFirst = (kLead + J + kFrom) / 8;
-    constexpr int kLast = (kLead + J + kTo) / 8 < kRegisters ? (kLead + J + kTo) / 8 : kRegisters - 1;
-    static_assert(kLead + J + kFrom >= 0);
-    [&]<int... r>(std::integer_sequence<int, r...>) INKDOT_AVX2 {
-      ((w_[kFirst + r] = _mm256_add_epi32(
-            w_[kFirst + r],
-            _mm256_mullo_epi32(error, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(
-                                          row + 8 * (kFirst + r) + 7 - J))))),
-       ...);
-    }(std::make_integer_sequence<int, kLast - kFirst + 1>{});
-  }
-
-  template <int J>
-  INKDOT_AVX2 uint32_t Pixel(uint32_t x, uint8_t v) {
-    const ByteEntry entry = entries_[v];
-    int32_t &replaced = ring_[(ring0_ + kLead + J) & 63];
-    if (entry.level == 0) {
-      // No ink: the cell ends with the carry (or nothing) and what the
-      // later pixels add; the next pixel's cell takes nothing from here.
-      replaced = static_cast<int32_t>(kLevelZeroStoresCarry ? cell_ : Lane<kLead + J>());
-      cell_ = Lane<kLead + J + 1>();
-      return 0;
-    }
-    const uint32_t m = matrixRow_[x & columnMask_];
-    const uint32_t noise = m & 1;
-    const int32_t threshold = entry.curve + kThresholdOffsets[m & 0xFE];
-    const uint32_t key = entry.key[noise];
-    const uint32_t nextDot = static_cast<uint32_t>(rows_.next[2 * key + 1]);
-    const uint32_t nextNone = static_cast<uint32_t>(rows_.next[2 * key]);
-
-    replaced = static_cast<int32_t>(cell_);
-    const int32_t corrected = entry.level + (static_cast<int32_t>(cell_) >> 5);
-    // All ones without a dot; a mask, as dots fall unpredictably.
-    const uint32_t none = static_cast<uint32_t>((corrected - threshold) >> 31);
-    const uint32_t e = static_cast<uint32_t>(corrected) - (uint32_t{entry.tone} & ~none);
-    const uint32_t next = nextDot ^ ((nextDot ^ nextNone) & none);
-    cell_ = Lane<kLead + J + 1>() + next * e;
-
-    const uint32_t row = 2 * key + 1 + none;
-    const __m256i error = _mm256_set1_epi32(static_cast<int32_t>(e));
-    const uint8_t span = rows_.span[key];
-    if (span == mono_window::kNear4) {
-      Spread<J, -4, 4>(error, rows_.error[row]);
-    } else if (span == mono_window::kNear8) {
-      Spread<J, -8, 8>(error, rows_.error[row]);
-    } else {
-      Spread<J, -R::kLeft, R::kRight>(error, rows_.error[row]);
-      if (span == mono_window::kFullHalf) {
-        Spread<J, -R::kLeft, R::kRight>(_mm256_set1_epi32(static_cast<int32_t>(e) >> 1),
-                                        rows_.half[row]);
-      }
-    }
-    return (none + 1) << (7 - J);
-  }
-
-  // The first register's cells are final: back to the line, less the
-  // values their pixels replaced; the window moves on by eight cells.
-  INKDOT_AVX2 void Advance() {
-    _mm256_storeu_si256(reinterpret_cast<__m256i *>(first_),
-                        _mm256_sub_epi32(w_[0], Replaced(ring0_)));
-    _mm256_store_si256(reinterpret_cast<__m256i *>(ring_ + ring0_), _mm256_setzero_si256());
-    [&]<int... r>(std::integer_sequence<int, r...>) INKDOT_AVX2 {
-      ((w_[r] = w_[r + 1]), ...);
-    }(std::make_integer_sequence<int, kRegisters - 1>{});
-    first_ += 8;
-    w_[kRegisters - 1] =
-        _mm256_loadu_si256(reinterpret_cast<const __m256i *>(first_ + 8 * (kRegisters - 1)));
-    ring0_ = (ring0_ + 8) & 63;
-  }
-
-  const R &rows_;
-  const ByteEntry *entries_;
-  const uint16_t *matrixRow_;
-  const uint32_t columnMask_;
-  int32_t *first_;  // the line's cell under the window's first lane
-  uint32_t cell_;   // the next pixel's cell, less the carry meant for it
-  uint32_t ring0_ = 0;
-  __m256i w_[kRegisters];
-  alignas(32) int32_t ring_[64] = {};
-};
-
 // Appends eight bits to the plane, `filled` bits into its current byte.
 class GroupBits {
  public:
@@ -245,6 +106,163 @@ class GroupBits {
   uint8_t *out_;
   uint32_t filled_;
   uint32_t pending_;
+};
+
+template <class Filters, bool kLevelZeroStoresCarry>
+class Window {
+  using R = Rows<Filters>;
+  static constexpr int kLead = R::kLead, kRegisters = R::kRegisters;
+
+ public:
+  INKDOT_AVX2 Window(const HalftoneContext *ht, const RowRun &run, const R &rows,
+                     const ByteEntry *entries, int32_t *line)
+      : rows_(rows),
+        entries_(entries),
+        matrixRow_(MatrixRow(ht, run.row)),
+        columnMask_(ht->matrixWidth - 1),
+        first_(line + run.startX - kLead),
+        cell_(static_cast<uint32_t>(line[run.startX])) {
+    [&]<int... r>(std::integer_sequence<int, r...>) INKDOT_AVX2 {
+      ((w_[r] = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(first_ + 8 * r))), ...);
+    }(std::make_integer_sequence<int, kRegisters>{});
+  }
+
+  // `groups` groups of eight pixels from x, their source bytes from `src`
+  // (moved on past them), their dots into `bits`. The window and the
+  // chain's cell live in locals for the whole loop, which GCC keeps in
+  // registers (as members, it moves them through memory at every pixel).
+  INKDOT_AVX2 void Run(uint32_t x, uint32_t groups, const uint8_t *&src,
+                       int32_t magnification, bool takesLarger, GroupBits &bits) {
+    __m256i w[kRegisters];
+    [&]<int... r>(std::integer_sequence<int, r...>) INKDOT_AVX2 {
+      ((w[r] = w_[r]), ...);
+    }(std::make_integer_sequence<int, kRegisters>{});
+    uint32_t cell = cell_;
+    uint32_t ring0 = ring0_;
+    for (uint32_t g = 0; g < groups; ++g, x += 8) {
+      const uint64_t bytes = GroupBytes(src, magnification, takesLarger);
+      uint32_t dots = 0;
+      [&]<int... j>(std::integer_sequence<int, j...>) INKDOT_AVX2 {
+        ((dots |= Pixel<j>(w, cell, ring0, x + j, static_cast<uint8_t>(bytes >> (8 * j)))), ...);
+      }(std::make_integer_sequence<int, 8>{});
+      bits.Put(dots);
+      Advance(w, ring0);
+    }
+    [&]<int... r>(std::integer_sequence<int, r...>) INKDOT_AVX2 {
+      ((w_[r] = w[r]), ...);
+    }(std::make_integer_sequence<int, kRegisters>{});
+    cell_ = cell;
+    ring0_ = ring0;
+  }
+
+  // Puts the window back on the line. Returns the carry meant for the next
+  // pixel's cell, which the line then holds as that pixel will read it.
+  INKDOT_AVX2 int32_t Finish() {
+    [&]<int... r>(std::integer_sequence<int, r...>) INKDOT_AVX2 {
+      ((_mm256_storeu_si256(reinterpret_cast<__m256i *>(first_ + 8 * r),
+                            _mm256_sub_epi32(w_[r], Replaced((ring0_ + 8 * r) & 63)))),
+       ...);
+    }(std::make_integer_sequence<int, kRegisters>{});
+    int32_t &next = first_[kLead];
+    const int32_t carry = static_cast<int32_t>(static_cast<uint32_t>(next) - cell_);
+    next = static_cast<int32_t>(cell_);
+    return carry;
+  }
+
+ private:
+  template <int kLane>
+  INKDOT_AVX2 static uint32_t Lane(const __m256i (&w)[kRegisters]) {
+    return static_cast<uint32_t>(_mm256_extract_epi32(w[kLane / 8], kLane % 8));
+  }
+
+  INKDOT_AVX2 __m256i Replaced(uint32_t at) const {
+    return _mm256_load_si256(reinterpret_cast<const __m256i *>(ring_ + at));
+  }
+
+  // Adds the error times `row` to the registers that cells kFrom .. kTo of
+  // pixel J's filter fall in.
+  template <int J, int kFrom, int kTo>
+  INKDOT_AVX2 static void Spread(__m256i (&w)[kRegisters], __m256i error, const int32_t *row) {
+    constexpr int kFirst = (kLead + J + kFrom) / 8;
+    constexpr int kLast = (kLead + J + kTo) / 8 < kRegisters ? (kLead + J + kTo) / 8 : kRegisters - 1;
+    static_assert(kLead + J + kFrom >= 0);
+    [&]<int... r>(std::integer_sequence<int, r...>) INKDOT_AVX2 {
+      ((w[kFirst + r] = _mm256_add_epi32(
+            w[kFirst + r],
+            _mm256_mullo_epi32(error, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(
+                                          row + 8 * (kFirst + r) + 7 - J))))),
+       ...);
+    }(std::make_integer_sequence<int, kLast - kFirst + 1>{});
+  }
+
+  template <int J>
+  INKDOT_AVX2 uint32_t Pixel(__m256i (&w)[kRegisters], uint32_t &cell, uint32_t ring0,
+                             uint32_t x, uint8_t v) {
+    const ByteEntry entry = entries_[v];
+    int32_t &replaced = ring_[(ring0 + kLead + J) & 63];
+    if (entry.level == 0) {
+      // No ink: the cell ends with the carry (or nothing) and what the
+      // later pixels add; the next pixel's cell takes nothing from here.
+      replaced = static_cast<int32_t>(kLevelZeroStoresCarry ? cell : Lane<kLead + J>(w));
+      cell = Lane<kLead + J + 1>(w);
+      return 0;
+    }
+    const uint32_t m = matrixRow_[x & columnMask_];
+    const uint32_t noise = m & 1;
+    const int32_t threshold = entry.curve + kThresholdOffsets[m & 0xFE];
+    const uint32_t key = entry.key[noise];
+    const uint32_t nextDot = static_cast<uint32_t>(rows_.next[2 * key + 1]);
+    const uint32_t nextNone = static_cast<uint32_t>(rows_.next[2 * key]);
+
+    replaced = static_cast<int32_t>(cell);
+    const int32_t corrected = entry.level + (static_cast<int32_t>(cell) >> 5);
+    // All ones without a dot; a mask, as dots fall unpredictably.
+    const uint32_t none = static_cast<uint32_t>((corrected - threshold) >> 31);
+    const uint32_t e = static_cast<uint32_t>(corrected) - (uint32_t{entry.tone} & ~none);
+    const uint32_t next = nextDot ^ ((nextDot ^ nextNone) & none);
+    cell = Lane<kLead + J + 1>(w) + next * e;
+
+    const uint32_t row = 2 * key + 1 + none;
+    const __m256i error = _mm256_set1_epi32(static_cast<int32_t>(e));
+    const uint8_t span = rows_.span[key];
+    if (span == mono_window::kNear4) {
+      Spread<J, -4, 4>(w, error, rows_.error[row]);
+    } else if (span == mono_window::kNear8) {
+      Spread<J, -8, 8>(w, error, rows_.error[row]);
+    } else {
+      Spread<J, -R::kLeft, R::kRight>(w, error, rows_.error[row]);
+      if (span == mono_window::kFullHalf) {
+        Spread<J, -R::kLeft, R::kRight>(w, _mm256_set1_epi32(static_cast<int32_t>(e) >> 1),
+                                        rows_.half[row]);
+      }
+    }
+    return (none + 1) << (7 - J);
+  }
+
+  // The first register's cells are final: back to the line, less the
+  // values their pixels replaced; the window moves on by eight cells.
+  INKDOT_AVX2 void Advance(__m256i (&w)[kRegisters], uint32_t &ring0) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(first_),
+                        _mm256_sub_epi32(w[0], Replaced(ring0)));
+    _mm256_store_si256(reinterpret_cast<__m256i *>(ring_ + ring0), _mm256_setzero_si256());
+    [&]<int... r>(std::integer_sequence<int, r...>) INKDOT_AVX2 {
+      ((w[r] = w[r + 1]), ...);
+    }(std::make_integer_sequence<int, kRegisters - 1>{});
+    first_ += 8;
+    w[kRegisters - 1] =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i *>(first_ + 8 * (kRegisters - 1)));
+    ring0 = (ring0 + 8) & 63;
+  }
+
+  const R &rows_;
+  const ByteEntry *entries_;
+  const uint16_t *matrixRow_;
+  const uint32_t columnMask_;
+  int32_t *first_;  // the line's cell under the window's first lane
+  uint32_t cell_;   // the next pixel's cell, less the carry meant for it
+  uint32_t ring0_ = 0;
+  __m256i w_[kRegisters];
+  alignas(32) int32_t ring_[64] = {};
 };
 
 template <class Filters, MonoMember kMember>
@@ -269,10 +287,7 @@ INKDOT_AVX2_CALL MonoResume DiffuseWindow(const HalftoneContext *ht, const RowRu
   GroupBits bits(run.dst, filled);
   const int32_t magnification = ht->params.magnification;
   const uint8_t *src = run.src;
-  for (uint32_t g = 0; g < groups; ++g) {
-    const uint64_t bytes = GroupBytes(src, magnification, kMember.reductionTakesLarger);
-    bits.Put(window.Group(run.startX + 8 * g, bytes));
-  }
+  window.Run(run.startX, groups, src, magnification, kMember.reductionTakesLarger, bits);
   from.carry = window.Finish();
   from.pixels = 8 * groups;
   from.src = src;
