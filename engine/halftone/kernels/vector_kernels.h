@@ -55,7 +55,8 @@ void DiffuseColourFastAvx512(const HalftoneContext *ht, const RowRun &run,
 void DotDitherColourRowAvx2(const HalftoneContext *ht, const RowRun &run);
 void DotDitherColourRowAvx512(const HalftoneContext *ht, const RowRun &run);
 
-// The one-bit grey diffusion at 1440 x 720 with its error line in a
+// The one-bit grey diffusion at 1440 x 720, and at equal resolutions
+// (Square), with its error line in a
 // register window (AVX2), for the first whole groups of eight pixels of a
 // run that fits: the bytes and line of the portable loop. Returns where
 // that loop goes on: pixels done, the carry meant for the next pixel's
@@ -69,6 +70,8 @@ struct MonoResume {
   uint32_t firstBit;
 };
 MonoResume DiffuseMonoWindowAvx2(const HalftoneContext *ht, const RowRun &run, int32_t *line);
+MonoResume DiffuseMonoSquareWindowAvx2(const HalftoneContext *ht, const RowRun &run,
+                                       int32_t *line);
 
 namespace hybrid {
 // The colour-table path of a hybrid member with the front (matrix reads,

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// The grey diffusion's register-window path (1440 x 720) against the
-// portable loop: planes and the whole error line (margins too) after every
+// The grey diffusion's register-window path (1440 x 720 and square)
+// against the portable loop: planes and the whole error line (margins too) after every
 // run, over error lines far from zero (negative cells truncate toward
 // zero), limits that pick every filter, white stretches, the
 // three source steps (one byte a pixel, a byte for two pixels, the larger
@@ -121,7 +121,12 @@ INSTANTIATE_TEST_SUITE_P(
                       Scene{"WideHuge", DiffuseMonoRow1440, 0, Cells::kHuge, 0},
                       Scene{"WideDoubled", DiffuseMonoRow1440, 1, Cells::kLarge, 2},
                       Scene{"WideHalved", DiffuseMonoRow1440, -1, Cells::kHuge, 1},
-                      Scene{"WideHalvedWhite", DiffuseMonoRow1440, -1, Cells::kZero, 8}),
+                      Scene{"WideHalvedWhite", DiffuseMonoRow1440, -1, Cells::kZero, 8},
+                      Scene{"Square", DiffuseMonoRow, 0, Cells::kLarge, 2},
+                      Scene{"SquareWhite", DiffuseMonoRow, 0, Cells::kZero, 8},
+                      Scene{"SquareHuge", DiffuseMonoRow, 0, Cells::kHuge, 0},
+                      Scene{"SquareDoubled", DiffuseMonoRow, 1, Cells::kLarge, 2},
+                      Scene{"SquareHalved", DiffuseMonoRow, -1, Cells::kHuge, 1}),
     [](const ::testing::TestParamInfo<Scene> &scene) { return scene.param.name; });
 
 // The wide filters read as rows: a sum of the error and the halved error
@@ -137,6 +142,23 @@ TEST(VectorMonoTest, WideFiltersReadAsRowsWithinTheWindow) {
   }
   EXPECT_GT(halving, 0);
   EXPECT_GT(near, 0);
+}
+
+// The square filters too, all within their reach (else the window path
+// would never be taken and the square scenes above would test nothing):
+// none halves its error, the heavy ones stay within four cells and the
+// widest needs the whole window.
+TEST(VectorMonoTest, SquareFiltersReadAsRowsWithinTheWindow) {
+  const auto &rows = mono_window::kRows<SquareFilters>;
+  EXPECT_TRUE(rows.linear);
+  int near = 0, full = 0;
+  for (uint32_t key = 0; key < mono_window::kKeys; ++key) {
+    EXPECT_NE(rows.span[key], mono_window::kFullHalf) << "key " << key;
+    near += rows.span[key] == mono_window::kNear4 ? 1 : 0;
+    full += rows.span[key] == mono_window::kFull ? 1 : 0;
+  }
+  EXPECT_GT(near, 0);
+  EXPECT_GT(full, 0);
 }
 
 }  // namespace

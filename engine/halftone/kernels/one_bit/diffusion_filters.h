@@ -74,7 +74,7 @@ constexpr void AddSpan(int32_t *c, int32_t v) {
 struct SquareFilters {
   static constexpr bool kT3NoiseTerm = true;
 
-  [[gnu::always_inline]] static int32_t Apply(int32_t *c, const DiffusedPixel &p,
+  [[gnu::always_inline]] static constexpr int32_t Apply(int32_t *c, const DiffusedPixel &p,
                                               int32_t carry, const FilterLimits &t) {
     const int32_t e = p.error;
     if (p.level > t.t0) {

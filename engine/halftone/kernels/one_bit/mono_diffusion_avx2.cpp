@@ -301,6 +301,11 @@ MonoResume DiffuseMonoWindowAvx2(const HalftoneContext *ht, const RowRun &run, i
   return DiffuseWindow<WideFilters, kMonoWide>(ht, run, line);
 }
 
+MonoResume DiffuseMonoSquareWindowAvx2(const HalftoneContext *ht, const RowRun &run,
+                                       int32_t *line) {
+  return DiffuseWindow<SquareFilters, kMonoSquare>(ht, run, line);
+}
+
 }  // namespace inkdot
 
 #else
@@ -310,6 +315,10 @@ namespace inkdot {
 // Never reached: DetectVectorPath chooses the portable path here; nothing
 // is diffused, so the portable loop takes the whole run.
 MonoResume DiffuseMonoWindowAvx2(const HalftoneContext *, const RowRun &run, int32_t *) {
+  return {0, 0, run.src, run.dst, run.firstBit & 7};
+}
+
+MonoResume DiffuseMonoSquareWindowAvx2(const HalftoneContext *, const RowRun &run, int32_t *) {
   return {0, 0, run.src, run.dst, run.firstBit & 7};
 }
 

@@ -13,7 +13,7 @@ struct MonoMember {
   bool window = false;
 };
 
-inline constexpr MonoMember kMonoSquare{true, false};
+inline constexpr MonoMember kMonoSquare{true, false, true};
 inline constexpr MonoMember kMonoWide{false, true, true};
 inline constexpr MonoMember kMonoTall{true, false};
 

@@ -21,6 +21,10 @@ template <>
 struct Reach<WideFilters> {
   static constexpr int kLeft = 21, kRight = 23;
 };
+template <>
+struct Reach<SquareFilters> {
+  static constexpr int kLeft = 15, kRight = 14;
+};
 
 // A filter depends, besides the error, on where the level stands among the
 // limits (bits 0..3) and on the noise bit (bit 4); the dot then picks one
