@@ -55,13 +55,12 @@ void DiffuseColourFastAvx512(const HalftoneContext *ht, const RowRun &run,
 void DotDitherColourRowAvx2(const HalftoneContext *ht, const RowRun &run);
 void DotDitherColourRowAvx512(const HalftoneContext *ht, const RowRun &run);
 
-// The one-bit grey diffusion at 1440 x 720, and at equal resolutions
-// (Square), with its error line in a
-// register window (AVX2), for the first whole groups of eight pixels of a
-// run that fits: the bytes and line of the portable loop. Returns where
-// that loop goes on: pixels done, the carry meant for the next pixel's
-// cell, the source byte and plane byte it reads next, and the bits of that
-// byte already filled.
+// The one-bit grey diffusion at 1440 x 720 (and, Square, at equal
+// resolutions) with its error line in a register window (AVX2), for the
+// first whole groups of eight pixels of a run that fits: the bytes and
+// line of the portable loop. Returns where that loop goes on: pixels done,
+// the carry meant for the next pixel's cell, the source byte and plane
+// byte it reads next, and the bits of that byte already filled.
 struct MonoResume {
   uint32_t pixels;
   int32_t carry;
