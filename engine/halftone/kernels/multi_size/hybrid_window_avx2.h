@@ -98,9 +98,10 @@ void LoadRecords(const HybridTables &tables, const uint32_t *dotParams,
 // threshold the amount plus the error must reach, less the amount: from
 // kAlways for a matrix-placed dot, from kNever where no small dot may be
 // added); the weight row (an offset in bytes, low half) and next-cell
-// weight (high half) with a dot and without, and the outcome: 0 for a dot, 1 for
-// none. Comparing the error with the limit rather than the amount plus the
-// error with the threshold takes an addition off the chain.
+// weight (high half) with a dot and without; and the outcome, 0 for a dot
+// and 1 for none. Comparing the error with the limit rather than the
+// amount plus the error with the threshold takes an addition off the
+// chain.
 //
 // Beside them, the ring: the old values of the cells the pixels replace,
 // which the window's cells still hold, kept until the cells are final.

@@ -120,25 +120,24 @@ class Window {
         entries_(entries),
         matrixRow_(MatrixRow(ht, run.row)),
         columnMask_(ht->matrixWidth - 1),
-        first_(line + run.startX - kLead),
-        cell_(static_cast<uint32_t>(line[run.startX])) {
-    [&]<int... r>(std::integer_sequence<int, r...>) INKDOT_AVX2 {
-      ((w_[r] = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(first_ + 8 * r))), ...);
-    }(std::make_integer_sequence<int, kRegisters>{});
-  }
+        first_(line + run.startX - kLead) {}
 
-  // `groups` groups of eight pixels from x, their source bytes from `src`
-  // (moved on past them), their dots into `bits`. The window and the
-  // chain's cell live in locals for the whole loop, which GCC keeps in
-  // registers (as members, it moves them through memory at every pixel).
-  INKDOT_AVX2 void Run(uint32_t x, uint32_t groups, const uint8_t *&src,
-                       int32_t magnification, bool takesLarger, GroupBits &bits) {
+  // `groups` groups of eight pixels from x, the run's first, their source
+  // bytes from `src` (moved on past them), their dots into `bits`; then the
+  // window goes back to the line. Returns the carry meant for the next
+  // pixel's cell, which the line then holds as that pixel will read it.
+  // The window, the chain's cell and the ring's start are locals for the
+  // whole loop, which GCC keeps in registers (as members, it moved them
+  // through memory at every pixel).
+  INKDOT_AVX2 int32_t Run(uint32_t x, uint32_t groups, const uint8_t *&src,
+                          int32_t magnification, bool takesLarger, GroupBits &bits) {
     __m256i w[kRegisters];
     [&]<int... r>(std::integer_sequence<int, r...>) INKDOT_AVX2 {
-      ((w[r] = w_[r]), ...);
+      ((w[r] = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(first_ + 8 * r))), ...);
     }(std::make_integer_sequence<int, kRegisters>{});
-    uint32_t cell = cell_;
-    uint32_t ring0 = ring0_;
+    // The next pixel's cell, less the carry meant for it.
+    uint32_t cell = static_cast<uint32_t>(first_[kLead]);
+    uint32_t ring0 = 0;
     for (uint32_t g = 0; g < groups; ++g, x += 8) {
       const uint64_t bytes = GroupBytes(src, magnification, takesLarger);
       uint32_t dots = 0;
@@ -149,23 +148,13 @@ class Window {
       Advance(w, ring0);
     }
     [&]<int... r>(std::integer_sequence<int, r...>) INKDOT_AVX2 {
-      ((w_[r] = w[r]), ...);
-    }(std::make_integer_sequence<int, kRegisters>{});
-    cell_ = cell;
-    ring0_ = ring0;
-  }
-
-  // Puts the window back on the line. Returns the carry meant for the next
-  // pixel's cell, which the line then holds as that pixel will read it.
-  INKDOT_AVX2 int32_t Finish() {
-    [&]<int... r>(std::integer_sequence<int, r...>) INKDOT_AVX2 {
       ((_mm256_storeu_si256(reinterpret_cast<__m256i *>(first_ + 8 * r),
-                            _mm256_sub_epi32(w_[r], Replaced((ring0_ + 8 * r) & 63)))),
+                            _mm256_sub_epi32(w[r], Replaced((ring0 + 8 * r) & 63)))),
        ...);
     }(std::make_integer_sequence<int, kRegisters>{});
     int32_t &next = first_[kLead];
-    const int32_t carry = static_cast<int32_t>(static_cast<uint32_t>(next) - cell_);
-    next = static_cast<int32_t>(cell_);
+    const int32_t carry = static_cast<int32_t>(static_cast<uint32_t>(next) - cell);
+    next = static_cast<int32_t>(cell);
     return carry;
   }
 
@@ -259,9 +248,6 @@ class Window {
   const uint16_t *matrixRow_;
   const uint32_t columnMask_;
   int32_t *first_;  // the line's cell under the window's first lane
-  uint32_t cell_;   // the next pixel's cell, less the carry meant for it
-  uint32_t ring0_ = 0;
-  __m256i w_[kRegisters];
   alignas(32) int32_t ring_[64] = {};
 };
 
@@ -287,8 +273,8 @@ INKDOT_AVX2_CALL MonoResume DiffuseWindow(const HalftoneContext *ht, const RowRu
   GroupBits bits(run.dst, filled);
   const int32_t magnification = ht->params.magnification;
   const uint8_t *src = run.src;
-  window.Run(run.startX, groups, src, magnification, kMember.reductionTakesLarger, bits);
-  from.carry = window.Finish();
+  from.carry =
+      window.Run(run.startX, groups, src, magnification, kMember.reductionTakesLarger, bits);
   from.pixels = 8 * groups;
   from.src = src;
   from.dst = bits.Finish();
