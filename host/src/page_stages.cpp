@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "row_ring.h"
+#include "stage_priority.h"
 
 namespace inkdot::host::detail {
 
@@ -81,6 +82,7 @@ void RunPageStages(HalftoneContext *ht, RowSource &source, const BandLayout &lay
   std::vector<std::thread> stages;
   if (ownReader) {
     stages.emplace_back([&] {
+      LowerThisThreadForStage();
       failure.Run(
           [&] {
             for (uint32_t first = 0; first < height; first += kBatchRows)
@@ -91,6 +93,7 @@ void RunPageStages(HalftoneContext *ht, RowSource &source, const BandLayout &lay
   }
   for (uint32_t w = 0; w < writers; ++w) {
     stages.emplace_back([&, w] {
+      LowerThisThreadForStage();
       failure.Run(
           [&] {
             for (uint32_t done = 0; done < height;) {
