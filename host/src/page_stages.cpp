@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "row_ring.h"
-#include "stage_priority.h"
+#include "stage_scheduling.h"
 
 namespace inkdot::host::detail {
 
@@ -82,7 +82,7 @@ void RunPageStages(HalftoneContext *ht, RowSource &source, const BandLayout &lay
   std::vector<std::thread> stages;
   if (ownReader) {
     stages.emplace_back([&] {
-      LowerThisThreadForStage();
+      ScheduleThisThreadAsStage();
       failure.Run(
           [&] {
             for (uint32_t first = 0; first < height; first += kBatchRows)
@@ -93,7 +93,7 @@ void RunPageStages(HalftoneContext *ht, RowSource &source, const BandLayout &lay
   }
   for (uint32_t w = 0; w < writers; ++w) {
     stages.emplace_back([&, w] {
-      LowerThisThreadForStage();
+      ScheduleThisThreadAsStage();
       failure.Run(
           [&] {
             for (uint32_t done = 0; done < height;) {

@@ -1,11 +1,11 @@
 /* SPDX-License-Identifier: Apache-2.0 */
 // Internal: one page's stages on threads of their own. Reading (from 3
 // threads) and writing run beside the engine, fed through bounded queues of
-// row batches, at a lower priority than the engine (stage_priority.h); the
-// engine stays on the calling thread and does nothing but the band calls.
-// From 4 threads the planes are shared out among several writing threads.
-// Each plane, each sink and the engine take their rows in order, so the
-// bytes are those of one thread.
+// row batches, scheduled so as not to take the engine's processor when
+// they wake (stage_scheduling.h); the engine stays on the calling thread
+// and does nothing but the band calls. From 4 threads the planes are
+// shared out among several writing threads. Each plane, each sink and the
+// engine take their rows in order, so the bytes are those of one thread.
 #pragma once
 
 #include <cstdint>
