@@ -4,11 +4,11 @@
 // the rows above). With every thread scheduled alike, a stage woken for
 // its next batch of rows could take the engine's processor from it at
 // once, while the other processor had room. The stages are marked as
-// batch work instead: woken, they wait for the scheduler's next tick or
-// go where a processor is free, and never preempt the engine on waking.
-// Their share of the processors under load stays what it was; a lower
-// priority would have bought the same on an idle machine, but starved
-// the stages, and so the page, next to other busy programs.
+// batch work instead: a batch thread never preempts a running one when it
+// wakes, it runs where a processor is idle or at the scheduler's next
+// tick. Its share of the processors under load stays what it was; a
+// lower priority would have bought about the same on an idle machine, but
+// starved the stages, and so the page, next to other busy programs.
 #pragma once
 
 namespace inkdot::host::detail {
