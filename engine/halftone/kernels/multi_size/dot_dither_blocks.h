@@ -14,6 +14,7 @@
 #include "halftone/kernels/block_planes.h"
 #include "halftone/kernels/halftone_tables.h"
 #include "halftone/kernels/multi_size/two_bit_planes.h"
+#include "halftone/kernels/smoothing_pair.h"
 
 namespace inkdot::dot_dither {
 namespace {
@@ -107,17 +108,15 @@ struct Smoother {
     return static_cast<uint64_t>(int64_t{block.carry[j]});
   }
 
-  // Pixels j and j + 1, the chain taking one step for both. Per ink,
-  // floor((floor(u / 2) + b) / 2) = floor((u + 2b) / 4), where u = (y & c)
-  // + x is pixel j's sum (at most 511) and b pixel j + 1's x when it is a
-  // neighbour; when it is not, its level floor(x / 2) is floor(2x / 4)
-  // too. No ink's sum (at most 1023) reaches the next ink's field, and the
-  // mask takes off what the shift brings down from it.
+  // Pixels j and j + 1, the chain taking one step for both; the carries
+  // are all ones or none, and the mask takes off what the shifts bring
+  // down from the next ink's field.
   void Pair(Block &block, uint32_t j) {
-    const uint64_t c0 = Carry(block, j), c1 = Carry(block, j + 1);
-    const uint64_t x0 = block.x[j], x1 = block.x[j + 1];
-    block.y[j] = (((y & c0) + x0) >> 1) & kLevels;
-    y = (((y & (c0 & c1)) + ((x0 & c1) + (x1 << 1))) >> 2) & kLevels;
+    const uint64_t c1 = Carry(block, j + 1);
+    const SmoothedPair pair =
+        SmoothPair(y, Carry(block, j), c1, c1, block.x[j], block.x[j + 1]);
+    block.y[j] = pair.first & kLevels;
+    y = pair.second & kLevels;
     block.y[j + 1] = y;
   }
 };

@@ -13,6 +13,7 @@
 #include "halftone/kernels/one_bit/colour_inks.h"
 #include "halftone/kernels/one_bit/hybrid_ink.h"
 #include "halftone/kernels/run_checks.h"
+#include "halftone/kernels/smoothing_pair.h"
 
 #define INKDOT_PAIRS INKDOT_AVX2
 #define INKDOT_PAIRS_CALL INKDOT_AVX2_CALL

@@ -15,6 +15,7 @@
 #include "halftone/kernels/one_bit/colour_inks.h"
 #include "halftone/kernels/one_bit/hybrid_ink.h"
 #include "halftone/kernels/run_checks.h"
+#include "halftone/kernels/smoothing_pair.h"
 
 // GCC 12's AVX-512 headers narrow registers through a deliberately
 // undefined operand, which its own uninitialised-use warning then reports.

@@ -128,19 +128,15 @@ struct Smoother {
   }
 
  private:
-  // Pixels j and j + 1, the chain taking one step for both. Per ink,
-  // floor((floor(u / 2) + b) / 2) = floor((u + 2b) / 4), where u = (y & c)
-  // + x is pixel j's sum (at most 511) and b pixel j + 1's x when it is a
-  // neighbour; when it is not, its level floor(x / 2) is floor(2x / 4)
-  // too. Pixel j's x (up to 9 bits) is masked by the neighbour's carry
-  // widened to the whole field. No ink's sum (at most 1023) reaches the
-  // next ink's field; the two bits the shift brings down from it land on
-  // top of the field, where the next carry clears them.
+  // Pixels j and j + 1, the chain taking one step for both. The carries
+  // hold each field's low 8 bits, widened for pixel j's x; what the shifts
+  // bring down from the next ink's field the next carry clears.
   void Pair(Block &block, uint32_t j) {
-    const uint64_t c0 = block.carry[j], c1 = block.carry[j + 1];
-    const uint64_t x0 = block.x[j], x1 = block.x[j + 1];
-    block.y[j] = ((y & c0) + x0) >> 1;
-    y = ((y & (c0 & c1)) + (x0 & (c1 | c1 << 8)) + (x1 << 1)) >> 2;
+    const uint64_t c1 = block.carry[j + 1];
+    const SmoothedPair pair =
+        SmoothPair(y, block.carry[j], c1, c1 | c1 << 8, block.x[j], block.x[j + 1]);
+    block.y[j] = pair.first;
+    y = pair.second;
     block.y[j + 1] = y;
   }
 };
