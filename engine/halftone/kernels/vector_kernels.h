@@ -55,8 +55,9 @@ void DiffuseColourFastAvx512(const HalftoneContext *ht, const RowRun &run,
 void DotDitherColourRowAvx2(const HalftoneContext *ht, const RowRun &run);
 void DotDitherColourRowAvx512(const HalftoneContext *ht, const RowRun &run);
 
-// The one-bit grey diffusion at 1440 x 720 (and, Square, at equal
-// resolutions) with its error line in a register window (AVX2), for the
+// The one-bit grey diffusion of the member whose portable filters are
+// Filters (at 1440 x 720, WideColourFilters; at equal resolutions,
+// SquareFilters) with its error line in a register window (AVX2), for the
 // first whole groups of eight pixels of a run that fits: the bytes and
 // line of the portable loop. Returns where that loop goes on: pixels done,
 // the carry meant for the next pixel's cell, the source byte and plane
@@ -68,9 +69,16 @@ struct MonoResume {
   uint8_t *dst;
   uint32_t firstBit;
 };
+struct SquareFilters;
+struct WideColourFilters;
+template <class Filters>
 MonoResume DiffuseMonoWindowAvx2(const HalftoneContext *ht, const RowRun &run, int32_t *line);
-MonoResume DiffuseMonoSquareWindowAvx2(const HalftoneContext *ht, const RowRun &run,
-                                       int32_t *line);
+template <>
+MonoResume DiffuseMonoWindowAvx2<WideColourFilters>(const HalftoneContext *ht, const RowRun &run,
+                                                    int32_t *line);
+template <>
+MonoResume DiffuseMonoWindowAvx2<SquareFilters>(const HalftoneContext *ht, const RowRun &run,
+                                                int32_t *line);
 
 namespace hybrid {
 // The colour-table path of a hybrid member with the front (matrix reads,

@@ -75,7 +75,7 @@ struct SquareFilters {
   static constexpr bool kT3NoiseTerm = true;
 
   [[gnu::always_inline]] static constexpr int32_t Apply(int32_t *c, const DiffusedPixel &p,
-                                              int32_t carry, const FilterLimits &t) {
+                                                        int32_t carry, const FilterLimits &t) {
     const int32_t e = p.error;
     if (p.level > t.t0) {
       AddToCell(c[1], 8 * e);
@@ -139,7 +139,7 @@ struct WideFilters {
   static constexpr bool kT3NoiseTerm = false;
 
   [[gnu::always_inline]] static constexpr int32_t Apply(int32_t *c, const DiffusedPixel &p,
-                                              int32_t carry, const FilterLimits &t) {
+                                                        int32_t carry, const FilterLimits &t) {
     const int32_t e = p.error;
     if (!p.dot) {
       // The noise bit moves one share of 4e from the right to the left of

@@ -4,7 +4,6 @@
 // filters and in two details (a level-0 pixel's cell, and which byte of a
 // pair a 2:1 reduction keeps).
 #include <algorithm>
-#include <type_traits>
 
 #include "halftone/kernels/cell_by_cell.h"
 #include "halftone/kernels/error_lines.h"
@@ -84,11 +83,9 @@ template <class Filters, MonoMember kMember>
   int32_t *line = ErrorLineColumns(ht, 0);
   UpdateRowContinuity(ht, run.row, run.startX, run.count, &line, 1);
   MonoResume from{0, 0, run.src, run.dst, run.firstBit};
-  if (kMember.window && FitsVectorPath(ht, run, run.firstBit & 7, 1)) {
-    if constexpr (std::is_same_v<Filters, SquareFilters>) {
-      from = DiffuseMonoSquareWindowAvx2(ht, run, line);
-    } else {
-      from = DiffuseMonoWindowAvx2(ht, run, line);
+  if constexpr (kMember.window) {
+    if (FitsVectorPath(ht, run, run.firstBit & 7, 1)) {
+      from = DiffuseMonoWindowAvx2<Filters>(ht, run, line);
     }
   }
   DiffusePixels<Filters, kMember>(ht, run, line, from);

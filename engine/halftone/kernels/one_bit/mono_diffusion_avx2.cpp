@@ -283,12 +283,17 @@ INKDOT_AVX2_CALL MonoResume DiffuseWindow(const HalftoneContext *ht, const RowRu
 
 }  // namespace
 
-MonoResume DiffuseMonoWindowAvx2(const HalftoneContext *ht, const RowRun &run, int32_t *line) {
+// The 1440 x 720 member's window rows are those of its filters without the
+// colour kernels' branch-free form, which gives the same cells.
+template <>
+MonoResume DiffuseMonoWindowAvx2<WideColourFilters>(const HalftoneContext *ht, const RowRun &run,
+                                                    int32_t *line) {
   return DiffuseWindow<WideFilters, kMonoWide>(ht, run, line);
 }
 
-MonoResume DiffuseMonoSquareWindowAvx2(const HalftoneContext *ht, const RowRun &run,
-                                       int32_t *line) {
+template <>
+MonoResume DiffuseMonoWindowAvx2<SquareFilters>(const HalftoneContext *ht, const RowRun &run,
+                                                int32_t *line) {
   return DiffuseWindow<SquareFilters, kMonoSquare>(ht, run, line);
 }
 
@@ -300,11 +305,15 @@ namespace inkdot {
 
 // Never reached: DetectVectorPath chooses the portable path here; nothing
 // is diffused, so the portable loop takes the whole run.
-MonoResume DiffuseMonoWindowAvx2(const HalftoneContext *, const RowRun &run, int32_t *) {
+template <>
+MonoResume DiffuseMonoWindowAvx2<WideColourFilters>(const HalftoneContext *, const RowRun &run,
+                                                    int32_t *) {
   return {0, 0, run.src, run.dst, run.firstBit & 7};
 }
 
-MonoResume DiffuseMonoSquareWindowAvx2(const HalftoneContext *, const RowRun &run, int32_t *) {
+template <>
+MonoResume DiffuseMonoWindowAvx2<SquareFilters>(const HalftoneContext *, const RowRun &run,
+                                                int32_t *) {
   return {0, 0, run.src, run.dst, run.firstBit & 7};
 }
 
