@@ -239,16 +239,31 @@ INKDOT_AVX2 inline __m256i NeighbourLanes(__m256i i0, __m256i i1, __m256i i2, __
 
 // The smoothing step's addend of each of the four levels or palette
 // indexes in `entry`'s bytes: value + round for a neighbour, 2 * value
-// otherwise; one 64-bit word per pixel, value k in bits 16k and up.
+// otherwise; one 64-bit word per pixel, value k in bits 16k and up. The
+// bytes widen straight into those fields; the second value (round or the
+// value again) is chosen per pixel before it widens.
 INKDOT_AVX2 inline void StoreSmoothingTerms(__m256i entry, __m256i round, __m256i neighbour,
                                             uint64_t *x) {
-  __m256i terms[4];
-  for (int k = 0; k < 4; ++k) {
-    const __m256i value = Byte(entry, k);
-    terms[k] = _mm256_blendv_epi8(_mm256_add_epi32(value, value),
-                                  _mm256_add_epi32(value, round), neighbour);
-  }
-  StoreWords(terms[0], terms[1], terms[2], terms[3], x);
+  // round (0 or 1) in each byte of its lane.
+  const __m256i rounds = _mm256_and_si256(_mm256_sub_epi32(_mm256_setzero_si256(), round),
+                                          _mm256_set1_epi32(0x01010101));
+  const __m256i second = _mm256_blendv_epi8(entry, rounds, neighbour);
+  auto half = [&](__m128i a, __m128i b) INKDOT_AVX2 {
+    return _mm256_add_epi16(_mm256_cvtepu8_epi16(a), _mm256_cvtepu8_epi16(b));
+  };
+  _mm256_store_si256(reinterpret_cast<__m256i *>(x),
+                     half(_mm256_castsi256_si128(entry), _mm256_castsi256_si128(second)));
+  _mm256_store_si256(reinterpret_cast<__m256i *>(x + 4),
+                     half(_mm256_extracti128_si256(entry, 1), _mm256_extracti128_si256(second, 1)));
+}
+
+// The smoothing's carries of the eight pixels: 0xFF in each of the four
+// 16-bit fields of a neighbour's word (its mask's bytes widened), else 0.
+INKDOT_AVX2 inline void StoreSmoothingCarries(__m256i neighbour, uint64_t *carry) {
+  _mm256_store_si256(reinterpret_cast<__m256i *>(carry),
+                     _mm256_cvtepu8_epi16(_mm256_castsi256_si128(neighbour)));
+  _mm256_store_si256(reinterpret_cast<__m256i *>(carry + 4),
+                     _mm256_cvtepu8_epi16(_mm256_extracti128_si256(neighbour, 1)));
 }
 
 // Writes a block of 32 two-bit codes per plane (their bytes as Transpose

@@ -96,13 +96,19 @@ class PeriodicRow {
   uint16_t columns_[kMaxWidth + kBlock];
 };
 
-// Grid coordinate per lane: the point below the channel, or the one above
-// when the lower point's weight does not exceed t; never past point 31.
-INKDOT_AVX2 inline __m256i Coordinate(__m256i pair, __m256i t) {
-  const __m256i index = _mm256_and_si256(pair, _mm256_set1_epi32(0xFF));
-  const __m256i above = _mm256_cmpgt_epi32(_mm256_srli_epi32(pair, 8), t);
-  const __m256i up = _mm256_andnot_si256(above, _mm256_set1_epi32(1));
-  return _mm256_min_epu32(_mm256_add_epi32(index, up), _mm256_set1_epi32(31));
+// Grid coordinate per lane from its channel's word (see GridWords): the
+// point below the channel, or the one above when the lower point's weight
+// does not exceed t; never past point 31. `limit` is t's lanes as
+// LimitOf gives them.
+INKDOT_AVX2 inline __m256i Coordinate(__m256i word, __m256i limit) {
+  const __m256i above = _mm256_cmpgt_epi32(word, limit);  // all ones: stay below
+  return _mm256_add_epi32(_mm256_and_si256(word, _mm256_set1_epi32(0xFF)), above);
+}
+
+// The step threshold t (even, 0..254) as a word to compare a grid word
+// with: above it exactly when the weight exceeds t, whatever the point.
+INKDOT_AVX2 inline __m256i LimitOf(__m256i t) {
+  return _mm256_or_si256(_mm256_slli_epi32(t, 8), _mm256_set1_epi32(0xFF));
 }
 
 // The step threshold of matrix values m (even, 0..254).
@@ -116,14 +122,19 @@ INKDOT_AVX2 inline __m256i StepThreshold(const Block &block, uint32_t j, __m128i
       _mm256_load_si256(reinterpret_cast<const __m256i *>(block.m24 + j)), shift);
 }
 
-// The grid index's pairs as 32-bit words (index in the low byte, weight in
-// the next), copied per run: each lane's pair is then one load straight
-// into the vector, not a 16-bit load and a move.
+// The grid index's pairs as 32-bit words, copied per run: each lane's pair
+// is then one load straight into the vector, not a 16-bit load and a move.
+// The low byte is the point above (point + 1), from which a lane whose
+// weight exceeds the threshold takes one; a point of 31 or more is stored as
+// 32 with a weight no threshold reaches, so that it always gives 31.
 struct GridWords {
   uint32_t words[256];
 
   explicit GridWords(const uint8_t *grid) {
-    for (uint32_t v = 0; v < 256; ++v) words[v] = grid[2 * v] | grid[2 * v + 1] << 8;
+    for (uint32_t v = 0; v < 256; ++v) {
+      const uint32_t point = grid[2 * v], weight = grid[2 * v + 1];
+      words[v] = point >= 31 ? 32u | 255u << 8 : (point + 1) | weight << 8;
+    }
   }
 };
 
@@ -138,6 +149,13 @@ INKDOT_AVX2 inline __m256i ChannelWords(const uint32_t *pairs, const uint8_t *px
     return _mm256_setr_epi32(pairs[px[0]], pairs[px[4]], pairs[px[8]], pairs[px[12]],
                              pairs[px[16]], pairs[px[20]], pairs[px[24]], pairs[px[28]]);
   }
+}
+
+// Whether the eight lanes hold one colour, as most groups of a page with
+// flat areas do: their grid words are then one pixel's, broadcast.
+INKDOT_AVX2 inline bool SameColour(__m256i colours) {
+  const __m256i first = _mm256_broadcastd_epi32(_mm256_castsi256_si128(colours));
+  return _mm256_movemask_epi8(_mm256_cmpeq_epi32(colours, first)) == -1;
 }
 
 template <int kStep>
@@ -159,17 +177,27 @@ INKDOT_AVX2 inline void Front(const uint8_t *src, uint32_t pixels, const uint32_
         thresholds != nullptr
             ? _mm256_loadu_si256(reinterpret_cast<const __m256i *>(thresholds + j))
             : StepThreshold(block, j, shift);
-    const __m256i i0 = Coordinate(ChannelWords<kStep>(gridWords, px + 0), t);
-    const __m256i i1 = Coordinate(ChannelWords<kStep>(gridWords, px + 1), t);
-    const __m256i i2 = Coordinate(ChannelWords<kStep>(gridWords, px + 2), t);
+    __m256i w0, w1, w2;
+    if (SameColour(colours)) {
+      w0 = _mm256_set1_epi32(static_cast<int>(gridWords[px[0]]));
+      w1 = _mm256_set1_epi32(static_cast<int>(gridWords[px[1]]));
+      w2 = _mm256_set1_epi32(static_cast<int>(gridWords[px[2]]));
+    } else {
+      w0 = ChannelWords<kStep>(gridWords, px + 0);
+      w1 = ChannelWords<kStep>(gridWords, px + 1);
+      w2 = ChannelWords<kStep>(gridWords, px + 2);
+    }
+    const __m256i limit = LimitOf(t);
+    const __m256i i0 = Coordinate(w0, limit);
+    const __m256i i1 = Coordinate(w1, limit);
+    const __m256i i2 = Coordinate(w2, limit);
     const __m256i entry = GridEntries(table, i0, i1, i2);
     const __m256i neighbour = NeighbourLanes(i0, i1, i2, white, whiteBits, previousKey);
     // Rounds up when the noise bit (bit 0 of the matrix at x + 24) is 0.
     const __m256i m24 = _mm256_load_si256(reinterpret_cast<const __m256i *>(block.m24 + j));
     const __m256i round = _mm256_andnot_si256(m24, _mm256_set1_epi32(1));
     StoreSmoothingTerms(entry, round, neighbour, block.x + j);
-    const __m256i mask = _mm256_and_si256(neighbour, _mm256_set1_epi32(0xFF));
-    StoreWords(mask, mask, mask, mask, block.carry + j);
+    StoreSmoothingCarries(neighbour, block.carry + j);
   }
 }
 
