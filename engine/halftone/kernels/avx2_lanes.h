@@ -9,10 +9,17 @@
 #include <cstdint>
 #include <cstring>
 
+#include "halftone/kernels/lane_constants.h"
+
 #define INKDOT_AVX2 __attribute__((target("avx2"), always_inline))
 #define INKDOT_AVX2_CALL __attribute__((target("avx2")))
 
 namespace inkdot {
+
+// The lanes of constant c, read as an operand (see lane_constants.h).
+INKDOT_AVX2 inline __m256i Lanes(LaneConstant c) {
+  return _mm256_load_si256(reinterpret_cast<const __m256i *>(kLaneConstants.lanes[c]));
+}
 
 // Table lookups, lane by lane. Eight plain loads beat the gather
 // instruction where it is microcoded (on the AMD processor measured, a gather
@@ -70,7 +77,7 @@ INKDOT_AVX2 inline __m256i ChannelPairs(const uint8_t *gridIndex, const uint8_t 
 }
 
 INKDOT_AVX2 inline __m256i Byte(__m256i v, int k) {
-  return _mm256_and_si256(_mm256_srli_epi32(v, 8 * k), _mm256_set1_epi32(0xFF));
+  return _mm256_and_si256(_mm256_srli_epi32(v, 8 * k), Lanes(kLanesByte));
 }
 
 // Unsigned a > b.
@@ -154,7 +161,7 @@ INKDOT_AVX2 inline void StoreWords(__m256i x0, __m256i x1, __m256i x2, __m256i x
 
 // Lanes whose bytes 0..2 are all 255.
 INKDOT_AVX2 inline __m256i WhiteLanes(__m256i colours) {
-  const __m256i rgb = _mm256_set1_epi32(0xFFFFFF);
+  const __m256i rgb = Lanes(kLanesRgb);
   return _mm256_cmpeq_epi32(_mm256_and_si256(colours, rgb), rgb);
 }
 
@@ -229,11 +236,11 @@ INKDOT_AVX2 inline __m256i NeighbourLanes(__m256i i0, __m256i i1, __m256i i2, __
   const __m256i diff = _mm256_sub_epi32(
       key, PreviousKeys(key, white, _mm256_set1_epi32(static_cast<int>(previousKey))));
   const __m256i spread =
-      _mm256_or_si256(_mm256_add_epi32(diff, _mm256_set1_epi32(0x10401)),
-                      _mm256_add_epi32(diff, _mm256_set1_epi32(0x20802)));
+      _mm256_or_si256(_mm256_add_epi32(diff, Lanes(kLanesNeighbour1)),
+                      _mm256_add_epi32(diff, Lanes(kLanesNeighbour2)));
   previousKey = keys[31 - __builtin_clz(~whiteBits & 0xFF)];
   return _mm256_cmpeq_epi32(
-      _mm256_and_si256(spread, _mm256_set1_epi32(static_cast<int>(0xFFFCF3FCu))),
+      _mm256_and_si256(spread, Lanes(kLanesNeighbourMask)),
       _mm256_setzero_si256());
 }
 
@@ -246,7 +253,7 @@ INKDOT_AVX2 inline void StoreSmoothingTerms(__m256i entry, __m256i round, __m256
                                             uint64_t *x) {
   // round (0 or 1) in each byte of its lane.
   const __m256i rounds = _mm256_and_si256(_mm256_sub_epi32(_mm256_setzero_si256(), round),
-                                          _mm256_set1_epi32(0x01010101));
+                                          Lanes(kLanesEachByte));
   const __m256i second = _mm256_blendv_epi8(entry, rounds, neighbour);
   auto half = [&](__m128i a, __m128i b) INKDOT_AVX2 {
     return _mm256_add_epi16(_mm256_cvtepu8_epi16(a), _mm256_cvtepu8_epi16(b));
@@ -275,7 +282,13 @@ INKDOT_AVX2 inline bool PutTwoBitBlock(Out &out, const uint32_t bytes[8], uint32
                                        bool endsRun) {
   uint64_t planes[4];
   Transpose(bytes, planes);
+  // Most blocks of a page: each plane's bytes are already in order.
+  const bool inOrder = pixels == 32 && out.Aligned();
   for (int k = 0; k < 4; ++k) {
+    if (inOrder) {
+      out.StoreBytes(k, reinterpret_cast<const uint8_t *>(planes + k));
+      continue;
+    }
     const uint64_t bits = __builtin_bswap64(planes[k]);
     if (pixels == 32) {
       out.Store(k, bits);

@@ -47,6 +47,12 @@ class BlockPlanes {
   }
   void Next() { out_ += 8; }
 
+  // Whether the planes start on a byte (no earlier run's bits in the first
+  // one): a whole block's bytes then go out as they are (StoreBytes).
+  bool Aligned() const { return shift_ == 0; }
+  // Plane k's next 8 bytes, in memory order; only when Aligned.
+  void StoreBytes(int k, const uint8_t *bytes) { std::memcpy(Plane(k), bytes, 8); }
+
   // Stores the last `count` (0..64) bits of plane k, the bits below them 0.
   void Finish(int k, uint64_t bits, uint32_t count) {
     const uint32_t total = shift_ + count;

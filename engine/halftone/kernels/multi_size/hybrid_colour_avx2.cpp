@@ -52,6 +52,9 @@ struct Block {
   alignas(32) uint32_t codes[kBlock];  // byte k: ink k's code so far
   alignas(32) uint64_t x[kBlock];
   alignas(32) uint64_t y[kBlock];
+  // The window diffusion's record offsets of y's indexes (StoreRecordOffsets),
+  // stored a pass before they are read.
+  alignas(32) uint64_t recordOffsets[kBlock];
   uint32_t white;  // bit j: pixel j is white (or past the run)
 };
 
@@ -102,18 +105,18 @@ class PeriodicRow {
 // LimitOf gives them.
 INKDOT_AVX2 inline __m256i Coordinate(__m256i word, __m256i limit) {
   const __m256i above = _mm256_cmpgt_epi32(word, limit);  // all ones: stay below
-  return _mm256_add_epi32(_mm256_and_si256(word, _mm256_set1_epi32(0xFF)), above);
+  return _mm256_add_epi32(_mm256_and_si256(word, Lanes(kLanesByte)), above);
 }
 
 // The step threshold t (even, 0..254) as a word to compare a grid word
 // with: above it exactly when the weight exceeds t, whatever the point.
 INKDOT_AVX2 inline __m256i LimitOf(__m256i t) {
-  return _mm256_or_si256(_mm256_slli_epi32(t, 8), _mm256_set1_epi32(0xFF));
+  return _mm256_or_si256(_mm256_slli_epi32(t, 8), Lanes(kLanesByte));
 }
 
 // The step threshold of matrix values m (even, 0..254).
 INKDOT_AVX2 inline __m256i StepThresholdOf(__m256i m, __m128i shift) {
-  return _mm256_and_si256(_mm256_srl_epi32(m, shift), _mm256_set1_epi32(0xFE));
+  return _mm256_and_si256(_mm256_srl_epi32(m, shift), Lanes(kLanesEvenByte));
 }
 
 // The step threshold of each lane, from the matrix at x + 24.
@@ -195,7 +198,7 @@ INKDOT_AVX2 inline void Front(const uint8_t *src, uint32_t pixels, const uint32_
     const __m256i neighbour = NeighbourLanes(i0, i1, i2, white, whiteBits, previousKey);
     // Rounds up when the noise bit (bit 0 of the matrix at x + 24) is 0.
     const __m256i m24 = _mm256_load_si256(reinterpret_cast<const __m256i *>(block.m24 + j));
-    const __m256i round = _mm256_andnot_si256(m24, _mm256_set1_epi32(1));
+    const __m256i round = _mm256_andnot_si256(m24, Lanes(kLanesOne));
     StoreSmoothingTerms(entry, round, neighbour, block.x + j);
     StoreSmoothingCarries(neighbour, block.carry + j);
   }
@@ -273,9 +276,9 @@ INKDOT_AVX2 inline void ScreenLanes(const uint64_t *words, const uint8_t *levels
 // 2 with medium, 3 with medium and large.
 INKDOT_AVX2 inline __m256i ScreenedDots(__m256i total, __m256i limits, __m256i m) {
   const __m256i any = GreaterU(total, m);
-  const __m256i large = _mm256_cmpgt_epi32(_mm256_and_si256(limits, _mm256_set1_epi32(0xFFFF)), m);
+  const __m256i large = _mm256_cmpgt_epi32(_mm256_and_si256(limits, Lanes(kLanesLowHalf)), m);
   const __m256i medium = _mm256_cmpgt_epi32(_mm256_srli_epi32(limits, 16), m);
-  const __m256i code = _mm256_sub_epi32(_mm256_sub_epi32(_mm256_set1_epi32(1), medium),
+  const __m256i code = _mm256_sub_epi32(_mm256_sub_epi32(Lanes(kLanesOne), medium),
                                         _mm256_and_si256(medium, large));
   return _mm256_and_si256(code, any);
 }
@@ -354,6 +357,8 @@ INKDOT_AVX2 inline void Dots(const HybridTables &tables, const ScreenWords &scre
       const __m256i c3 = MatrixDots(limits3, Load(block.m40 + j));
       codes = _mm256_or_si256(_mm256_or_si256(codes, c0),
                               _mm256_or_si256(_mm256_slli_epi32(c1, 8), _mm256_slli_epi32(c3, 24)));
+    } else {
+      StoreRecordOffsets(block.y + j, block.recordOffsets + j);
     }
     const __m256i printed = _mm256_xor_si256(LaneMask(white), _mm256_set1_epi32(-1));
     _mm256_store_si256(reinterpret_cast<__m256i *>(block.codes + j),
@@ -508,7 +513,7 @@ class WindowDiffusion {
 
   // Ink k's small dots (1) of the group at i0.
   INKDOT_AVX2 __m256i Dots(int k, uint32_t i0) const {
-    return _mm256_xor_si256(Load(lanes_[k].noDot + i0), _mm256_set1_epi32(1));
+    return _mm256_xor_si256(Load(lanes_[k].noDot + i0), Lanes(kLanesOne));
   }
 
   // Bits i0 .. i0 + 2: the inks that diffuse somewhere in the group at
@@ -554,7 +559,7 @@ class WindowDiffusion {
     const __m256i offset =
         _mm256_load_si256(reinterpret_cast<const __m256i *>(block.offset + i0));
     const __m256i half =
-        _mm256_slli_epi32(_mm256_andnot_si256(Load(block.m24 + i0), _mm256_set1_epi32(1)), 4);
+        _mm256_slli_epi32(_mm256_andnot_si256(Load(block.m24 + i0), Lanes(kLanesOne)), 4);
     const __m256i printed =
         _mm256_xor_si256(LaneMask(block.white >> i0 & 0xFF), _mm256_set1_epi32(-1));
     const uint32_t *matrix[3] = {block.m40, block.m0, block.m16};
@@ -563,7 +568,9 @@ class WindowDiffusion {
     for (int k = 0; k < 3; ++k) {
       __m256i dots;
       small[k] |= PrepareInk<Member>(
-                      records_, Ink(block, i0, kCode[k]), Load(matrix[k] + i0), printed,
+                      records_,
+                      reinterpret_cast<const uint16_t *>(block.recordOffsets + i0) + kCode[k],
+                      Load(matrix[k] + i0), printed,
                       k == 2 ? _mm256_sub_epi32(_mm256_setzero_si256(), offset) : offset,
                       half, i0, lanes_[k], dots)
                   << i0;

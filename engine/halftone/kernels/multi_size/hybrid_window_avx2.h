@@ -124,6 +124,7 @@ inline constexpr int32_t kAlways = -(1 << 30), kNever = 1 << 30;
 // Limits below this one are those of matrix-placed dots (kAlways less an
 // amount below 65536).
 inline constexpr int32_t kMatrixDotLimits = -(1 << 29);
+static_assert(kLaneValues[kLanesNever] == kNever && kLaneValues[kLanesAlways] == kAlways);
 
 // The byte offset of each lane's pixel row (pixel j of a group: row j of
 // its variant), added to a weight row's offset.
@@ -137,11 +138,25 @@ INKDOT_AVX2 inline __m256i NoneRows() {
   return _mm256_add_epi32(_mm256_set1_epi32(FilterRows<Member>::kNone * 1024), PixelRows());
 }
 
-// Record r's four fields, of the records of levels[0], levels[8], ...,
-// levels[56] (lanes 0..7): the two records of lanes l and l + 4 in one register.
-INKDOT_AVX2 inline __m256i RecordPair(const InkRecord *records, const uint8_t *levels, int l) {
-  const auto *low = reinterpret_cast<const __m128i *>(records + levels[8 * l]);
-  const auto *high = reinterpret_cast<const __m128i *>(records + levels[8 * l + 32]);
+// The records' byte offsets (palette index × 16) of eight pixels' four
+// 16-bit index fields (see the front's smoothing), in the same fields: the
+// loads of the records then take them as they are, with no shift each.
+INKDOT_AVX2 inline void StoreRecordOffsets(const uint64_t *fields, uint64_t offsets[8]) {
+  static_assert(sizeof(InkRecord) == 16);
+  for (int h = 0; h < 2; ++h) {
+    const __m256i v = _mm256_load_si256(reinterpret_cast<const __m256i *>(fields + 4 * h));
+    _mm256_store_si256(reinterpret_cast<__m256i *>(offsets + 4 * h),
+                       _mm256_slli_epi16(_mm256_and_si256(v, Lanes(kLanesByteFields)), 4));
+  }
+}
+
+// Record r's four fields, of the records at byte offsets offsets[0],
+// offsets[4], ..., offsets[28] (lanes 0..7): the two records of lanes l and
+// l + 4 in one register.
+INKDOT_AVX2 inline __m256i RecordPair(const InkRecord *records, const uint16_t *offsets, int l) {
+  const char *base = reinterpret_cast<const char *>(records);
+  const auto *low = reinterpret_cast<const __m128i *>(base + offsets[4 * l]);
+  const auto *high = reinterpret_cast<const __m128i *>(base + offsets[4 * l + 16]);
   return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_load_si128(low)),
                                  _mm_load_si128(high), 1);
 }
@@ -160,43 +175,45 @@ INKDOT_AVX2 inline __m256i MatrixDots(__m256i limits, __m256i m) {
 }
 
 // Eight lanes of one ink from i0 (a multiple of 8), as if it diffused at
-// every pixel: `levels` its palette indexes (eight bytes apart), `m` the
+// every pixel: `offsets` its records' offsets (eight bytes apart, from
+// StoreRecordOffsets), `m` the
 // matrix values of its dots, `printed` all ones at the pixels that print,
 // `offset` its small-dot offsets, `half` 16 where the noise bit is 0 (the
 // records' odd halves), else 0. Its matrix-placed dots go to `dots`;
 // returns the lanes with a small amount, bit by bit.
 template <class Member>
-INKDOT_AVX2 inline uint32_t PrepareInk(const InkRecord *records, const uint8_t *levels,
+INKDOT_AVX2 inline uint32_t PrepareInk(const InkRecord *records, const uint16_t *offsets,
                                        __m256i m, __m256i printed, __m256i offset,
                                        __m256i half, uint32_t i0, InkLanes &lanes,
                                        __m256i &dots) {
-  const __m256i r0 = RecordPair(records, levels, 0), r1 = RecordPair(records, levels, 1);
-  const __m256i r2 = RecordPair(records, levels, 2), r3 = RecordPair(records, levels, 3);
+  static_assert(Member::kDotValue == kLaneValues[kLanesDotValue]);
+  const __m256i r0 = RecordPair(records, offsets, 0), r1 = RecordPair(records, offsets, 1);
+  const __m256i r2 = RecordPair(records, offsets, 2), r3 = RecordPair(records, offsets, 3);
   const __m256i t0 = _mm256_unpacklo_epi32(r0, r1), t1 = _mm256_unpacklo_epi32(r2, r3);
   const __m256i t2 = _mm256_unpackhi_epi32(r0, r1), t3 = _mm256_unpackhi_epi32(r2, r3);
   const __m256i amountCurve = _mm256_unpacklo_epi64(t0, t1);
   const __m256i limits = _mm256_unpackhi_epi64(t0, t1);
   const __m256i choices = _mm256_unpacklo_epi64(t2, t3);
   const __m256i flips = _mm256_unpackhi_epi64(t2, t3);
-  const __m256i amount = _mm256_and_si256(amountCurve, _mm256_set1_epi32(0xFFFF));
+  const __m256i amount = _mm256_and_si256(amountCurve, Lanes(kLanesLowHalf));
   const __m256i curve = _mm256_srai_epi32(amountCurve, 16);
 
   // MatrixDot: 2 for medium, 3 for large (with or without medium).
-  const __m256i large = _mm256_cmpgt_epi32(_mm256_and_si256(limits, _mm256_set1_epi32(0xFFFF)), m);
+  const __m256i large = _mm256_cmpgt_epi32(_mm256_and_si256(limits, Lanes(kLanesLowHalf)), m);
   const __m256i medium = _mm256_cmpgt_epi32(_mm256_srli_epi32(limits, 16), m);
   const __m256i matrixDot = _mm256_and_si256(_mm256_or_si256(medium, large), printed);
-  dots = _mm256_and_si256(matrixDot, _mm256_sub_epi32(_mm256_set1_epi32(2), large));
+  dots = _mm256_and_si256(matrixDot, _mm256_sub_epi32(Lanes(kLanesTwo), large));
   // Sign bits: a small amount and no matrix-placed dot.
   const __m256 eligible = _mm256_castsi256_ps(_mm256_andnot_si256(matrixDot, choices));
   __m256i threshold = _mm256_castps_si256(
-      _mm256_blendv_ps(_mm256_castsi256_ps(_mm256_set1_epi32(kNever)),
+      _mm256_blendv_ps(_mm256_castsi256_ps(Lanes(kLanesNever)),
                        _mm256_castsi256_ps(_mm256_add_epi32(curve, offset)), eligible));
-  threshold = _mm256_blendv_epi8(threshold, _mm256_set1_epi32(kAlways), matrixDot);
+  threshold = _mm256_blendv_epi8(threshold, Lanes(kLanesAlways), matrixDot);
   StoreLanes(lanes.amountLessDot + i0,
-             _mm256_sub_epi32(amount, _mm256_set1_epi32(Member::kDotValue)));
+             _mm256_sub_epi32(amount, Lanes(kLanesDotValue)));
   StoreLanes(lanes.limit + i0, _mm256_sub_epi32(threshold, amount));
 
-  const __m256i field = _mm256_set1_epi32(0x3FFF);
+  const __m256i field = Lanes(kLanesChoice);
   const __m256i choice =
       _mm256_slli_epi32(_mm256_and_si256(_mm256_srlv_epi32(choices, half), field), 10);
   const __m256i flip =
