@@ -76,8 +76,11 @@ INKDOT_AVX2 inline __m256i ChannelPairs(const uint8_t *gridIndex, const uint8_t 
   }
 }
 
+// Byte k of each lane. Its mask stays a constant the compiler places
+// itself: the one-bit dither's AVX-512 front keeps it in a register, and
+// read from the table (Lanes) it ran 1.5 % slower.
 INKDOT_AVX2 inline __m256i Byte(__m256i v, int k) {
-  return _mm256_and_si256(_mm256_srli_epi32(v, 8 * k), Lanes(kLanesByte));
+  return _mm256_and_si256(_mm256_srli_epi32(v, 8 * k), _mm256_set1_epi32(0xFF));
 }
 
 // Unsigned a > b.
