@@ -58,7 +58,8 @@ struct Object {
       const uint32_t small = r.Below(4) < scene.noSmallIn4 ? 0 : 1 + r.Below(255);
       ht.paletteAmounts[p] = small | (small + r.Below(300)) << 16;
       ht.paletteLimits[p] = r.Below(3) == 0 ? r.Below(16384) : r.Below(2000) << 16 | r.Below(800);
-      ht.paletteTotals[p] = r.Below(20000);
+      // Now and then a total beyond any matrix value, past 2^31 too.
+      ht.paletteTotals[p] = r.Below(16) != 0 ? r.Below(20000) : r.Below(2) << 31 | r.Next();
       curve[p] = static_cast<int16_t>(r.Below(800) - 200);
     }
     // Limits that pick every filter: none, small, large and random.
@@ -86,10 +87,16 @@ struct Object {
 
 std::vector<uint8_t> Pixels(Lcg &r, uint32_t count, uint32_t whiteIn64) {
   std::vector<uint8_t> src(4 * count);
-  uint32_t white = 0, level = r.Next();
+  uint32_t white = 0, flat = 0, level = r.Next();
   for (uint32_t i = 0; i < count; ++i) {
     if (white == 0 && r.Below(64) < whiteIn64) white = 1 + r.Below(12);
-    level += r.Below(4) == 0 ? r.Next() : r.Below(5) * 0x010101u;
+    // Stretches of one colour, as in flat areas of a page.
+    if (flat == 0 && r.Below(16) == 0) flat = 8 + r.Below(24);
+    if (flat > 0) {
+      --flat;
+    } else {
+      level += r.Below(4) == 0 ? r.Next() : r.Below(5) * 0x010101u;
+    }
     const uint32_t px = white > 0 ? 0xFFFFFFu : level;
     white -= white > 0 ? 1 : 0;
     for (int k = 0; k < 4; ++k) src[4 * i + k] = static_cast<uint8_t>(px >> 8 * k);

@@ -50,6 +50,7 @@ struct Block {
   alignas(32) uint64_t carry[kBlock];
   alignas(32) int32_t offset[kBlock];  // small-dot offset (ink 1 takes its negative)
   alignas(32) uint32_t codes[kBlock];  // byte k: ink k's code so far
+  alignas(32) uint32_t printed[kBlock];  // all ones where a pixel prints, groups not all white
   alignas(32) uint64_t x[kBlock];
   alignas(32) uint64_t y[kBlock];
   // The window diffusion's record offsets of y's indexes (StoreRecordOffsets),
@@ -237,13 +238,16 @@ INKDOT_AVX2 inline __m256i Load(const uint32_t *p) {
 
 // Ink 2's limits (low half) and screen total (high half) per palette
 // index in one 64-bit word, copied per run: a lane's two values come in
-// with one load instead of two.
+// with one load instead of two. A total is compared only with matrix
+// values (below 65536), so one of 2^31 or more is kept as 2^31 - 1, for
+// the comparison to be a signed one.
 struct ScreenWords {
   alignas(16) uint64_t words[256];
 
   explicit ScreenWords(const HybridTables &tables) {
     for (uint32_t p = 0; p < 256; ++p) {
-      words[p] = tables.limits[p] | uint64_t{tables.totals[p]} << 32;
+      const uint32_t total = tables.totals[p] < 0x80000000u ? tables.totals[p] : 0x7FFFFFFFu;
+      words[p] = tables.limits[p] | uint64_t{total} << 32;
     }
   }
 };
@@ -275,7 +279,7 @@ INKDOT_AVX2 inline void ScreenLanes(const uint64_t *words, const uint8_t *levels
 // ScreenedInkDot lane by lane: nothing unless the total exceeds m, then 1,
 // 2 with medium, 3 with medium and large.
 INKDOT_AVX2 inline __m256i ScreenedDots(__m256i total, __m256i limits, __m256i m) {
-  const __m256i any = GreaterU(total, m);
+  const __m256i any = _mm256_cmpgt_epi32(total, m);
   const __m256i large = _mm256_cmpgt_epi32(_mm256_and_si256(limits, Lanes(kLanesLowHalf)), m);
   const __m256i medium = _mm256_cmpgt_epi32(_mm256_srli_epi32(limits, 16), m);
   const __m256i code = _mm256_sub_epi32(_mm256_sub_epi32(Lanes(kLanesOne), medium),
@@ -361,6 +365,7 @@ INKDOT_AVX2 inline void Dots(const HybridTables &tables, const ScreenWords &scre
       StoreRecordOffsets(block.y + j, block.recordOffsets + j);
     }
     const __m256i printed = _mm256_xor_si256(LaneMask(white), _mm256_set1_epi32(-1));
+    _mm256_store_si256(reinterpret_cast<__m256i *>(block.printed + j), printed);
     _mm256_store_si256(reinterpret_cast<__m256i *>(block.codes + j),
                        _mm256_and_si256(codes, printed));
     _mm256_store_si256(reinterpret_cast<__m256i *>(block.offset + j),
@@ -560,8 +565,7 @@ class WindowDiffusion {
         _mm256_load_si256(reinterpret_cast<const __m256i *>(block.offset + i0));
     const __m256i half =
         _mm256_slli_epi32(_mm256_andnot_si256(Load(block.m24 + i0), Lanes(kLanesOne)), 4);
-    const __m256i printed =
-        _mm256_xor_si256(LaneMask(block.white >> i0 & 0xFF), _mm256_set1_epi32(-1));
+    const __m256i printed = Load(block.printed + i0);
     const uint32_t *matrix[3] = {block.m40, block.m0, block.m16};
     __m256i codes = Load(block.codes + i0);
 #pragma GCC unroll 3
