@@ -336,9 +336,10 @@ class StepColumns {
   alignas(32) int32_t offsets_[PeriodicRow::kMaxWidth + kBlock + 8];
 };
 
-// Ink 2's dots, the offsets and, with kMatrixDots, the matrix-placed dots
-// of inks 3, 0 and 1 (the window diffusion places those itself, from the
-// records it reads anyway).
+// Ink 2's dots, the offsets, the printed lanes and, with kMatrixDots, the
+// matrix-placed dots of inks 3, 0 and 1; without, the record offsets of
+// the window diffusion, which places those dots itself from the records it
+// reads anyway.
 template <int kOffsetShift, bool kMatrixDots>
 INKDOT_AVX2 inline void Dots(const HybridTables &tables, const ScreenWords &screens,
                              const int32_t *offsets, uint32_t pixels, __m128i shift,

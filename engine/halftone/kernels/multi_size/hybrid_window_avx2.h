@@ -176,11 +176,11 @@ INKDOT_AVX2 inline __m256i MatrixDots(__m256i limits, __m256i m) {
 
 // Eight lanes of one ink from i0 (a multiple of 8), as if it diffused at
 // every pixel: `offsets` its records' offsets (eight bytes apart, from
-// StoreRecordOffsets), `m` the
-// matrix values of its dots, `printed` all ones at the pixels that print,
-// `offset` its small-dot offsets, `half` 16 where the noise bit is 0 (the
-// records' odd halves), else 0. Its matrix-placed dots go to `dots`;
-// returns the lanes with a small amount, bit by bit.
+// StoreRecordOffsets), `m` the matrix values of its dots, `printed` all
+// ones at the pixels that print, `offset` its small-dot offsets, `half`
+// 16 where the noise bit is 0 (the records' odd halves), else 0. Its
+// matrix-placed dots go to `dots`; returns the lanes with a small amount,
+// bit by bit.
 template <class Member>
 INKDOT_AVX2 inline uint32_t PrepareInk(const InkRecord *records, const uint16_t *offsets,
                                        __m256i m, __m256i printed, __m256i offset,
